@@ -1,0 +1,40 @@
+# Entry points for people and CI. `make run` builds and starts the program, `make test` builds
+# and runs every test headless; both first install the Debian packages they need.
+
+BUILD ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_WERROR=ON
+
+.PHONY: all deps configure build run test bench fuzz clean
+
+all: build
+
+deps:
+	@scripts/deps.sh
+
+configure: deps
+	@test -f $(BUILD)/build.ninja || cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/src/ui/zentarel-renamer
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	scripts/run-benchmarks.sh $(BUILD)
+
+# Runs the fuzz targets for FUZZ_SECONDS each (clang with libFuzzer and sanitizers).
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/deps.sh clang libclang-rt-14-dev
+	@test -f $(BUILD)-fuzz/build.ninja || cmake -S . -B $(BUILD)-fuzz -G Ninja \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DZR_FUZZ=ON -DZR_BUILD_UI=OFF
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_targets
+	scripts/run-fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-fuzz

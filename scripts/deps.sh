@@ -1,0 +1,26 @@
+#!/bin/sh
+# Installs the Debian packages the build and the tests need; does nothing when they are present.
+# Usage: scripts/deps.sh [extra package ...]
+set -eu
+
+packages="g++ cmake ninja-build pkg-config make libicu-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev $*"
+
+missing=""
+for p in $packages; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=""
+elif command -v sudo >/dev/null 2>&1; then
+    sudo="sudo"
+else
+    echo "deps: missing packages:$missing; run this as root or install sudo" >&2
+    exit 1
+fi
+echo "deps: installing$missing"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing

@@ -1,0 +1,37 @@
+#include "rules/app_error.h"
+
+#include <cerrno>
+
+namespace zr {
+
+std::string errorBoxText(std::string_view message) {
+    std::string text(message);
+    // The last character is compared by its code; any byte of a multi-byte UTF-8 character is
+    // above ".", as the character itself is.
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.'))
+        text += '.';
+    return text;
+}
+
+std::string systemErrorText(int errorNumber) {
+    switch (errorNumber) {
+        case ENOENT:
+            return "File not found";
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP:
+        case EINVAL:
+            return "Invalid filename";
+        case EMFILE:
+        case ENFILE:
+            return "Too many open files";
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return "File access denied";
+        default:
+            return "I/O error " + std::to_string(errorNumber);
+    }
+}
+
+}  // namespace zr

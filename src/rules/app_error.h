@@ -1,0 +1,26 @@
+// Errors that end a whole command and reach the top of its handler, where the front end shows
+// them (the window in an error box titled with the application's title, the command line on
+// standard error).
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace zr {
+
+// An error that abandons the running command. The message is the exact text shown to the user,
+// before the full-stop rule of errorBoxText().
+class AppError : public std::runtime_error {
+public:
+    explicit AppError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// The text of the error box: the message, with a full stop added when its last character has a
+// code above that of "." (so "... at (3)" gets none, "File access denied" gets one).
+std::string errorBoxText(std::string_view message);
+
+// The message for a system error number, as the platform's run-time library words it.
+std::string systemErrorText(int errorNumber);
+
+}  // namespace zr

@@ -1,0 +1,153 @@
+#include "rules/mask.h"
+
+#include "rules/text.h"
+
+namespace zr {
+
+namespace {
+
+inline char32_t foldAsciiLetter(char32_t c) { return (c >= U'a' && c <= U'z') ? c - 32 : c; }
+
+}  // namespace
+
+bool TMask::compile(std::u32string_view mask, int& errorPosition) {
+    m_states.clear();
+    m_ranges.clear();
+    bool pendingSkip = false;
+    int skipStates = 0;
+    // Appends a state that takes the pending skip; `position` (1-based) is where the state
+    // begins, reported when it is one skip state too many.
+    auto append = [&](State state, std::size_t position) {
+        state.skip = pendingSkip;
+        if (pendingSkip && ++skipStates > kMaxSkipStates) {
+            errorPosition = static_cast<int>(position);
+            return false;
+        }
+        pendingSkip = false;
+        m_states.push_back(state);
+        return true;
+    };
+
+    std::size_t i = 0;
+    const std::size_t n = mask.size();
+    while (i < n) {
+        const char32_t c = mask[i];
+        if (c == U'*') {
+            pendingSkip = true;
+            ++i;
+        } else if (c == U'?') {
+            // Directly after "*" a "?" demands nothing: "*?" is the same as "*".
+            if (!pendingSkip)
+                m_states.push_back(State{Kind::Any, false, false, 0, 0, 0});
+            ++i;
+        } else if (c == U'[') {
+            std::size_t j = i + 1;
+            bool negate = false;
+            if (j < n && mask[j] == U'!') {
+                negate = true;
+                ++j;
+            }
+            const auto rangeBegin = static_cast<std::uint32_t>(m_ranges.size());
+            bool haveMember = false;
+            char32_t last = 0;
+            while (j < n && mask[j] != U']') {
+                if (mask[j] == U'-') {
+                    if (!haveMember) {
+                        errorPosition = static_cast<int>(j + 1);
+                        return false;
+                    }
+                    if (j + 1 >= n) {  // nothing follows the "-": the set is never closed
+                        j = n;
+                        break;
+                    }
+                    // The character after "-" ends the range whatever it is, "]" included; the
+                    // range's start stays the last member.
+                    const char32_t end = foldAsciiLetter(mask[j + 1]);
+                    if (end >= last)
+                        m_ranges.emplace_back(last, end);
+                    j += 2;
+                } else {
+                    last = foldAsciiLetter(mask[j]);
+                    haveMember = true;
+                    m_ranges.emplace_back(last, last);
+                    ++j;
+                }
+            }
+            if (j >= n) {
+                errorPosition = static_cast<int>(n + 1);
+                return false;
+            }
+            if (!haveMember) {
+                errorPosition = static_cast<int>(j + 1);
+                return false;
+            }
+            const auto rangeEnd = static_cast<std::uint32_t>(m_ranges.size());
+            if (!append(State{Kind::Set, false, negate, 0, rangeBegin, rangeEnd}, j + 1))
+                return false;
+            i = j + 1;
+        } else {
+            if (!append(State{Kind::Literal, false, false, foldAsciiLetter(c), 0, 0}, i + 1))
+                return false;
+            ++i;
+        }
+    }
+    return append(State{Kind::End, false, false, 0, 0, 0}, n + 1);
+}
+
+bool TMask::matchesOne(const State& state, char32_t c) const {
+    switch (state.kind) {
+        case Kind::Literal:
+            return foldAsciiLetter(c) == state.literal;
+        case Kind::Any:
+            return true;
+        case Kind::Set: {
+            const char32_t folded = foldAsciiLetter(c);
+            bool member = false;
+            for (std::uint32_t r = state.rangeBegin; r < state.rangeEnd && !member; ++r)
+                member = folded >= m_ranges[r].first && folded <= m_ranges[r].second;
+            return member != state.negate;
+        }
+        case Kind::End:
+            break;
+    }
+    return false;
+}
+
+bool TMask::matches(std::u32string_view name) const {
+    // Every state but the last matches exactly one character, so when a state fails it is
+    // enough to let the latest skipping state pass over one more character: the earlier ones
+    // could not do better. This finds a match exactly when some choice of skips gives one.
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::size_t s = 0;
+    std::size_t pos = 0;
+    std::size_t retryState = kNone;
+    std::size_t retryPos = 0;
+    const std::size_t n = name.size();
+    for (;;) {
+        const State& state = m_states[s];
+        if (state.skip) {
+            if (state.kind == Kind::End)
+                return true;
+            retryState = s;
+            retryPos = pos;
+        }
+        if (state.kind == Kind::End) {
+            if (pos == n)
+                return true;
+        } else if (pos < n && matchesOne(state, name[pos])) {
+            ++s;
+            ++pos;
+            continue;
+        }
+        if (retryState == kNone || ++retryPos >= n)
+            return false;
+        s = retryState;
+        pos = retryPos;
+    }
+}
+
+std::string TMask::errorText(std::u32string_view mask, int position) {
+    return "'" + toBytes(mask) + "' is an invalid mask at (" + std::to_string(position) + ")";
+}
+
+}  // namespace zr

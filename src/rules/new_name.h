@@ -1,0 +1,59 @@
+// The new-name computation: for one directory entry, the filter test and then the rename rules
+// in their fixed order; a changed name is handed on to the preview or queued for renaming.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "rules/filters.h"
+#include "rules/option_lists.h"
+#include "rules/rename_settings.h"
+#include "rules/rule_state.h"
+
+namespace zr {
+
+// Computes new names for one run. The parsed lists stay as they were at the start of the run;
+// the other options are read as they stand at each entry, so a change made during the run (by
+// loading settings or restoring defaults) applies from the next entry on.
+class NewNameComputer {
+public:
+    NewNameComputer(const RenameSettings& settings, const ParsedLists& lists, RuleState& state);
+
+    // Decides whether `name`, lying in `directory`, is renamed and to what. Throws AppError for
+    // an invalid filter mask.
+    void ComputeNewName(std::string_view directory, std::string_view name);
+
+private:
+    void refreshFields();
+    void applyCase(int mode);
+
+    const RenameSettings& m_settings;
+    const ParsedLists& m_lists;
+    RuleState& m_state;
+    FilterMatcher m_filters;
+
+    std::vector<std::u32string> m_killStrings;
+    std::vector<std::pair<std::u32string, std::u32string>> m_convertPairs;
+
+    // Fields decoded at the settings revision m_revision.
+    std::uint64_t m_revision = ~std::uint64_t{0};
+    std::u32string m_killChars;
+    std::u32string m_prefix;
+    std::u32string m_suffix;
+    // Convert chars as a mapping: each character of the first field to what the chain of
+    // replacements turns it into.
+    std::array<char32_t, 128> m_asciiCharMap{};
+    std::vector<std::pair<char32_t, char32_t>> m_charMap;  // the others, sorted
+    std::array<bool, 128> m_asciiKill{};
+
+    std::u32string m_name;
+    std::u32string m_work;
+    std::u32string m_scratch;
+    std::string m_bytes;
+};
+
+}  // namespace zr

@@ -1,0 +1,40 @@
+// The list fields split into their entries at the start of every Scan and Go: filter masks,
+// kill strings and convert-string pairs, plus whether the two conversion rules are usable.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "rules/rename_settings.h"
+
+namespace zr {
+
+constexpr int MaxListEntries = 100;
+
+struct ParsedLists {
+    std::vector<std::string> FilterMasks;
+    std::vector<std::string> KillStrings;
+    // (from-string, to-string); as many pairs as the to-field has entries.
+    std::vector<std::pair<std::string, std::string>> ConvertPairs;
+    bool ConvertCountMismatch = false;
+    bool ConvertCharsLengthMismatch = false;
+};
+
+// Splits one field at ";". In a run of several ";" the first one separates and the others are
+// kept at the start of the next entry, so "a;;b" gives "a" and ";b". An empty text gives no
+// entries; every other text gives at least one.
+std::vector<std::string> SplitOptionList(std::string_view text);
+
+// Appends the path delimiter to a start directory that does not end with one; an empty text
+// becomes "/".
+std::string normaliseStartDirectory(std::string_view text);
+
+// Fills `lists` from the fields, writes the normalised start directory back into Edit1 and sets
+// the two mismatch flags. A field with more than MaxListEntries entries refuses the run: the
+// result is then the warning to show, and that list is left empty.
+std::optional<std::string> ParseOptionLists(RenameSettings& settings, ParsedLists& lists);
+
+}  // namespace zr

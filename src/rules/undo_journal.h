@@ -1,0 +1,82 @@
+// The planned renames of a Go run, in the order the walk met them; after the run they are the
+// undo data. An entry reads as the old full path, "*" and the new name.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zr {
+
+// One planned rename. The old full path is the directory walked, "/" and the old name; the new
+// name is a bare name. The entry keeps where its two parts meet, because on this platform a
+// name may itself hold "*".
+class JournalEntry {
+public:
+    JournalEntry(std::string_view oldFullPath, std::string_view newName)
+        : m_oldFullPath(oldFullPath), m_newName(newName) {}
+
+    // Splits an entry's text at its first "*" (the form of the entry when it was read back from
+    // text that does not mark the separator otherwise).
+    static JournalEntry fromText(std::string_view text);
+
+    std::string_view oldFullPath() const { return m_oldFullPath; }
+    std::string_view newName() const { return m_newName; }
+    // The old full path up to and including its last "/".
+    std::string_view directoryPart() const;
+    // The old full path after its last "/".
+    std::string_view oldName() const;
+    // The directory part followed by the new name.
+    std::string newFullPath() const;
+    // Old full path, "*", new name.
+    std::string text() const;
+
+private:
+    std::string_view m_oldFullPath;
+    std::string_view m_newName;
+};
+
+// An append-only list of entries. The texts live in large shared blocks rather than one
+// allocation per entry, so a run that queues a million renames needs little more memory than
+// the texts themselves.
+class UndoJournal {
+public:
+    UndoJournal() = default;
+    UndoJournal(UndoJournal&&) = default;
+    UndoJournal& operator=(UndoJournal&&) = default;
+
+    // Appends the entry for `oldName` in `directory` (the directory as the walk reports it, so
+    // the root "/" gives "//name").
+    void append(std::string_view directory, std::string_view oldName, std::string_view newName);
+    // Appends an entry whose old full path is already formed.
+    void appendEntry(std::string_view oldFullPath, std::string_view newName);
+
+    std::size_t size() const { return m_slots.size(); }
+    bool empty() const { return m_slots.empty(); }
+    JournalEntry operator[](std::size_t index) const;
+    void clear();
+
+    // Bytes held for the entries, for measuring.
+    std::size_t bytesReserved() const;
+
+private:
+    struct Slot {
+        std::uint32_t block;
+        std::uint32_t offset;
+        std::uint32_t oldLength;
+        std::uint32_t newLength;
+    };
+    static constexpr std::size_t kBlockSize = 256 * 1024;
+
+    char* reserve(std::size_t length, Slot& slot);
+
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    std::vector<std::size_t> m_blockSizes;
+    std::size_t m_used = 0;  // bytes used in the last block
+    std::vector<Slot> m_slots;
+};
+
+}  // namespace zr

@@ -1,0 +1,281 @@
+#include "rules/new_name.h"
+
+#include <gtest/gtest.h>
+
+#include "rules/app_error.h"
+
+namespace zr {
+namespace {
+
+// Runs the rules on single names, in preview mode unless a test switches to Go.
+class NewNameTest : public ::testing::Test {
+protected:
+    NewNameTest() {
+        settings.setText(Option::Edit3, "*");
+        settings.setChecked(Option::CheckBox6, false);  // case range: the base name
+        settings.setItemIndex(kLowerCase);
+        state.PreviewMode = true;
+    }
+
+    // The new name, or "=" when the name is not handed on.
+    std::string rename(const std::string& name) {
+        ParseOptionLists(settings, lists);
+        NewNameComputer computer(settings, lists, state);
+        const std::int32_t before = state.PreviewCount;
+        computer.ComputeNewName("/dir", name);
+        if (state.PreviewCount == before)
+            return "=";
+        return state.NewNameResult;
+    }
+
+    void caseMode(int mode, bool inclusive = false, bool onlyExtension = false) {
+        settings.setChecked(Option::CheckBox4, true);
+        settings.setItemIndex(mode);
+        settings.setChecked(Option::CheckBox6, inclusive);
+        settings.setChecked(Option::CheckBox7, onlyExtension);
+    }
+
+    RenameSettings settings;
+    ParsedLists lists;
+    RuleState state;
+};
+
+TEST_F(NewNameTest, RulesApplyInTheirFixedOrder) {
+    settings.setChecked(Option::CheckBox5, true);
+    settings.setText(Option::Edit5, "-copy");
+    settings.setChecked(Option::CheckBox10, true);
+    settings.setText(Option::Edit8, "_");
+    settings.setChecked(Option::CheckBox16, true);
+    settings.setText(Option::Edit9, "IMG");
+    settings.setText(Option::Edit10, "photo");
+    caseMode(kLowerCase, true);
+    settings.setChecked(Option::CheckBox2, true);
+    settings.setText(Option::Edit2, "2004-");
+    settings.setChecked(Option::CheckBox3, true);
+    settings.setText(Option::Edit4, "_a");
+    EXPECT_EQ(rename("IMG_0042-copy.JPG"), "2004-photo0042_a.jpg");
+    // The replacement comes before the case conversion and is case-sensitive.
+    settings.setText(Option::Edit9, "img");
+    EXPECT_EQ(rename("IMG_0042-copy.JPG"), "2004-img0042_a.jpg");
+}
+
+TEST_F(NewNameTest, ConvertCharsComeAfterTheCaseConversion) {
+    settings.setChecked(Option::CheckBox9, true);
+    settings.setText(Option::Edit6, "A");
+    settings.setText(Option::Edit7, "4");
+    caseMode(kUpperCase);
+    EXPECT_EQ(rename("banana.txt"), "B4N4N4.txt");
+    caseMode(kLowerCase);
+    EXPECT_EQ(rename("banana.txt"), "=");
+}
+
+TEST_F(NewNameTest, KillStringsRemoveTheFirstOccurrenceOfEachInTurn) {
+    settings.setChecked(Option::CheckBox5, true);
+    settings.setText(Option::Edit5, "_");
+    EXPECT_EQ(rename("a_b_c.txt"), "ab_c.txt");
+    settings.setText(Option::Edit5, "ab;b");
+    EXPECT_EQ(rename("aabb.txt"), "a.txt");
+    settings.setText(Option::Edit5, ";;");  // an empty entry and ";"
+    EXPECT_EQ(rename("a;b.txt"), "ab.txt");
+}
+
+TEST_F(NewNameTest, KillCharsRemoveEveryOccurrence) {
+    settings.setChecked(Option::CheckBox10, true);
+    settings.setText(Option::Edit8, "_-");
+    EXPECT_EQ(rename("my_file-1.txt"), "myfile1.txt");
+    settings.setText(Option::Edit8, "é");
+    EXPECT_EQ(rename("été.txt"), "t.txt");
+}
+
+TEST_F(NewNameTest, ConvertStringsChainPairsButNeverRescanInsertedText) {
+    settings.setChecked(Option::CheckBox16, true);
+    settings.setText(Option::Edit9, "a;b");
+    settings.setText(Option::Edit10, "b;c");
+    EXPECT_EQ(rename("ab.txt"), "cc.txt");
+    settings.setText(Option::Edit9, "a");
+    settings.setText(Option::Edit10, "aa");
+    EXPECT_EQ(rename("a.txt"), "aa.txt");
+    settings.setText(Option::Edit10, "x");
+    settings.setText(Option::Edit9, "A");
+    EXPECT_EQ(rename("a.txt"), "=");
+    settings.setText(Option::Edit9, "aa");
+    EXPECT_EQ(rename("aaa.txt"), "xa.txt");
+}
+
+TEST_F(NewNameTest, MismatchedConvertListsSkipOnlyTheirOwnStep) {
+    settings.setChecked(Option::CheckBox16, true);
+    settings.setText(Option::Edit9, "a;b");
+    settings.setText(Option::Edit10, "x");
+    settings.setChecked(Option::CheckBox9, true);
+    settings.setText(Option::Edit6, "abc");
+    settings.setText(Option::Edit7, "xy");
+    settings.setChecked(Option::CheckBox2, true);
+    settings.setText(Option::Edit2, "p_");
+    EXPECT_EQ(rename("abc.txt"), "p_abc.txt");
+}
+
+TEST_F(NewNameTest, CaseModesOnTheBaseNameTheWholeNameOrTheExtension) {
+    struct Row {
+        int mode;
+        bool inclusive;
+        bool onlyExtension;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {kLowerCase, false, false, "hello world.TXT"},
+        {kUpperCase, false, false, "HELLO WORLD.TXT"},
+        {kFirstUpper, false, false, "Hello world.TXT"},
+        {kAllFirstUpper, false, false, "HELLO WORLD.TXT"},
+        {kLowerCase, true, false, "hello world.txt"},
+        {kLowerCase, false, true, "hELLO wORLD.txt"},
+        {kFirstUpper, false, true, "hELLO wORLD.Txt"},
+        {kLowerCase, true, true, "hELLO wORLD.txt"},  // "only in extension" decides
+    };
+    for (const Row& row : rows) {
+        caseMode(row.mode, row.inclusive, row.onlyExtension);
+        std::string result = rename("hELLO wORLD.TXT");
+        if (result == "=")
+            result = "hELLO wORLD.TXT";
+        EXPECT_EQ(result, row.expected) << row.mode << row.inclusive << row.onlyExtension;
+    }
+}
+
+TEST_F(NewNameTest, WordsStartAfterEveryNonLetter) {
+    caseMode(kAllFirstUpper, true);
+    EXPECT_EQ(rename("my file.txt"), "My File.Txt");
+    EXPECT_EQ(rename("2nd take.avi"), "2Nd Take.Avi");
+    caseMode(kAllFirstUpper);
+    EXPECT_EQ(rename("don't.txt"), "Don'T.txt");
+    caseMode(kFirstUpper);
+    EXPECT_EQ(rename("01 intro.mp3"), "01 Intro.mp3");
+    caseMode(kUpperCase, true);
+    EXPECT_EQ(rename("žluťoučký kůň.jpg"), "ŽLUŤOUČKÝ KŮŇ.JPG");
+    caseMode(-1, true);  // no item selected: nothing changes
+    EXPECT_EQ(rename("Mixed.JPG"), "=");
+}
+
+TEST_F(NewNameTest, ExtensionRuleForCaseRanges) {
+    caseMode(kUpperCase, false, true);
+    EXPECT_EQ(rename("readme"), "=");  // no extension: nothing to convert
+    EXPECT_EQ(rename(".profile"), ".PROFILE");
+    caseMode(kUpperCase);
+    EXPECT_EQ(rename(".profile"), "=");  // the base name is empty
+}
+
+TEST_F(NewNameTest, SuffixGoesBeforeTheLastDot) {
+    settings.setChecked(Option::CheckBox3, true);
+    settings.setText(Option::Edit4, "_s");
+    EXPECT_EQ(rename("photo.jpg"), "photo_s.jpg");
+    EXPECT_EQ(rename("readme"), "readme_s");
+    EXPECT_EQ(rename("archive.tar.gz"), "archive.tar_s.gz");
+    EXPECT_EQ(rename("name."), "name_s.");
+    EXPECT_EQ(rename(".profile"), "_s.profile");
+    settings.setChecked(Option::CheckBox8, true);
+    EXPECT_EQ(rename("photo.jpg"), "photo.jpg_s");
+    settings.setChecked(Option::CheckBox8, false);
+    // The suffix is placed by the extension of the prefixed name.
+    settings.setChecked(Option::CheckBox2, true);
+    settings.setText(Option::Edit2, "a.");
+    EXPECT_EQ(rename("readme"), "a_s.readme");
+}
+
+TEST_F(NewNameTest, ConvertCharsChainInFieldOrder) {
+    settings.setChecked(Option::CheckBox9, true);
+    settings.setText(Option::Edit6, "ab");
+    settings.setText(Option::Edit7, "bc");
+    EXPECT_EQ(rename("ab.txt"), "cc.txt");
+    settings.setText(Option::Edit6, "ba");
+    settings.setText(Option::Edit7, "cb");
+    EXPECT_EQ(rename("ab.txt"), "bc.txt");
+    settings.setText(Option::Edit6, kDefaultConvertFrom);
+    settings.setText(Option::Edit7, kDefaultConvertTo);
+    EXPECT_EQ(rename("Příliš žluťoučký kůň.jpg"), "Prilis zlutoucky kuň.jpg");  // ň is not in the list
+}
+
+TEST_F(NewNameTest, ConvertCharsNeverReadBeyondAShortenedSecondField) {
+    settings.setChecked(Option::CheckBox9, true);
+    settings.setText(Option::Edit6, "abc");
+    settings.setText(Option::Edit7, "xyz");
+    ParseOptionLists(settings, lists);
+    NewNameComputer computer(settings, lists, state);
+    // Settings loaded during the run shorten the second field; the flags of the run stay.
+    settings.setText(Option::Edit7, "x");
+    computer.ComputeNewName("/dir", "abc.txt");
+    EXPECT_EQ(state.NewNameResult, "xbc.txt");
+}
+
+TEST_F(NewNameTest, OptionsChangedDuringTheRunApplyFromTheNextEntry) {
+    ParseOptionLists(settings, lists);
+    NewNameComputer computer(settings, lists, state);
+    settings.setChecked(Option::CheckBox2, true);
+    settings.setText(Option::Edit2, "a_");
+    computer.ComputeNewName("/dir", "x.txt");
+    EXPECT_EQ(state.NewNameResult, "a_x.txt");
+    settings.setText(Option::Edit2, "b_");
+    computer.ComputeNewName("/dir", "x.txt");
+    EXPECT_EQ(state.NewNameResult, "b_x.txt");
+}
+
+TEST_F(NewNameTest, CaseOnlyChangesAreChangesAndUnchangedNamesAreNot) {
+    caseMode(kLowerCase);
+    EXPECT_EQ(rename("A.txt"), "a.txt");
+    EXPECT_EQ(state.PreviewCount, 1);
+    EXPECT_EQ(rename("a.txt"), "=");
+    EXPECT_EQ(state.PreviewCount, 1);
+}
+
+TEST_F(NewNameTest, AnEmptyNewNameIsCountedButNotShown) {
+    settings.setChecked(Option::CheckBox10, true);
+    settings.setText(Option::Edit8, "abc.");
+    ParseOptionLists(settings, lists);
+    NewNameComputer computer(settings, lists, state);
+    computer.ComputeNewName("/dir", "cab.a");
+    EXPECT_EQ(state.PreviewCount, 1);
+    EXPECT_EQ(state.NewNameResult, "");
+
+    state.PreviewMode = false;
+    computer.ComputeNewName("/dir", "cab.a");
+    ASSERT_EQ(state.JournalCount, 1);
+    EXPECT_EQ(state.Journal[0].text(), "/dir/cab.a*");
+}
+
+TEST_F(NewNameTest, FiltersDecideUnlessADirectoryIsHandedOver) {
+    settings.setText(Option::Edit3, "*.jpg");
+    caseMode(kUpperCase, true);
+    EXPECT_EQ(rename("My.Folder"), "=");
+    state.DirectoryPass = true;
+    EXPECT_EQ(rename("My.Folder"), "MY.FOLDER");
+    // With the filters skipped, an invalid mask goes unnoticed.
+    settings.setText(Option::Edit3, "[");
+    EXPECT_EQ(rename("x"), "X");
+    state.DirectoryPass = false;
+    EXPECT_THROW(rename("x"), AppError);
+}
+
+TEST_F(NewNameTest, GoQueuesJournalEntriesAndLeavesTheResultEmpty) {
+    state.PreviewMode = false;
+    caseMode(kLowerCase, true);
+    ParseOptionLists(settings, lists);
+    NewNameComputer computer(settings, lists, state);
+    computer.ComputeNewName("/Photos", "a.JPG");
+    computer.ComputeNewName("/", "B.JPG");
+    computer.ComputeNewName("/Photos", "c.jpg");
+    EXPECT_EQ(state.NewNameResult, "");
+    EXPECT_EQ(state.PreviewCount, 0);
+    ASSERT_EQ(state.JournalCount, 2);
+    EXPECT_EQ(state.Journal[0].text(), "/Photos/a.JPG*a.jpg");
+    EXPECT_EQ(state.Journal[1].text(), "//B.JPG*b.jpg");  // at the root the delimiter doubles
+}
+
+TEST_F(NewNameTest, NamesWithInvalidUtf8PassThroughUnchanged) {
+    caseMode(kUpperCase, true);
+    const std::string name = "caf\xE9-\xFF.jpg";
+    EXPECT_EQ(rename(name), "CAF\xE9-\xFF.JPG");
+    settings.setChecked(Option::CheckBox4, false);
+    settings.setChecked(Option::CheckBox10, true);
+    settings.setText(Option::Edit8, "\xFF");
+    EXPECT_EQ(rename(name), "caf\xE9-.jpg");
+}
+
+}  // namespace
+}  // namespace zr
