@@ -1,0 +1,86 @@
+// The file-system operations the commands use, behind an interface so that tests can make any
+// single operation fail. Paths are the file system's bytes; errors are errno values.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace zr {
+
+struct DirEntry {
+    std::string name;
+    bool isDirectory = false;  // taken without following links: a link is never a directory
+};
+
+struct EntryInfo {
+    std::int64_t size = 0;
+    std::time_t lastWrite = 0;
+};
+
+// An open listing of one directory, in the file system's own order, "." and ".." included.
+class DirectoryListing {
+public:
+    virtual ~DirectoryListing() = default;
+    // The next entry; false at the end.
+    virtual bool next(DirEntry& entry) = 0;
+    // Size and last-write time of an entry of this directory, not following links.
+    virtual bool info(const std::string& name, EntryInfo& out) = 0;
+};
+
+// A text file created for writing; nothing is written through to the disk after an error.
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;
+    // 0 or the errno of the failure.
+    virtual int write(std::string_view bytes) = 0;
+    virtual int close() = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // The absolute path of the process's working directory at start-up.
+    virtual std::string initialDirectory() = 0;
+
+    // Changes directory, as the shell's `cd` would, from `current` to `path` (absolute, or
+    // relative to `current`; ".." climbs one level). On success `result` is the new directory's
+    // absolute path with links resolved, without a trailing "/" except for the root. Returns 0
+    // or the errno of the failure (ENOENT, ENOTDIR, EACCES, ENAMETOOLONG, ...).
+    virtual int changeDirectory(const std::string& current, const std::string& path,
+                                std::string& result) = 0;
+
+    // Opens a listing of the directory `path`; null with `error` set when it cannot be listed.
+    virtual std::unique_ptr<DirectoryListing> listDirectory(const std::string& path,
+                                                            int& error) = 0;
+
+    // Renames `from` to `to`, both full paths, never replacing an existing entry. A rename to a
+    // name that is the source itself (a change of letter case on a file system that ignores
+    // case) goes through a free temporary name. Returns 0 or the errno.
+    virtual int rename(const std::string& from, const std::string& to) = 0;
+
+    // Whether any entry of that path exists: a file, a directory, a link (dangling or not).
+    virtual bool exists(const std::string& path) = 0;
+
+    // Creates a new file; fails with EEXIST rather than touching an existing entry.
+    virtual std::unique_ptr<OutputFile> createFile(const std::string& path, int& error) = 0;
+
+    // Deletes a file. Returns 0 or the errno.
+    virtual int removeFile(const std::string& path) = 0;
+
+    // Reads a whole file. Returns 0 or the errno.
+    virtual int readFile(const std::string& path, std::string& content) = 0;
+
+    // Writes `content` to `path` so that the file holds either its old content or all of the new
+    // one, never a part: a temporary file in the same directory, then renamed over the old one.
+    // Returns 0 or the errno.
+    virtual int replaceFile(const std::string& path, std::string_view content) = 0;
+};
+
+// The real file system.
+std::unique_ptr<FileSystem> makePosixFileSystem();
+
+}  // namespace zr

@@ -1,0 +1,47 @@
+// The four commands of the renamer over one run state, as a front end uses them: the window
+// calls these from its click handlers, the command line from its verbs.
+#pragma once
+
+#include <memory>
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "rename/run_flags.h"
+#include "rules/option_lists.h"
+#include "rules/rename_settings.h"
+#include "scan/command_view.h"
+
+namespace zr {
+
+class Renamer {
+public:
+    // The run's working directory starts as the file system's initial directory.
+    Renamer(RenameSettings& settings, FileSystem& fileSystem, Clock& clock, CommandView& view);
+    ~Renamer();
+
+    // Go (Button1 "&Go !"); while a Go walk runs, a press is a stop request.
+    void Button1Click();
+    // Undo (Button3 "&Undo").
+    void Button3Click();
+    // Scan (Button5 "&Scan"); while a scan runs, a press is a stop request.
+    void Button5Click();
+    // "Save &Undo as .bat".
+    void SaveUndoasbat1Click();
+
+    RunFlags& flags() { return m_flags; }
+    const RunFlags& flags() const { return m_flags; }
+    // A Scan, Go or Undo is in progress (the window refuses to close then).
+    bool commandRunning() const { return m_flags.GoRunning || m_flags.ScanRunning; }
+    // Undo data is present.
+    bool hasUndoData() const { return m_flags.JournalCount != 0; }
+
+private:
+    RenameSettings& m_settings;
+    FileSystem& m_fileSystem;
+    Clock& m_clock;
+    CommandView& m_view;
+    RunFlags m_flags;
+    ParsedLists m_lists;
+};
+
+}  // namespace zr

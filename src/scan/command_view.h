@@ -1,0 +1,62 @@
+// What the commands need from a front end: the status text, captions and enabled states of the
+// command buttons and menu items, the busy state, message boxes, pending events and the preview
+// list. The window, the command line and the tests each implement it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zr {
+
+// The controls a command changes.
+enum class Control {
+    Button1,              // "&Go !"
+    Button3,              // "&Undo"
+    Button5,              // "&Scan"
+    SaveUndoasbat1,       // "Save &Undo as .bat"
+    Viewlastfailurelog1,  // "&View last failure log"
+};
+
+enum class MessageType { Warning, Error, Information };
+
+// One row of the preview list.
+struct PreviewRow {
+    std::string currentName;
+    std::string newName;
+    std::string size;  // a plain decimal number, or "DIR"
+    std::string date;
+    std::string time;
+};
+
+class CommandView {
+public:
+    virtual ~CommandView() = default;
+
+    virtual void setStatusText(std::string_view text) = 0;
+    virtual void setCaption(Control control, std::string_view caption) = 0;
+    virtual void setEnabled(Control control, bool enabled) = 0;
+
+    // Disables the option controls, labels and the other buttons (but not Button1 and Button5)
+    // and shows the busy pointer.
+    virtual void busyOn() = 0;
+    // Enables them again, runs the click reactions that restore the enabling rules, and enables
+    // Button3 exactly when undo data is present.
+    virtual void busyOff(bool undoDataPresent) = 0;
+
+    // A warning box with "&Yes" and "&No"; false only when the answer is No.
+    virtual bool askYesNo(std::string_view question) = 0;
+    // A box of the given type ("Warning", "Error", "Information") with "OK".
+    virtual void showMessage(MessageType type, std::string_view text) = 0;
+    // The general error handler: an error box titled with the application's title, showing
+    // errorBoxText(message).
+    virtual void showError(std::string_view message) = 0;
+
+    // Lets the front end handle what is pending (clicks, repaints); called after every entry of
+    // a walk. A click on the running command's button arrives here as a stop request.
+    virtual void processPendingEvents() = 0;
+
+    virtual void clearPreview() = 0;
+    virtual void addPreviewRow(PreviewRow row) = 0;
+};
+
+}  // namespace zr

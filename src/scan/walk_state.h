@@ -1,0 +1,22 @@
+// The part of the run state that the walk and the Scan command share with the rules.
+#pragma once
+
+#include <string>
+
+#include "rules/rule_state.h"
+
+namespace zr {
+
+struct WalkState : RuleState {
+    bool ScanRunning = false;
+    bool GoStopRequested = false;
+    bool ScanStopRequested = false;
+    // The run's working directory (absolute): where relative start directories are resolved,
+    // where a walk leaves off, and what Go restores. It stands in for the process's current
+    // directory, which the program never changes.
+    std::string CurrentDir;
+    // The working directory at the start of the latest Go or Scan: where scripts and logs go.
+    std::string SavedWorkDir;
+};
+
+}  // namespace zr
