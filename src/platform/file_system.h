@@ -71,6 +71,10 @@ public:
     // Deletes a file. Returns 0 or the errno.
     virtual int removeFile(const std::string& path) = 0;
 
+    // Creates a directory and any missing parents (mode 0700 for the ones it creates).
+    // Returns 0 or the errno; an existing directory is no error.
+    virtual int createDirectories(const std::string& path) = 0;
+
     // Reads a whole file. Returns 0 or the errno.
     virtual int readFile(const std::string& path, std::string& content) = 0;
 
