@@ -1,0 +1,89 @@
+#include "ui/preview_model.h"
+
+namespace zr {
+
+namespace {
+
+struct Column {
+    const char* caption;
+    Qt::Alignment alignment;
+};
+
+constexpr Column kColumns[PreviewModel::kColumnCount] = {
+    {"current name", Qt::AlignLeft}, {"new name", Qt::AlignLeft},  {"filesize", Qt::AlignRight},
+    {"filedate", Qt::AlignRight},    {"filetime", Qt::AlignRight},
+};
+
+const std::string& cell(const PreviewRow& row, int column) {
+    switch (column) {
+        case 0:
+            return row.currentName;
+        case 1:
+            return row.newName;
+        case 2:
+            return row.size;
+        case 3:
+            return row.date;
+        default:
+            return row.time;
+    }
+}
+
+}  // namespace
+
+void PreviewModel::clear() {
+    beginResetModel();
+    m_rows.clear();
+    m_published = 0;
+    endResetModel();
+}
+
+void PreviewModel::append(PreviewRow row) {
+    m_rows.push_back(std::move(row));
+}
+
+void PreviewModel::publish() {
+    const int total = static_cast<int>(m_rows.size());
+    if (total == m_published)
+        return;
+    beginInsertRows({}, m_published, total - 1);
+    m_published = total;
+    endInsertRows();
+}
+
+int PreviewModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_published;
+}
+
+int PreviewModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant PreviewModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= m_published)
+        return {};
+    if (role == Qt::DisplayRole)
+        // Names are the file system's bytes; invalid UTF-8 shows as replacement characters.
+        return QString::fromUtf8(cell(row(index.row()), index.column()));
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(kColumns[index.column()].alignment | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
+        return {};
+    if (role == Qt::DisplayRole)
+        return QString::fromLatin1(kColumns[section].caption);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(kColumns[section].alignment | Qt::AlignVCenter);
+    return {};
+}
+
+Qt::ItemFlags PreviewModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+}  // namespace zr

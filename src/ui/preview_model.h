@@ -1,0 +1,39 @@
+// The rows of the preview list: what a Scan would rename, with size, date and time. Rows arrive
+// one at a time during a walk and are handed to the view in batches, whenever the window
+// processes its events, so that a walk of 100,000 entries does not update the view 100,000 times.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <vector>
+
+#include "scan/command_view.h"
+
+namespace zr {
+
+// A read-only table over a vector of rows. append() only stores a row; publish() makes the rows
+// stored since the last publish() visible to views, in one insertion.
+class PreviewModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int kColumnCount = 5;
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void clear();
+    void append(PreviewRow row);
+    void publish();
+    const PreviewRow& row(int index) const { return m_rows[static_cast<std::size_t>(index)]; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    std::vector<PreviewRow> m_rows;
+    // Rows before this index are visible to views; the others wait for publish().
+    int m_published = 0;
+};
+
+}  // namespace zr

@@ -1,0 +1,728 @@
+#include "ui/unit1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <algorithm>
+#include <limits>
+
+#include "rules/app_error.h"
+#include "rules/option_lists.h"
+#include "ui/app_icon.h"
+#include "ui/dialogs.h"
+#include "ui/preview_model.h"
+
+namespace zr {
+
+namespace {
+
+enum class Kind { Label, Image, Panel, Button, Edit, CheckBox, StatusBar, ComboBox, ListView };
+
+// One component of the window, in the order of its position N.
+struct ComponentSpec {
+    const char* name;
+    Kind kind;
+    QRect rect;  // in the client area
+    const char* caption;
+    int tab;  // position in the tab sequence; -1 for none
+    const char* hint;
+    bool disabled;  // at creation
+    bool onPanel;   // a child of Panel1
+};
+
+const char* const kEditHint = "enter any valid string to fit into filename";
+const char* const kListHint =
+    "more strings allowed separate with ';' {to kill ';' in string use ';;'}";
+const char* const kCharsHint = "enter character(s) without separators";
+
+constexpr int kPanelLeft = 68;
+constexpr int kPanelTop = 417;
+
+// clang-format off
+const ComponentSpec kComponents[] = {
+    {"Label1", Kind::Label, {6, 11, 36, 13}, "Start dir", -1, nullptr, false, false},
+    {"Label3", Kind::Label, {6, 57, 41, 13}, "Filetypes", -1, nullptr, false, false},
+    {"Label4", Kind::Label, {6, 417, 36, 13}, "Options", -1, nullptr, false, false},
+    {"Label2", Kind::Label, {89, 262, 9, 13}, "to", -1, nullptr, false, false},
+    {"Label5", Kind::Label, {89, 212, 9, 13}, "to", -1, nullptr, false, false},
+    {"Image1", Kind::Image, {3, 475, 32, 32}, nullptr, -1, nullptr, true, false},
+    {"Panel1", Kind::Panel, {kPanelLeft, kPanelTop, 221, 58}, nullptr, 27, nullptr, false, false},
+    {"Button1", Kind::Button, {73, 487, 135, 24}, "&Go !", 24, "start rename process", false, false},
+    {"Edit1", Kind::Edit, {64, 8, 209, 21}, nullptr, 0, "specify directory with files to rename", false, false},
+    {"CheckBox1", Kind::CheckBox, {65, 31, 168, 16}, "process directories recursively", 21,
+     "if checked renamer does rename on all subdirectories of start dir", false, false},
+    {"Button2", Kind::Button, {276, 8, 13, 20}, "...", 1, "browse for start folder", false, false},
+    {"Edit3", Kind::Edit, {64, 54, 209, 21}, nullptr, 2,
+     "on waht files apply rename, wildcards allowed, more filters separate with ';'", false, false},
+    {"StatusBar1", Kind::StatusBar, {0, 519, 594, 19}, nullptr, -1, nullptr, false, false},
+    {"CheckBox2", Kind::CheckBox, {8, 349, 97, 17}, "Add prefix", 13,
+     "if checked specified string is inserted before filename", false, false},
+    {"Edit2", Kind::Edit, {108, 347, 169, 21}, nullptr, 14, kEditHint, true, false},
+    {"CheckBox3", Kind::CheckBox, {8, 373, 97, 17}, "Append suffix", 15,
+     "if checked specified string is insertred behind last char of filename excluding extension "
+     "(before last dot)", false, false},
+    {"Edit4", Kind::Edit, {108, 371, 169, 21}, nullptr, 16, kEditHint, true, false},
+    {"CheckBox4", Kind::CheckBox, {8, 289, 97, 17}, "Convert case", 9,
+     "if checked renamer does case converting on filename excluding extension (after last dot)",
+     false, false},
+    {"ComboBox1", Kind::ComboBox, {108, 287, 105, 21}, nullptr, 10,
+     "select one type of case conversion", true, false},
+    {"CheckBox5", Kind::CheckBox, {8, 137, 97, 17}, "Kill string(s)", 5,
+     "if checked renamer removes specified string(s) from filename", false, false},
+    {"Edit5", Kind::Edit, {108, 135, 169, 21}, nullptr, 6, kListHint, true, false},
+    {"CheckBox6", Kind::CheckBox, {108, 310, 113, 17}, "inclusive extension", 11,
+     "if checked case convertion is done in full filename", true, false},
+    {"CheckBox7", Kind::CheckBox, {108, 326, 97, 17}, "only in extension", 12,
+     "if checked case convertion is done only in extension (after last dot)", true, false},
+    {"CheckBox8", Kind::CheckBox, {108, 394, 97, 17}, "after extension", 17,
+     "if checked specified string is appended behind last char inclusive extension", true, false},
+    {"CheckBox9", Kind::CheckBox, {8, 240, 97, 17}, "Convert char(s)", 18,
+     "if checked renamer convers character(s) from first field to characters(s) in second field",
+     false, false},
+    {"Edit6", Kind::Edit, {108, 237, 169, 21}, nullptr, 19, kCharsHint, true, false},
+    {"Edit7", Kind::Edit, {108, 260, 169, 21}, nullptr, 20, kCharsHint, true, false},
+    {"Edit8", Kind::Edit, {108, 159, 169, 21}, nullptr, 8, kCharsHint, true, false},
+    {"CheckBox10", Kind::CheckBox, {8, 161, 97, 17}, "Kill char(s)", 7,
+     "if checked renamer removes specified character(s) from filename", false, false},
+    {"Button3", Kind::Button, {214, 487, 135, 24}, "&Undo", 25,
+     "undone changes in last rename process", true, false},
+    {"CheckBox11", Kind::CheckBox, {64, 93, 169, 17}, "ignore case in wildcard(s)", 3,
+     "if checked specified filters are not CaSe sensitive", false, false},
+    {"CheckBox12", Kind::CheckBox, {64, 110, 169, 17}, "ignore case only in extension(s)", 4,
+     "if checked specified filters are not CaSe sensitive in file extension (after last dot)",
+     false, false},
+    {"CheckBox13", Kind::CheckBox, {74, 422, 207, 17}, "make batch file instead of renaming", 22,
+     "if checked files are not renamed, but batch file is generated", false, true},
+    {"CheckBox15", Kind::CheckBox, {74, 455, 207, 17}, "remember last settings", 23,
+     "if checked renamer restores used settings on next program run", false, true},
+    {"ListView1", Kind::ListView, {296, 8, 289, 466}, nullptr, 28, nullptr, false, false},
+    {"CheckBox16", Kind::CheckBox, {8, 190, 97, 17}, "Convert string(s)", 29,
+     "if checked renamer convers string(s) from first field to string(s) in second field",
+     false, false},
+    {"Edit9", Kind::Edit, {108, 187, 169, 21}, nullptr, 30, kListHint, true, false},
+    {"Edit10", Kind::Edit, {108, 210, 169, 21}, nullptr, 31, kListHint, true, false},
+    {"Button5", Kind::Button, {355, 487, 135, 24}, "&Scan", 32,
+     "scans for filename changes and place them in listview", false, false},
+    {"CheckBox17", Kind::CheckBox, {74, 438, 191, 17}, "auto rescan on changes", 33,
+     "if changes are done in settings scan function is initiated", true, true},
+    {"CheckBox14", Kind::CheckBox, {64, 76, 121, 17}, "only directories", 34,
+     "if checked all setting are applied only on directories", false, false},
+};
+// clang-format on
+
+const char* const kCaseModes[] = {"lower case", "upper case", "1st upper", "all 1st upper"};
+
+constexpr int kColumnWidths[PreviewModel::kColumnCount] = {90, 90, 55, 50, 50};
+
+// The picture at the lower left: drawn as it is, although the control is disabled (so that it
+// takes no mouse input); a disabled QLabel would grey it out.
+class IconImage : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).drawPixmap(0, 0, appIconPixmap()); }
+};
+
+QString fromBytes(std::string_view bytes) {
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// The room a label has on its line: up to the next control to its right.
+int labelRoom(const QLabel& label) {
+    int room = std::numeric_limits<int>::max();
+    for (QObject* object : label.parentWidget()->children()) {
+        auto* sibling = qobject_cast<QWidget*>(object);
+        if (!sibling || sibling == &label || sibling->x() <= label.x() ||
+            sibling->geometry().bottom() < label.y() || sibling->y() > label.geometry().bottom())
+            continue;
+        room = std::min(room, sibling->x() - label.x() - 2);
+    }
+    return room;
+}
+
+}  // namespace
+
+Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), m_dialogs(dialogs), m_renamer(m_settings, fileSystem, clock, *this) {
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(QStringLiteral("Zentarel Renamer v0.3 by Vornik"));
+    setWindowIcon(QIcon(appIconPixmap()));
+    setMinimumSize(kMinWindowWidth - kFrameWidth, kClientHeight);
+    setMaximumSize(kMaxWindowWidth - kFrameWidth, kClientHeight);
+    createControls();
+    createPopupMenu();
+    setTabOrder();
+    fitFont();
+    bindOptions();
+    setStatusText(kHomePage);
+    move(196, 108);
+    resize(594, kClientHeight);
+    FormResize();
+}
+
+Tmain::~Tmain() {
+    m_settings.setChangeListener({});
+    if (m_busy)
+        QApplication::restoreOverrideCursor();
+}
+
+void Tmain::createControls() {
+    QFrame* panel = nullptr;
+    for (const ComponentSpec& spec : kComponents) {
+        QWidget* parent = spec.onPanel ? static_cast<QWidget*>(panel) : this;
+        QWidget* widget = nullptr;
+        const QString caption = QString::fromLatin1(spec.caption);
+        switch (spec.kind) {
+            case Kind::Label: {
+                auto* label = new QLabel(caption, parent);
+                m_busyControls.push_back(label);
+                widget = label;
+                break;
+            }
+            case Kind::Image:
+                widget = new IconImage(parent);
+                break;
+            case Kind::Panel:
+                panel = new QFrame(parent);
+                panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+                widget = panel;
+                break;
+            case Kind::Button: {
+                auto* button = new QPushButton(caption, parent);
+                widget = button;
+                break;
+            }
+            case Kind::Edit: {
+                auto* lineEdit = new QLineEdit(parent);
+                lineEdit->setMaxLength(std::numeric_limits<int>::max());
+                m_busyControls.push_back(lineEdit);
+                widget = lineEdit;
+                break;
+            }
+            case Kind::CheckBox:
+                widget = new QCheckBox(caption, parent);
+                m_busyControls.push_back(widget);
+                break;
+            case Kind::StatusBar:
+                m_statusBar1 = new QStatusBar(parent);
+                m_statusBar1->setSizeGripEnabled(false);
+                m_statusBar1->installEventFilter(this);
+                widget = m_statusBar1;
+                break;
+            case Kind::ComboBox:
+                m_comboBox1 = new QComboBox(parent);
+                for (const char* mode : kCaseModes)
+                    m_comboBox1->addItem(QString::fromLatin1(mode));
+                m_busyControls.push_back(m_comboBox1);
+                widget = m_comboBox1;
+                break;
+            case Kind::ListView:
+                m_preview = new PreviewModel(this);
+                m_listView1 = new QTableView(parent);
+                widget = m_listView1;
+                break;
+        }
+        widget->setObjectName(QString::fromLatin1(spec.name));
+        widget->setGeometry(spec.onPanel ? spec.rect.translated(-kPanelLeft, -kPanelTop)
+                                         : spec.rect);
+        if (spec.hint)
+            widget->setToolTip(QString::fromLatin1(spec.hint));
+        if (spec.disabled)
+            widget->setEnabled(false);
+        if (const auto option = RenameSettings::findByControlName(spec.name))
+            m_optionControls[static_cast<std::size_t>(*option)] = widget;
+    }
+    m_button1 = findChild<QPushButton*>(QStringLiteral("Button1"));
+    m_button2 = findChild<QPushButton*>(QStringLiteral("Button2"));
+    m_button3 = findChild<QPushButton*>(QStringLiteral("Button3"));
+    m_button5 = findChild<QPushButton*>(QStringLiteral("Button5"));
+    // Button1 and Button5 are the commands' own: the busy state leaves them to the commands.
+    m_busyControls.push_back(m_button2);
+    m_busyControls.push_back(m_button3);
+    m_button1->setDefault(true);
+
+    connect(m_button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(m_button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(m_button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(m_button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    edit(Option::Edit1)->installEventFilter(this);
+    createListView();
+}
+
+void Tmain::createListView() {
+    m_listView1->setModel(m_preview);
+    m_listView1->setShowGrid(true);
+    m_listView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_listView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listView1->setWordWrap(false);
+    m_listView1->setCornerButtonEnabled(false);
+    m_listView1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_listView1->verticalHeader()->hide();
+    // Fixed row heights: no row is ever measured, however many there are.
+    m_listView1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    QHeaderView* header = m_listView1->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(false);
+    header->setHighlightSections(false);
+    header->setSectionsClickable(false);
+    for (int i = 0; i < PreviewModel::kColumnCount; ++i)
+        header->resizeSection(i, kColumnWidths[i]);
+    // The selection stays as visible when the list loses the focus.
+    QPalette palette = m_listView1->palette();
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setBrush(QPalette::Inactive, role, palette.brush(QPalette::Active, role));
+    m_listView1->setPalette(palette);
+}
+
+void Tmain::createPopupMenu() {
+    m_popupMenu1 = new QMenu(this);
+    m_popupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    auto add = [this](const char* name, const char* caption) {
+        QAction* action = m_popupMenu1->addAction(QString::fromLatin1(caption));
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    auto separator = [this](const char* name) {
+        m_popupMenu1->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
+    // Saving and loading settings files come with the remembered settings; the items are here
+    // so that the menu is complete.
+    add("Savesettings1", "&Save settings");
+    add("LoadSettings1", "&Load settings");
+    QAction* restoreDefaults = add("Restoredefaults1", "&Restore defaults");
+    separator("N1");
+    m_saveUndoasbat1 = add("SaveUndoasbat1", "Save &Undo as .bat");
+    separator("N2");
+    m_viewlastfailurelog1 = add("Viewlastfailurelog1", "&View last failure log");
+    m_saveUndoasbat1->setEnabled(false);
+    m_viewlastfailurelog1->setEnabled(false);
+
+    connect(restoreDefaults, &QAction::triggered, this, [this] { Restoredefaults1Click(); });
+    connect(m_saveUndoasbat1, &QAction::triggered, this, [this] { SaveUndoasbat1Click(); });
+    connect(m_viewlastfailurelog1, &QAction::triggered, this,
+            [this] { Viewlastfailurelog1Click(); });
+}
+
+void Tmain::setTabOrder() {
+    std::vector<const ComponentSpec*> sequence;
+    for (const ComponentSpec& spec : kComponents) {
+        if (spec.tab >= 0 && spec.kind != Kind::Panel)
+            sequence.push_back(&spec);
+    }
+    std::sort(sequence.begin(), sequence.end(),
+              [](const ComponentSpec* a, const ComponentSpec* b) { return a->tab < b->tab; });
+    QWidget* previous = nullptr;
+    for (const ComponentSpec* spec : sequence) {
+        auto* widget = findChild<QWidget*>(QString::fromLatin1(spec->name));
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
+// The platform's default font, at the largest size (at most its own) at which every caption and
+// text fits its control at the design geometry. Labels then take the width of their text, as
+// far as their room allows.
+void Tmain::fitFont() {
+    const QFont base = QApplication::font(this);
+    const int startSize = base.pixelSize() > 0 ? base.pixelSize() : QFontInfo(base).pixelSize();
+    const auto widgets = findChildren<QWidget*>();
+    const QHeaderView* header = m_listView1->horizontalHeader();
+    const int headerMargin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    auto fits = [&] {
+        for (QWidget* w : widgets) {
+            if (auto* box = qobject_cast<QCheckBox*>(w)) {
+                if (box->sizeHint().width() > box->width() ||
+                    box->fontMetrics().height() > box->height())
+                    return false;
+            } else if (auto* label = qobject_cast<QLabel*>(w)) {
+                if (label->sizeHint().width() > labelRoom(*label))
+                    return false;
+            } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+                if (button->fontMetrics().horizontalAdvance(button->text().remove('&')) >
+                    button->width())
+                    return false;
+            } else if (qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w)) {
+                // The text and the frame around it.
+                if (w->fontMetrics().height() + 6 > w->height())
+                    return false;
+            }
+        }
+        for (int i = 0; i < PreviewModel::kColumnCount; ++i) {
+            const QString caption =
+                m_preview->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
+            if (header->fontMetrics().horizontalAdvance(caption) + 2 * headerMargin >
+                kColumnWidths[i])
+                return false;
+        }
+        return true;
+    };
+    // A condensed face of the same family serves where the normal one would have to be tiny.
+    auto fitSize = [&] {
+        QFont font = base;
+        for (int size = startSize; size > 8; --size) {
+            for (int stretch : {int(QFont::Unstretched), int(QFont::Condensed)}) {
+                font.setPixelSize(size);
+                font.setStretch(stretch);
+                setFont(font);
+                if (fits())
+                    return;
+            }
+        }
+    };
+    fitSize();
+    for (QLabel* label : findChildren<QLabel*>())
+        label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
+    m_listView1->verticalHeader()->setDefaultSectionSize(m_listView1->fontMetrics().height() + 4);
+}
+
+void Tmain::bindOptions() {
+    for (const OptionInfo& info : RenameSettings::all()) {
+        const Option option = info.option;
+        showOption(option);
+        if (info.kind == ControlKind::CheckBox) {
+            connect(checkBox(option), &QCheckBox::toggled, this,
+                    [this, option](bool on) { m_settings.setChecked(option, on); });
+        } else if (info.kind == ControlKind::Edit) {
+            connect(edit(option), &QLineEdit::textChanged, this, [this, option](const QString& t) {
+                m_settings.setText(option, t.toUtf8().toStdString());
+            });
+        }
+    }
+    connect(m_comboBox1, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_settings.setItemIndex(index); });
+    m_settings.setChangeListener([this](Option option) { optionChanged(option); });
+}
+
+void Tmain::showOption(Option option) {
+    QWidget* control = optionControl(option);
+    const QSignalBlocker blocker(control);
+    switch (RenameSettings::info(option).kind) {
+        case ControlKind::CheckBox:
+            checkBox(option)->setChecked(m_settings.checked(option));
+            break;
+        case ControlKind::Edit: {
+            const QString text = fromBytes(m_settings.text(option));
+            // Unchanged text is left alone, so typing keeps its cursor and undo history.
+            if (edit(option)->text() != text)
+                edit(option)->setText(text);
+            break;
+        }
+        case ControlKind::ComboBox:
+            m_comboBox1->setCurrentIndex(m_settings.itemIndex());
+            break;
+        case ControlKind::Other:
+            break;
+    }
+}
+
+void Tmain::optionChanged(Option option) {
+    showOption(option);
+    switch (option) {
+        case Option::CheckBox2:
+            return CheckBox2Click();
+        case Option::CheckBox3:
+            return CheckBox3Click();
+        case Option::CheckBox4:
+            return CheckBox4Click();
+        case Option::CheckBox5:
+            return CheckBox5Click();
+        case Option::CheckBox6:
+            return CheckBox6Click();
+        case Option::CheckBox7:
+            return CheckBox7Click();
+        case Option::CheckBox9:
+            return CheckBox9Click();
+        case Option::CheckBox10:
+            return CheckBox10Click();
+        case Option::CheckBox11:
+            return CheckBox11Click();
+        case Option::CheckBox12:
+            return CheckBox12Click();
+        case Option::CheckBox14:
+            return CheckBox14Click();
+        case Option::CheckBox16:
+            return CheckBox16Click();
+        default:
+            return;
+    }
+}
+
+void Tmain::CheckBox2Click() {
+    followCheckBox(Option::CheckBox2, {Option::Edit2});
+}
+
+void Tmain::CheckBox3Click() {
+    followCheckBox(Option::CheckBox3, {Option::Edit4, Option::CheckBox8});
+}
+
+void Tmain::CheckBox4Click() {
+    followCheckBox(Option::CheckBox4, {Option::ComboBox1, Option::CheckBox6, Option::CheckBox7});
+}
+
+void Tmain::CheckBox5Click() {
+    followCheckBox(Option::CheckBox5, {Option::Edit5});
+}
+
+void Tmain::CheckBox6Click() {
+    uncheckPartner(Option::CheckBox6, Option::CheckBox7);
+}
+
+void Tmain::CheckBox7Click() {
+    uncheckPartner(Option::CheckBox7, Option::CheckBox6);
+}
+
+void Tmain::CheckBox9Click() {
+    followCheckBox(Option::CheckBox9, {Option::Edit6, Option::Edit7});
+}
+
+void Tmain::CheckBox10Click() {
+    followCheckBox(Option::CheckBox10, {Option::Edit8});
+}
+
+void Tmain::CheckBox11Click() {
+    uncheckPartner(Option::CheckBox11, Option::CheckBox12);
+}
+
+void Tmain::CheckBox12Click() {
+    uncheckPartner(Option::CheckBox12, Option::CheckBox11);
+}
+
+void Tmain::CheckBox14Click() {
+    // While busy the controls stay disabled; leaving the busy state applies this rule.
+    if (m_busy)
+        return;
+    const bool filtersApply = !m_settings.checked(Option::CheckBox14);
+    for (Option o : {Option::Edit3, Option::CheckBox11, Option::CheckBox12})
+        optionControl(o)->setEnabled(filtersApply);
+}
+
+void Tmain::CheckBox16Click() {
+    followCheckBox(Option::CheckBox16, {Option::Edit9, Option::Edit10});
+}
+
+void Tmain::followCheckBox(Option box, std::initializer_list<Option> followers) {
+    // While busy the controls stay disabled; leaving the busy state applies this rule.
+    if (m_busy)
+        return;
+    const bool on = m_settings.checked(box);
+    for (Option o : followers)
+        optionControl(o)->setEnabled(on);
+    if (on)
+        optionControl(*followers.begin())->setFocus();
+}
+
+void Tmain::uncheckPartner(Option box, Option partner) {
+    if (m_settings.checked(box))
+        m_settings.setChecked(partner, false);
+}
+
+void Tmain::Edit1Exit() {
+    m_settings.setText(Option::Edit1, normaliseStartDirectory(m_settings.text(Option::Edit1)));
+}
+
+void Tmain::Button2Click() {
+    const std::optional<QString> chosen =
+        m_dialogs.chooseDirectory(this, QStringLiteral("Please specify a base directory"),
+                                  QFile::decodeName(m_renamer.flags().CurrentDir.c_str()));
+    if (!chosen)
+        return;
+    m_settings.setText(Option::Edit1,
+                       normaliseStartDirectory(QFile::encodeName(*chosen).toStdString()));
+}
+
+void Tmain::Viewlastfailurelog1Click() {
+    const std::string& path = m_renamer.flags().FailureLogPath;
+    if (path.empty())
+        return;
+    if (!m_dialogs.openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str()))))
+        m_dialogs.showMessage(this, MessageType::Error,
+                              QStringLiteral("Error executing notepad !"));
+}
+
+void Tmain::StatusBar1Click() {
+    if (m_statusText == kHomePage)
+        m_dialogs.openUrl(QUrl(QString::fromLatin1(kHomePage)));
+}
+
+void Tmain::FormResize() {
+    const int windowWidth = width() + kFrameWidth;
+    m_listView1->resize(windowWidth - 310, m_listView1->height());
+    const int button1Left = width() / 2 - (3 * m_button1->width() + 12) / 2;
+    m_button1->move(button1Left, m_button1->y());
+    m_button3->move(m_button1->x() + m_button1->width() + 6, m_button3->y());
+    m_button5->move(m_button3->x() + m_button3->width() + 6, m_button5->y());
+    m_statusBar1->setGeometry(0, height() - m_statusBar1->height(), width(),
+                              m_statusBar1->height());
+}
+
+void Tmain::setStatusText(std::string_view text) {
+    // The walk sets the same text after every entry; only a change reaches the status bar.
+    if (text == m_statusText)
+        return;
+    m_statusText = text;
+    m_statusBar1->showMessage(fromBytes(text));
+    m_statusBar1->setCursor(m_statusText == kHomePage ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void Tmain::setCaption(Control control, std::string_view caption) {
+    if (QPushButton* b = button(control))
+        b->setText(fromBytes(caption));
+    else
+        action(control)->setText(fromBytes(caption));
+}
+
+void Tmain::setEnabled(Control control, bool enabled) {
+    if (QPushButton* b = button(control))
+        b->setEnabled(enabled);
+    else
+        action(control)->setEnabled(enabled);
+}
+
+void Tmain::busyOn() {
+    if (m_busy)
+        return;
+    m_busy = true;
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    for (QWidget* w : m_busyControls)
+        w->setEnabled(false);
+    m_sinceEvents.restart();
+}
+
+void Tmain::busyOff(bool undoDataPresent) {
+    if (m_busy)
+        QApplication::restoreOverrideCursor();
+    m_busy = false;
+    m_preview->publish();
+    for (QWidget* w : m_busyControls)
+        w->setEnabled(true);
+    CheckBox5Click();
+    CheckBox10Click();
+    CheckBox4Click();
+    CheckBox2Click();
+    CheckBox3Click();
+    CheckBox9Click();
+    CheckBox16Click();
+    CheckBox14Click();
+    m_button3->setEnabled(undoDataPresent);
+}
+
+bool Tmain::askYesNo(std::string_view question) {
+    return m_dialogs.askYesNo(this, fromBytes(question));
+}
+
+void Tmain::showMessage(MessageType type, std::string_view text) {
+    m_dialogs.showMessage(this, type, fromBytes(text));
+}
+
+void Tmain::showError(std::string_view message) {
+    m_dialogs.showError(this, fromBytes(errorBoxText(message)));
+}
+
+void Tmain::processPendingEvents() {
+    // Once a frame: handling events after every entry would repaint the list once per row.
+    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < kEventIntervalMs)
+        return;
+    m_preview->publish();
+    QCoreApplication::processEvents();
+    m_sinceEvents.restart();
+}
+
+void Tmain::clearPreview() {
+    m_preview->clear();
+}
+
+void Tmain::addPreviewRow(PreviewRow row) {
+    m_preview->append(std::move(row));
+}
+
+void Tmain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void Tmain::closeEvent(QCloseEvent* event) {
+    // The running command holds the window's state; it ends by its own Stop or its end.
+    if (m_renamer.commandRunning())
+        event->ignore();
+    else
+        event->accept();
+}
+
+void Tmain::contextMenuEvent(QContextMenuEvent* event) {
+    // Not exec(): a walk that is handling events goes on while the menu is open.
+    m_popupMenu1->popup(event->globalPos());
+}
+
+void Tmain::keyPressEvent(QKeyEvent* event) {
+    // Enter presses the focused button, and else the default button "&Go !".
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        QPushButton* target = focused ? focused : m_button1;
+        if (target->isEnabled())
+            target->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool Tmain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_statusBar1 && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        StatusBar1Click();
+    } else if (watched == optionControl(Option::Edit1) && event->type() == QEvent::FocusOut) {
+        // Leaving the field for another control, not the window for another window.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            Edit1Exit();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QWidget* Tmain::optionControl(Option option) const {
+    return m_optionControls[static_cast<std::size_t>(option)];
+}
+
+QCheckBox* Tmain::checkBox(Option option) const {
+    return static_cast<QCheckBox*>(optionControl(option));
+}
+
+QLineEdit* Tmain::edit(Option option) const {
+    return static_cast<QLineEdit*>(optionControl(option));
+}
+
+QPushButton* Tmain::button(Control control) const {
+    switch (control) {
+        case Control::Button1:
+            return m_button1;
+        case Control::Button3:
+            return m_button3;
+        case Control::Button5:
+            return m_button5;
+        default:
+            return nullptr;
+    }
+}
+
+QAction* Tmain::action(Control control) const {
+    return control == Control::SaveUndoasbat1 ? m_saveUndoasbat1 : m_viewlastfailurelog1;
+}
+
+}  // namespace zr

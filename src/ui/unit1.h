@@ -1,0 +1,150 @@
+// The program's main window Tmain: every option control bound to the RenameSettings record, the
+// three command buttons, the preview list, the status bar and the popup menu; it is the front end
+// the commands drive (CommandView).
+#pragma once
+
+#include <QElapsedTimer>
+#include <QWidget>
+#include <array>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "rename/renamer.h"
+#include "rules/rename_settings.h"
+#include "scan/command_view.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QTableView;
+
+namespace zr {
+
+class Dialogs;
+class PreviewModel;
+
+// The window holds the options (settings()) and shows them: a user's edit sets the record, and
+// every change of the record, whoever made it, shows in its control; a check box's click
+// reaction runs exactly when its state changes. The command buttons hand over to the Renamer,
+// which drives the window through CommandView. Every box and dialog goes through `dialogs`.
+class Tmain : public QWidget, public CommandView {
+    Q_OBJECT
+public:
+    // The status bar's first text, and the address a click on it opens.
+    static constexpr const char* kHomePage = "https://vornik.example/zentarel-renamer";
+    // The window frame around the client area that Qt's geometry describes; the layout rules
+    // are written in window widths.
+    static constexpr int kFrameWidth = 8;
+    static constexpr int kFrameHeight = 27;
+    static constexpr int kClientHeight = 538;
+    static constexpr int kMinWindowWidth = 600;
+    static constexpr int kMaxWindowWidth = 1900;
+    // Pending events are handled during a walk at most once in this many milliseconds.
+    static constexpr int kEventIntervalMs = 16;
+
+    Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, QWidget* parent = nullptr);
+    ~Tmain() override;
+
+    RenameSettings& settings() { return m_settings; }
+    Renamer& renamer() { return m_renamer; }
+
+    // What the controls and menu items do.
+    void Button1Click() { m_renamer.Button1Click(); }
+    void Button3Click() { m_renamer.Button3Click(); }
+    void Button5Click() { m_renamer.Button5Click(); }
+    void SaveUndoasbat1Click() { m_renamer.SaveUndoasbat1Click(); }
+    void Button2Click();
+    void Edit1Exit();
+    void Restoredefaults1Click() { m_settings.restoreDefaults(); }
+    void Viewlastfailurelog1Click();
+    void StatusBar1Click();
+    void FormResize();
+
+    // CommandView
+    void setStatusText(std::string_view text) override;
+    void setCaption(Control control, std::string_view caption) override;
+    void setEnabled(Control control, bool enabled) override;
+    void busyOn() override;
+    void busyOff(bool undoDataPresent) override;
+    bool askYesNo(std::string_view question) override;
+    void showMessage(MessageType type, std::string_view text) override;
+    void showError(std::string_view message) override;
+    void processPendingEvents() override;
+    void clearPreview() override;
+    void addPreviewRow(PreviewRow row) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void createListView();
+    void createPopupMenu();
+    void setTabOrder();
+    void fitFont();
+    void bindOptions();
+    // Shows the record's value of `option` in its control, without echoing it back.
+    void showOption(Option option);
+    void optionChanged(Option option);
+
+    void CheckBox2Click();
+    void CheckBox3Click();
+    void CheckBox4Click();
+    void CheckBox5Click();
+    void CheckBox6Click();
+    void CheckBox7Click();
+    void CheckBox9Click();
+    void CheckBox10Click();
+    void CheckBox11Click();
+    void CheckBox12Click();
+    void CheckBox14Click();
+    void CheckBox16Click();
+    // Enables the `followers` of a check box while it is checked, and gives the first of them the
+    // focus when it becomes checked.
+    void followCheckBox(Option box, std::initializer_list<Option> followers);
+    // One box of an exclusive pair: checking it unchecks the other.
+    void uncheckPartner(Option box, Option partner);
+
+    QWidget* optionControl(Option option) const;
+    QCheckBox* checkBox(Option option) const;
+    QLineEdit* edit(Option option) const;
+    QPushButton* button(Control control) const;
+    QAction* action(Control control) const;
+
+    RenameSettings m_settings;
+    Dialogs& m_dialogs;
+    Renamer m_renamer;
+
+    std::array<QWidget*, kOptionCount> m_optionControls{};
+    QComboBox* m_comboBox1 = nullptr;
+    QPushButton* m_button1 = nullptr;
+    QPushButton* m_button2 = nullptr;
+    QPushButton* m_button3 = nullptr;
+    QPushButton* m_button5 = nullptr;
+    QTableView* m_listView1 = nullptr;
+    QStatusBar* m_statusBar1 = nullptr;
+    PreviewModel* m_preview = nullptr;
+    QMenu* m_popupMenu1 = nullptr;
+    QAction* m_saveUndoasbat1 = nullptr;
+    QAction* m_viewlastfailurelog1 = nullptr;
+    // What the busy state disables and enables again.
+    std::vector<QWidget*> m_busyControls;
+
+    bool m_busy = false;
+    std::string m_statusText;
+    QElapsedTimer m_sinceEvents;
+};
+
+}  // namespace zr
