@@ -1,0 +1,284 @@
+// The commands driven through the window as a user drives them, by clicks on a temporary tree:
+// what the list, the status bar, the buttons and the menu show at each step, Stop clicks while a
+// walk runs, the questions answered both ways, and the window after an error.
+#include <QApplication>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <set>
+#include <thread>
+
+#include "window_fixture.h"
+
+using namespace zr;
+using namespace zr::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Op = FaultyFileSystem::Op;
+
+constexpr int kDeepLevels = 300;
+
+// d/d/d/... kDeepLevels levels below `root`, each holding F.JPG.
+void makeDeepTree(const std::string& root) {
+    std::string path = root;
+    for (int level = 0; level < kDeepLevels; ++level) {
+        path += "/d";
+        writeFile(path + "/F.JPG", "f");
+    }
+}
+
+int countFiles(const std::string& root, const std::string& name) {
+    int count = 0;
+    for (const std::string& path : listTree(root)) {
+        if (path == name || path.ends_with("/" + name))
+            ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<WindowFixture> f;
+    std::string tree;
+
+    void setText(Option option, const std::string& text) {
+        f->window->settings().setText(option, text);
+    }
+    QString qs(const std::string& s) const { return QString::fromStdString(s); }
+    // The walk visits each directory slowly, so that it runs long enough to be interrupted.
+    void slowDown() {
+        f->fileSystem.onCall(Op::ListDirectory,
+                             [](const std::string&) { std::this_thread::sleep_for(2ms); });
+    }
+    // Checks that the window is back at rest after a command.
+    void verifyIdle() {
+        QVERIFY(!f->window->renamer().commandRunning());
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(f->button("Button1")->text(), "&Go !");
+        QCOMPARE(f->button("Button5")->text(), "&Scan");
+        for (const char* name : {"Button1", "Button5", "Button2", "Edit1", "Edit3", "CheckBox1",
+                                 "Label1", "CheckBox17"})
+            QVERIFY2(f->find(name)->isEnabled(), name);
+    }
+
+private slots:
+    void init() {
+        f = std::make_unique<WindowFixture>();
+        tree = f->dir / "tree";
+        writeFile(tree + "/A.JPG", "aaaa");
+        writeFile(tree + "/b.txt", "b");
+        writeFile(tree + "/sub/C.JPG", "cc");
+        setText(Option::Edit1, tree);
+        setText(Option::Edit3, "*.jpg");
+        f->window->settings().setChecked(Option::CheckBox4, true);  // lower case, whole name
+    }
+    void cleanup() { f.reset(); }
+
+    void scanThenGoThenUndo() {
+        QVERIFY(!f->find("CheckBox17")->isEnabled());
+        click(f->button("Button5"));
+        QCOMPARE(f->status(), "Scanning done, found 2 file(s) to be renamed.");
+        QCOMPARE(f->rowCount(), 2);
+        std::set<QString> rows;
+        for (int r = 0; r < 2; ++r) {
+            rows.insert(f->cell(r, 0) + "|" + f->cell(r, 1) + "|" + f->cell(r, 2));
+            QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d$").match(f->cell(r, 3)).hasMatch());
+            QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(f->cell(r, 4)).hasMatch());
+        }
+        QCOMPARE(rows, (std::set<QString>{"A.JPG|a.jpg|4", "C.JPG|c.jpg|2"}));
+        verifyIdle();
+        QCOMPARE(f->edit("Edit1")->text(), qs(tree) + "/");
+        QVERIFY(!f->find("Button3")->isEnabled());
+        QVERIFY(!f->action("SaveUndoasbat1")->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), f->find("ComboBox1"));  // "Convert case" is on
+
+        click(f->button("Button1"));
+        QCOMPARE(f->status(), "Done, 2 file(s) renamed, 0 failure(s).");
+        QCOMPARE(listTree(tree), (std::vector<std::string>{"a.jpg", "b.txt", "sub/", "sub/c.jpg"}));
+        verifyIdle();
+        QVERIFY(f->find("Button3")->isEnabled());
+        QVERIFY(f->action("SaveUndoasbat1")->isEnabled());
+        QVERIFY(!f->action("Viewlastfailurelog1")->isEnabled());
+        QCOMPARE(f->rowCount(), 2);  // Go leaves the preview alone
+
+        // A scan keeps the undo data and with it "&Undo".
+        click(f->button("Button5"));
+        QCOMPARE(f->status(), "Scanning done, found 0 file(s) to be renamed.");
+        QCOMPARE(f->rowCount(), 0);
+        QVERIFY(f->find("Button3")->isEnabled());
+
+        click(f->button("Button3"));
+        QCOMPARE(f->status(), "Undo done, 2 file(s) renamed back, 0 failure(s).");
+        QCOMPARE(listTree(tree), (std::vector<std::string>{"A.JPG", "b.txt", "sub/", "sub/C.JPG"}));
+        verifyIdle();
+        QVERIFY(!f->find("Button3")->isEnabled());
+        QVERIFY(!f->action("SaveUndoasbat1")->isEnabled());
+        QVERIFY(f->dialogs.log.isEmpty());
+    }
+
+    void discardQuestionAnsweredNoKeepsTheUndoData() {
+        click(f->button("Button1"));
+        f->dialogs.answers = {false};
+        click(f->button("Button1"));
+        QCOMPARE(f->dialogs.log,
+                 QStringList{"ask Are you sure to discard undo data within new rename ?"});
+        QCOMPARE(f->status(), "Done, 2 file(s) renamed, 0 failure(s).");
+        verifyIdle();
+        QVERIFY(f->window->renamer().hasUndoData());
+        QVERIFY(f->find("Button3")->isEnabled());
+        click(f->button("Button3"));
+        QCOMPARE(listTree(tree), (std::vector<std::string>{"A.JPG", "b.txt", "sub/", "sub/C.JPG"}));
+    }
+
+    void discardQuestionAnsweredYesStartsANewRun() {
+        click(f->button("Button1"));
+        f->dialogs.answers = {true};
+        click(f->button("Button1"));
+        QCOMPARE(f->dialogs.log,
+                 QStringList{"ask Are you sure to discard undo data within new rename ?"});
+        QCOMPARE(f->status(), "Done, 0 file(s) renamed, 0 failure(s).");
+        verifyIdle();
+        QVERIFY(!f->window->renamer().hasUndoData());
+        QVERIFY(!f->find("Button3")->isEnabled());
+        QVERIFY(!f->action("SaveUndoasbat1")->isEnabled());
+    }
+
+    void enterInAFieldPressesGo() {
+        f->edit("Edit3")->setFocus();
+        QTest::keyClick(f->edit("Edit3"), Qt::Key_Return);
+        QCOMPARE(f->status(), "Done, 2 file(s) renamed, 0 failure(s).");
+    }
+
+    void stopClickDuringAScanOfADeepTree() {
+        const std::string deep = f->dir / "deep";
+        makeDeepTree(deep);
+        setText(Option::Edit1, deep);
+        slowDown();
+        QString captionDuring;
+        bool goEnabledDuring = true;
+        int rowsDuring = -1;
+        int listWidthDuring = 0;
+        bool closedDuring = true;
+        QTimer::singleShot(60, f->window.get(), [&] {
+            captionDuring = f->button("Button5")->text();
+            goEnabledDuring = f->button("Button1")->isEnabled();
+            rowsDuring = f->rowCount();
+            // The window stays live: it resizes, and refuses to close.
+            f->window->resize(992, Tmain::kClientHeight);
+            listWidthDuring = f->find("ListView1")->width();
+            closedDuring = f->window->close();
+            click(f->button("Button5"));
+        });
+        click(f->button("Button5"));
+
+        QCOMPARE(captionDuring, "&Stop !");
+        QVERIFY(!goEnabledDuring);
+        QVERIFY(rowsDuring > 0);  // rows appear while the walk runs
+        QCOMPARE(listWidthDuring, 1000 - 310);
+        QVERIFY(!closedDuring);
+        const int found = f->rowCount();
+        QVERIFY2(found >= rowsDuring && found < kDeepLevels, qPrintable(QString::number(found)));
+        QCOMPARE(f->status(), QString("Scanning done, found %1 file(s) to be renamed.").arg(found));
+        QVERIFY(f->fileSystem.calls(Op::ListDirectory) < kDeepLevels);
+        verifyIdle();
+        QVERIFY(f->window->isVisible());
+    }
+
+    void stopClickDuringGo() {
+        const std::string deep = f->dir / "deep";
+        makeDeepTree(deep);
+        setText(Option::Edit1, deep);
+        slowDown();
+        QString captionDuring;
+        bool scanEnabledDuring = true;
+        QTimer::singleShot(60, f->window.get(), [&] {
+            captionDuring = f->button("Button1")->text();
+            scanEnabledDuring = f->button("Button5")->isEnabled();
+            click(f->button("Button1"));
+        });
+        click(f->button("Button1"));
+
+        QCOMPARE(captionDuring, "&Stop !");
+        QVERIFY(!scanEnabledDuring);
+        const int renamed = countFiles(deep, "f.jpg");
+        QVERIFY2(renamed > 0 && renamed < kDeepLevels, qPrintable(QString::number(renamed)));
+        QCOMPARE(countFiles(deep, "F.JPG"), kDeepLevels - renamed);
+        QCOMPARE(f->status(), QString("Done, %1 file(s) renamed, 0 failure(s).").arg(renamed));
+        verifyIdle();
+        QVERIFY(f->find("Button3")->isEnabled());
+    }
+
+    void eventsAreHandledOnceAFrameDuringAWalk() {
+        const std::string deep = f->dir / "deep";
+        makeDeepTree(deep);
+        setText(Option::Edit1, deep);
+        slowDown();
+        // A zero timer fires once each time the window handles its events.
+        int batches = 0;
+        QTimer ticker;
+        ticker.setInterval(0);
+        connect(&ticker, &QTimer::timeout, [&] { ++batches; });
+        ticker.start();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        click(f->button("Button5"));
+        const qint64 ms = elapsed.elapsed();
+        ticker.stop();
+
+        QCOMPARE(f->rowCount(), kDeepLevels);
+        // Two entries per level and one batch at most a frame, not one per entry.
+        QVERIFY2(batches >= 2, qPrintable(QString::number(batches)));
+        QVERIFY2(batches <= ms / Tmain::kEventIntervalMs + 2,
+                 qPrintable(QString("%1 batches in %2 ms").arg(batches).arg(ms)));
+    }
+
+    void invalidMaskShowsTheErrorBoxAndLeavesTheWindowIdle() {
+        setText(Option::Edit3, "*.[jpg");
+        click(f->button("Button5"));
+        QCOMPARE(f->dialogs.log, QStringList{"error '*.[jpg' is an invalid mask at (7)"});
+        verifyIdle();
+
+        f->dialogs.log.clear();
+        click(f->button("Button1"));
+        QCOMPARE(f->dialogs.log, QStringList{"error '*.[jpg' is an invalid mask at (7)"});
+        verifyIdle();
+        QVERIFY(!f->find("Button3")->isEnabled());
+        QCOMPARE(listTree(tree), (std::vector<std::string>{"A.JPG", "b.txt", "sub/", "sub/C.JPG"}));
+
+        // The window is fully usable again.
+        f->edit("Edit3")->setText("*.jpg");
+        click(f->button("Button5"));
+        QCOMPARE(f->status(), "Scanning done, found 2 file(s) to be renamed.");
+        QCOMPARE(f->rowCount(), 2);
+    }
+
+    void failedRenameOffersTheFailureLog() {
+        f->fileSystem.fail(Op::Rename, "/A.JPG", EACCES);
+        click(f->button("Button1"));
+        QCOMPARE(f->status(), "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]");
+        QAction* view = f->action("Viewlastfailurelog1");
+        QVERIFY(view->isEnabled());
+        view->trigger();
+        const std::string log = f->dir / "renamer_failures.log";
+        QVERIFY(exists(log));
+        QCOMPARE(f->dialogs.log, QStringList{"open " + QUrl::fromLocalFile(qs(log)).toString()});
+    }
+
+    void undoScriptExportFromTheMenu() {
+        click(f->button("Button1"));
+        f->action("SaveUndoasbat1")->trigger();
+        QCOMPARE(f->dialogs.log,
+                 QStringList{"Information Undo file 'renamer_undo.bat' written succesfully."});
+        QVERIFY(exists(f->dir / "renamer_undo.bat"));
+        QVERIFY(f->find("Button3")->isEnabled());  // the undo data stays
+    }
+};
+
+QTEST_MAIN(CommandsTest)
+#include "commands_test.moc"

@@ -1,0 +1,72 @@
+#include "window_fixture.h"
+
+#include <QTest>
+
+namespace zr::test {
+
+bool FakeDialogs::askYesNo(QWidget*, const QString& question) {
+    log << "ask " + question;
+    if (answers.empty())
+        return true;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+void FakeDialogs::showMessage(QWidget*, MessageType type, const QString& text) {
+    const char* title = type == MessageType::Warning ? "Warning"
+                        : type == MessageType::Error ? "Error"
+                                                     : "Information";
+    log << QString::fromLatin1(title) + " " + text;
+}
+
+void FakeDialogs::showError(QWidget*, const QString& text) {
+    log << "error " + text;
+}
+
+std::optional<QString> FakeDialogs::chooseDirectory(QWidget*, const QString& title,
+                                                    const QString&) {
+    log << "browse " + title;
+    return chosenDirectory;
+}
+
+bool FakeDialogs::openUrl(const QUrl& url) {
+    log << "open " + url.toString();
+    return openSucceeds;
+}
+
+WindowFixture::WindowFixture()
+    : realFileSystem(makePosixFileSystem()), fileSystem(*realFileSystem) {
+    fileSystem.setInitialDirectory(dir.path());
+    window = std::make_unique<Tmain>(fileSystem, clock, dialogs);
+    window->settings().setItemIndex(kLowerCase);
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get()))
+        qWarning("the window did not become active");
+}
+
+WindowFixture::~WindowFixture() {
+    window.reset();
+}
+
+int WindowFixture::rowCount() const {
+    return find<QTableView>("ListView1")->model()->rowCount();
+}
+
+QString WindowFixture::cell(int row, int column) const {
+    const QAbstractItemModel* model = find<QTableView>("ListView1")->model();
+    return model->data(model->index(row, column)).toString();
+}
+
+void click(QAbstractButton* button) {
+    const QPoint where = qobject_cast<QCheckBox*>(button) ? QPoint(6, button->height() / 2)
+                                                          : button->rect().center();
+    QTest::mouseClick(button, Qt::LeftButton, {}, where);
+}
+
+QRect clientRect(const QWidget* widget) {
+    return QRect(widget->mapTo(widget->window(), QPoint(0, 0)), widget->size());
+}
+
+}  // namespace zr::test

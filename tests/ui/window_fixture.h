@@ -1,0 +1,77 @@
+// What the window tests share: a Dialogs that answers from a queue and records what it was
+// asked, and a window over a temporary folder, shown and active, with helpers to reach its
+// controls by name.
+#pragma once
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <deque>
+#include <memory>
+#include <optional>
+
+#include "support/faulty_file_system.h"
+#include "support/recording_view.h"
+#include "support/temp_dir.h"
+#include "ui/dialogs.h"
+#include "ui/unit1.h"
+
+namespace zr::test {
+
+class FakeDialogs : public Dialogs {
+public:
+    // One line per call: "ask <question>", "Warning <text>", "Error <text>",
+    // "Information <text>", "error <text>", "browse <title>", "open <url>".
+    QStringList log;
+    // Answers to askYesNo, first first; Yes when empty.
+    std::deque<bool> answers;
+    // What the folder browser returns; nothing is a cancel.
+    std::optional<QString> chosenDirectory;
+    bool openSucceeds = true;
+
+    bool askYesNo(QWidget* parent, const QString& question) override;
+    void showMessage(QWidget* parent, MessageType type, const QString& text) override;
+    void showError(QWidget* parent, const QString& text) override;
+    std::optional<QString> chooseDirectory(QWidget* parent, const QString& title,
+                                           const QString& startDirectory) override;
+    bool openUrl(const QUrl& url) override;
+};
+
+// A window whose run starts in a temporary folder, over a file system that can be made to fail
+// or to be slow, with a fixed clock.
+class WindowFixture {
+public:
+    WindowFixture();
+    ~WindowFixture();
+
+    TempDir dir;
+    std::unique_ptr<FileSystem> realFileSystem;
+    FaultyFileSystem fileSystem;
+    FixedClock clock;
+    FakeDialogs dialogs;
+    std::unique_ptr<Tmain> window;
+
+    template <class T = QWidget>
+    T* find(const char* name) const {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
+    QCheckBox* box(const char* name) const { return find<QCheckBox>(name); }
+    QPushButton* button(const char* name) const { return find<QPushButton>(name); }
+    QLineEdit* edit(const char* name) const { return find<QLineEdit>(name); }
+    QAction* action(const char* name) const { return find<QAction>(name); }
+    QString status() const { return find<QStatusBar>("StatusBar1")->currentMessage(); }
+    int rowCount() const;
+    // The text of cell (row, column) of the preview list.
+    QString cell(int row, int column) const;
+};
+
+// A left click where a user would click: on a check box's indicator, a button's middle.
+void click(QAbstractButton* button);
+// The widget's geometry in the window's client area.
+QRect clientRect(const QWidget* widget);
+
+}  // namespace zr::test
