@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_WERROR=ON
 
-.PHONY: all deps configure build run test bench fuzz clean
+.PHONY: all deps configure build run test bench screenshot fuzz clean
 
 all: build
 
@@ -26,6 +26,11 @@ test: build
 
 bench: build
 	scripts/run-benchmarks.sh $(BUILD)
+
+# Scans a small sample tree in the window under Xvfb and saves docs/screenshot.png.
+screenshot: build
+	@scripts/deps.sh xvfb xdotool imagemagick
+	scripts/screenshot.sh $(BUILD) docs/screenshot.png
 
 # Runs the fuzz targets for FUZZ_SECONDS each (clang with libFuzzer and sanitizers).
 FUZZ_SECONDS ?= 60
