@@ -32,38 +32,46 @@ std::string normaliseStartDirectory(std::string_view text) {
 
 namespace {
 
-// Splits `text` into `out` unless it holds too many entries; returns the refusal then.
-std::optional<std::string> splitInto(std::string_view text, const char* fieldName,
-                                     std::vector<std::string>& out) {
+struct ListField {
+    Option option;
+    const char* name;
+};
+
+constexpr ListField kListFields[] = {
+    {Option::Edit3, "Filetypes"},
+    {Option::Edit5, "Kill string(s)"},
+    {Option::Edit9, "Convert string(s)"},
+    {Option::Edit10, "the \"to\" field of Convert string(s)"},
+};
+
+// Splits a field, keeping nothing when it holds more entries than a list has room for.
+std::vector<std::string> splitWithinLimit(std::string_view text) {
     std::vector<std::string> entries = SplitOptionList(text);
-    if (entries.size() > static_cast<std::size_t>(MaxListEntries)) {
-        out.clear();
-        return std::string("Too many entries in ") + fieldName + " (" +
-               std::to_string(entries.size()) + "), at most " + std::to_string(MaxListEntries) +
-               " allowed !";
-    }
-    out = std::move(entries);
-    return std::nullopt;
+    if (entries.size() > static_cast<std::size_t>(MaxListEntries))
+        entries.clear();
+    return entries;
 }
 
 }  // namespace
 
+std::optional<std::string> checkListLimits(const RenameSettings& settings) {
+    for (const ListField& field : kListFields) {
+        const std::size_t count = SplitOptionList(settings.text(field.option)).size();
+        if (count > static_cast<std::size_t>(MaxListEntries))
+            return std::string("Too many entries in ") + field.name + " (" +
+                   std::to_string(count) + "), at most " + std::to_string(MaxListEntries) +
+                   " allowed !";
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> ParseOptionLists(RenameSettings& settings, ParsedLists& lists) {
-    std::optional<std::string> refusal =
-        splitInto(settings.text(Option::Edit3), "Filetypes", lists.FilterMasks);
-
+    std::optional<std::string> refusal = checkListLimits(settings);
+    lists.FilterMasks = splitWithinLimit(settings.text(Option::Edit3));
     settings.setText(Option::Edit1, normaliseStartDirectory(settings.text(Option::Edit1)));
-
-    auto keep = [&refusal](std::optional<std::string> r) {
-        if (!refusal)
-            refusal = std::move(r);
-    };
-    keep(splitInto(settings.text(Option::Edit5), "Kill string(s)", lists.KillStrings));
-
-    std::vector<std::string> from;
-    std::vector<std::string> to;
-    keep(splitInto(settings.text(Option::Edit9), "Convert string(s)", from));
-    keep(splitInto(settings.text(Option::Edit10), "the \"to\" field of Convert string(s)", to));
+    lists.KillStrings = splitWithinLimit(settings.text(Option::Edit5));
+    const std::vector<std::string> from = splitWithinLimit(settings.text(Option::Edit9));
+    const std::vector<std::string> to = splitWithinLimit(settings.text(Option::Edit10));
     lists.ConvertPairs.clear();
     lists.ConvertPairs.reserve(to.size());
     for (std::size_t i = 0; i < to.size(); ++i)

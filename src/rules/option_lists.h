@@ -32,6 +32,10 @@ std::vector<std::string> SplitOptionList(std::string_view text);
 // becomes "/".
 std::string normaliseStartDirectory(std::string_view text);
 
+// The warning that refuses a run when a list field holds more than MaxListEntries entries, naming
+// the field; nothing when every field fits.
+std::optional<std::string> checkListLimits(const RenameSettings& settings);
+
 // Fills `lists` from the fields, writes the normalised start directory back into Edit1 and sets
 // the two mismatch flags. A field with more than MaxListEntries entries refuses the run: the
 // result is then the warning to show, and that list is left empty.

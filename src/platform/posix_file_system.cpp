@@ -1,0 +1,349 @@
+// The real file system, on POSIX calls: readdir for listings (every name, whatever its bytes),
+// lstat semantics for sizes, times and the directory test, renameat2 with RENAME_NOREPLACE for
+// renames.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/file_system.h"
+
+namespace zr {
+
+namespace {
+
+std::string joinPath(const std::string& directory, std::string_view name) {
+    std::string path = directory;
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    path += name;
+    return path;
+}
+
+std::string parentOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string directoryOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+class PosixListing : public DirectoryListing {
+public:
+    explicit PosixListing(DIR* dir) : m_dir(dir) {}
+    ~PosixListing() override { closedir(m_dir); }
+
+    bool next(DirEntry& entry) override {
+        errno = 0;
+        const dirent* d = readdir(m_dir);
+        if (!d)
+            return false;
+        entry.name = d->d_name;
+        if (d->d_type == DT_UNKNOWN) {
+            struct stat st;
+            entry.isDirectory = fstatat(dirfd(m_dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                                S_ISDIR(st.st_mode);
+        } else {
+            entry.isDirectory = d->d_type == DT_DIR;
+        }
+        return true;
+    }
+
+    bool info(const std::string& name, EntryInfo& out) override {
+        struct stat st;
+        if (fstatat(dirfd(m_dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        out.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::int64_t>(st.st_size);
+        out.lastWrite = st.st_mtim.tv_sec;
+        return true;
+    }
+
+private:
+    DIR* m_dir;
+};
+
+// Writes through a buffer; after the first error every later write and the close report it.
+class PosixOutputFile : public OutputFile {
+public:
+    explicit PosixOutputFile(int fd) : m_fd(fd) {}
+    ~PosixOutputFile() override { close(); }
+
+    int write(std::string_view bytes) override {
+        if (m_error != 0)
+            return m_error;
+        m_buffer.append(bytes);
+        if (m_buffer.size() >= kFlushSize)
+            flush();
+        return m_error;
+    }
+
+    int close() override {
+        if (m_fd < 0)
+            return m_error;
+        flush();
+        if (::close(m_fd) != 0 && m_error == 0)
+            m_error = errno;
+        m_fd = -1;
+        return m_error;
+    }
+
+private:
+    static constexpr std::size_t kFlushSize = 64 * 1024;
+
+    void flush() {
+        std::size_t done = 0;
+        while (m_error == 0 && done < m_buffer.size()) {
+            const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+            if (n < 0) {
+                if (errno != EINTR)
+                    m_error = errno;
+            } else {
+                done += static_cast<std::size_t>(n);
+            }
+        }
+        m_buffer.clear();
+    }
+
+    int m_fd;
+    int m_error = 0;
+    std::string m_buffer;
+};
+
+bool sameEntry(const std::string& a, const std::string& b) {
+    struct stat sa;
+    struct stat sb;
+    return lstat(a.c_str(), &sa) == 0 && lstat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// A rename that refuses to replace, where the file system does not know RENAME_NOREPLACE: a
+// file gets a hard link under the new name (which fails if the name is taken) before the old
+// name goes; a directory, or a file on a file system without hard links, is renamed after the
+// new name was seen to be free.
+int renameWithoutFlag(const std::string& from, const std::string& to) {
+    struct stat st;
+    if (lstat(from.c_str(), &st) != 0)
+        return errno;
+    if (!S_ISDIR(st.st_mode)) {
+        if (link(from.c_str(), to.c_str()) == 0) {
+            if (unlink(from.c_str()) == 0)
+                return 0;
+            const int error = errno;
+            unlink(to.c_str());
+            return error;
+        }
+        if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK)
+            return errno;
+    }
+    if (lstat(to.c_str(), &st) == 0)
+        return EEXIST;
+    if (errno != ENOENT)
+        return errno;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int renameNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
+        return renameWithoutFlag(from, to);
+    return errno;
+}
+
+class PosixFileSystem : public FileSystem {
+public:
+    std::string initialDirectory() override {
+        std::string buffer(PATH_MAX, '\0');
+        while (!getcwd(buffer.data(), buffer.size())) {
+            if (errno != ERANGE)
+                return "/";
+            buffer.resize(buffer.size() * 2);
+        }
+        buffer.resize(std::strlen(buffer.c_str()));
+        return buffer;
+    }
+
+    int changeDirectory(const std::string& current, const std::string& path,
+                        std::string& result) override {
+        if (path == "..") {
+            result = parentOf(current);
+            return 0;
+        }
+        const bool bareName = !path.empty() && path != "." && path.find('/') == std::string::npos;
+        if (bareName) {
+            // A subdirectory that is no link: its path is simply the joined one.
+            const std::string joined = joinPath(current, path);
+            const int fd = open(joined.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd >= 0) {
+                ::close(fd);
+                if (access(joined.c_str(), X_OK) != 0)
+                    return errno;
+                result = joined;
+                return 0;
+            }
+            if (errno != ENOTDIR && errno != ELOOP)
+                return errno;
+        }
+        const std::string absolute = path.starts_with('/') ? path : joinPath(current, path);
+        char* resolved = realpath(absolute.c_str(), nullptr);
+        if (!resolved)
+            return errno;
+        std::string canonical(resolved);
+        std::free(resolved);
+        struct stat st;
+        if (stat(canonical.c_str(), &st) != 0)
+            return errno;
+        if (!S_ISDIR(st.st_mode))
+            return ENOTDIR;
+        if (access(canonical.c_str(), X_OK) != 0)
+            return errno;
+        result = std::move(canonical);
+        return 0;
+    }
+
+    std::unique_ptr<DirectoryListing> listDirectory(const std::string& path,
+                                                    int& error) override {
+        DIR* dir = opendir(path.c_str());
+        if (!dir) {
+            error = errno;
+            return nullptr;
+        }
+        error = 0;
+        return std::make_unique<PosixListing>(dir);
+    }
+
+    int rename(const std::string& from, const std::string& to) override {
+        const int error = renameNoReplace(from, to);
+        if (error != EEXIST || from == to || !sameEntry(from, to))
+            return error;
+        // The new name finds the entry itself: a file system that ignores letter case. Go
+        // through a free temporary name so the change of case is made.
+        const std::string directory = directoryOf(from);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string temporary =
+                joinPath(directory, ".zentarel-rename-" + std::to_string(getpid()) + "-" +
+                                        std::to_string(attempt));
+            const int first = renameNoReplace(from, temporary);
+            if (first == EEXIST)
+                continue;
+            if (first != 0)
+                return first;
+            const int second = renameNoReplace(temporary, to);
+            if (second != 0)
+                renameNoReplace(temporary, from);
+            return second;
+        }
+        return EEXIST;
+    }
+
+    bool exists(const std::string& path) override {
+        struct stat st;
+        return lstat(path.c_str(), &st) == 0;
+    }
+
+    std::unique_ptr<OutputFile> createFile(const std::string& path, int& error) override {
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            error = errno;
+            return nullptr;
+        }
+        error = 0;
+        return std::make_unique<PosixOutputFile>(fd);
+    }
+
+    int removeFile(const std::string& path) override {
+        return unlink(path.c_str()) == 0 ? 0 : errno;
+    }
+
+    int createDirectories(const std::string& path) override {
+        if (path.empty())
+            return ENOENT;
+        for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+            const std::string prefix = path.substr(0, slash);
+            if (mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST)
+                return errno;
+            if (slash == std::string::npos)
+                break;
+        }
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0)
+            return errno;
+        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    }
+
+    int readFile(const std::string& path, std::string& content) override {
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        content.clear();
+        char buffer[64 * 1024];
+        for (;;) {
+            const ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                const int error = errno;
+                ::close(fd);
+                return error;
+            }
+            if (n == 0)
+                break;
+            content.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(fd);
+        return 0;
+    }
+
+    int replaceFile(const std::string& path, std::string_view content) override {
+        std::string temporary = path + ".XXXXXX";
+        const int fd = mkstemp(temporary.data());
+        if (fd < 0)
+            return errno;
+        // Keep the mode of the file being replaced; a new file gets the usual one.
+        struct stat st;
+        mode_t mode = 0;
+        if (stat(path.c_str(), &st) == 0) {
+            mode = st.st_mode & 07777;
+        } else {
+            const mode_t mask = umask(0);
+            umask(mask);
+            mode = 0666 & ~mask;
+        }
+        int error = fchmod(fd, mode) == 0 ? 0 : errno;
+        std::size_t done = 0;
+        while (error == 0 && done < content.size()) {
+            const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+            if (n < 0 && errno != EINTR)
+                error = errno;
+            else if (n > 0)
+                done += static_cast<std::size_t>(n);
+        }
+        if (error == 0 && fsync(fd) != 0)
+            error = errno;
+        if (::close(fd) != 0 && error == 0)
+            error = errno;
+        if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
+            error = errno;
+        if (error != 0)
+            unlink(temporary.c_str());
+        return error;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> makePosixFileSystem() { return std::make_unique<PosixFileSystem>(); }
+
+}  // namespace zr

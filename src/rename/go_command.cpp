@@ -1,0 +1,117 @@
+#include "rename/go_command.h"
+
+#include "rename/rename_executor.h"
+#include "rules/app_error.h"
+#include "rules/new_name.h"
+#include "scan/walk.h"
+
+namespace zr {
+
+GoCommand::GoCommand(RenameSettings& settings, RunFlags& flags, ParsedLists& lists,
+                     FileSystem& fileSystem, Clock& clock, CommandView& view)
+    : m_settings(settings),
+      m_flags(flags),
+      m_lists(lists),
+      m_fileSystem(fileSystem),
+      m_clock(clock),
+      m_view(view) {}
+
+void GoCommand::Button1Click() {
+    if (m_flags.GoRunning) {
+        m_flags.GoStopRequested = true;
+        return;
+    }
+    // Refused before the question, so the undo data stays.
+    if (const auto refusal = checkListLimits(m_settings)) {
+        m_view.showMessage(MessageType::Warning, *refusal);
+        return;
+    }
+    m_view.setCaption(Control::Button1, "&Stop !");
+    if (m_flags.JournalCount != 0 &&
+        !m_view.askYesNo("Are you sure to discard undo data within new rename ?")) {
+        m_flags.GoRunning = false;
+        m_flags.GoStopRequested = false;
+        m_view.setCaption(Control::Button1, "&Go !");
+        return;
+    }
+    m_flags.GoStopRequested = false;
+    m_flags.GoRunning = true;
+    m_view.setEnabled(Control::Button5, false);
+    m_view.busyOn();
+
+    m_flags.RenamedCount = 0;
+    m_flags.FailureCount = 0;
+    m_flags.JournalCount = 0;
+    m_flags.JournalCreated = true;
+    m_flags.Journal.clear();
+
+    const std::string workDir = m_flags.CurrentDir;
+    std::string error;
+    try {
+        run();
+    } catch (const AppError& e) {
+        error = e.what();
+    }
+    m_flags.DirectoryPass = false;
+
+    m_view.setEnabled(Control::Button5, true);
+    m_view.busyOff(m_flags.JournalCount != 0);
+    m_view.setEnabled(Control::Button3, m_flags.JournalCount != 0);
+    m_view.setEnabled(Control::SaveUndoasbat1, m_flags.JournalCount != 0);
+    m_flags.CurrentDir = workDir;
+    m_flags.GoRunning = false;
+    m_flags.GoStopRequested = false;
+    m_view.setCaption(Control::Button1, "&Go !");
+    if (!error.empty())
+        m_view.showError(error);
+}
+
+void GoCommand::run() {
+    ParseOptionLists(m_settings, m_lists);
+    if (m_settings.checked(Option::CheckBox16) && m_lists.ConvertCountMismatch)
+        m_view.showMessage(MessageType::Warning, "Count of convert string(s) not equal !");
+    if (m_settings.checked(Option::CheckBox9) && m_lists.ConvertCharsLengthMismatch)
+        m_view.showMessage(MessageType::Warning, "Lengths of convert chars not equal !");
+    m_flags.SavedWorkDir = m_flags.CurrentDir;
+
+    std::string startDirectory;
+    if (m_fileSystem.changeDirectory(m_flags.CurrentDir, m_settings.text(Option::Edit1),
+                                     startDirectory) != 0) {
+        m_view.showMessage(MessageType::Warning,
+                           "Cannot find directory " + m_settings.text(Option::Edit1));
+        return;
+    }
+    m_flags.CurrentDir = startDirectory;
+
+    RenameExecutor executor(m_settings, m_flags, m_fileSystem, m_clock, m_view);
+    try {
+        NewNameComputer computer(m_settings, m_lists, m_flags);
+        DirectoryWalker walker(m_settings, m_flags, computer, m_fileSystem, m_clock, m_view);
+        walker.WalkDirectory();
+        executor.run();
+    } catch (const AppError&) {
+        // Nothing was renamed: what was queued is no undo data. Once renaming has begun, the
+        // journal is what lets the user undo it.
+        if (!executor.renamingStarted()) {
+            m_flags.Journal.clear();
+            m_flags.JournalCount = 0;
+        }
+        throw;
+    }
+
+    if (m_settings.checked(Option::CheckBox13)) {
+        m_view.setStatusText("Done, " + std::to_string(m_flags.RenamedCount) +
+                             " file(s) placed in batch file.");
+        m_flags.Journal.clear();
+        m_flags.JournalCount = 0;
+    } else {
+        std::string status = "Done, " + std::to_string(m_flags.RenamedCount) +
+                             " file(s) renamed, " + std::to_string(m_flags.FailureCount) +
+                             " failure(s).";
+        if (m_flags.FailureCount != 0)
+            status += "  [see failure log]";
+        m_view.setStatusText(status);
+    }
+}
+
+}  // namespace zr

@@ -1,0 +1,79 @@
+#include "rename/rename_executor.h"
+
+#include <optional>
+
+#include "rename/script_files.h"
+
+namespace zr {
+
+RenameExecutor::RenameExecutor(const RenameSettings& settings, RunFlags& flags,
+                               FileSystem& fileSystem, Clock& clock, CommandView& view)
+    : m_settings(settings),
+      m_flags(flags),
+      m_fileSystem(fileSystem),
+      m_clock(clock),
+      m_view(view) {}
+
+void finishFailureLog(TextFile& log, RunFlags& flags, FileSystem& fileSystem,
+                      CommandView& view) {
+    log.close();
+    flags.FailureLogPath.clear();
+    view.setEnabled(Control::Viewlastfailurelog1, false);
+    if (flags.FailureCount == 0) {
+        fileSystem.removeFile(log.path());
+    } else {
+        flags.FailureLogPath = log.path();
+        view.setEnabled(Control::Viewlastfailurelog1, true);
+    }
+}
+
+void RenameExecutor::run() {
+    m_renamingStarted = false;
+    const UndoJournal& journal = m_flags.Journal;
+    const std::string& home = m_flags.SavedWorkDir;
+    const std::time_t now = m_clock.now();
+    const std::string date = m_clock.formatDate(now);
+    const std::string time = m_clock.formatTime(now);
+    const bool batch = m_settings.checked(Option::CheckBox13);
+    const bool scripts = batch && !journal.empty();
+
+    std::optional<TextFile> renameScript;
+    std::optional<TextFile> undoScript;
+    if (scripts) {
+        renameScript.emplace(m_fileSystem, home, "renamer.bat");
+        writeScriptHeader(*renameScript, "rename", date, time, journal.size());
+        undoScript.emplace(m_fileSystem, home, "renamer_undo.bat");
+        writeScriptHeader(*undoScript, "undo", date, time, journal.size());
+    }
+    TextFile log(m_fileSystem, home, "renamer_failures.log");
+    log.writeLine("; Renamer failure log from " + date + " " + time);
+
+    for (std::size_t i = journal.size(); i-- > 0;) {
+        const JournalEntry entry = journal[i];
+        if (batch) {
+            renameScript->writeLine(renameScriptLine(entry));
+            ++m_flags.RenamedCount;
+            continue;
+        }
+        m_renamingStarted = true;
+        if (isPlainName(entry.newName()) &&
+            m_fileSystem.rename(std::string(entry.oldFullPath()), entry.newFullPath()) == 0) {
+            ++m_flags.RenamedCount;
+        } else {
+            log.writeLine(std::string(entry.oldFullPath()) + " -> " + std::string(entry.newName()));
+            ++m_flags.FailureCount;
+        }
+    }
+    if (scripts) {
+        for (std::size_t i = 0; i < journal.size(); ++i)
+            undoScript->writeLine(undoScriptLine(journal[i]));
+    }
+
+    finishFailureLog(log, m_flags, m_fileSystem, m_view);
+    if (scripts) {
+        renameScript->close();
+        undoScript->close();
+    }
+}
+
+}  // namespace zr

@@ -1,0 +1,44 @@
+// Carries out the renames a Go walk queued, or writes them as a rename script and an undo
+// script instead, and logs the renames that fail.
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "rename/run_flags.h"
+#include "rename/script_files.h"
+#include "rules/rename_settings.h"
+#include "scan/command_view.h"
+
+namespace zr {
+
+class RenameExecutor {
+public:
+    RenameExecutor(const RenameSettings& settings, RunFlags& flags, FileSystem& fileSystem,
+                   Clock& clock, CommandView& view);
+
+    // Works through the journal once. Everything inside a directory is renamed before the
+    // directory itself: the walk queues a directory before its contents, so the journal is
+    // carried out from its end, and the rename script lists its lines in that order; the undo
+    // script keeps journal order, which restores a directory before its contents. Files go
+    // into flags.SavedWorkDir. A failed rename is a line of the failure log and a count; a file
+    // that cannot be created or written throws AppError.
+    void run();
+
+    // Whether renaming on disk had begun when run() ended (normally or by an error).
+    bool renamingStarted() const { return m_renamingStarted; }
+
+private:
+    const RenameSettings& m_settings;
+    RunFlags& m_flags;
+    FileSystem& m_fileSystem;
+    Clock& m_clock;
+    CommandView& m_view;
+    bool m_renamingStarted = false;
+};
+
+// Closes a failure log and keeps it only when something failed: it then becomes the log the
+// front end offers for viewing.
+void finishFailureLog(TextFile& log, RunFlags& flags, FileSystem& fileSystem,
+                      CommandView& view);
+
+}  // namespace zr

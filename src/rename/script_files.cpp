@@ -1,0 +1,101 @@
+#include "rename/script_files.h"
+
+#include <cerrno>
+
+#include "rules/app_error.h"
+
+namespace zr {
+
+std::string pathInDirectory(const std::string& directory, std::string_view name) {
+    std::string path = directory;
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    path += name;
+    return path;
+}
+
+namespace {
+
+std::string candidateName(const std::string& baseName, int attempt) {
+    if (attempt == 0)
+        return baseName;
+    const std::string number = "_" + std::to_string(attempt);
+    const std::size_t dot = baseName.rfind('.');
+    if (dot == std::string::npos)
+        return baseName + number;
+    return baseName.substr(0, dot) + number + baseName.substr(dot);
+}
+
+std::string doublePercent(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    for (char c : text) {
+        out += c;
+        if (c == '%')
+            out += '%';
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string UniqueFileName(FileSystem& fileSystem, const std::string& directory,
+                           const std::string& baseName) {
+    for (int attempt = 0;; ++attempt) {
+        std::string candidate = candidateName(baseName, attempt);
+        if (!fileSystem.exists(pathInDirectory(directory, candidate)))
+            return candidate;
+    }
+}
+
+TextFile::TextFile(FileSystem& fileSystem, const std::string& directory,
+                   const std::string& baseName) {
+    // Another program may take the free name between the test and the creation; the creation
+    // is exclusive, so then the next free name is tried.
+    for (int tries = 0;; ++tries) {
+        m_name = UniqueFileName(fileSystem, directory, baseName);
+        m_path = pathInDirectory(directory, m_name);
+        int error = 0;
+        m_file = fileSystem.createFile(m_path, error);
+        if (m_file)
+            return;
+        if (error != EEXIST || tries >= 100)
+            throw AppError(systemErrorText(error));
+    }
+}
+
+void TextFile::writeLine(std::string_view line) {
+    std::string bytes(line);
+    bytes += "\r\n";
+    if (const int error = m_file->write(bytes))
+        throw AppError(systemErrorText(error));
+}
+
+void TextFile::close() {
+    if (const int error = m_file->close())
+        throw AppError(systemErrorText(error));
+}
+
+void writeScriptHeader(TextFile& file, std::string_view kind, const std::string& date,
+                       const std::string& time, std::size_t count) {
+    file.writeLine("@echo off");
+    file.writeLine("rem Renamer " + std::string(kind) + " file from " + date + " " + time);
+    file.writeLine("rem to " + std::string(kind) + " queued " + std::to_string(count) +
+                   " file(s)");
+}
+
+std::string renameScriptLine(const JournalEntry& entry) {
+    return "rename \"" + doublePercent(entry.oldFullPath()) + "\" \"" +
+           doublePercent(entry.newName()) + "\"";
+}
+
+std::string undoScriptLine(const JournalEntry& entry) {
+    return "rename \"" + doublePercent(entry.newFullPath()) + "\" \"" +
+           doublePercent(entry.oldName()) + "\"";
+}
+
+bool isPlainName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+}
+
+}  // namespace zr

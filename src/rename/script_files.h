@@ -1,0 +1,59 @@
+// The text files the renamer writes: the rename script "renamer.bat", the undo script
+// "renamer_undo.bat" and the failure log "renamer_failures.log". Every run takes the next free
+// name, lines end with CR LF, names are written as their bytes.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+#include "rules/undo_journal.h"
+
+namespace zr {
+
+// The name for `baseName` that no entry of `directory` holds yet: the base name itself, then
+// "_1", "_2", ... inserted before its last dot (or at its end when it has none).
+std::string UniqueFileName(FileSystem& fileSystem, const std::string& directory,
+                           const std::string& baseName);
+
+// `directory` + "/" + `name`, without doubling a final "/".
+std::string pathInDirectory(const std::string& directory, std::string_view name);
+
+// A text file created under a free name; a failure to create or write it throws AppError with
+// the system's error text. Closing it on destruction swallows errors, so callers close it
+// themselves when the outcome matters.
+class TextFile {
+public:
+    // Creates the file under the free name for `baseName` in `directory`, never touching an
+    // existing entry.
+    TextFile(FileSystem& fileSystem, const std::string& directory, const std::string& baseName);
+
+    const std::string& name() const { return m_name; }
+    const std::string& path() const { return m_path; }
+
+    // Writes `line` and CR LF.
+    void writeLine(std::string_view line);
+    void close();
+
+private:
+    std::string m_name;
+    std::string m_path;
+    std::unique_ptr<OutputFile> m_file;
+};
+
+// The header of a rename or undo script ("rename" or "undo"), three lines.
+void writeScriptHeader(TextFile& file, std::string_view kind, const std::string& date,
+                       const std::string& time, std::size_t count);
+
+// `rename "<old full path>" "<new name>"`, with every "%" doubled so the command interpreter
+// does not expand it.
+std::string renameScriptLine(const JournalEntry& entry);
+// `rename "<new full path>" "<old name>"`, likewise.
+std::string undoScriptLine(const JournalEntry& entry);
+
+// Whether `name` can be the new name of an entry: a rename never moves an entry to another
+// directory, so a name holding "/", ".", ".." and the empty name cannot.
+bool isPlainName(std::string_view name);
+
+}  // namespace zr

@@ -1,0 +1,37 @@
+// Undo: renames every entry of the last Go run's journal back, and the export of the same
+// reversal as an undo script.
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "rename/run_flags.h"
+#include "scan/command_view.h"
+
+namespace zr {
+
+class UndoCommand {
+public:
+    UndoCommand(RunFlags& flags, FileSystem& fileSystem, Clock& clock, CommandView& view);
+
+    // The handler of "&Undo": does nothing while a Go or Undo runs or without undo data.
+    // Reverses the entries in journal order (a directory before its contents), logs the
+    // reversals that fail into a failure log in the run's working directory, and discards the
+    // undo data. When the log cannot be created or written, the front end goes idle and the
+    // undo data stays, so the undo can be tried again.
+    void Button3Click();
+
+    // "Save &Undo as .bat": writes the reversal of the journal as an undo script into the
+    // directory of the latest Go or Scan and keeps the undo data. The file is complete on disk
+    // before the message says it was written.
+    void SaveUndoasbat1Click();
+
+private:
+    void reverseAll();
+
+    RunFlags& m_flags;
+    FileSystem& m_fileSystem;
+    Clock& m_clock;
+    CommandView& m_view;
+};
+
+}  // namespace zr

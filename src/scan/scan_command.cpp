@@ -1,0 +1,79 @@
+#include "scan/scan_command.h"
+
+#include "rules/app_error.h"
+#include "rules/new_name.h"
+#include "scan/walk.h"
+
+namespace zr {
+
+ScanCommand::ScanCommand(RenameSettings& settings, WalkState& state, ParsedLists& lists,
+                         FileSystem& fileSystem, Clock& clock, CommandView& view)
+    : m_settings(settings),
+      m_state(state),
+      m_lists(lists),
+      m_fileSystem(fileSystem),
+      m_clock(clock),
+      m_view(view) {}
+
+void ScanCommand::walk() {
+    NewNameComputer computer(m_settings, m_lists, m_state);
+    DirectoryWalker walker(m_settings, m_state, computer, m_fileSystem, m_clock, m_view);
+    walker.WalkDirectory();
+}
+
+void ScanCommand::Button5Click() {
+    if (m_state.ScanRunning) {
+        m_state.ScanStopRequested = true;
+        return;
+    }
+    if (const auto refusal = checkListLimits(m_settings)) {
+        m_view.showMessage(MessageType::Warning, *refusal);
+        return;
+    }
+    m_view.setCaption(Control::Button5, "&Stop !");
+    m_view.setEnabled(Control::Button1, false);
+    m_state.ScanStopRequested = false;
+    m_state.ScanRunning = true;
+
+    auto backToIdle = [this] {
+        m_state.ScanStopRequested = false;
+        m_state.ScanRunning = false;
+        m_view.setEnabled(Control::Button1, true);
+        m_view.setCaption(Control::Button5, "&Scan");
+    };
+
+    std::string startDirectory;
+    try {
+        m_state.PreviewCount = 0;
+        m_view.busyOn();
+        m_state.PreviewMode = true;
+        ParseOptionLists(m_settings, m_lists);
+        m_state.SavedWorkDir = m_state.CurrentDir;
+        if (m_fileSystem.changeDirectory(m_state.CurrentDir, m_settings.text(Option::Edit1),
+                                         startDirectory) == 0) {
+            m_view.clearPreview();
+            m_state.CurrentDir = startDirectory;
+            walk();
+        }
+    } catch (const AppError& error) {
+        // The walk was abandoned: leave off where a finished walk would have, and go idle
+        // before the error is shown.
+        std::string parent;
+        if (!startDirectory.empty() &&
+            m_fileSystem.changeDirectory(startDirectory, "..", parent) == 0)
+            m_state.CurrentDir = parent;
+        m_state.DirectoryPass = false;
+        m_view.busyOff(m_state.JournalCount != 0);
+        m_state.PreviewMode = false;
+        backToIdle();
+        m_view.showError(error.what());
+        return;
+    }
+    m_view.busyOff(m_state.JournalCount != 0);
+    m_state.PreviewMode = false;
+    backToIdle();
+    m_view.setStatusText("Scanning done, found " + std::to_string(m_state.PreviewCount) +
+                         " file(s) to be renamed.");
+}
+
+}  // namespace zr

@@ -1,0 +1,92 @@
+#include "scan/walk.h"
+
+#include "rules/app_error.h"
+
+namespace zr {
+
+namespace {
+
+bool isDotName(const std::string& name) { return name == "." || name == ".."; }
+
+}  // namespace
+
+std::time_t previewTime(std::time_t lastWrite) {
+    const std::time_t odd = ((lastWrite % 2) + 2) % 2;
+    return lastWrite - odd;
+}
+
+DirectoryWalker::DirectoryWalker(const RenameSettings& settings, WalkState& state,
+                                 NewNameComputer& computer, FileSystem& fileSystem, Clock& clock,
+                                 CommandView& view)
+    : m_settings(settings),
+      m_state(state),
+      m_computer(computer),
+      m_fileSystem(fileSystem),
+      m_clock(clock),
+      m_view(view) {}
+
+void DirectoryWalker::changeTo(const std::string& path) {
+    std::string result;
+    if (const int error = m_fileSystem.changeDirectory(m_state.CurrentDir, path, result))
+        throw AppError(systemErrorText(error));
+    m_state.CurrentDir = std::move(result);
+}
+
+void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
+                             bool directoryRow) {
+    PreviewRow row;
+    row.currentName = name;
+    row.newName = m_state.NewNameResult;
+    // Only an entry that gets a row needs its size and time.
+    EntryInfo info;
+    if (listing.info(name, info)) {
+        const std::time_t shown = previewTime(info.lastWrite);
+        row.date = m_clock.formatDate(shown);
+        row.time = m_clock.formatTime(shown);
+    }
+    row.size = directoryRow ? "DIR" : std::to_string(info.size);
+    m_view.addPreviewRow(std::move(row));
+}
+
+void DirectoryWalker::WalkDirectory() {
+    int error = 0;
+    std::unique_ptr<DirectoryListing> listing =
+        m_fileSystem.listDirectory(m_state.CurrentDir, error);
+    DirEntry entry;
+    if (!listing || !listing->next(entry)) {
+        changeTo("..");
+        return;
+    }
+    do {
+        const bool dotName = isDotName(entry.name);
+        if (!dotName && entry.isDirectory && m_settings.checked(Option::CheckBox14)) {
+            m_state.DirectoryPass = true;
+            try {
+                m_computer.ComputeNewName(m_state.CurrentDir, entry.name);
+            } catch (...) {
+                m_state.DirectoryPass = false;
+                throw;
+            }
+            m_state.DirectoryPass = false;
+            if (m_state.PreviewMode && !m_state.NewNameResult.empty())
+                addRow(*listing, entry.name, true);
+        }
+        if (!dotName) {
+            if (entry.isDirectory && m_settings.checked(Option::CheckBox1)) {
+                changeTo(entry.name);
+                WalkDirectory();
+            } else if (!m_settings.checked(Option::CheckBox14)) {
+                m_computer.ComputeNewName(m_state.CurrentDir, entry.name);
+                if (m_state.PreviewMode && !m_state.NewNameResult.empty())
+                    addRow(*listing, entry.name, false);
+            }
+        }
+        m_view.setStatusText(m_state.CurrentDir);
+        m_view.processPendingEvents();
+        if (m_state.GoStopRequested || m_state.ScanStopRequested)
+            break;
+    } while (listing->next(entry));
+    changeTo("..");
+}
+
+}  // namespace zr

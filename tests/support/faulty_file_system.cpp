@@ -1,0 +1,167 @@
+#include "support/faulty_file_system.h"
+
+#include <algorithm>
+
+namespace zr::test {
+
+namespace {
+
+class FaultyOutputFile : public OutputFile {
+public:
+    FaultyOutputFile(FaultyFileSystem& owner, std::string path, std::unique_ptr<OutputFile> real)
+        : m_owner(owner), m_path(std::move(path)), m_real(std::move(real)) {}
+
+    int write(std::string_view bytes) override {
+        if (m_error != 0)
+            return m_error;
+        std::size_t allowed = bytes.size();
+        const int error = m_owner.chargeWrite(m_path, bytes, allowed);
+        if (allowed > 0)
+            m_real->write(bytes.substr(0, allowed));
+        if (error != 0)
+            m_error = error;
+        return m_error;
+    }
+
+    int close() override {
+        const int error = m_real->close();
+        return m_error != 0 ? m_error : error;
+    }
+
+private:
+    FaultyFileSystem& m_owner;
+    std::string m_path;
+    std::unique_ptr<OutputFile> m_real;
+    int m_error = 0;
+};
+
+bool endsWith(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+void FaultyFileSystem::fail(Op op, std::string pathEnd, int error) {
+    m_faults.push_back(Fault{op, std::move(pathEnd), error});
+}
+
+void FaultyFileSystem::failWritesAfter(std::size_t bytes, int error) {
+    m_writeLimited = true;
+    m_writeBudget = bytes;
+    m_writeError = error;
+}
+
+void FaultyFileSystem::onCall(Op op, std::function<void(const std::string&)> hook) {
+    m_hooks.emplace(op, std::move(hook));
+}
+
+void FaultyFileSystem::clear() {
+    m_faults.clear();
+    m_hooks.clear();
+    m_writeLimited = false;
+}
+
+int FaultyFileSystem::calls(Op op) const {
+    const auto it = m_calls.find(op);
+    return it == m_calls.end() ? 0 : it->second;
+}
+
+int FaultyFileSystem::check(Op op, const std::string& path) {
+    ++m_calls[op];
+    const auto range = m_hooks.equal_range(op);
+    // A hook may add hooks; run the ones present now.
+    std::vector<std::function<void(const std::string&)>> hooks;
+    for (auto it = range.first; it != range.second; ++it)
+        hooks.push_back(it->second);
+    for (auto& hook : hooks)
+        hook(path);
+    for (const Fault& f : m_faults) {
+        if (f.op == op && endsWith(path, f.pathEnd))
+            return f.error;
+    }
+    return 0;
+}
+
+int FaultyFileSystem::chargeWrite(const std::string& path, std::string_view bytes,
+                                  std::size_t& allowed) {
+    allowed = bytes.size();
+    if (const int error = check(Op::Write, path)) {
+        allowed = 0;
+        return error;
+    }
+    if (!m_writeLimited)
+        return 0;
+    if (bytes.size() <= m_writeBudget) {
+        m_writeBudget -= bytes.size();
+        return 0;
+    }
+    allowed = m_writeBudget;
+    m_writeBudget = 0;
+    return m_writeError;
+}
+
+std::string FaultyFileSystem::initialDirectory() {
+    return m_initialDirectory.empty() ? m_real.initialDirectory() : m_initialDirectory;
+}
+
+int FaultyFileSystem::changeDirectory(const std::string& current, const std::string& path,
+                                      std::string& result) {
+    const std::string asked = path.starts_with('/') ? path : current + "/" + path;
+    if (const int error = check(Op::ChangeDirectory, asked))
+        return error;
+    return m_real.changeDirectory(current, path, result);
+}
+
+std::unique_ptr<DirectoryListing> FaultyFileSystem::listDirectory(const std::string& path,
+                                                                  int& error) {
+    if ((error = check(Op::ListDirectory, path)) != 0)
+        return nullptr;
+    return m_real.listDirectory(path, error);
+}
+
+int FaultyFileSystem::rename(const std::string& from, const std::string& to) {
+    if (const int error = check(Op::Rename, from))
+        return error;
+    return m_real.rename(from, to);
+}
+
+bool FaultyFileSystem::exists(const std::string& path) { return m_real.exists(path); }
+
+std::unique_ptr<OutputFile> FaultyFileSystem::createFile(const std::string& path, int& error) {
+    if ((error = check(Op::CreateFile, path)) != 0)
+        return nullptr;
+    std::unique_ptr<OutputFile> real = m_real.createFile(path, error);
+    if (!real)
+        return nullptr;
+    return std::make_unique<FaultyOutputFile>(*this, path, std::move(real));
+}
+
+int FaultyFileSystem::removeFile(const std::string& path) {
+    if (const int error = check(Op::RemoveFile, path))
+        return error;
+    return m_real.removeFile(path);
+}
+
+int FaultyFileSystem::createDirectories(const std::string& path) {
+    if (const int error = check(Op::CreateDirectories, path))
+        return error;
+    return m_real.createDirectories(path);
+}
+
+int FaultyFileSystem::readFile(const std::string& path, std::string& content) {
+    if (const int error = check(Op::ReadFile, path))
+        return error;
+    return m_real.readFile(path, content);
+}
+
+int FaultyFileSystem::replaceFile(const std::string& path, std::string_view content) {
+    if (const int error = check(Op::ReplaceFile, path))
+        return error;
+    // The replacement is all or nothing: a write that runs out of room leaves the old file.
+    std::size_t allowed = 0;
+    if (const int error = chargeWrite(path, content, allowed))
+        return error;
+    return m_real.replaceFile(path, content);
+}
+
+}  // namespace zr::test

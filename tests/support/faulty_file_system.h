@@ -1,0 +1,83 @@
+// A file system for tests that passes every call to a real one, except the calls it was told
+// to fail: a directory that cannot be entered or listed, a rename refused, a file that cannot
+// be created, a disk that fills up half-way through a write.
+#pragma once
+
+#include <cerrno>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace zr::test {
+
+class FaultyFileSystem : public FileSystem {
+public:
+    enum class Op {
+        ChangeDirectory,
+        ListDirectory,
+        Rename,
+        CreateFile,
+        Write,
+        RemoveFile,
+        ReadFile,
+        ReplaceFile,
+        CreateDirectories,
+    };
+
+    explicit FaultyFileSystem(FileSystem& real) : m_real(real) {}
+
+    // Every later `op` on a path that ends with `pathEnd` fails with `error`. The path is the
+    // one the call names: for ChangeDirectory the current directory, "/" and the path asked
+    // for (so "/locked" or "/deep/.."), for Rename the source, for Write the file's path.
+    void fail(Op op, std::string pathEnd, int error);
+    // From now on writes fail with `error` once `bytes` bytes have been written in all; the
+    // write that crosses the limit puts down the part that fits. Counts replaceFile too.
+    void failWritesAfter(std::size_t bytes, int error = ENOSPC);
+    // Runs `hook` with the path before every `op` (a failing one too).
+    void onCall(Op op, std::function<void(const std::string&)> hook);
+    void clear();
+
+    // How many times `op` was called.
+    int calls(Op op) const;
+
+    // What initialDirectory() reports; the real one's when empty.
+    void setInitialDirectory(std::string path) { m_initialDirectory = std::move(path); }
+
+    std::string initialDirectory() override;
+    int changeDirectory(const std::string& current, const std::string& path,
+                        std::string& result) override;
+    std::unique_ptr<DirectoryListing> listDirectory(const std::string& path, int& error) override;
+    int rename(const std::string& from, const std::string& to) override;
+    bool exists(const std::string& path) override;
+    std::unique_ptr<OutputFile> createFile(const std::string& path, int& error) override;
+    int removeFile(const std::string& path) override;
+    int createDirectories(const std::string& path) override;
+    int readFile(const std::string& path, std::string& content) override;
+    int replaceFile(const std::string& path, std::string_view content) override;
+
+    // Used by the files this file system creates.
+    int chargeWrite(const std::string& path, std::string_view bytes, std::size_t& allowed);
+
+private:
+    struct Fault {
+        Op op;
+        std::string pathEnd;
+        int error;
+    };
+    // The error `op` on `path` is to fail with, or 0; runs the hooks.
+    int check(Op op, const std::string& path);
+
+    FileSystem& m_real;
+    std::vector<Fault> m_faults;
+    std::multimap<Op, std::function<void(const std::string&)>> m_hooks;
+    std::map<Op, int> m_calls;
+    bool m_writeLimited = false;
+    std::size_t m_writeBudget = 0;
+    int m_writeError = 0;
+    std::string m_initialDirectory;
+};
+
+}  // namespace zr::test

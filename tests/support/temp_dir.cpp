@@ -1,0 +1,110 @@
+#include "support/temp_dir.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace zr::test {
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/zr-test-XXXXXX";
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a temporary folder under " + pattern);
+    m_path = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // Let removal through folders a test made unreadable.
+    for (auto it = std::filesystem::recursive_directory_iterator(
+             m_path, std::filesystem::directory_options::skip_permission_denied, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        if (it->is_directory(ignored) && !it->is_symlink(ignored))
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ignored);
+    }
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+std::string TempDir::operator/(std::string_view relative) const {
+    return m_path + "/" + std::string(relative);
+}
+
+void makeDirectory(const std::string& path) {
+    std::filesystem::create_directories(path);
+}
+
+void writeFile(const std::string& path, std::string_view content) {
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0)
+        std::filesystem::create_directories(path.substr(0, slash));
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> listNames(const std::string& directory) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(directory.c_str());
+    if (!dir)
+        throw std::runtime_error("cannot list " + directory);
+    while (const dirent* d = readdir(dir)) {
+        const std::string name = d->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+namespace {
+
+void collect(const std::string& root, const std::string& prefix, std::vector<std::string>& out) {
+    for (const std::string& name : listNames(root + (prefix.empty() ? "" : "/" + prefix))) {
+        const std::string relative = prefix.empty() ? name : prefix + "/" + name;
+        struct stat st;
+        lstat((root + "/" + relative).c_str(), &st);
+        if (S_ISDIR(st.st_mode)) {
+            out.push_back(relative + "/");
+            collect(root, relative, out);
+        } else {
+            out.push_back(relative);
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> listTree(const std::string& root) {
+    std::vector<std::string> out;
+    collect(root, "", out);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+}  // namespace zr::test

@@ -1,0 +1,35 @@
+// Temporary folders for tests, under $TMPDIR, removed with everything in them.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zr::test {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return m_path; }
+    // path() + "/" + relative
+    std::string operator/(std::string_view relative) const;
+
+private:
+    std::string m_path;
+};
+
+// Creates a file (and its missing parent directories) holding `content`.
+void writeFile(const std::string& path, std::string_view content = {});
+void makeDirectory(const std::string& path);
+std::string readFile(const std::string& path);
+bool exists(const std::string& path);
+// The names in a directory, sorted, without "." and "..".
+std::vector<std::string> listNames(const std::string& directory);
+// Every path below `root`, relative to it, sorted; directories end with "/".
+std::vector<std::string> listTree(const std::string& root);
+
+}  // namespace zr::test
