@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <vector>
+
+#include "support/faulty_file_system.h"
+#include "support/temp_dir.h"
 
 namespace zr {
 namespace {
@@ -228,6 +232,91 @@ TEST(SettingsText, AKeyNamingAPositionButNoKindIsSkipped) {
     Load load(s);
     EXPECT_EQ(load("[Renamer Settings]\nver=1005\nxx12=1\ned11=after\n"), std::nullopt);
     EXPECT_EQ(load.changed, std::vector<std::string>{"ed11"});
+}
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    std::unique_ptr<FileSystem> real = makePosixFileSystem();
+    test::FaultyFileSystem fs{*real};
+    test::TempDir dir;
+    std::string path = dir / "renamer.rns";
+};
+
+TEST_F(SettingsFileTest, SaveThenLoadRoundTripsAndKeepsTheRestOfTheFile) {
+    const std::string before = "; my settings\n[Other]\nver=1\n";
+    const std::string after = "\n[Last]\ned8=elsewhere\n";
+    test::writeFile(path, before + "[Renamer Settings]\nver=1004\nmine=x\n" + after);
+    const RenameSettings saved = awkwardSettings();
+    ASSERT_EQ(saveSettingsFile(fs, path, saved), std::nullopt);
+    const std::string once = test::readFile(path);
+    EXPECT_TRUE(once.starts_with(before + "[Renamer Settings]\nver=1005\nmine=x\ned8=")) << once;
+    EXPECT_TRUE(once.ends_with("ch40=1\n" + after)) << once;
+    ASSERT_EQ(saveSettingsFile(fs, path, saved), std::nullopt);
+    EXPECT_EQ(test::readFile(path), once);
+
+    RenameSettings loaded;
+    // "mine" names no position: the load stops there, after "ver".
+    EXPECT_EQ(loadSettingsFile(fs, path, loaded, [](const std::string&) { FAIL(); }),
+              "'mine' is not a valid settings key: 'ne' is not a decimal number");
+    test::writeFile(path, "[Renamer Settings]\n");
+    ASSERT_EQ(saveSettingsFile(fs, path, saved), std::nullopt);
+    EXPECT_EQ(loadSettingsFile(fs, path, loaded, [](const std::string&) { FAIL(); }), std::nullopt);
+    expectSameOptions(loaded, saved);
+}
+
+TEST_F(SettingsFileTest, AMissingFileGivesTheOldVersionMessageThenTheDefaults) {
+    RenameSettings s;
+    std::vector<std::string> notices;
+    EXPECT_EQ(loadSettingsFile(fs, dir / "none.rns", s,
+                               [&](const std::string& m) {
+                                   EXPECT_EQ(s.text(Option::Edit1), "");
+                                   notices.push_back(m);
+                               }),
+              std::nullopt);
+    EXPECT_EQ(notices, std::vector<std::string>{kOldSettingsFileMessage});
+    EXPECT_EQ(s.text(Option::Edit1), "/tmp/");
+    EXPECT_FALSE(test::exists(dir / "none.rns"));
+}
+
+TEST_F(SettingsFileTest, AFileThatCannotBeReadChangesNothing) {
+    test::makeDirectory(dir / "folder.rns");
+    test::writeFile(path, "[Renamer Settings]\nver=1005\ned8=/x/\n");
+    fs.fail(test::FaultyFileSystem::Op::ReadFile, "renamer.rns", EACCES);
+    for (const std::string& unreadable : {path, dir / "folder.rns"}) {
+        RenameSettings s;
+        EXPECT_EQ(loadSettingsFile(fs, unreadable, s, [](const std::string&) { FAIL(); }),
+                  "Unable to read " + unreadable);
+        EXPECT_EQ(s.revision(), 0u);
+    }
+}
+
+TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsReportedAndLeftWhole) {
+    using Op = test::FaultyFileSystem::Op;
+    const std::string old = "[Renamer Settings]\r\nver=1005\r\ned8=/old/\r\n";
+    test::writeFile(path, old);
+    RenameSettings s = awkwardSettings();
+
+    fs.fail(Op::ReplaceFile, "renamer.rns", ENOSPC);
+    EXPECT_EQ(saveSettingsFile(fs, path, s), "Unable to write to " + path);
+    fs.clear();
+    fs.failWritesAfter(100);
+    EXPECT_EQ(saveSettingsFile(fs, path, s), "Unable to write to " + path);
+    fs.clear();
+    EXPECT_EQ(test::readFile(path), old);
+
+    // Neither of these gets as far as writing: without the old content the file would lose its
+    // other lines, and a line break cannot be stored.
+    const int replacements = fs.calls(Op::ReplaceFile);
+    fs.fail(Op::ReadFile, "renamer.rns", EIO);
+    EXPECT_EQ(saveSettingsFile(fs, path, s), "Unable to write to " + path);
+    fs.clear();
+    s.setText(Option::Edit9, "two\nlines");
+    EXPECT_EQ(saveSettingsFile(fs, path, s),
+              "Unable to write to " + path +
+                  ": the value of 'ed36' holds a line break, which a settings file cannot store");
+    EXPECT_EQ(fs.calls(Op::ReplaceFile), replacements);
+    EXPECT_EQ(test::readFile(path), old);
+    EXPECT_EQ(test::listNames(dir.path()), std::vector<std::string>{"renamer.rns"});
 }
 
 }  // namespace
