@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <unordered_set>
 
 namespace zr {
 
@@ -139,14 +140,12 @@ std::vector<IniEntry> readIniSection(std::string_view content, std::string_view 
     const std::optional<SectionSpan> span = findSection(lines, section);
     if (!span)
         return entries;
+    std::unordered_set<std::string> seen;
     for (std::size_t i = span->header + 1; i < span->end; ++i) {
         const Line& line = lines[i];
         if (line.kind != LineKind::Key)
             continue;
-        bool seen = false;
-        for (const IniEntry& e : entries)
-            seen = seen || sameName(e.key, line.name);
-        if (!seen)
+        if (seen.insert(foldIniName(line.name)).second)
             entries.push_back({std::string(line.name), unquote(line.rawValue)});
     }
     return entries;
