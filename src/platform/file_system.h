@@ -28,6 +28,11 @@ public:
     virtual bool next(DirEntry& entry) = 0;
     // Size and last-write time of an entry of this directory, not following links.
     virtual bool info(const std::string& name, EntryInfo& out) = 0;
+    // Enters the subdirectory `name` of this directory, never through a link. Returns 0 when
+    // it could be entered, else the errno (ENOENT, ENOTDIR for a link or a file, EACCES, ...).
+    // `listing` is then its listing, or null when it can be entered but not listed.
+    virtual int enterSubdirectory(const std::string& name,
+                                  std::unique_ptr<DirectoryListing>& listing) = 0;
 };
 
 // A text file created for writing; nothing is written through to the disk after an error.

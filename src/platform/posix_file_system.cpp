@@ -43,6 +43,29 @@ std::string directoryOf(const std::string& path) {
 class PosixListing : public DirectoryListing {
 public:
     explicit PosixListing(DIR* dir) : m_dir(dir) {}
+
+    int enterSubdirectory(const std::string& name,
+                          std::unique_ptr<DirectoryListing>& listing) override {
+        listing.reset();
+        // One call in the usual case: the subdirectory opened for listing, never via a link.
+        const int fd = openat(dirfd(m_dir), name.c_str(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) {
+            if (DIR* dir = fdopendir(fd)) {
+                listing = std::make_unique<PosixListing>(dir);
+                return 0;
+            }
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+        if (errno != EACCES)
+            return errno == ELOOP ? ENOTDIR : errno;
+        // Refused: a directory that may be entered (searched) but not read is still entered.
+        if (faccessat(dirfd(m_dir), name.c_str(), X_OK, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno;
+        return 0;
+    }
     ~PosixListing() override { closedir(m_dir); }
 
     bool next(DirEntry& entry) override {

@@ -13,6 +13,7 @@ inline char32_t foldAsciiLetter(char32_t c) { return (c >= U'a' && c <= U'z') ? 
 bool TMask::compile(std::u32string_view mask, int& errorPosition) {
     m_states.clear();
     m_ranges.clear();
+    m_suffixOnly = false;
     bool pendingSkip = false;
     int skipStates = 0;
     // Appends a state that takes the pending skip; `position` (1-based) is where the state
@@ -91,7 +92,12 @@ bool TMask::compile(std::u32string_view mask, int& errorPosition) {
             ++i;
         }
     }
-    return append(State{Kind::End, false, false, 0, 0, 0}, n + 1);
+    if (!append(State{Kind::End, false, false, 0, 0, 0}, n + 1))
+        return false;
+    m_suffixOnly = m_states.size() >= 2 && m_states.front().skip && !m_states.back().skip;
+    for (std::size_t s = 1; m_suffixOnly && s + 1 < m_states.size(); ++s)
+        m_suffixOnly = !m_states[s].skip;
+    return true;
 }
 
 bool TMask::matchesOne(const State& state, char32_t c) const {
@@ -117,12 +123,23 @@ bool TMask::matches(std::u32string_view name) const {
     // Every state but the last matches exactly one character, so when a state fails it is
     // enough to let the latest skipping state pass over one more character: the earlier ones
     // could not do better. This finds a match exactly when some choice of skips gives one.
+    const std::size_t n = name.size();
+    if (m_suffixOnly) {
+        const std::size_t length = m_states.size() - 1;
+        if (n < length)
+            return false;
+        const std::size_t start = n - length;
+        for (std::size_t s = 0; s < length; ++s) {
+            if (!matchesOne(m_states[s], name[start + s]))
+                return false;
+        }
+        return true;
+    }
     constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     std::size_t s = 0;
     std::size_t pos = 0;
     std::size_t retryState = kNone;
     std::size_t retryPos = 0;
-    const std::size_t n = name.size();
     for (;;) {
         const State& state = m_states[s];
         if (state.skip) {

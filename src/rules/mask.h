@@ -41,6 +41,9 @@ private:
     bool matchesOne(const State& state, char32_t c) const;
 
     std::vector<State> m_states;
+    // The mask is "*" followed by states that each match one character, such as "*.jpg": a
+    // name matches when its end matches them.
+    bool m_suffixOnly = false;
     std::vector<std::pair<char32_t, char32_t>> m_ranges;
 };
 

@@ -11,14 +11,16 @@ inline bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 }  // namespace
 
 void decodeUtf8(std::string_view bytes, std::u32string& out) {
-    out.clear();
+    // Never more code points than bytes: size the output once and write through a pointer.
+    out.resize(bytes.size());
+    char32_t* o = out.data();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
     std::size_t i = 0;
     while (i < n) {
         const unsigned char b = p[i];
         if (b < 0x80) {
-            out.push_back(b);
+            *o++ = b;
             ++i;
             continue;
         }
@@ -43,37 +45,39 @@ void decodeUtf8(std::string_view bytes, std::u32string& out) {
         if (valid && (c < min || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF))
             valid = false;
         if (valid) {
-            out.push_back(c);
+            *o++ = c;
             i += len;
         } else {
-            out.push_back(kEscapeBase + b);
+            *o++ = kEscapeBase + b;
             ++i;
         }
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 void encodeUtf8(std::u32string_view text, std::string& out) {
-    out.clear();
-    out.reserve(text.size());
+    out.resize(text.size() * 4);
+    char* o = out.data();
     for (char32_t c : text) {
         if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
+            *o++ = static_cast<char>(c);
         } else if (c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF) {
-            out.push_back(static_cast<char>(c - kEscapeBase));
+            *o++ = static_cast<char>(c - kEscapeBase);
         } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            *o++ = static_cast<char>(0xC0 | (c >> 6));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
         } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            *o++ = static_cast<char>(0xE0 | (c >> 12));
+            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            *o++ = static_cast<char>(0xF0 | (c >> 18));
+            *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 std::u32string toCodePoints(std::string_view bytes) {

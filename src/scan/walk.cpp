@@ -41,8 +41,14 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
     EntryInfo info;
     if (listing.info(name, info)) {
         const std::time_t shown = previewTime(info.lastWrite);
-        row.date = m_clock.formatDate(shown);
-        row.time = m_clock.formatTime(shown);
+        if (!m_haveFormattedTime || shown != m_formattedTime) {
+            m_formattedDate = m_clock.formatDate(shown);
+            m_formattedClock = m_clock.formatTime(shown);
+            m_formattedTime = shown;
+            m_haveFormattedTime = true;
+        }
+        row.date = m_formattedDate;
+        row.time = m_formattedClock;
     }
     row.size = directoryRow ? "DIR" : std::to_string(info.size);
     m_view.addPreviewRow(std::move(row));
@@ -50,8 +56,10 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
 
 void DirectoryWalker::WalkDirectory() {
     int error = 0;
-    std::unique_ptr<DirectoryListing> listing =
-        m_fileSystem.listDirectory(m_state.CurrentDir, error);
+    walkListing(m_fileSystem.listDirectory(m_state.CurrentDir, error));
+}
+
+void DirectoryWalker::walkListing(std::unique_ptr<DirectoryListing> listing) {
     DirEntry entry;
     if (!listing || !listing->next(entry)) {
         changeTo("..");
@@ -73,8 +81,13 @@ void DirectoryWalker::WalkDirectory() {
         }
         if (!dotName) {
             if (entry.isDirectory && m_settings.checked(Option::CheckBox1)) {
-                changeTo(entry.name);
-                WalkDirectory();
+                std::unique_ptr<DirectoryListing> subdirectory;
+                if (const int error = listing->enterSubdirectory(entry.name, subdirectory))
+                    throw AppError(systemErrorText(error));
+                if (m_state.CurrentDir.back() != '/')
+                    m_state.CurrentDir += '/';
+                m_state.CurrentDir += entry.name;
+                walkListing(std::move(subdirectory));
             } else if (!m_settings.checked(Option::CheckBox14)) {
                 m_computer.ComputeNewName(m_state.CurrentDir, entry.name);
                 if (m_state.PreviewMode && !m_state.NewNameResult.empty())

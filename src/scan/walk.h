@@ -28,6 +28,7 @@ public:
     void WalkDirectory();
 
 private:
+    void walkListing(std::unique_ptr<DirectoryListing> listing);
     void addRow(DirectoryListing& listing, const std::string& name, bool directoryRow);
     void changeTo(const std::string& path);
 
@@ -37,6 +38,11 @@ private:
     FileSystem& m_fileSystem;
     Clock& m_clock;
     CommandView& m_view;
+    // Entries written together share their time: format each time once.
+    std::time_t m_formattedTime = 0;
+    bool m_haveFormattedTime = false;
+    std::string m_formattedDate;
+    std::string m_formattedClock;
 };
 
 // The time shown in the preview: the last-write time with its seconds truncated to even.

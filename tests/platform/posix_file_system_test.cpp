@@ -79,6 +79,27 @@ TEST_F(PosixFileSystemTest, ListingSeesEveryNameAndNeverCallsALinkADirectory) {
     EXPECT_EQ(error, ENOENT);
 }
 
+TEST_F(PosixFileSystemTest, SubdirectoriesAreEnteredNeverThroughALink) {
+    test::writeFile(dir / "real/inside.txt");
+    test::writeFile(dir / "file");
+    ASSERT_EQ(symlink((dir / "real").c_str(), (dir / "link").c_str()), 0);
+    int error = 0;
+    auto listing = fs->listDirectory(dir.path(), error);
+    ASSERT_TRUE(listing);
+    std::unique_ptr<DirectoryListing> child;
+    ASSERT_EQ(listing->enterSubdirectory("real", child), 0);
+    ASSERT_TRUE(child);
+    std::vector<std::string> names;
+    DirEntry entry;
+    while (child->next(entry))
+        names.push_back(entry.name);
+    EXPECT_NE(std::find(names.begin(), names.end(), "inside.txt"), names.end());
+    EXPECT_EQ(listing->enterSubdirectory("link", child), ENOTDIR);
+    EXPECT_FALSE(child);
+    EXPECT_EQ(listing->enterSubdirectory("file", child), ENOTDIR);
+    EXPECT_EQ(listing->enterSubdirectory("gone", child), ENOENT);
+}
+
 TEST_F(PosixFileSystemTest, SizesOfTwoGibibytesAndMoreAreKeptWhole) {
     const std::string big = dir / "big.iso";
     test::writeFile(big);

@@ -76,6 +76,51 @@ TEST(MaskMatch, BacktracksThroughEveryStar) {
     EXPECT_EQ(test("*a*a*a*a*a*b", longName), "no match");
 }
 
+// A plain recursive matcher for masks of "*", "?", "a", "b", "." and "A": a reference for
+// the real one, which must find a match exactly when one exists.
+bool referenceMatch(std::string_view mask, std::string_view name) {
+    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    if (mask.empty())
+        return name.empty();
+    if (mask[0] == '*') {
+        for (std::size_t skip = 0; skip <= name.size(); ++skip) {
+            // "?" right after "*" demands nothing.
+            std::string_view rest = mask.substr(1);
+            while (!rest.empty() && rest[0] == '?')
+                rest.remove_prefix(1);
+            if (referenceMatch(rest, name.substr(skip)))
+                return true;
+        }
+        return false;
+    }
+    if (name.empty())
+        return false;
+    if (mask[0] != '?' && fold(mask[0]) != fold(name[0]))
+        return false;
+    return referenceMatch(mask.substr(1), name.substr(1));
+}
+
+TEST(MaskMatch, AgreesWithAPlainRecursiveMatcher) {
+    const char maskAlphabet[] = "*?ab.A";
+    const char nameAlphabet[] = "abAB.";
+    unsigned seed = 12345;
+    auto next = [&seed](unsigned range) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % range;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        std::string mask;
+        std::string name;
+        for (unsigned i = next(7); i > 0; --i)
+            mask += maskAlphabet[next(6)];
+        for (unsigned i = next(9); i > 0; --i)
+            name += nameAlphabet[next(5)];
+        // "?" right after "*" is dropped by the compiler; the reference knows that too.
+        ASSERT_EQ(test(mask, name), referenceMatch(mask, name) ? "match" : "no match")
+            << "mask " << mask << " name " << name;
+    }
+}
+
 TEST(MaskCompile, InvalidMasksReportWhereCompilingStopped) {
     EXPECT_EQ(test("[]", "x"), "error 2");
     EXPECT_EQ(test("[!]", "x"), "error 3");

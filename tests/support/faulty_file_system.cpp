@@ -35,6 +35,37 @@ private:
     int m_error = 0;
 };
 
+// A listing whose subdirectories are entered and listed through the faulty file system's
+// checks, as ChangeDirectory (current + "/" + name) and ListDirectory (the joined path).
+class FaultyListing : public DirectoryListing {
+public:
+    FaultyListing(FaultyFileSystem& owner, std::string path, std::unique_ptr<DirectoryListing> real)
+        : m_owner(owner), m_path(std::move(path)), m_real(std::move(real)) {}
+
+    bool next(DirEntry& entry) override { return m_real->next(entry); }
+    bool info(const std::string& name, EntryInfo& out) override { return m_real->info(name, out); }
+
+    int enterSubdirectory(const std::string& name,
+                          std::unique_ptr<DirectoryListing>& listing) override {
+        listing.reset();
+        const std::string path = (m_path == "/" ? "" : m_path) + "/" + name;
+        if (const int error = m_owner.checkCall(FaultyFileSystem::Op::ChangeDirectory,
+                                                m_path + "/" + name))
+            return error;
+        std::unique_ptr<DirectoryListing> real;
+        if (const int error = m_real->enterSubdirectory(name, real))
+            return error;
+        if (real && m_owner.checkCall(FaultyFileSystem::Op::ListDirectory, path) == 0)
+            listing = std::make_unique<FaultyListing>(m_owner, path, std::move(real));
+        return 0;
+    }
+
+private:
+    FaultyFileSystem& m_owner;
+    std::string m_path;
+    std::unique_ptr<DirectoryListing> m_real;
+};
+
 bool endsWith(const std::string& s, const std::string& end) {
     return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
 }
@@ -65,6 +96,8 @@ int FaultyFileSystem::calls(Op op) const {
     const auto it = m_calls.find(op);
     return it == m_calls.end() ? 0 : it->second;
 }
+
+int FaultyFileSystem::checkCall(Op op, const std::string& path) { return check(op, path); }
 
 int FaultyFileSystem::check(Op op, const std::string& path) {
     ++m_calls[op];
@@ -116,7 +149,10 @@ std::unique_ptr<DirectoryListing> FaultyFileSystem::listDirectory(const std::str
                                                                   int& error) {
     if ((error = check(Op::ListDirectory, path)) != 0)
         return nullptr;
-    return m_real.listDirectory(path, error);
+    std::unique_ptr<DirectoryListing> real = m_real.listDirectory(path, error);
+    if (!real)
+        return nullptr;
+    return std::make_unique<FaultyListing>(*this, path, std::move(real));
 }
 
 int FaultyFileSystem::rename(const std::string& from, const std::string& to) {

@@ -58,6 +58,9 @@ public:
     int readFile(const std::string& path, std::string& content) override;
     int replaceFile(const std::string& path, std::string_view content) override;
 
+    // Counts a call, runs its hooks and returns the error it is to fail with, or 0; used by
+    // the listings and files this file system hands out.
+    int checkCall(Op op, const std::string& path);
     // Used by the files this file system creates.
     int chargeWrite(const std::string& path, std::string_view bytes, std::size_t& allowed);
 

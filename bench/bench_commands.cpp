@@ -1,0 +1,261 @@
+// Scan, Go and Undo over a tree of 100,000 files, each against the plain system calls doing
+// the same work in the same run, printed as ratios:
+//   scan  / raw walk      (readdir and lstat of every entry)      goal <= 1.0
+//   go    / rename loop   (renameat2 over the same paths)         goal <= 1.2
+//   undo  / rename loop back                                      goal <= 1.2
+//   rename loop / find | xargs rename (Debian's rename)           for scale
+//   peak memory of a Go run over 1,000,000 renames / journal text goal <= 2.0
+// ZR_BENCH_FILES and ZR_BENCH_MEMORY_FILES change the sizes (0 skips the memory run);
+// ZR_BENCH_DIR chooses where the trees go.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "rename/renamer.h"
+#include "tree_builder.h"
+
+namespace {
+
+using namespace zr;
+using Clock = std::chrono::steady_clock;
+
+// A front end that keeps the rows and nothing else.
+class CollectorView : public CommandView {
+public:
+    std::vector<PreviewRow> rows;
+    std::string status;
+    void setStatusText(std::string_view text) override { status = text; }
+    void setCaption(Control, std::string_view) override {}
+    void setEnabled(Control, bool) override {}
+    void busyOn() override {}
+    void busyOff(bool) override {}
+    bool askYesNo(std::string_view) override { return true; }
+    void showMessage(MessageType, std::string_view text) override {
+        std::fprintf(stderr, "message: %.*s\n", static_cast<int>(text.size()), text.data());
+    }
+    void showError(std::string_view text) override {
+        std::fprintf(stderr, "error: %.*s\n", static_cast<int>(text.size()), text.data());
+        std::exit(1);
+    }
+    void processPendingEvents() override {}
+    void clearPreview() override { rows.clear(); }
+    void addPreviewRow(PreviewRow row) override { rows.push_back(std::move(row)); }
+};
+
+std::size_t envSize(const char* name, std::size_t fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? std::strtoull(value, nullptr, 10) : fallback;
+}
+
+double seconds(const std::function<void()>& work) {
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::size_t rawWalk(int parent, const char* name) {
+    const int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    DIR* dir = fdopendir(fd);
+    std::size_t entries = 0;
+    while (const dirent* d = readdir(dir)) {
+        ++entries;
+        struct stat st;
+        if (fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+            std::strcmp(d->d_name, ".") != 0 && std::strcmp(d->d_name, "..") != 0)
+            entries += rawWalk(fd, d->d_name);
+    }
+    closedir(dir);
+    return entries;
+}
+
+void lowerCaseEverything(RenameSettings& settings, const std::string& root,
+                         const std::string& filters) {
+    settings.setText(Option::Edit1, root);
+    settings.setText(Option::Edit3, filters);
+    settings.setChecked(Option::CheckBox1, true);
+    settings.setChecked(Option::CheckBox4, true);
+    settings.setItemIndex(kLowerCase);
+    settings.setChecked(Option::CheckBox6, true);
+}
+
+void printRatio(const char* what, double ours, double baseline, const char* against,
+                const char* goal) {
+    std::printf("%-34s %8.3f s  vs %-28s %8.3f s  ratio %5.2f  (goal %s)\n", what, ours, against,
+                baseline, ours / baseline, goal);
+}
+
+void benchScan(const std::string& root, std::size_t files) {
+    auto fs = makePosixFileSystem();
+    auto clock = makeSystemClock();
+    double bestRaw = 1e9;
+    double bestScan = 1e9;
+    std::size_t rows = 0;
+    for (int round = 0; round < 5; ++round) {
+        std::size_t entries = 0;
+        bestRaw = std::min(bestRaw, seconds([&] { entries = rawWalk(AT_FDCWD, root.c_str()); }));
+        RenameSettings settings;
+        lowerCaseEverything(settings, root, "*.JPG");
+        CollectorView view;
+        Renamer renamer(settings, *fs, *clock, view);
+        bestScan = std::min(bestScan, seconds([&] { renamer.Button5Click(); }));
+        rows = view.rows.size();
+        if (round == 0)
+            std::printf("tree: %zu files, %zu entries walked; scan rows: %zu\n", files, entries,
+                        rows);
+    }
+    printRatio("scan (preview rows collected)", bestScan, bestRaw, "raw walk (readdir+lstat)",
+               "<= 1.0");
+}
+
+struct Pair {
+    std::string from;
+    std::string to;
+};
+
+double renameLoop(const std::vector<Pair>& pairs, bool back) {
+    return seconds([&] {
+        for (const Pair& p : pairs) {
+            const std::string& from = back ? p.to : p.from;
+            const std::string& to = back ? p.from : p.to;
+            if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+                std::perror(from.c_str());
+                std::exit(1);
+            }
+        }
+    });
+}
+
+void benchGoAndUndo(const std::string& root) {
+    auto fs = makePosixFileSystem();
+    auto clock = makeSystemClock();
+    RenameSettings settings;
+    lowerCaseEverything(settings, root, "*");
+    CollectorView view;
+    Renamer renamer(settings, *fs, *clock, view);
+
+    double bestGo = 1e9;
+    double bestUndo = 1e9;
+    double bestLoop = 1e9;
+    double bestLoopBack = 1e9;
+    std::vector<Pair> pairs;
+    for (int round = 0; round < 3; ++round) {
+        bestGo = std::min(bestGo, seconds([&] { renamer.Button1Click(); }));
+        if (round == 0) {
+            std::printf("go: %s\n", view.status.c_str());
+            const UndoJournal& journal = renamer.flags().Journal;
+            for (std::size_t i = 0; i < journal.size(); ++i)
+                pairs.push_back({std::string(journal[i].oldFullPath()), journal[i].newFullPath()});
+        }
+        bestUndo = std::min(bestUndo, seconds([&] { renamer.Button3Click(); }));
+        if (round == 0)
+            std::printf("undo: %s\n", view.status.c_str());
+        bestLoop = std::min(bestLoop, renameLoop(pairs, false));
+        bestLoopBack = std::min(bestLoopBack, renameLoop(pairs, true));
+    }
+    printRatio("go (walk + renames)", bestGo, bestLoop, "renameat2 loop", "<= 1.2");
+    printRatio("undo (renames back)", bestUndo, bestLoopBack, "renameat2 loop back", "<= 1.2");
+
+    if (std::system("command -v rename >/dev/null && command -v find >/dev/null") == 0) {
+        const std::string command = "find '" + root +
+                                    "' -type f -print0 | xargs -0 rename 's{[^/]+$}{lc $&}e'";
+        const double external = seconds([&] { std::system(command.c_str()); });
+        // Put the tree back for whoever runs next.
+        renameLoop(pairs, true);
+        printRatio("renameat2 loop", bestLoop, external, "find | xargs rename", "for scale");
+    } else {
+        std::printf("(Debian's rename is not installed: no comparison with find | xargs rename)\n");
+    }
+}
+
+long peakKilobytes(const std::function<std::size_t()>& work, std::size_t& journalBytes) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        const std::size_t bytes = work();
+        struct rusage usage;
+        getrusage(RUSAGE_SELF, &usage);
+        const long result[2] = {usage.ru_maxrss, static_cast<long>(bytes)};
+        if (write(pipeFds[1], result, sizeof result) != sizeof result)
+            _exit(1);
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    long result[2] = {-1, 0};
+    if (read(pipeFds[0], result, sizeof result) != sizeof result)
+        result[0] = -1;
+    close(pipeFds[0]);
+    waitpid(child, nullptr, 0);
+    journalBytes = static_cast<std::size_t>(result[1]);
+    return result[0];
+}
+
+void benchMemory(std::size_t files) {
+    const std::string folder = bench::freshBenchFolder("memory");
+    const std::string root = folder + "/tree";
+    std::printf("building %zu files for the memory run...\n", files);
+    std::fflush(stdout);
+    bench::buildTree(root, files);
+    auto run = [&](bool go) {
+        auto fs = makePosixFileSystem();
+        auto clock = makeSystemClock();
+        RenameSettings settings;
+        lowerCaseEverything(settings, root, "*");
+        CollectorView view;
+        Renamer renamer(settings, *fs, *clock, view);
+        if (!go)
+            return std::size_t{0};
+        renamer.Button1Click();
+        const UndoJournal& journal = renamer.flags().Journal;
+        std::size_t bytes = 0;
+        for (std::size_t i = 0; i < journal.size(); ++i)
+            bytes += journal[i].oldFullPath().size() + 1 + journal[i].newName().size();
+        renamer.Button3Click();
+        return bytes;
+    };
+    std::size_t ignored = 0;
+    std::size_t journalBytes = 0;
+    const long baseline = peakKilobytes([&] { return run(false); }, ignored);
+    const long peak = peakKilobytes([&] { return run(true); }, journalBytes);
+    const double used = (peak - baseline) * 1024.0;
+    std::printf("%-34s %8.1f MB  vs %-28s %8.1f MB  ratio %5.2f  (goal <= 2.0)\n",
+                "go peak memory (rss over baseline)", used / 1e6, "journal text", journalBytes / 1e6,
+                used / static_cast<double>(journalBytes));
+    bench::removeTree(folder);
+}
+
+}  // namespace
+
+int main() {
+    const std::size_t files = envSize("ZR_BENCH_FILES", 100000);
+    const std::size_t memoryFiles = envSize("ZR_BENCH_MEMORY_FILES", 1000000);
+    const std::string folder = bench::freshBenchFolder("commands");
+    const std::string root = folder + "/tree";
+    std::printf("building %zu files in %s...\n", files, root.c_str());
+    std::fflush(stdout);
+    bench::buildTree(root, files);
+    benchScan(root, files);
+    benchGoAndUndo(root);
+    bench::removeTree(folder);
+    if (memoryFiles > 0)
+        benchMemory(memoryFiles);
+    return 0;
+}

@@ -1,0 +1,130 @@
+#include "settings/settings_file.h"
+
+#include <cerrno>
+#include <charconv>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "settings/ini_text.h"
+
+namespace zr {
+
+const char* const kOldSettingsFileMessage =
+    "Old settings file !\rDo not use it for compatibility purposes.";
+
+namespace {
+
+constexpr std::string_view kSection = "Renamer Settings";
+
+// Whether the part of `key` after its first two characters is a decimal number, as every key but
+// "ver" must have even when it names no option.
+bool hasDecimalPosition(std::string_view key) {
+    if (key.size() <= 2)
+        return false;
+    int n = 0;
+    const char* const last = key.data() + key.size();
+    const auto [end, ec] = std::from_chars(key.data() + 2, last, n);
+    return ec == std::errc{} && end == last;
+}
+
+}  // namespace
+
+std::optional<std::string> writeSettingsText(std::string& content, const RenameSettings& settings) {
+    std::vector<IniEntry> entries;
+    entries.push_back({"ver", std::to_string(kSettingsVersion)});
+    for (const OptionInfo& o : RenameSettings::all()) {
+        switch (o.kind) {
+            case ControlKind::CheckBox:
+                entries.push_back({o.key, settings.checked(o.option) ? "1" : "0"});
+                break;
+            case ControlKind::Edit:
+                entries.push_back({o.key, settings.text(o.option)});
+                break;
+            case ControlKind::ComboBox:
+                entries.push_back({o.key, std::to_string(settings.itemIndex())});
+                break;
+            case ControlKind::Other:
+                break;
+        }
+    }
+    return writeIniSection(content, kSection, entries);
+}
+
+std::optional<std::string> applySettingsText(std::string_view content, RenameSettings& settings,
+                                             const OldVersionNotice& notice) {
+    const std::vector<IniEntry> entries = readIniSection(content, kSection);
+    int version = -100;
+    for (const IniEntry& e : entries) {
+        if (foldIniName(e.key) == "ver")
+            version = iniInteger(e.value, -100);
+    }
+    if (version != kSettingsVersion) {
+        notice(kOldSettingsFileMessage);
+        settings.restoreDefaults();
+        return std::nullopt;
+    }
+
+    std::string error;
+    for (const IniEntry& e : entries) {
+        // Names compare without regard to case, so "ED8" sets the start directory too.
+        const std::string name = foldIniName(e.key);
+        if (name == "ver")
+            continue;
+        const bool isCheckBox = name.find("ch") != std::string::npos;
+        const bool isEdit = name.find("ed") != std::string::npos;
+        const bool isComboBox = name.find("cb") != std::string::npos;
+        if (isCheckBox) {
+            const auto option = RenameSettings::optionForKey(e.key, ControlKind::CheckBox, &error);
+            if (!option)
+                return error;
+            settings.setChecked(*option, iniInteger(e.value, 0) != 0);
+        }
+        if (isEdit) {
+            const auto option = RenameSettings::optionForKey(e.key, ControlKind::Edit, &error);
+            if (!option)
+                return error;
+            settings.setText(*option, e.value);
+        }
+        if (isComboBox) {
+            if (!RenameSettings::optionForKey(e.key, ControlKind::ComboBox, &error))
+                return error;
+            settings.setItemIndex(iniInteger(e.value, 0));
+        }
+        if (!isCheckBox && !isEdit && !isComboBox && !hasDecimalPosition(e.key)) {
+            // The same check fails first for every kind and words the error.
+            RenameSettings::optionForKey(e.key, ControlKind::Edit, &error);
+            return error;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> saveSettingsFile(FileSystem& fs, const std::string& path,
+                                            const RenameSettings& settings) {
+    const std::string failure = "Unable to write to " + path;
+    std::string content;
+    const int readError = fs.readFile(path, content);
+    if (readError == ENOENT)
+        content.clear();
+    else if (readError != 0)
+        return failure;  // writing would lose what the file holds
+    if (std::optional<std::string> reason = writeSettingsText(content, settings))
+        return failure + ": " + *reason;
+    if (fs.replaceFile(path, content) != 0)
+        return failure;
+    return std::nullopt;
+}
+
+std::optional<std::string> loadSettingsFile(FileSystem& fs, const std::string& path,
+                                            RenameSettings& settings,
+                                            const OldVersionNotice& notice) {
+    std::string content;
+    const int readError = fs.readFile(path, content);
+    if (readError == ENOENT || readError == ENOTDIR)
+        content.clear();
+    else if (readError != 0)
+        return "Unable to read " + path;
+    return applySettingsText(content, settings, notice);
+}
+
+}  // namespace zr

@@ -1,0 +1,281 @@
+#include "platform/settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+#include "support/faulty_file_system.h"
+#include "support/temp_dir.h"
+
+namespace zr {
+namespace {
+
+using Op = test::FaultyFileSystem::Op;
+
+const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
+const std::string kParent = "[HKEY_CURRENT_USER\\Software\\Vornik]\n";
+const std::string kKey = "[HKEY_CURRENT_USER\\Software\\Vornik\\Zentarelrenamer]\n";
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    std::unique_ptr<FileSystem> real = makePosixFileSystem();
+    test::FaultyFileSystem fs{*real};
+    test::TempDir dir;
+    std::string path = dir / "config/zentarel-renamer/settings.reg";
+    SettingsStore store{fs, path};
+
+    // Opens the key (creating it when asked) and tells whether it existed.
+    bool open(bool create = true) {
+        bool exists = false;
+        const std::optional<StoreError> error = store.openKey(create, exists);
+        EXPECT_FALSE(error.has_value()) << error->message;
+        return exists;
+    }
+};
+
+TEST_F(SettingsStoreTest, WritesTheTextOfARegistryExport) {
+    open();
+    EXPECT_EQ(store.writeInteger("ver", 1005), std::nullopt);
+    EXPECT_EQ(store.writeString("ed8", "/home/ann/Photos/"), std::nullopt);
+    EXPECT_EQ(store.writeInteger("rx0", -1), std::nullopt);
+    EXPECT_EQ(store.closeKey(), std::nullopt);
+    EXPECT_EQ(test::readFile(path), kHeader + kParent + "\n" + kKey +
+                                        "\"ver\"=dword:000003ed\n"
+                                        "\"ed8\"=\"/home/ann/Photos/\"\n"
+                                        "\"rx0\"=dword:ffffffff\n\n");
+}
+
+TEST_F(SettingsStoreTest, OpeningWithoutCreatingLeavesNoTrace) {
+    EXPECT_FALSE(open(false));
+    EXPECT_TRUE(store.valueNames().empty());
+    EXPECT_EQ(store.writeInteger("ver", 1005), "Failed to set data for 'ver'");
+    EXPECT_EQ(store.closeKey(), std::nullopt);
+    EXPECT_FALSE(test::exists(dir / "config"));
+
+    // A key once created exists even with no values.
+    open();
+    EXPECT_EQ(store.closeKey(), std::nullopt);
+    EXPECT_TRUE(open(false));
+}
+
+TEST_F(SettingsStoreTest, ValuesAreTypedAndAWrongTypeIsAnError) {
+    open();
+    ASSERT_EQ(store.writeInteger("px", INT32_MIN), std::nullopt);
+    ASSERT_EQ(store.writeInteger("py", INT32_MAX), std::nullopt);
+    ASSERT_EQ(store.writeString("ed8", "1005"), std::nullopt);
+    ASSERT_EQ(store.closeKey(), std::nullopt);
+
+    open(false);
+    std::int32_t number = 0;
+    EXPECT_EQ(store.readInteger("PX", number), std::nullopt);
+    EXPECT_EQ(number, INT32_MIN);
+    EXPECT_EQ(store.readInteger("py", number), std::nullopt);
+    EXPECT_EQ(number, INT32_MAX);
+    std::string text;
+    EXPECT_EQ(store.readString("ed8", text), std::nullopt);
+    EXPECT_EQ(text, "1005");
+    EXPECT_EQ(store.readInteger("ed8", number), "Invalid data type for 'ed8'");
+    EXPECT_EQ(store.readString("px", text), "Invalid data type for 'px'");
+    EXPECT_EQ(store.readInteger("rx0", number), "There is no value 'rx0'");
+}
+
+TEST_F(SettingsStoreTest, TextRoundTripsExactlyWithOneValuePerLine) {
+    const std::vector<std::string> values = {
+        "",
+        "C:\\tmp\\ say \"hi\"",
+        "two\nlines\r\n",
+        "tab\there ěščř [x] =",
+        "\"n\"=dword:00000001",
+        "\\x41 is no escape here",
+        std::string("nul\0 del\x7f", 9),
+        "stray \xff\xfe, overlong \xc0\xaf, surrogate \xed\xa0\x80, cut \xe2\x82",
+        "too high \xf4\x90\x80\x80, highest \xf4\x8f\xbf\xbf",
+    };
+    open();
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        names.push_back(i == 0 ? "odd \"name\" \\ \n" : "ed" + std::to_string(i));
+        ASSERT_EQ(store.writeString(names.back(), values[i]), std::nullopt);
+    }
+    ASSERT_EQ(store.closeKey(), std::nullopt);
+
+    open(false);
+    EXPECT_EQ(store.valueNames(), names);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        std::string back;
+        EXPECT_EQ(store.readString(names[i], back), std::nullopt);
+        EXPECT_EQ(back, values[i]) << names[i];
+    }
+    const std::string file = test::readFile(path);
+    EXPECT_NE(file.find("\"ed2\"=\"two\\x0alines\\x0d\\x0a\"\n"), std::string::npos) << file;
+    EXPECT_NE(file.find("\"ed1\"=\"C:\\\\tmp\\\\ say \\\"hi\\\"\"\n"), std::string::npos);
+    EXPECT_NE(file.find("\"ed7\"=\"stray \\xff\\xfe, overlong \\xc0\\xaf,"), std::string::npos);
+    // Header, blank, parent, blank, key, one line per value, blank.
+    EXPECT_EQ(std::count(file.begin(), file.end(), '\n'),
+              static_cast<std::ptrdiff_t>(5 + values.size() + 1));
+}
+
+TEST_F(SettingsStoreTest, AValueWrittenAgainKeepsItsPlaceAndANewOneGoesLast) {
+    open();
+    for (const char* name : {"ed8", "ch9", "ed11"})
+        ASSERT_EQ(store.writeInteger(name, 0), std::nullopt);
+    ASSERT_EQ(store.closeKey(), std::nullopt);
+    open();
+    ASSERT_EQ(store.writeInteger("CH9", 1), std::nullopt);
+    ASSERT_EQ(store.writeInteger("ed14", 2), std::nullopt);
+    ASSERT_EQ(store.closeKey(), std::nullopt);
+    open(false);
+    EXPECT_EQ(store.valueNames(), (std::vector<std::string>{"ed8", "ch9", "ed11", "ed14"}));
+    std::int32_t number = 0;
+    EXPECT_EQ(store.readInteger("ch9", number), std::nullopt);
+    EXPECT_EQ(number, 1);
+}
+
+TEST_F(SettingsStoreTest, DeletingTheKeyKeepsItsParentAndTheOtherKeys) {
+    const std::string other = "[HKEY_CURRENT_USER\\Software\\Other]\n\"x\"=\"y\"\n\n";
+    const std::string sibling =
+        "[HKEY_CURRENT_USER\\Software\\Vornik\\ZentarelrenamerOld]\n\"ver\"=dword:000003ec\n\n";
+    test::writeFile(path, kHeader + other + kParent + "\"keep\"=dword:00000001\n\n" + kKey +
+                              "\"ver\"=dword:000003ec\n\n" +
+                              "[HKEY_CURRENT_USER\\Software\\Vornik\\Zentarelrenamer\\Below]\n\n" +
+                              sibling);
+    ASSERT_TRUE(open(false));
+    ASSERT_FALSE(store.deleteKey().has_value());
+    EXPECT_EQ(test::readFile(path),
+              kHeader + other + kParent + "\"keep\"=dword:00000001\n\n" + sibling);
+    EXPECT_FALSE(open(false));
+}
+
+TEST_F(SettingsStoreTest, AnUnparseableStoreIsReportedNeverWrittenOverAndCanBeMovedAside) {
+    const std::pair<std::string, int> rows[] = {
+        {"REGEDIT4\n\n" + kKey, 1},
+        {kHeader + "\"ver\"=dword:000003ed\n", 3},
+        {kHeader + kKey + "\"ver\"=dword:0000003ed\n", 4},
+        {kHeader + kKey + "\"ver\"=hex:01\n", 4},
+        {kHeader + kKey + "\"ed8\"=\"open\n", 4},
+        {kHeader + kKey + "\"ed8\"=\"a\\qb\"\n", 4},
+        {kHeader + kKey + "\"ed8\"=\"a\\x4\"\n", 4},
+        {kHeader + kKey + "ed8=\"a\"\n", 4},
+        {kHeader + kKey + "\n[HKEY_CURRENT_USER\n", 5},
+    };
+    for (const auto& [text, line] : rows) {
+        test::writeFile(path, text);
+        bool exists = true;
+        const std::optional<StoreError> error = store.openKey(true, exists);
+        ASSERT_TRUE(error.has_value()) << text;
+        EXPECT_TRUE(error->unparseable);
+        EXPECT_NE(error->message.find(path + " cannot be read (line " + std::to_string(line) + ":"),
+                  std::string::npos)
+            << error->message;
+        EXPECT_EQ(store.writeInteger("ver", 1005), "Failed to set data for 'ver'");
+        EXPECT_EQ(store.closeKey(), std::nullopt);
+        EXPECT_TRUE(store.deleteKey().has_value());
+        EXPECT_EQ(test::readFile(path), text);
+    }
+    EXPECT_EQ(fs.calls(Op::ReplaceFile), 0);
+
+    std::string movedTo;
+    ASSERT_EQ(store.moveAside(movedTo), std::nullopt);
+    EXPECT_EQ(movedTo, path + ".unreadable");
+    EXPECT_EQ(test::readFile(movedTo), rows[std::size(rows) - 1].first);
+    EXPECT_FALSE(open(false));
+    test::writeFile(path, "garbage");
+    ASSERT_EQ(store.moveAside(movedTo), std::nullopt);
+    EXPECT_EQ(movedTo, path + ".unreadable-2");
+    EXPECT_EQ(test::readFile(movedTo), "garbage");
+}
+
+TEST_F(SettingsStoreTest, AStoreThatCannotBeReadIsNotWrittenOver) {
+    test::writeFile(path, kHeader);
+    fs.fail(Op::ReadFile, "settings.reg", EACCES);
+    bool exists = true;
+    const std::optional<StoreError> error = store.openKey(true, exists);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_FALSE(error->unparseable);
+    EXPECT_NE(error->message.find(path), std::string::npos) << error->message;
+    EXPECT_EQ(store.closeKey(), std::nullopt);
+    EXPECT_TRUE(store.deleteKey().has_value());
+    EXPECT_EQ(fs.calls(Op::ReplaceFile), 0);
+}
+
+TEST_F(SettingsStoreTest, AFailedWriteKeepsThePreviousStoreAndNamesTheFirstLostValue) {
+    open();
+    ASSERT_EQ(store.writeInteger("ver", 1005), std::nullopt);
+    ASSERT_EQ(store.closeKey(), std::nullopt);
+    const std::string before = test::readFile(path);
+    const auto secondBatch = [this] {
+        open();
+        EXPECT_EQ(store.writeInteger("vx", 900), std::nullopt);
+        EXPECT_EQ(store.writeString("ed8", "/x/"), std::nullopt);
+        return store.closeKey();
+    };
+    fs.fail(Op::ReplaceFile, "settings.reg", EIO);
+    EXPECT_EQ(secondBatch(), "Failed to set data for 'vx'");
+    EXPECT_TRUE(store.deleteKey().has_value());
+    fs.clear();
+    fs.failWritesAfter(10);
+    EXPECT_EQ(secondBatch(), "Failed to set data for 'vx'");
+    EXPECT_EQ(test::readFile(path), before);
+    EXPECT_EQ(test::listNames(dir / "config/zentarel-renamer"),
+              std::vector<std::string>{"settings.reg"});
+}
+
+// Sets an environment variable (or unsets it, for null) until the end of the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name) {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnv() { m_old ? setenv(m_name, m_old->c_str(), 1) : unsetenv(m_name); }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+TEST(SettingsStoreLocation, XdgConfigHomeDecidesWithHomeAsFallback) {
+    struct Row {
+        const char* configHome;
+        const char* home;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"/cfg/", "/home/ann", "/cfg/zentarel-renamer/settings.reg"},
+        {"", "/home/ann/", "/home/ann/.config/zentarel-renamer/settings.reg"},
+        {nullptr, "/home/ann", "/home/ann/.config/zentarel-renamer/settings.reg"},
+        {"relative", "/home/ann", "/home/ann/.config/zentarel-renamer/settings.reg"},
+        {"/", nullptr, "/zentarel-renamer/settings.reg"},
+        {"", "relative", ""},
+    };
+    for (const Row& r : rows) {
+        ScopedEnv configHome("XDG_CONFIG_HOME", r.configHome);
+        ScopedEnv home("HOME", r.home);
+        EXPECT_EQ(userSettingsStorePath(), r.expected)
+            << (r.configHome ? r.configHome : "(unset)") << " " << (r.home ? r.home : "(unset)");
+    }
+    // Without a location the store is an error, never a file in the working directory.
+    const std::unique_ptr<FileSystem> fs = makePosixFileSystem();
+    SettingsStore nowhere(*fs, "");
+    bool exists = true;
+    EXPECT_TRUE(nowhere.openKey(true, exists).has_value());
+}
+
+TEST(SettingsStoreLocation, TheUsersStoreIsWrittenUnderXdgConfigHome) {
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    ASSERT_NE(configHome, nullptr) << "run through ctest, which points it at a test folder";
+    const std::unique_ptr<FileSystem> fs = makePosixFileSystem();
+    SettingsStore store(*fs, userSettingsStorePath());
+    bool exists = false;
+    ASSERT_FALSE(store.openKey(true, exists).has_value());
+    ASSERT_EQ(store.closeKey(), std::nullopt);
+    const std::string file = std::string(configHome) + "/zentarel-renamer/settings.reg";
+    EXPECT_TRUE(test::exists(file));
+    EXPECT_EQ(fs->removeFile(file), 0);
+}
+
+}  // namespace
+}  // namespace zr

@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/command_fixture.h"
+
+namespace zr::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class GoTest : public CommandTest {
+protected:
+    // The log of the Go command without the walk's status lines.
+    Lines goLog() const { return view.logWithoutWalkStatus(); }
+};
+
+TEST_F(GoTest, RenamesAndShowsEveryStateInOrder) {
+    writeFile(tree + "/A.JPG", "a");
+    writeFile(tree + "/b.jpg", "b");
+    startAt();
+    lowerCaseWholeName();
+    renamer->Button1Click();
+    EXPECT_EQ(goLog(), (Lines{"caption Button1 &Stop !", "enable Button5 0", "busy on",
+                              "enable Viewlastfailurelog1 0",
+                              "status Done, 1 file(s) renamed, 0 failure(s).", "enable Button5 1",
+                              "busy off undo=1", "enable Button3 1", "enable SaveUndoasbat1 1",
+                              "caption Button1 &Go !"}));
+    EXPECT_EQ(listNames(tree), (Lines{"a.jpg", "b.jpg"}));
+    EXPECT_EQ(readFile(tree + "/a.jpg"), "a");
+    // The failure log was created and deleted again.
+    EXPECT_TRUE(listNames(work).empty());
+    EXPECT_EQ(fs.calls(Op::CreateFile), 1);
+    EXPECT_EQ(renamer->flags().FailureLogPath, "");
+    EXPECT_EQ(renamer->flags().CurrentDir, work);
+    EXPECT_EQ(renamer->flags().JournalCount, 1);
+    EXPECT_EQ(renamer->flags().Journal[0].text(), tree + "/A.JPG*a.jpg");
+    EXPECT_FALSE(renamer->flags().GoRunning);
+    EXPECT_TRUE(renamer->hasUndoData());
+}
+
+TEST_F(GoTest, NothingToRenameLeavesNoUndoData) {
+    writeFile(tree + "/a.jpg");
+    startAt();
+    lowerCaseWholeName();
+    renamer->Button1Click();
+    EXPECT_EQ(view.status, "Done, 0 file(s) renamed, 0 failure(s).");
+    EXPECT_FALSE(view.enabled[Control::Button3]);
+    EXPECT_FALSE(view.enabled[Control::SaveUndoasbat1]);
+    EXPECT_TRUE(renamer->flags().JournalCreated);
+}
+
+TEST_F(GoTest, FailedRenamesGoToTheLogAndTheNextRunTakesTheNextFreeLogName) {
+    writeFile(tree + "/A.JPG", "upper");
+    writeFile(tree + "/a.jpg", "lower");  // the new name is taken
+    writeFile(tree + "/B.JPG", "b");
+    startAt();
+    lowerCaseWholeName();
+    renamer->Button1Click();
+    EXPECT_EQ(view.status, "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]");
+    EXPECT_EQ(readFile(tree + "/a.jpg"), "lower");
+    EXPECT_EQ(readFile(tree + "/A.JPG"), "upper");
+    const std::string log = work + "/renamer_failures.log";
+    EXPECT_EQ(readFile(log), "; Renamer failure log from 2023-11-14 22:13:20\r\n" + tree +
+                                 "/A.JPG -> a.jpg\r\n");
+    EXPECT_EQ(renamer->flags().FailureLogPath, log);
+    EXPECT_EQ(view.enabled[Control::Viewlastfailurelog1], true);
+    EXPECT_EQ(renamer->flags().JournalCount, 2);  // failed renames are undo data too
+
+    view.answers = {true};
+    renamer->Button1Click();
+    EXPECT_EQ(view.linesStartingWith("ask"),
+              (Lines{"ask Are you sure to discard undo data within new rename ?"}));
+    EXPECT_EQ(renamer->flags().FailureLogPath, work + "/renamer_failures_1.log");
+    EXPECT_EQ(listNames(work), (Lines{"renamer_failures.log", "renamer_failures_1.log"}));
+}
+
+TEST_F(GoTest, AnsweringNoKeepsTheUndoDataUntouched) {
+    writeFile(tree + "/A.JPG");
+    startAt();
+    lowerCaseWholeName();
+    renamer->Button1Click();
+    writeFile(tree + "/C.JPG");
+    view.clearLog();
+    view.answers = {false};
+    renamer->Button1Click();
+    EXPECT_EQ(view.log, (Lines{"caption Button1 &Stop !",
+                               "ask Are you sure to discard undo data within new rename ?",
+                               "caption Button1 &Go !"}));
+    EXPECT_EQ(renamer->flags().Journal[0].text(), tree + "/A.JPG*a.jpg");
+    EXPECT_TRUE(test::exists(tree + "/C.JPG"));
+    EXPECT_FALSE(renamer->flags().GoRunning);
+}
+
+TEST_F(GoTest, AMissingStartDirectoryWarnsAndTheOldUndoDataIsGone) {
+    writeFile(tree + "/A.JPG");
+    startAt();
+    lowerCaseWholeName();
+    renamer->Button1Click();
+    settings.setText(Option::Edit1, temp / "missing");
+    view.clearLog();
+    renamer->Button1Click();
+    EXPECT_EQ(view.linesStartingWith("Warning"),
+              (Lines{"Warning Cannot find directory " + temp / "missing/"}));
+    EXPECT_TRUE(view.linesStartingWith("status").empty());
+    EXPECT_FALSE(view.enabled[Control::Button3]);
+    EXPECT_FALSE(renamer->hasUndoData());
+    EXPECT_EQ(renamer->flags().CurrentDir, work);
+}
+
+TEST_F(GoTest, MismatchedConvertListsWarnTwiceAndTheRunGoesOn) {
+    writeFile(tree + "/A.JPG");
+    startAt();
+    lowerCaseWholeName();
+    settings.setChecked(Option::CheckBox16, true);
+    settings.setText(Option::Edit9, "a;b");
+    settings.setText(Option::Edit10, "x");
+    settings.setChecked(Option::CheckBox9, true);
+    settings.setText(Option::Edit6, "ab");
+    settings.setText(Option::Edit7, "x");
+    renamer->Button1Click();
+    EXPECT_EQ(view.linesStartingWith("Warning"),
+              (Lines{"Warning Count of convert string(s) not equal !",
+                     "Warning Lengths of convert chars not equal !"}));
+    EXPECT_EQ(listNames(tree), (Lines{"a.jpg"}));
+}
+
+TEST_F(GoTest, AStopDuringTheWalkRenamesWhatWasQueuedSoFar) {
+    for (int i = 0; i < 10; ++i)
+        writeFile(tree + "/F" + std::to_string(i) + ".JPG");
+    startAt();
+    lowerCaseWholeName();
+    int calls = 0;
+    view.onPendingEvents = [&] {
+        if (++calls == 6)
+            renamer->Button1Click();
+    };
+    renamer->Button1Click();
+    const int queued = renamer->flags().JournalCount;
+    EXPECT_GT(queued, 0);
+    EXPECT_LT(queued, 10);
+    EXPECT_EQ(view.status, "Done, " + std::to_string(queued) + " file(s) renamed, 0 failure(s).");
+    const Lines names = listNames(tree);
+    EXPECT_EQ(std::count_if(names.begin(), names.end(),
+                            [](const std::string& n) { return n[0] == 'f'; }),
+              queued);
+    EXPECT_TRUE(view.linesStartingWith("Information").empty());
+    EXPECT_FALSE(renamer->flags().GoStopRequested);
+}
+
+TEST_F(GoTest, NestedDirectoriesAreRenamedAtEveryLevelAndUndoneInBothDirections) {
+    makeDirectory(tree + "/OUTER/MIDDLE/INNER");
+    writeFile(tree + "/OUTER/MIDDLE/INNER/keep.txt", "x");
+    startAt();
+    lowerCaseWholeName();
+    settings.setChecked(Option::CheckBox14, true);
+    renamer->Button1Click();
+    EXPECT_EQ(view.status, "Done, 3 file(s) renamed, 0 failure(s).");
+    EXPECT_EQ(listTree(tree), (Lines{"outer/", "outer/middle/", "outer/middle/inner/",
+                                     "outer/middle/inner/keep.txt"}));
+    renamer->Button3Click();
+    EXPECT_EQ(view.status, "Undo done, 3 file(s) renamed back, 0 failure(s).");
+    EXPECT_EQ(listTree(tree), (Lines{"OUTER/", "OUTER/MIDDLE/", "OUTER/MIDDLE/INNER/",
+                                     "OUTER/MIDDLE/INNER/keep.txt"}));
+
+    // The other way round: a lower-case tree made upper case, and undone.
+    renamer->Button1Click();
+    settings.setItemIndex(kUpperCase);
+    view.answers = {true};
+    renamer->Button1Click();
+    EXPECT_EQ(listTree(tree), (Lines{"OUTER/", "OUTER/MIDDLE/", "OUTER/MIDDLE/INNER/",
+                                     "OUTER/MIDDLE/INNER/keep.txt"}));
+    renamer->Button3Click();
+    EXPECT_EQ(listTree(tree), (Lines{"outer/", "outer/middle/", "outer/middle/inner/",
+                                     "outer/middle/inner/keep.txt"}));
+}
+
+TEST_F(GoTest, ANewNameWithASlashNeverMovesTheEntry) {
+    writeFile(tree + "/a.txt", "a");
+    makeDirectory(tree + "/x");
+    startAt("tree", "*.txt");
+    settings.setChecked(Option::CheckBox2, true);
+    settings.setText(Option::Edit2, "x/");
+    renamer->Button1Click();
+    EXPECT_EQ(view.status, "Done, 0 file(s) renamed, 1 failure(s).  [see failure log]");
+    EXPECT_EQ(listTree(tree), (Lines{"a.txt", "x/"}));
+    EXPECT_EQ(readFile(work + "/renamer_failures.log"),
+              "; Renamer failure log from 2023-11-14 22:13:20\r\n" + tree + "/a.txt -> x/a.txt\r\n");
+    // Undo of that entry must not move anything either.
+    writeFile(tree + "/x/a.txt", "other");
+    renamer->Button3Click();
+    EXPECT_EQ(readFile(tree + "/x/a.txt"), "other");
+    EXPECT_EQ(readFile(tree + "/a.txt"), "a");
+}
+
+TEST_F(GoTest, CaseOnlyRenamesAndInvalidUtf8NamesRoundTripByteForByte) {
+    const std::string odd = "Caf\xE9 \xFF\xFE.JPG";
+    writeFile(tree + "/" + odd, "odd");
+    writeFile(tree + "/README.TXT", "r");
+    startAt();
+    lowerCaseWholeName();
+    renamer->Button1Click();
+    EXPECT_EQ(listNames(tree), (Lines{"caf\xE9 \xFF\xFE.jpg", "readme.txt"}));
+    EXPECT_EQ(readFile(tree + "/caf\xE9 \xFF\xFE.jpg"), "odd");
+    renamer->Button3Click();
+    EXPECT_EQ(listNames(tree), (Lines{odd, "README.TXT"}));
+}
+
+TEST_F(GoTest, AnErrorInTheWalkDropsWhatWasQueuedAndRenamesNothing) {
+    writeFile(tree + "/A.JPG");
+    writeFile(tree + "/locked/B.JPG");
+    startAt();
+    lowerCaseWholeName();
+    fs.fail(Op::ChangeDirectory, "/locked", EACCES);
+    renamer->Button1Click();
+    EXPECT_EQ(view.log.back(), "error File access denied.");
+    EXPECT_TRUE(test::exists(tree + "/A.JPG"));
+    EXPECT_FALSE(renamer->hasUndoData());
+    EXPECT_FALSE(view.enabled[Control::Button3]);
+    EXPECT_TRUE(view.enabled[Control::Button5]);
+    EXPECT_EQ(view.captions[Control::Button1], "&Go !");
+    EXPECT_FALSE(view.busy);
+    EXPECT_FALSE(renamer->flags().GoRunning);
+    EXPECT_EQ(renamer->flags().CurrentDir, work);
+}
+
+TEST_F(GoTest, ALogThatCannotBeWrittenPartWayKeepsTheUndoDataOfWhatWasDone) {
+    writeFile(tree + "/A.JPG");
+    writeFile(tree + "/a.jpg");  // makes A.JPG fail, which needs a log line
+    writeFile(tree + "/B.JPG");
+    writeFile(tree + "/b.jpg");
+    writeFile(tree + "/C.JPG");
+    startAt();
+    lowerCaseWholeName();
+    // Room for the header and nothing more.
+    fs.failWritesAfter(std::string("; Renamer failure log from 2023-11-14 22:13:20\r\n").size());
+    renamer->Button1Click();
+    EXPECT_EQ(view.log.back(), "error I/O error 28.");
+    EXPECT_FALSE(view.busy);
+    EXPECT_FALSE(renamer->flags().GoRunning);
+    EXPECT_EQ(view.captions[Control::Button1], "&Go !");
+    EXPECT_TRUE(renamer->hasUndoData());
+    EXPECT_TRUE(view.enabled[Control::Button3]);
+    // The run ended at the first failure line; the log's header stays on disk.
+    EXPECT_EQ(readFile(work + "/renamer_failures.log"),
+              "; Renamer failure log from 2023-11-14 22:13:20\r\n");
+
+    fs.clear();
+    renamer->Button3Click();
+    EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG", "C.JPG", "a.jpg", "b.jpg"}));
+}
+
+TEST_F(GoTest, ALogThatCannotBeCreatedRenamesNothing) {
+    writeFile(tree + "/A.JPG");
+    startAt();
+    lowerCaseWholeName();
+    fs.fail(Op::CreateFile, "renamer_failures.log", EACCES);
+    renamer->Button1Click();
+    EXPECT_EQ(view.log.back(), "error File access denied.");
+    EXPECT_EQ(listNames(tree), (Lines{"A.JPG"}));
+    EXPECT_FALSE(renamer->hasUndoData());
+    EXPECT_FALSE(renamer->flags().GoRunning);
+}
+
+TEST_F(GoTest, TooManyEntriesRefuseTheRunBeforeTheUndoDataIsTouched) {
+    writeFile(tree + "/A.JPG");
+    startAt();
+    lowerCaseWholeName();
+    renamer->Button1Click();
+    std::string many = "x";
+    for (int i = 0; i < 150; ++i)
+        many += ";x";
+    settings.setChecked(Option::CheckBox5, true);
+    settings.setText(Option::Edit5, many);
+    view.clearLog();
+    renamer->Button1Click();
+    EXPECT_EQ(view.log, (Lines{"Warning Too many entries in Kill string(s) (151), at most 100 "
+                               "allowed !"}));
+    EXPECT_TRUE(renamer->hasUndoData());
+}
+
+}  // namespace
+}  // namespace zr::test

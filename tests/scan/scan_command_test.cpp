@@ -1,0 +1,256 @@
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "support/command_fixture.h"
+
+namespace zr::test {
+namespace {
+
+using Rows = std::vector<std::string>;
+
+class ScanTest : public CommandTest {
+protected:
+    // "name>new" per row, sorted (the file system's order is not fixed).
+    Rows rowPairs() const {
+        Rows out;
+        for (const PreviewRow& r : view.rows)
+            out.push_back(r.currentName + ">" + r.newName + (r.size == "DIR" ? " DIR" : ""));
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    void buildNestedTree() {
+        writeFile(tree + "/A.JPG", "aaaa");
+        makeDirectory(tree + "/Sub.JPG/Deep");
+        writeFile(tree + "/Sub.JPG/B.JPG", "b");
+        writeFile(tree + "/Sub.JPG/Deep/C.JPG", "c");
+        writeFile(tree + "/Sub.JPG/Deep/already.jpg");
+    }
+};
+
+TEST_F(ScanTest, ShowsEveryStateOfARunInOrder) {
+    writeFile(tree + "/A.JPG", "12345");
+    startAt();
+    lowerCaseWholeName();
+    renamer->Button5Click();
+    EXPECT_EQ(view.logWithoutWalkStatus(),
+              (Rows{"caption Button5 &Stop !", "enable Button1 0", "busy on", "clear",
+                    "row A.JPG|a.jpg|5|" + view.rows.at(0).date + "|" + view.rows.at(0).time,
+                    "busy off undo=0", "enable Button1 1", "caption Button5 &Scan",
+                    "status Scanning done, found 1 file(s) to be renamed."}));
+    // The walk shows the directory it is in after every entry, "." and ".." included.
+    EXPECT_EQ(view.linesStartingWith("status /").size(), 3u);
+    EXPECT_EQ(view.linesStartingWith("status /").front(), "status " + tree);
+    EXPECT_EQ(view.pendingEventCalls, 3);
+    EXPECT_FALSE(renamer->flags().ScanRunning);
+    EXPECT_FALSE(renamer->flags().PreviewMode);
+    EXPECT_EQ(settings.text(Option::Edit1), tree + "/");
+    // A scan leaves the working directory at the parent of its start directory.
+    EXPECT_EQ(renamer->flags().CurrentDir, temp.path());
+    EXPECT_EQ(renamer->flags().SavedWorkDir, work);
+    EXPECT_EQ(listNames(tree), (Rows{"A.JPG"}));  // nothing renamed
+}
+
+TEST_F(ScanTest, WhatReachesTheRulesDependsOnRecursionAndOnlyDirectories) {
+    buildNestedTree();
+    startAt();
+    settings.setChecked(Option::CheckBox4, true);
+    settings.setItemIndex(kLowerCase);
+    settings.setChecked(Option::CheckBox6, true);
+
+    settings.setChecked(Option::CheckBox1, true);
+    settings.setChecked(Option::CheckBox14, false);
+    renamer->Button5Click();
+    EXPECT_EQ(rowPairs(), (Rows{"A.JPG>a.jpg", "B.JPG>b.jpg", "C.JPG>c.jpg"}));
+
+    settings.setChecked(Option::CheckBox14, true);
+    renamer->Button5Click();
+    EXPECT_EQ(rowPairs(), (Rows{"Deep>deep DIR", "Sub.JPG>sub.jpg DIR"}));
+    // A directory's row comes before the rows of the directories inside it.
+    EXPECT_EQ(view.rows.front().currentName, "Sub.JPG");
+
+    settings.setChecked(Option::CheckBox1, false);
+    renamer->Button5Click();
+    EXPECT_EQ(rowPairs(), (Rows{"Sub.JPG>sub.jpg DIR"}));
+
+    // Without recursion a subdirectory is handed over like a file: filters apply, size 0.
+    settings.setChecked(Option::CheckBox14, false);
+    renamer->Button5Click();
+    EXPECT_EQ(rowPairs(), (Rows{"A.JPG>a.jpg", "Sub.JPG>sub.jpg"}));
+    const auto sub = std::find_if(view.rows.begin(), view.rows.end(),
+                                  [](const PreviewRow& r) { return r.currentName == "Sub.JPG"; });
+    EXPECT_EQ(sub->size, "0");
+    settings.setText(Option::Edit3, "*.JPG;x");
+    writeFile(tree + "/other.txt");
+    renamer->Button5Click();
+    EXPECT_EQ(rowPairs(), (Rows{"A.JPG>a.jpg", "Sub.JPG>sub.jpg"}));
+}
+
+TEST_F(ScanTest, OnlyDirectoriesIgnoresTheFiltersEvenAnInvalidOne) {
+    buildNestedTree();
+    startAt("tree", "[");
+    lowerCaseWholeName();
+    settings.setChecked(Option::CheckBox14, true);
+    renamer->Button5Click();
+    EXPECT_EQ(rowPairs(), (Rows{"Deep>deep DIR", "Sub.JPG>sub.jpg DIR"}));
+    EXPECT_TRUE(view.linesStartingWith("error").empty());
+}
+
+TEST_F(ScanTest, SizeDateAndTimeColumns) {
+    const std::string photo = tree + "/P.JPG";
+    writeFile(photo, std::string(1234, 'x'));
+    const timeval times[2] = {{1700000001, 0}, {1700000001, 0}};  // an odd second
+    ASSERT_EQ(utimes(photo.c_str(), times), 0);
+    const std::string big = tree + "/DISK.ISO";
+    writeFile(big);
+    ASSERT_EQ(truncate(big.c_str(), 3'000'000'000LL), 0);
+    startAt();
+    lowerCaseWholeName();
+    renamer->Button5Click();
+    std::sort(view.rows.begin(), view.rows.end(),
+              [](const PreviewRow& a, const PreviewRow& b) { return a.currentName < b.currentName; });
+    ASSERT_EQ(view.rows.size(), 2u);
+    EXPECT_EQ(view.rows[0].size, "3000000000");
+    EXPECT_EQ(view.rows[1].size, "1234");
+    EXPECT_EQ(view.rows[1].date, "2023-11-14");
+    EXPECT_EQ(view.rows[1].time, "22:13:20");  // seconds truncated to even
+}
+
+TEST_F(ScanTest, HiddenFilesAndEmptyNewNames) {
+    writeFile(tree + "/.Hidden.JPG");
+    writeFile(tree + "/abc");
+    startAt();
+    lowerCaseWholeName();
+    settings.setChecked(Option::CheckBox10, true);
+    settings.setText(Option::Edit8, "abc");
+    renamer->Button5Click();
+    // "abc" loses every character: counted, but no row.
+    EXPECT_EQ(rowPairs(), (Rows{".Hidden.JPG>.hidden.jpg"}));
+    EXPECT_EQ(view.status, "Scanning done, found 2 file(s) to be renamed.");
+}
+
+TEST_F(ScanTest, AStopFromInsideTheEventProcessingEndsADeepWalkPromptly) {
+    std::string deep = tree;
+    for (int level = 0; level < 30; ++level) {
+        deep += "/D" + std::to_string(level);
+        writeFile(deep + "/F" + std::to_string(level) + ".JPG");
+    }
+    startAt();
+    lowerCaseWholeName();
+    int calls = 0;
+    std::string stoppedIn;
+    Rows statusesAfterStop;
+    view.onPendingEvents = [&] {
+        if (!stoppedIn.empty()) {
+            statusesAfterStop.push_back(view.status);
+        } else if (++calls == 20) {
+            renamer->Button5Click();  // the running command's button: a stop request
+            stoppedIn = view.status;
+        }
+    };
+    renamer->Button5Click();
+    // The level that saw the stop handles no further entry; every level above it leaves right
+    // after the status of the entry that led down, so each later status is one level up.
+    std::string expected = stoppedIn;
+    for (const std::string& status : statusesAfterStop) {
+        expected = expected.substr(0, expected.rfind('/'));
+        EXPECT_EQ(status, expected);
+    }
+    EXPECT_EQ(expected, tree);
+    EXPECT_FALSE(view.rows.empty());
+    EXPECT_LT(view.rows.size(), 30u);
+    EXPECT_EQ(view.status, "Scanning done, found " + std::to_string(view.rows.size()) +
+                               " file(s) to be renamed.");
+    EXPECT_EQ(renamer->flags().CurrentDir, temp.path());
+    EXPECT_FALSE(renamer->flags().ScanStopRequested);
+    EXPECT_FALSE(renamer->flags().ScanRunning);
+    EXPECT_EQ(view.captions[Control::Button5], "&Scan");
+}
+
+TEST_F(ScanTest, AMissingStartDirectoryKeepsThePreviousRowsAndReportsNone) {
+    writeFile(tree + "/A.JPG");
+    startAt();
+    lowerCaseWholeName();
+    renamer->Button5Click();
+    ASSERT_EQ(view.rows.size(), 1u);
+    const std::string before = renamer->flags().CurrentDir;
+    settings.setText(Option::Edit1, temp / "missing");
+    view.clearLog();
+    renamer->Button5Click();
+    EXPECT_EQ(view.rows.size(), 1u);
+    EXPECT_TRUE(view.linesStartingWith("clear").empty());
+    EXPECT_TRUE(view.linesStartingWith("error").empty());
+    EXPECT_EQ(view.status, "Scanning done, found 0 file(s) to be renamed.");
+    EXPECT_EQ(renamer->flags().CurrentDir, before);
+}
+
+TEST_F(ScanTest, ARelativeStartDirectoryIsTakenFromWhereTheLastScanLeftOff) {
+    writeFile(tree + "/A.JPG");
+    writeFile(tree + "/inner/B.JPG");
+    startAt();
+    settings.setChecked(Option::CheckBox1, false);
+    lowerCaseWholeName();
+    renamer->Button5Click();  // leaves off in <temp>
+    settings.setText(Option::Edit1, "tree/inner");
+    renamer->Button5Click();
+    EXPECT_EQ(rowPairs(), (Rows{"B.JPG>b.jpg"}));
+    EXPECT_EQ(settings.text(Option::Edit1), "tree/inner/");
+    EXPECT_EQ(renamer->flags().CurrentDir, tree);
+}
+
+TEST_F(ScanTest, AnInvalidMaskShowsTheErrorAndLeavesTheWindowIdle) {
+    writeFile(tree + "/A.JPG");
+    startAt("tree", "*.txt;[");
+    lowerCaseWholeName();
+    renamer->Button5Click();
+    const Rows log = view.logWithoutWalkStatus();
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(log[log.size() - 4], "busy off undo=0");
+    EXPECT_EQ(log.back(), "error '[' is an invalid mask at (2)");
+    EXPECT_FALSE(renamer->flags().ScanRunning);
+    EXPECT_FALSE(renamer->flags().PreviewMode);
+    EXPECT_EQ(view.captions[Control::Button5], "&Scan");
+    EXPECT_TRUE(view.enabled[Control::Button1]);
+    EXPECT_FALSE(view.busy);
+    EXPECT_EQ(renamer->flags().CurrentDir, temp.path());
+
+    settings.setText(Option::Edit3, "*.JPG");
+    renamer->Button5Click();
+    EXPECT_EQ(rowPairs(), (Rows{"A.JPG>a.jpg"}));
+}
+
+TEST_F(ScanTest, UnlistableDirectoriesArePassedOverUnenterableOnesEndTheWalk) {
+    writeFile(tree + "/A.JPG");
+    writeFile(tree + "/sealed/B.JPG");
+    writeFile(tree + "/locked/C.JPG");
+    startAt();
+    lowerCaseWholeName();
+    fs.fail(Op::ListDirectory, "/sealed", EACCES);
+    renamer->Button5Click();
+    EXPECT_EQ(rowPairs(), (Rows{"A.JPG>a.jpg", "C.JPG>c.jpg"}));
+
+    fs.fail(Op::ChangeDirectory, "/locked", EACCES);
+    renamer->Button5Click();
+    EXPECT_EQ(view.log.back(), "error File access denied.");
+    EXPECT_FALSE(view.busy);
+    EXPECT_FALSE(renamer->flags().ScanRunning);
+    EXPECT_FALSE(renamer->flags().DirectoryPass);
+}
+
+TEST_F(ScanTest, TooManyListEntriesRefuseTheScanNamingTheField) {
+    std::string masks = "*";
+    for (int i = 0; i < 100; ++i)
+        masks += ";*" + std::to_string(i);
+    startAt("tree", masks);
+    renamer->Button5Click();
+    EXPECT_EQ(view.log, (Rows{"Warning Too many entries in Filetypes (101), at most 100 allowed !"}));
+}
+
+}  // namespace
+}  // namespace zr::test
