@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "collector_view.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "rename/renamer.h"
@@ -32,29 +33,7 @@ namespace {
 
 using namespace zr;
 using Clock = std::chrono::steady_clock;
-
-// A front end that keeps the rows and nothing else.
-class CollectorView : public CommandView {
-public:
-    std::vector<PreviewRow> rows;
-    std::string status;
-    void setStatusText(std::string_view text) override { status = text; }
-    void setCaption(Control, std::string_view) override {}
-    void setEnabled(Control, bool) override {}
-    void busyOn() override {}
-    void busyOff(bool) override {}
-    bool askYesNo(std::string_view) override { return true; }
-    void showMessage(MessageType, std::string_view text) override {
-        std::fprintf(stderr, "message: %.*s\n", static_cast<int>(text.size()), text.data());
-    }
-    void showError(std::string_view text) override {
-        std::fprintf(stderr, "error: %.*s\n", static_cast<int>(text.size()), text.data());
-        std::exit(1);
-    }
-    void processPendingEvents() override {}
-    void clearPreview() override { rows.clear(); }
-    void addPreviewRow(PreviewRow row) override { rows.push_back(std::move(row)); }
-};
+using bench::CollectorView;
 
 std::size_t envSize(const char* name, std::size_t fallback) {
     const char* value = std::getenv(name);
