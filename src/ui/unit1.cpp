@@ -167,7 +167,7 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, QWidget* pa
     setMaximumSize(kMaxWindowWidth - kFrameWidth, kClientHeight);
     createControls();
     createPopupMenu();
-    setTabOrder();
+    orderTabs();
     fitFont();
     bindOptions();
     setStatusText(kHomePage);
@@ -203,11 +203,9 @@ void Tmain::createControls() {
                 panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
                 widget = panel;
                 break;
-            case Kind::Button: {
-                auto* button = new QPushButton(caption, parent);
-                widget = button;
+            case Kind::Button:
+                widget = new QPushButton(caption, parent);
                 break;
-            }
             case Kind::Edit: {
                 auto* lineEdit = new QLineEdit(parent);
                 lineEdit->setMaxLength(std::numeric_limits<int>::max());
@@ -320,7 +318,7 @@ void Tmain::createPopupMenu() {
             [this] { Viewlastfailurelog1Click(); });
 }
 
-void Tmain::setTabOrder() {
+void Tmain::orderTabs() {
     std::vector<const ComponentSpec*> sequence;
     for (const ComponentSpec& spec : kComponents) {
         if (spec.tab >= 0 && spec.kind != Kind::Panel)

@@ -92,7 +92,7 @@ private:
     void createControls();
     void createListView();
     void createPopupMenu();
-    void setTabOrder();
+    void orderTabs();
     void fitFont();
     void bindOptions();
     // Shows the record's value of `option` in its control, without echoing it back.
