@@ -34,7 +34,7 @@ namespace {
 enum class Kind { Label, Image, Panel, Button, Edit, CheckBox, StatusBar, ComboBox, ListView };
 
 // One component of the window, in the order of its position N.
-struct ComponentSpec {
+struct Component {
     const char* name;
     Kind kind;
     QRect rect;  // in the client area
@@ -54,7 +54,7 @@ constexpr int kPanelLeft = 68;
 constexpr int kPanelTop = 417;
 
 // clang-format off
-const ComponentSpec kComponents[] = {
+const Component kComponents[] = {
     {"Label1", Kind::Label, {6, 11, 36, 13}, "Start dir", -1, nullptr, false, false},
     {"Label3", Kind::Label, {6, 57, 41, 13}, "Filetypes", -1, nullptr, false, false},
     {"Label4", Kind::Label, {6, 417, 36, 13}, "Options", -1, nullptr, false, false},
@@ -184,11 +184,11 @@ Tmain::~Tmain() {
 
 void Tmain::createControls() {
     QFrame* panel = nullptr;
-    for (const ComponentSpec& spec : kComponents) {
-        QWidget* parent = spec.onPanel ? static_cast<QWidget*>(panel) : this;
+    for (const Component& component : kComponents) {
+        QWidget* parent = component.onPanel ? static_cast<QWidget*>(panel) : this;
         QWidget* widget = nullptr;
-        const QString caption = QString::fromLatin1(spec.caption);
-        switch (spec.kind) {
+        const QString caption = QString::fromLatin1(component.caption);
+        switch (component.kind) {
             case Kind::Label: {
                 auto* label = new QLabel(caption, parent);
                 m_busyControls.push_back(label);
@@ -236,14 +236,14 @@ void Tmain::createControls() {
                 widget = m_listView1;
                 break;
         }
-        widget->setObjectName(QString::fromLatin1(spec.name));
-        widget->setGeometry(spec.onPanel ? spec.rect.translated(-kPanelLeft, -kPanelTop)
-                                         : spec.rect);
-        if (spec.hint)
-            widget->setToolTip(QString::fromLatin1(spec.hint));
-        if (spec.disabled)
+        widget->setObjectName(QString::fromLatin1(component.name));
+        widget->setGeometry(component.onPanel ? component.rect.translated(-kPanelLeft, -kPanelTop)
+                                              : component.rect);
+        if (component.hint)
+            widget->setToolTip(QString::fromLatin1(component.hint));
+        if (component.disabled)
             widget->setEnabled(false);
-        if (const auto option = RenameSettings::findByControlName(spec.name))
+        if (const auto option = RenameSettings::findByControlName(component.name))
             m_optionControls[static_cast<std::size_t>(*option)] = widget;
     }
     m_button1 = findChild<QPushButton*>(QStringLiteral("Button1"));
@@ -319,16 +319,16 @@ void Tmain::createPopupMenu() {
 }
 
 void Tmain::orderTabs() {
-    std::vector<const ComponentSpec*> sequence;
-    for (const ComponentSpec& spec : kComponents) {
-        if (spec.tab >= 0 && spec.kind != Kind::Panel)
-            sequence.push_back(&spec);
+    std::vector<const Component*> sequence;
+    for (const Component& component : kComponents) {
+        if (component.tab >= 0 && component.kind != Kind::Panel)
+            sequence.push_back(&component);
     }
     std::sort(sequence.begin(), sequence.end(),
-              [](const ComponentSpec* a, const ComponentSpec* b) { return a->tab < b->tab; });
+              [](const Component* a, const Component* b) { return a->tab < b->tab; });
     QWidget* previous = nullptr;
-    for (const ComponentSpec* spec : sequence) {
-        auto* widget = findChild<QWidget*>(QString::fromLatin1(spec->name));
+    for (const Component* component : sequence) {
+        auto* widget = findChild<QWidget*>(QString::fromLatin1(component->name));
         if (previous)
             QWidget::setTabOrder(previous, widget);
         previous = widget;
