@@ -415,11 +415,11 @@ private slots:
 
     void failureLogViewerReportsAViewerThatCannotStart() {
         QAction* view = f->action("Viewlastfailurelog1");
+        f->window->setEnabled(Control::Viewlastfailurelog1, true);
+        f->dialogs.openSucceeds = false;
         view->trigger();  // no log: nothing
         QVERIFY(f->dialogs.log.isEmpty());
         f->window->renamer().flags().FailureLogPath = f->dir / "renamer_failures.log";
-        f->window->setEnabled(Control::Viewlastfailurelog1, true);
-        f->dialogs.openSucceeds = false;
         view->trigger();
         QCOMPARE(f->dialogs.log.size(), 2);
         QCOMPARE(f->dialogs.log.last(), "Error Error executing notepad !");
