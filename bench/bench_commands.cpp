@@ -17,8 +17,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -151,8 +151,8 @@ void benchGoAndUndo(const std::string& root) {
     printRatio("undo (renames back)", bestUndo, bestLoopBack, "renameat2 loop back", "<= 1.2");
 
     if (std::system("command -v rename >/dev/null && command -v find >/dev/null") == 0) {
-        const std::string command = "find '" + root +
-                                    "' -type f -print0 | xargs -0 rename 's{[^/]+$}{lc $&}e'";
+        const std::string command =
+            "find '" + root + "' -type f -print0 | xargs -0 rename 's{[^/]+$}{lc $&}e'";
         const double external = seconds([&] { std::system(command.c_str()); });
         // Put the tree back for whoever runs next.
         renameLoop(pairs, true);
@@ -216,8 +216,8 @@ void benchMemory(std::size_t files) {
     const long peak = peakKilobytes([&] { return run(true); }, journalBytes);
     const double used = (peak - baseline) * 1024.0;
     std::printf("%-34s %8.1f MB  vs %-28s %8.1f MB  ratio %5.2f  (goal <= 2.0)\n",
-                "go peak memory (rss over baseline)", used / 1e6, "journal text", journalBytes / 1e6,
-                used / static_cast<double>(journalBytes));
+                "go peak memory (rss over baseline)", used / 1e6, "journal text",
+                journalBytes / 1e6, used / static_cast<double>(journalBytes));
     bench::removeTree(folder);
 }
 

@@ -15,9 +15,9 @@ using namespace zr;
 
 std::vector<std::string> mixedNames(int count) {
     const char* patterns[] = {
-        "IMG_%04d.JPG",          "DSC%05d.jpg",          "Příliš žluťoučký kůň %d.png",
-        "holiday-%d copy.jpg",   "scan_%d small.PNG",    "document %d.pdf",
-        "Výlet na Šumavu %d.jpg", "P%07d.JPG",           "screenshot #%d.png",
+        "IMG_%04d.JPG",           "DSC%05d.jpg",       "Příliš žluťoučký kůň %d.png",
+        "holiday-%d copy.jpg",    "scan_%d small.PNG", "document %d.pdf",
+        "Výlet na Šumavu %d.jpg", "P%07d.JPG",         "screenshot #%d.png",
         "notes-%d.txt",
     };
     std::vector<std::string> names;

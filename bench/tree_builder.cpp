@@ -19,9 +19,9 @@ constexpr std::size_t kDirectoriesPerLevel = 40;
 // Every name holds an ASCII capital, so lower case on the whole name changes all of them;
 // the accented letters are small ones, which any lower-casing leaves as they are.
 const char* const kPatterns[] = {
-    "IMG_%06zu.JPG",        "DSC%06zu.jpg",         "Dovolená u moře %zu.JPG",
-    "Scan_%zu.PNG",         "Výlet na horu %zu.jpg", "Notes %zu.TXT",
-    "P%07zu.JPG",           "Song-%zu.mp3",         "Léto %zu.JPG",
+    "IMG_%06zu.JPG",      "DSC%06zu.jpg",          "Dovolená u moře %zu.JPG",
+    "Scan_%zu.PNG",       "Výlet na horu %zu.jpg", "Notes %zu.TXT",
+    "P%07zu.JPG",         "Song-%zu.mp3",          "Léto %zu.JPG",
     "Screenshot %zu.png",
 };
 

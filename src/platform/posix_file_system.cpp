@@ -48,8 +48,8 @@ public:
                           std::unique_ptr<DirectoryListing>& listing) override {
         listing.reset();
         // One call in the usual case: the subdirectory opened for listing, never via a link.
-        const int fd = openat(dirfd(m_dir), name.c_str(),
-                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd =
+            openat(dirfd(m_dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd >= 0) {
             if (DIR* dir = fdopendir(fd)) {
                 listing = std::make_unique<PosixListing>(dir);
@@ -236,8 +236,7 @@ public:
         return 0;
     }
 
-    std::unique_ptr<DirectoryListing> listDirectory(const std::string& path,
-                                                    int& error) override {
+    std::unique_ptr<DirectoryListing> listDirectory(const std::string& path, int& error) override {
         DIR* dir = opendir(path.c_str());
         if (!dir) {
             error = errno;
@@ -367,6 +366,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<FileSystem> makePosixFileSystem() { return std::make_unique<PosixFileSystem>(); }
+std::unique_ptr<FileSystem> makePosixFileSystem() {
+    return std::make_unique<PosixFileSystem>();
+}
 
 }  // namespace zr

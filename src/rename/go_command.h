@@ -14,8 +14,8 @@ namespace zr {
 
 class GoCommand {
 public:
-    GoCommand(RenameSettings& settings, RunFlags& flags, ParsedLists& lists,
-              FileSystem& fileSystem, Clock& clock, CommandView& view);
+    GoCommand(RenameSettings& settings, RunFlags& flags, ParsedLists& lists, FileSystem& fileSystem,
+              Clock& clock, CommandView& view);
 
     // The handler of "&Go !". Every way out, an error included, leaves the front end idle and
     // the run's working directory where it was when Go was pressed. An error before anything

@@ -14,8 +14,7 @@ RenameExecutor::RenameExecutor(const RenameSettings& settings, RunFlags& flags,
       m_clock(clock),
       m_view(view) {}
 
-void finishFailureLog(TextFile& log, RunFlags& flags, FileSystem& fileSystem,
-                      CommandView& view) {
+void finishFailureLog(TextFile& log, RunFlags& flags, FileSystem& fileSystem, CommandView& view) {
     log.close();
     flags.FailureLogPath.clear();
     view.setEnabled(Control::Viewlastfailurelog1, false);

@@ -38,7 +38,6 @@ private:
 
 // Closes a failure log and keeps it only when something failed: it then becomes the log the
 // front end offers for viewing.
-void finishFailureLog(TextFile& log, RunFlags& flags, FileSystem& fileSystem,
-                      CommandView& view);
+void finishFailureLog(TextFile& log, RunFlags& flags, FileSystem& fileSystem, CommandView& view);
 
 }  // namespace zr

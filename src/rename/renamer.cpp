@@ -6,8 +6,7 @@
 
 namespace zr {
 
-Renamer::Renamer(RenameSettings& settings, FileSystem& fileSystem, Clock& clock,
-                 CommandView& view)
+Renamer::Renamer(RenameSettings& settings, FileSystem& fileSystem, Clock& clock, CommandView& view)
     : m_settings(settings), m_fileSystem(fileSystem), m_clock(clock), m_view(view) {
     m_flags.CurrentDir = fileSystem.initialDirectory();
 }

@@ -80,8 +80,7 @@ void writeScriptHeader(TextFile& file, std::string_view kind, const std::string&
                        const std::string& time, std::size_t count) {
     file.writeLine("@echo off");
     file.writeLine("rem Renamer " + std::string(kind) + " file from " + date + " " + time);
-    file.writeLine("rem to " + std::string(kind) + " queued " + std::to_string(count) +
-                   " file(s)");
+    file.writeLine("rem to " + std::string(kind) + " queued " + std::to_string(count) + " file(s)");
 }
 
 std::string renameScriptLine(const JournalEntry& entry) {

@@ -6,8 +6,7 @@
 
 namespace zr {
 
-UndoCommand::UndoCommand(RunFlags& flags, FileSystem& fileSystem, Clock& clock,
-                         CommandView& view)
+UndoCommand::UndoCommand(RunFlags& flags, FileSystem& fileSystem, Clock& clock, CommandView& view)
     : m_flags(flags), m_fileSystem(fileSystem), m_clock(clock), m_view(view) {}
 
 void UndoCommand::Button3Click() {

@@ -6,7 +6,9 @@ namespace zr {
 
 namespace {
 
-inline char32_t foldAsciiLetter(char32_t c) { return (c >= U'a' && c <= U'z') ? c - 32 : c; }
+inline char32_t foldAsciiLetter(char32_t c) {
+    return (c >= U'a' && c <= U'z') ? c - 32 : c;
+}
 
 }  // namespace
 

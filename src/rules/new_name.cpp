@@ -121,8 +121,7 @@ void NewNameComputer::ComputeNewName(std::string_view directory, std::string_vie
 
     if (m_settings.checked(Option::CheckBox10) && !m_killChars.empty()) {
         std::erase_if(m_work, [this](char32_t c) {
-            return c < 128 ? m_asciiKill[c]
-                           : m_killChars.find(c) != std::u32string::npos;
+            return c < 128 ? m_asciiKill[c] : m_killChars.find(c) != std::u32string::npos;
         });
     }
 

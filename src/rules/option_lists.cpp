@@ -58,9 +58,8 @@ std::optional<std::string> checkListLimits(const RenameSettings& settings) {
     for (const ListField& field : kListFields) {
         const std::size_t count = SplitOptionList(settings.text(field.option)).size();
         if (count > static_cast<std::size_t>(MaxListEntries))
-            return std::string("Too many entries in ") + field.name + " (" +
-                   std::to_string(count) + "), at most " + std::to_string(MaxListEntries) +
-                   " allowed !";
+            return std::string("Too many entries in ") + field.name + " (" + std::to_string(count) +
+                   "), at most " + std::to_string(MaxListEntries) + " allowed !";
     }
     return std::nullopt;
 }
@@ -77,11 +76,10 @@ std::optional<std::string> ParseOptionLists(RenameSettings& settings, ParsedList
     for (std::size_t i = 0; i < to.size(); ++i)
         lists.ConvertPairs.emplace_back(i < from.size() ? from[i] : std::string(), to[i]);
 
-    lists.ConvertCountMismatch =
-        settings.checked(Option::CheckBox16) && from.size() != to.size();
+    lists.ConvertCountMismatch = settings.checked(Option::CheckBox16) && from.size() != to.size();
     lists.ConvertCharsLengthMismatch =
-        settings.checked(Option::CheckBox9) &&
-        codePointCount(settings.text(Option::Edit6)) != codePointCount(settings.text(Option::Edit7));
+        settings.checked(Option::CheckBox9) && codePointCount(settings.text(Option::Edit6)) !=
+                                                   codePointCount(settings.text(Option::Edit7));
     return refusal;
 }
 

@@ -43,26 +43,62 @@ constexpr std::array<OptionInfo, kOptionCount> kOptions{{
 }};
 
 constexpr std::array<ComponentInfo, 51> kComponents{{
-    {"Label1", K::Other},      {"Label3", K::Other},       {"Label4", K::Other},
-    {"Label2", K::Other},      {"Label5", K::Other},       {"Image1", K::Other},
-    {"Panel1", K::Other},      {"Button1", K::Other},      {"Edit1", K::Edit},
-    {"CheckBox1", K::CheckBox}, {"Button2", K::Other},     {"Edit3", K::Edit},
-    {"StatusBar1", K::Other},  {"CheckBox2", K::CheckBox}, {"Edit2", K::Edit},
-    {"CheckBox3", K::CheckBox}, {"Edit4", K::Edit},        {"CheckBox4", K::CheckBox},
-    {"ComboBox1", K::ComboBox}, {"CheckBox5", K::CheckBox}, {"Edit5", K::Edit},
-    {"CheckBox6", K::CheckBox}, {"CheckBox7", K::CheckBox}, {"CheckBox8", K::CheckBox},
-    {"CheckBox9", K::CheckBox}, {"Edit6", K::Edit},        {"Edit7", K::Edit},
-    {"Edit8", K::Edit},        {"CheckBox10", K::CheckBox}, {"Button3", K::Other},
-    {"CheckBox11", K::CheckBox}, {"CheckBox12", K::CheckBox}, {"CheckBox13", K::CheckBox},
-    {"CheckBox15", K::CheckBox}, {"ListView1", K::Other},  {"CheckBox16", K::CheckBox},
-    {"Edit9", K::Edit},        {"Edit10", K::Edit},        {"Button5", K::Other},
-    {"CheckBox17", K::CheckBox}, {"CheckBox14", K::CheckBox}, {"PopupMenu1", K::Other},
-    {"Savesettings1", K::Other}, {"LoadSettings1", K::Other}, {"Restoredefaults1", K::Other},
-    {"N1", K::Other},          {"SaveUndoasbat1", K::Other}, {"N2", K::Other},
-    {"Viewlastfailurelog1", K::Other}, {"SaveDialog1", K::Other}, {"OpenDialog1", K::Other},
+    {"Label1", K::Other},
+    {"Label3", K::Other},
+    {"Label4", K::Other},
+    {"Label2", K::Other},
+    {"Label5", K::Other},
+    {"Image1", K::Other},
+    {"Panel1", K::Other},
+    {"Button1", K::Other},
+    {"Edit1", K::Edit},
+    {"CheckBox1", K::CheckBox},
+    {"Button2", K::Other},
+    {"Edit3", K::Edit},
+    {"StatusBar1", K::Other},
+    {"CheckBox2", K::CheckBox},
+    {"Edit2", K::Edit},
+    {"CheckBox3", K::CheckBox},
+    {"Edit4", K::Edit},
+    {"CheckBox4", K::CheckBox},
+    {"ComboBox1", K::ComboBox},
+    {"CheckBox5", K::CheckBox},
+    {"Edit5", K::Edit},
+    {"CheckBox6", K::CheckBox},
+    {"CheckBox7", K::CheckBox},
+    {"CheckBox8", K::CheckBox},
+    {"CheckBox9", K::CheckBox},
+    {"Edit6", K::Edit},
+    {"Edit7", K::Edit},
+    {"Edit8", K::Edit},
+    {"CheckBox10", K::CheckBox},
+    {"Button3", K::Other},
+    {"CheckBox11", K::CheckBox},
+    {"CheckBox12", K::CheckBox},
+    {"CheckBox13", K::CheckBox},
+    {"CheckBox15", K::CheckBox},
+    {"ListView1", K::Other},
+    {"CheckBox16", K::CheckBox},
+    {"Edit9", K::Edit},
+    {"Edit10", K::Edit},
+    {"Button5", K::Other},
+    {"CheckBox17", K::CheckBox},
+    {"CheckBox14", K::CheckBox},
+    {"PopupMenu1", K::Other},
+    {"Savesettings1", K::Other},
+    {"LoadSettings1", K::Other},
+    {"Restoredefaults1", K::Other},
+    {"N1", K::Other},
+    {"SaveUndoasbat1", K::Other},
+    {"N2", K::Other},
+    {"Viewlastfailurelog1", K::Other},
+    {"SaveDialog1", K::Other},
+    {"OpenDialog1", K::Other},
 }};
 
-constexpr std::size_t index(Option option) { return static_cast<std::size_t>(option); }
+constexpr std::size_t index(Option option) {
+    return static_cast<std::size_t>(option);
+}
 
 const char* kindName(ControlKind kind) {
     switch (kind) {
@@ -86,10 +122,6 @@ RenameSettings::RenameSettings() {
     m_checked[index(Option::CheckBox12)] = true;
     m_checked[index(Option::CheckBox15)] = true;
 }
-
-bool RenameSettings::checked(Option option) const { return m_checked[index(option)]; }
-
-const std::string& RenameSettings::text(Option option) const { return m_text[index(option)]; }
 
 void RenameSettings::setChecked(Option option, bool checked) {
     if (m_checked[index(option)] == checked)
@@ -145,11 +177,17 @@ void RenameSettings::restoreDefaults() {
     setText(Option::Edit10, "doc;txt");
 }
 
-const OptionInfo& RenameSettings::info(Option option) { return kOptions[index(option)]; }
+const OptionInfo& RenameSettings::info(Option option) {
+    return kOptions[index(option)];
+}
 
-std::span<const OptionInfo> RenameSettings::all() { return kOptions; }
+std::span<const OptionInfo> RenameSettings::all() {
+    return kOptions;
+}
 
-std::span<const ComponentInfo> RenameSettings::components() { return kComponents; }
+std::span<const ComponentInfo> RenameSettings::components() {
+    return kComponents;
+}
 
 std::optional<Option> RenameSettings::findByControlName(std::string_view name) {
     for (const OptionInfo& o : kOptions) {

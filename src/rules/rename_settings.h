@@ -56,8 +56,8 @@ struct OptionInfo {
     Option option;
     const char* controlName;  // "Edit1", "CheckBox5", ...
     ControlKind kind;
-    int position;             // N
-    const char* key;          // "ed8", "ch9", "cb18"
+    int position;     // N
+    const char* key;  // "ed8", "ch9", "cb18"
 };
 
 // One component of the window's component list (positions 0 to 50).
@@ -76,8 +76,10 @@ public:
     // The states at window creation.
     RenameSettings();
 
-    bool checked(Option option) const;
-    const std::string& text(Option option) const;
+    bool checked(Option option) const { return m_checked[static_cast<std::size_t>(option)]; }
+    const std::string& text(Option option) const {
+        return m_text[static_cast<std::size_t>(option)];
+    }
     int itemIndex() const { return m_itemIndex; }
 
     void setChecked(Option option, bool checked);

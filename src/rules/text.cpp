@@ -6,7 +6,9 @@ namespace zr {
 
 namespace {
 
-inline bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+inline bool isContinuation(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
 
 }  // namespace
 

@@ -6,7 +6,9 @@ namespace zr {
 
 namespace {
 
-bool isDotName(const std::string& name) { return name == "." || name == ".."; }
+bool isDotName(const std::string& name) {
+    return name == "." || name == "..";
+}
 
 }  // namespace
 

@@ -1,7 +1,6 @@
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -67,8 +66,8 @@ TEST_F(PosixFileSystemTest, ListingSeesEveryNameAndNeverCallsALinkADirectory) {
     while (listing->next(entry))
         seen.push_back(entry.name + (entry.isDirectory ? "/" : ""));
     std::sort(seen.begin(), seen.end());
-    EXPECT_EQ(seen, (std::vector<std::string>{"../", "./", ".hidden", "bad\xFF\xFE.jpg",
-                                              "dangling", "sub/", "to-sub"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"../", "./", ".hidden", "bad\xFF\xFE.jpg", "dangling",
+                                              "sub/", "to-sub"}));
     EntryInfo info;
     ASSERT_TRUE(listing->info("bad\xFF\xFE.jpg", info));
     EXPECT_EQ(info.size, 5);

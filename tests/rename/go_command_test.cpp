@@ -61,8 +61,8 @@ TEST_F(GoTest, FailedRenamesGoToTheLogAndTheNextRunTakesTheNextFreeLogName) {
     EXPECT_EQ(readFile(tree + "/a.jpg"), "lower");
     EXPECT_EQ(readFile(tree + "/A.JPG"), "upper");
     const std::string log = work + "/renamer_failures.log";
-    EXPECT_EQ(readFile(log), "; Renamer failure log from 2023-11-14 22:13:20\r\n" + tree +
-                                 "/A.JPG -> a.jpg\r\n");
+    EXPECT_EQ(readFile(log),
+              "; Renamer failure log from 2023-11-14 22:13:20\r\n" + tree + "/A.JPG -> a.jpg\r\n");
     EXPECT_EQ(renamer->flags().FailureLogPath, log);
     EXPECT_EQ(view.enabled[Control::Viewlastfailurelog1], true);
     EXPECT_EQ(renamer->flags().JournalCount, 2);  // failed renames are undo data too
@@ -141,9 +141,9 @@ TEST_F(GoTest, AStopDuringTheWalkRenamesWhatWasQueuedSoFar) {
     EXPECT_LT(queued, 10);
     EXPECT_EQ(view.status, "Done, " + std::to_string(queued) + " file(s) renamed, 0 failure(s).");
     const Lines names = listNames(tree);
-    EXPECT_EQ(std::count_if(names.begin(), names.end(),
-                            [](const std::string& n) { return n[0] == 'f'; }),
-              queued);
+    EXPECT_EQ(
+        std::count_if(names.begin(), names.end(), [](const std::string& n) { return n[0] == 'f'; }),
+        queued);
     EXPECT_TRUE(view.linesStartingWith("Information").empty());
     EXPECT_FALSE(renamer->flags().GoStopRequested);
 }
@@ -184,8 +184,9 @@ TEST_F(GoTest, ANewNameWithASlashNeverMovesTheEntry) {
     renamer->Button1Click();
     EXPECT_EQ(view.status, "Done, 0 file(s) renamed, 1 failure(s).  [see failure log]");
     EXPECT_EQ(listTree(tree), (Lines{"a.txt", "x/"}));
-    EXPECT_EQ(readFile(work + "/renamer_failures.log"),
-              "; Renamer failure log from 2023-11-14 22:13:20\r\n" + tree + "/a.txt -> x/a.txt\r\n");
+    EXPECT_EQ(
+        readFile(work + "/renamer_failures.log"),
+        "; Renamer failure log from 2023-11-14 22:13:20\r\n" + tree + "/a.txt -> x/a.txt\r\n");
     // Undo of that entry must not move anything either.
     writeFile(tree + "/x/a.txt", "other");
     renamer->Button3Click();

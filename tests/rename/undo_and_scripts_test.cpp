@@ -18,10 +18,10 @@ TEST_F(UndoTest, ReversesEveryRenameAndDiscardsTheUndoData) {
     renamer->Button1Click();
     view.clearLog();
     renamer->Button3Click();
-    EXPECT_EQ(view.log, (Lines{"busy on", "enable Button1 0", "enable Viewlastfailurelog1 0",
-                               "status Undo done, 2 file(s) renamed back, 0 failure(s).",
-                               "busy off undo=0", "enable Button1 1", "enable Button3 0",
-                               "enable SaveUndoasbat1 0"}));
+    EXPECT_EQ(view.log,
+              (Lines{"busy on", "enable Button1 0", "enable Viewlastfailurelog1 0",
+                     "status Undo done, 2 file(s) renamed back, 0 failure(s).", "busy off undo=0",
+                     "enable Button1 1", "enable Button3 0", "enable SaveUndoasbat1 0"}));
     EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG"}));
     EXPECT_TRUE(listNames(work).empty());
     EXPECT_FALSE(renamer->hasUndoData());
@@ -115,12 +115,14 @@ TEST_F(BatchTest, WritesBothScriptsInsteadOfRenaming) {
               "@echo off\r\n"
               "rem Renamer rename file from 2023-11-14 22:13:20\r\n"
               "rem to rename queued 1 file(s)\r\n"
-              "rename \"" + tree + "/100%% Sub\" \"100%% sub\"\r\n");
+              "rename \"" +
+                  tree + "/100%% Sub\" \"100%% sub\"\r\n");
     EXPECT_EQ(readFile(work + "/renamer_undo.bat"),
               "@echo off\r\n"
               "rem Renamer undo file from 2023-11-14 22:13:20\r\n"
               "rem to undo queued 1 file(s)\r\n"
-              "rename \"" + tree + "/100%% sub\" \"100%% Sub\"\r\n");
+              "rename \"" +
+                  tree + "/100%% sub\" \"100%% Sub\"\r\n");
     EXPECT_EQ(listNames(work), (Lines{"renamer.bat", "renamer_undo.bat"}));
     EXPECT_FALSE(renamer->hasUndoData());
     EXPECT_FALSE(view.enabled[Control::Button3]);
@@ -142,8 +144,8 @@ TEST_F(BatchTest, ScriptsTakeTheNextFreeNameEachFromItsOwnSequence) {
     writeFile(work + "/renamer.bat", "mine");
     makeDirectory(work + "/renamer_1.bat");  // a directory counts as taken
     renamer->Button1Click();
-    EXPECT_EQ(listNames(work), (Lines{"renamer.bat", "renamer_1.bat", "renamer_2.bat",
-                                      "renamer_undo.bat"}));
+    EXPECT_EQ(listNames(work),
+              (Lines{"renamer.bat", "renamer_1.bat", "renamer_2.bat", "renamer_undo.bat"}));
     EXPECT_EQ(readFile(work + "/renamer.bat"), "mine");
 }
 
@@ -183,10 +185,12 @@ TEST_F(ExportTest, TwiceInARowTakesTheNextFreeNameAndKeepsTheUndoData) {
     renamer->SaveUndoasbat1Click();
     EXPECT_EQ(view.log, (Lines{"Information Undo file 'renamer_undo.bat' written succesfully.",
                                "Information Undo file 'renamer_undo_1.bat' written succesfully."}));
-    const std::string expected = "@echo off\r\n"
-                                 "rem Renamer undo file from 2023-11-14 22:13:20\r\n"
-                                 "rem to undo queued 1 file(s)\r\n"
-                                 "rename \"" + tree + "/a.jpg\" \"A.JPG\"\r\n";
+    const std::string expected =
+        "@echo off\r\n"
+        "rem Renamer undo file from 2023-11-14 22:13:20\r\n"
+        "rem to undo queued 1 file(s)\r\n"
+        "rename \"" +
+        tree + "/a.jpg\" \"A.JPG\"\r\n";
     EXPECT_EQ(readFile(work + "/renamer_undo.bat"), expected);
     EXPECT_EQ(readFile(work + "/renamer_undo_1.bat"), expected);
     EXPECT_TRUE(renamer->hasUndoData());

@@ -189,7 +189,8 @@ TEST_F(NewNameTest, ConvertCharsChainInFieldOrder) {
     EXPECT_EQ(rename("ab.txt"), "bc.txt");
     settings.setText(Option::Edit6, kDefaultConvertFrom);
     settings.setText(Option::Edit7, kDefaultConvertTo);
-    EXPECT_EQ(rename("Příliš žluťoučký kůň.jpg"), "Prilis zlutoucky kuň.jpg");  // ň is not in the list
+    EXPECT_EQ(rename("Příliš žluťoučký kůň.jpg"),
+              "Prilis zlutoucky kuň.jpg");  // ň is not in the list
 }
 
 TEST_F(NewNameTest, ConvertCharsNeverReadBeyondAShortenedSecondField) {

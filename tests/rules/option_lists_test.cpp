@@ -85,7 +85,8 @@ TEST_F(ParseOptionListsTest, CountMismatchOnlyWhenConvertStringsIsChecked) {
         const char* to;
         bool mismatch;
     };
-    const Row rows[] = {{"a;b", "x", true}, {"a", "", true}, {"", "", false}, {"a;b", "x;y", false}};
+    const Row rows[] = {
+        {"a;b", "x", true}, {"a", "", true}, {"", "", false}, {"a;b", "x;y", false}};
     for (const Row& row : rows) {
         settings.setText(Option::Edit9, row.from);
         settings.setText(Option::Edit10, row.to);

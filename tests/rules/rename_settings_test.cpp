@@ -76,10 +76,10 @@ TEST(RenameSettings, RestoreDefaultsInItsOrderAndKeepsTheOtherBoxes) {
     std::vector<std::string> order;
     s.setChangeListener([&](Option o) { order.push_back(RenameSettings::info(o).controlName); });
     s.restoreDefaults();
-    EXPECT_EQ(order, (std::vector<std::string>{"Edit1", "Edit3", "CheckBox11", "CheckBox12",
-                                               "CheckBox5", "Edit5", "Edit8", "ComboBox1",
-                                               "CheckBox6", "CheckBox7", "Edit2", "Edit4",
-                                               "Edit6", "Edit7", "Edit9", "Edit10"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"Edit1", "Edit3", "CheckBox11", "CheckBox12", "CheckBox5",
+                                        "Edit5", "Edit8", "ComboBox1", "CheckBox6", "CheckBox7",
+                                        "Edit2", "Edit4", "Edit6", "Edit7", "Edit9", "Edit10"}));
     EXPECT_FALSE(s.checked(Option::CheckBox1));
     EXPECT_TRUE(s.checked(Option::CheckBox9));
     EXPECT_TRUE(s.checked(Option::CheckBox13));

@@ -15,10 +15,10 @@ TEST(Utf8, InvalidBytesRoundTripByteForByte) {
         std::string("plain.txt"),
         std::string("caf\xC3\xA9.jpg"),
         std::string("bad\xFF\xFEname"),
-        std::string("\xC3"),                  // truncated sequence
-        std::string("\xE0\x80\xAF"),          // overlong "/"
-        std::string("\xED\xB2\x80"),          // an encoded surrogate
-        std::string("\xF4\x90\x80\x80"),      // above U+10FFFF
+        std::string("\xC3"),              // truncated sequence
+        std::string("\xE0\x80\xAF"),      // overlong "/"
+        std::string("\xED\xB2\x80"),      // an encoded surrogate
+        std::string("\xF4\x90\x80\x80"),  // above U+10FFFF
         std::string("x\xC3\xA9\xC3"),
         std::string("\xF0\x9F\x93\xB7.png"),  // four bytes
     };

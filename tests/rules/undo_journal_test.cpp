@@ -39,7 +39,8 @@ TEST(UndoJournal, ManyEntriesAcrossBlocksKeepOrderAndContent) {
         if (i == 777)
             j.append("/d", longName, "short");
         else
-            j.append("/d/" + std::to_string(i % 97), "f" + std::to_string(i), "g" + std::to_string(i));
+            j.append("/d/" + std::to_string(i % 97), "f" + std::to_string(i),
+                     "g" + std::to_string(i));
     }
     ASSERT_EQ(j.size(), 20000u);
     EXPECT_EQ(j[777].oldName(), longName);

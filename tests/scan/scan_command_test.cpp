@@ -1,8 +1,7 @@
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <set>
@@ -113,8 +112,9 @@ TEST_F(ScanTest, SizeDateAndTimeColumns) {
     startAt();
     lowerCaseWholeName();
     renamer->Button5Click();
-    std::sort(view.rows.begin(), view.rows.end(),
-              [](const PreviewRow& a, const PreviewRow& b) { return a.currentName < b.currentName; });
+    std::sort(view.rows.begin(), view.rows.end(), [](const PreviewRow& a, const PreviewRow& b) {
+        return a.currentName < b.currentName;
+    });
     ASSERT_EQ(view.rows.size(), 2u);
     EXPECT_EQ(view.rows[0].size, "3000000000");
     EXPECT_EQ(view.rows[1].size, "1234");
@@ -249,7 +249,8 @@ TEST_F(ScanTest, TooManyListEntriesRefuseTheScanNamingTheField) {
         masks += ";*" + std::to_string(i);
     startAt("tree", masks);
     renamer->Button5Click();
-    EXPECT_EQ(view.log, (Rows{"Warning Too many entries in Filetypes (101), at most 100 allowed !"}));
+    EXPECT_EQ(view.log,
+              (Rows{"Warning Too many entries in Filetypes (101), at most 100 allowed !"}));
 }
 
 }  // namespace

@@ -49,8 +49,8 @@ public:
                           std::unique_ptr<DirectoryListing>& listing) override {
         listing.reset();
         const std::string path = (m_path == "/" ? "" : m_path) + "/" + name;
-        if (const int error = m_owner.checkCall(FaultyFileSystem::Op::ChangeDirectory,
-                                                m_path + "/" + name))
+        if (const int error =
+                m_owner.checkCall(FaultyFileSystem::Op::ChangeDirectory, m_path + "/" + name))
             return error;
         std::unique_ptr<DirectoryListing> real;
         if (const int error = m_real->enterSubdirectory(name, real))
@@ -97,7 +97,9 @@ int FaultyFileSystem::calls(Op op) const {
     return it == m_calls.end() ? 0 : it->second;
 }
 
-int FaultyFileSystem::checkCall(Op op, const std::string& path) { return check(op, path); }
+int FaultyFileSystem::checkCall(Op op, const std::string& path) {
+    return check(op, path);
+}
 
 int FaultyFileSystem::check(Op op, const std::string& path) {
     ++m_calls[op];
@@ -161,7 +163,9 @@ int FaultyFileSystem::rename(const std::string& from, const std::string& to) {
     return m_real.rename(from, to);
 }
 
-bool FaultyFileSystem::exists(const std::string& path) { return m_real.exists(path); }
+bool FaultyFileSystem::exists(const std::string& path) {
+    return m_real.exists(path);
+}
 
 std::unique_ptr<OutputFile> FaultyFileSystem::createFile(const std::string& path, int& error) {
     if ((error = check(Op::CreateFile, path)) != 0)

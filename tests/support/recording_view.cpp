@@ -114,8 +114,12 @@ std::string formatUtc(std::time_t t, const char* pattern) {
 
 }  // namespace
 
-std::string FixedClock::formatDate(std::time_t t) { return formatUtc(t, "%Y-%m-%d"); }
+std::string FixedClock::formatDate(std::time_t t) {
+    return formatUtc(t, "%Y-%m-%d");
+}
 
-std::string FixedClock::formatTime(std::time_t t) { return formatUtc(t, "%H:%M:%S"); }
+std::string FixedClock::formatTime(std::time_t t) {
+    return formatUtc(t, "%H:%M:%S");
+}
 
 }  // namespace zr::test
