@@ -38,6 +38,9 @@ public:
     std::optional<QString> chooseDirectory(QWidget*, const QString&, const QString&) override {
         return std::nullopt;
     }
+    std::optional<QString> chooseFile(QWidget*, const FileDialogRequest&) override {
+        return std::nullopt;
+    }
     bool openUrl(const QUrl&) override { return false; }
 
 private:
@@ -116,10 +119,12 @@ int main(int argc, char* argv[]) {
     auto fileSystem = makePosixFileSystem();
     auto clock = makeSystemClock();
     NoDialogs dialogs;
-    Tmain window(*fileSystem, *clock, dialogs);
-    scanOptions(window.settings(), root);
+    // A store of its own, so that the user's remembered settings are neither read nor written.
+    SettingsStore store(*fileSystem, folder + "/settings.reg");
+    Tmain window(*fileSystem, *clock, dialogs, store);
     window.show();
     QApplication::processEvents();
+    scanOptions(window.settings(), root);
     auto* scan = window.findChild<QPushButton*>(QStringLiteral("Button5"));
 
     double bestPlain = 1e9;

@@ -11,7 +11,10 @@ namespace {
 
 std::unique_ptr<QMessageBox> buildBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                                       const QString& text) {
-    auto box = std::make_unique<QMessageBox>(icon, title, text, QMessageBox::NoButton, parent);
+    // Lines may be joined by a carriage return alone; the box breaks lines at a line feed.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
+    auto box = std::make_unique<QMessageBox>(icon, title, shown, QMessageBox::NoButton, parent);
     box->setWindowModality(Qt::ApplicationModal);
     box->setTextFormat(Qt::PlainText);
     return box;
@@ -45,6 +48,18 @@ public:
         if (chosen.isEmpty())
             return std::nullopt;
         return chosen;
+    }
+
+    std::optional<QString> chooseFile(QWidget* parent, const FileDialogRequest& request) override {
+        QFileDialog dialog(parent, request.title, request.directory, request.filter);
+        dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+        dialog.setDefaultSuffix(request.defaultSuffix);
+        dialog.selectFile(request.proposedName);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().constFirst();
     }
 
     bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }

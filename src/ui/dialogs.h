@@ -15,6 +15,16 @@ class QWidget;
 
 namespace zr {
 
+// What a settings file dialog asks for.
+struct FileDialogRequest {
+    bool save = false;  // a save dialog, else an open dialog
+    QString title;
+    QString directory;  // the folder it starts in
+    QString filter;     // "Name (patterns);;Name (patterns)"
+    QString defaultSuffix;
+    QString proposedName;
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -28,6 +38,10 @@ public:
     // The folder the user picks, as the platform names it; nothing when cancelled.
     virtual std::optional<QString> chooseDirectory(QWidget* parent, const QString& title,
                                                    const QString& startDirectory) = 0;
+    // The file the user picks in a settings file dialog; nothing when cancelled. Neither dialog
+    // asks about an existing file, and the open dialog takes a name that does not exist yet.
+    virtual std::optional<QString> chooseFile(QWidget* parent,
+                                              const FileDialogRequest& request) = 0;
     // Opens an address or a local file in the desktop's program for it; false when that fails.
     virtual bool openUrl(const QUrl& url) = 0;
 };

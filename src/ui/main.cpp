@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/settings_store.h"
 #include "ui/dialogs.h"
 #include "ui/unit1.h"
 
@@ -16,7 +17,8 @@ int main(int argc, char* argv[]) {
     const auto fileSystem = zr::makePosixFileSystem();
     const auto clock = zr::makeSystemClock();
     const auto dialogs = zr::makeQtDialogs();
-    zr::Tmain window(*fileSystem, *clock, *dialogs);
+    zr::SettingsStore store(*fileSystem, zr::userSettingsStorePath());
+    zr::Tmain window(*fileSystem, *clock, *dialogs, store);
     if (window.settings().itemIndex() < 0)
         window.settings().setItemIndex(zr::kLowerCase);
     window.show();

@@ -16,13 +16,16 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <algorithm>
 #include <limits>
 
 #include "rules/app_error.h"
 #include "rules/option_lists.h"
+#include "settings/settings_file.h"
 #include "ui/app_icon.h"
 #include "ui/dialogs.h"
 #include "ui/preview_model.h"
@@ -158,8 +161,13 @@ int labelRoom(const QLabel& label) {
 
 }  // namespace
 
-Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), m_dialogs(dialogs), m_renamer(m_settings, fileSystem, clock, *this) {
+Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsStore& store,
+             QWidget* parent)
+    : QWidget(parent),
+      m_fileSystem(fileSystem),
+      m_dialogs(dialogs),
+      m_store(store),
+      m_renamer(m_settings, fileSystem, clock, *this) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Zentarel Renamer v0.3 by Vornik"));
     setWindowIcon(QIcon(appIconPixmap()));
@@ -174,6 +182,7 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, QWidget* pa
     move(196, 108);
     resize(594, kClientHeight);
     FormResize();
+    FormCreate();
 }
 
 Tmain::~Tmain() {
@@ -300,10 +309,8 @@ void Tmain::createPopupMenu() {
     auto separator = [this](const char* name) {
         m_popupMenu1->addSeparator()->setObjectName(QString::fromLatin1(name));
     };
-    // Saving and loading settings files come with the remembered settings; the items are here
-    // so that the menu is complete.
-    add("Savesettings1", "&Save settings");
-    add("LoadSettings1", "&Load settings");
+    QAction* saveSettings = add("Savesettings1", "&Save settings");
+    QAction* loadSettings = add("LoadSettings1", "&Load settings");
     QAction* restoreDefaults = add("Restoredefaults1", "&Restore defaults");
     separator("N1");
     m_saveUndoasbat1 = add("SaveUndoasbat1", "Save &Undo as .bat");
@@ -312,6 +319,8 @@ void Tmain::createPopupMenu() {
     m_saveUndoasbat1->setEnabled(false);
     m_viewlastfailurelog1->setEnabled(false);
 
+    connect(saveSettings, &QAction::triggered, this, [this] { Savesettings1Click(); });
+    connect(loadSettings, &QAction::triggered, this, [this] { LoadSettings1Click(); });
     connect(restoreDefaults, &QAction::triggered, this, [this] { Restoredefaults1Click(); });
     connect(m_saveUndoasbat1, &QAction::triggered, this, [this] { SaveUndoasbat1Click(); });
     connect(m_viewlastfailurelog1, &QAction::triggered, this,
@@ -571,6 +580,96 @@ void Tmain::FormResize() {
                               m_statusBar1->height());
 }
 
+void Tmain::FormCreate() {
+    const WindowGeometry remembered = readRememberedGeometry(m_store, m_storeProblems);
+    // Only the width can change: the height is fixed.
+    if (remembered.width)
+        resize(*remembered.width - kFrameWidth, kClientHeight);
+    if (remembered.left && remembered.top)
+        move(*remembered.left, *remembered.top);
+    QHeaderView* header = m_listView1->horizontalHeader();
+    for (int i = 0; i < PreviewModel::kColumnCount; ++i) {
+        if (const std::optional<int> w = remembered.columnWidths[static_cast<std::size_t>(i)])
+            header->resizeSection(i, *w);
+    }
+}
+
+void Tmain::FormActivate() {
+    RunFlags& flags = m_renamer.flags();
+    if (flags.SettingsLoaded)
+        return;
+    // Set first: a box shown below activates the window again when it closes.
+    flags.SettingsLoaded = true;
+    std::vector<std::string> problems = std::move(m_storeProblems);
+    for (std::string& p : applyRememberedSettings(m_store, m_settings))
+        problems.push_back(std::move(p));
+    if (!problems.empty()) {
+        std::string text;
+        for (const std::string& p : problems)
+            text += (text.empty() ? "" : "\n") + p;
+        showError(text);
+    }
+    m_button1->setFocus();
+}
+
+bool Tmain::FormClose() {
+    if (m_renamer.commandRunning())
+        return false;
+    if (m_renamer.hasUndoData() && !askYesNo("Are you sure to discard undo data when closing ?"))
+        return false;
+    std::optional<std::string> error = rememberGeometry(m_store, geometry());
+    if (!error && m_settings.checked(Option::CheckBox15))
+        error = rememberOptions(m_store, m_settings);
+    // The user has been told; the window still closes rather than trap them.
+    if (error)
+        showError(*error);
+    return true;
+}
+
+WindowGeometry Tmain::geometry() const {
+    WindowGeometry g;
+    g.width = width() + kFrameWidth;
+    g.height = kClientHeight + kFrameHeight;
+    g.left = x();
+    g.top = y();
+    const QHeaderView* header = m_listView1->horizontalHeader();
+    for (int i = 0; i < PreviewModel::kColumnCount; ++i)
+        g.columnWidths[static_cast<std::size_t>(i)] = header->sectionSize(i);
+    return g;
+}
+
+FileDialogRequest Tmain::settingsFileDialog(bool save) const {
+    FileDialogRequest request;
+    request.save = save;
+    request.title = QStringLiteral("Choose file ...");
+    request.directory = QFile::decodeName(m_renamer.flags().CurrentDir.c_str());
+    // Every file is one without a dot too, so "All files" is "*" here.
+    request.filter = QStringLiteral("Renamer saved settings (*.rns);;All files (*)");
+    request.defaultSuffix = QStringLiteral("rns");
+    request.proposedName = QStringLiteral("renamer");
+    return request;
+}
+
+void Tmain::Savesettings1Click() {
+    const std::optional<QString> chosen = m_dialogs.chooseFile(this, settingsFileDialog(true));
+    if (!chosen)
+        return;
+    if (const auto error =
+            saveSettingsFile(m_fileSystem, QFile::encodeName(*chosen).toStdString(), m_settings))
+        showError(*error);
+}
+
+void Tmain::LoadSettings1Click() {
+    const std::optional<QString> chosen = m_dialogs.chooseFile(this, settingsFileDialog(false));
+    if (!chosen)
+        return;
+    const auto error = loadSettingsFile(
+        m_fileSystem, QFile::encodeName(*chosen).toStdString(), m_settings,
+        [this](const std::string& message) { showMessage(MessageType::Error, message); });
+    if (error)
+        showError(*error);
+}
+
 void Tmain::setStatusText(std::string_view text) {
     // The walk sets the same text after every entry; only a change reaches the status bar.
     if (text == m_statusText)
@@ -656,12 +755,25 @@ void Tmain::resizeEvent(QResizeEvent* event) {
     FormResize();
 }
 
+bool Tmain::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QWidget::event(event);
+}
+
+void Tmain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Where the platform never activates the window, the options still come right after it is
+    // shown.
+    QTimer::singleShot(0, this, [this] { FormActivate(); });
+}
+
 void Tmain::closeEvent(QCloseEvent* event) {
-    // The running command holds the window's state; it ends by its own Stop or its end.
-    if (m_renamer.commandRunning())
-        event->ignore();
-    else
+    // A running command holds the window's state: it ends by its own Stop or its end.
+    if (FormClose())
         event->accept();
+    else
+        event->ignore();
 }
 
 void Tmain::contextMenuEvent(QContextMenuEvent* event) {

@@ -12,9 +12,12 @@
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/settings_store.h"
 #include "rename/renamer.h"
 #include "rules/rename_settings.h"
 #include "scan/command_view.h"
+#include "settings/remembered_settings.h"
+#include "ui/dialogs.h"
 
 class QAction;
 class QCheckBox;
@@ -28,7 +31,6 @@ class QTableView;
 
 namespace zr {
 
-class Dialogs;
 class PreviewModel;
 
 // The window holds the options (settings()) and shows them: a user's edit sets the record, and
@@ -50,7 +52,10 @@ public:
     // Pending events are handled during a walk at most once in this many milliseconds.
     static constexpr int kEventIntervalMs = 16;
 
-    Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, QWidget* parent = nullptr);
+    // The window as it was left, from `store`: its geometry now, the options at the first
+    // activation.
+    Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsStore& store,
+          QWidget* parent = nullptr);
     ~Tmain() override;
 
     RenameSettings& settings() { return m_settings; }
@@ -64,9 +69,18 @@ public:
     void Button2Click();
     void Edit1Exit();
     void Restoredefaults1Click() { m_settings.restoreDefaults(); }
+    void Savesettings1Click();
+    void LoadSettings1Click();
     void Viewlastfailurelog1Click();
     void StatusBar1Click();
     void FormResize();
+    // Applies the remembered geometry; part of making the window.
+    void FormCreate();
+    // At the first activation only: applies the remembered options (or restores the defaults)
+    // and reports, once, what could not be applied.
+    void FormActivate();
+    // Whether the window may close now; writes the remembered settings when it may.
+    bool FormClose();
 
     // CommandView
     void setStatusText(std::string_view text) override;
@@ -82,6 +96,8 @@ public:
     void addPreviewRow(PreviewRow row) override;
 
 protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -122,9 +138,15 @@ private:
     QLineEdit* edit(Option option) const;
     QPushButton* button(Control control) const;
     QAction* action(Control control) const;
+    FileDialogRequest settingsFileDialog(bool save) const;
+    WindowGeometry geometry() const;
 
     RenameSettings m_settings;
+    FileSystem& m_fileSystem;
     Dialogs& m_dialogs;
+    SettingsStore& m_store;
+    // What reading the remembered geometry ran into, told at the first activation.
+    std::vector<std::string> m_storeProblems;
     Renamer m_renamer;
 
     std::array<QWidget*, kOptionCount> m_optionControls{};

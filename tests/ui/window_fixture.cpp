@@ -30,20 +30,46 @@ std::optional<QString> FakeDialogs::chooseDirectory(QWidget*, const QString& tit
     return chosenDirectory;
 }
 
+std::optional<QString> FakeDialogs::chooseFile(QWidget*, const FileDialogRequest& request) {
+    log << QString::fromLatin1(request.save ? "save " : "open ") + request.title;
+    lastFileDialog = request;
+    return chosenFile;
+}
+
 bool FakeDialogs::openUrl(const QUrl& url) {
     log << "open " + url.toString();
     return openSucceeds;
 }
 
-WindowFixture::WindowFixture()
+WindowFixture::WindowFixture(bool startNow)
     : realFileSystem(makePosixFileSystem()), fileSystem(*realFileSystem) {
     fileSystem.setInitialDirectory(dir.path());
-    window = std::make_unique<Tmain>(fileSystem, clock, dialogs);
-    window->settings().setItemIndex(kLowerCase);
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    storePath = userSettingsStorePath();
+    store = std::make_unique<SettingsStore>(fileSystem, storePath);
+    if (startNow)
+        start();
+}
+
+void WindowFixture::start() {
+    window = std::make_unique<Tmain>(fileSystem, clock, dialogs, *store);
+    // As the program's start-up does.
+    if (window->settings().itemIndex() < 0)
+        window->settings().setItemIndex(kLowerCase);
     window->show();
     window->activateWindow();
     if (!QTest::qWaitForWindowActive(window.get()))
         qWarning("the window did not become active");
+    // The remembered options come right after the window is shown.
+    QCoreApplication::processEvents();
+}
+
+bool WindowFixture::restart() {
+    if (!window->close())
+        return false;
+    window.reset();
+    start();
+    return true;
 }
 
 WindowFixture::~WindowFixture() {

@@ -31,6 +31,10 @@ public:
     std::deque<bool> answers;
     // What the folder browser returns; nothing is a cancel.
     std::optional<QString> chosenDirectory;
+    // What the settings file dialogs return; nothing is a cancel.
+    std::optional<QString> chosenFile;
+    // The last settings file dialog asked for.
+    FileDialogRequest lastFileDialog;
     bool openSucceeds = true;
 
     bool askYesNo(QWidget* parent, const QString& question) override;
@@ -38,21 +42,31 @@ public:
     void showError(QWidget* parent, const QString& text) override;
     std::optional<QString> chooseDirectory(QWidget* parent, const QString& title,
                                            const QString& startDirectory) override;
+    std::optional<QString> chooseFile(QWidget* parent, const FileDialogRequest& request) override;
     bool openUrl(const QUrl& url) override;
 };
 
 // A window whose run starts in a temporary folder, over a file system that can be made to fail
-// or to be slow, with a fixed clock.
+// or to be slow, with a fixed clock, and with its settings store in the temporary folder (as
+// XDG_CONFIG_HOME names it).
 class WindowFixture {
 public:
-    WindowFixture();
+    // `start`: make, show and activate the window now; else start() does it.
+    explicit WindowFixture(bool start = true);
     ~WindowFixture();
+
+    void start();
+    // Closes the window (it writes the remembered settings) and starts a new one, as quitting and
+    // starting the program again does. False when the window refused to close.
+    bool restart();
 
     TempDir dir;
     std::unique_ptr<FileSystem> realFileSystem;
     FaultyFileSystem fileSystem;
     FixedClock clock;
     FakeDialogs dialogs;
+    std::string storePath;
+    std::unique_ptr<SettingsStore> store;
     std::unique_ptr<Tmain> window;
 
     template <class T = QWidget>
