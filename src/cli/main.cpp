@@ -17,7 +17,12 @@ int main(int argc, char** argv) {
     auto fileSystem = zr::makePosixFileSystem();
     auto clock = zr::makeSystemClock();
     const zr::Console console = zr::Console::standard();
-    const int status = zr::runCommandLine(args, {*fileSystem, *clock, console});
-    std::fflush(stdout);
+    int status = zr::runCommandLine(args, {*fileSystem, *clock, console});
+    // Rows or a status that never arrived (a full disk) must not look like success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        console.error("cannot write to standard output");
+        if (status < zr::kExitError)
+            status = zr::kExitError;
+    }
     return status;
 }

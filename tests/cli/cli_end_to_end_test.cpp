@@ -327,6 +327,16 @@ TEST_F(CliTest, BadUsageExitsWithTwoAndOneLineOnStandardError) {
     EXPECT_EQ(listNames(work), Lines{});
 }
 
+TEST_F(CliTest, OutputThatCannotBeWrittenIsAnError) {
+    if (!exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    writeFile(tree + "/A.JPG");
+    const CliRun full = runCli(work, {"scan", "--case", "lower", tree}, "/dev/full");
+    EXPECT_EQ(full.status, 2);
+    EXPECT_TRUE(full.err.ends_with("zentarel-renamer-cli: cannot write to standard output\n"))
+        << full.err;
+}
+
 TEST_F(CliTest, HelpAndVersion) {
     const CliRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);

@@ -11,7 +11,8 @@
 
 namespace zr::test {
 
-CliRun runCli(const std::string& cwd, const std::vector<std::string>& args) {
+CliRun runCli(const std::string& cwd, const std::vector<std::string>& args,
+              const std::string& stdoutPath) {
     const char* program = std::getenv("ZR_CLI");
     if (!program || !*program)
         throw std::runtime_error("ZR_CLI does not name the program");
@@ -34,8 +35,9 @@ CliRun runCli(const std::string& cwd, const std::vector<std::string>& args) {
         throw std::runtime_error("fork failed");
     if (child == 0) {
         const int in = open("/dev/null", O_RDONLY);
-        if (in < 0 || chdir(cwd.c_str()) != 0 || dup2(in, STDIN_FILENO) < 0 ||
-            dup2(outFd, STDOUT_FILENO) < 0 || dup2(errFd, STDERR_FILENO) < 0)
+        const int out = stdoutPath.empty() ? outFd : open(stdoutPath.c_str(), O_WRONLY);
+        if (in < 0 || chdir(cwd.c_str()) != 0 || dup2(in, STDIN_FILENO) < 0 || out < 0 ||
+            dup2(out, STDOUT_FILENO) < 0 || dup2(errFd, STDERR_FILENO) < 0)
             _exit(127);
         execv(program, argv.data());
         _exit(127);

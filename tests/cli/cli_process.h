@@ -15,6 +15,8 @@ struct CliRun {
 
 // Runs the program with `args` in the working directory `cwd`; its outputs go through files
 // under $TMPDIR that are removed again.
-CliRun runCli(const std::string& cwd, const std::vector<std::string>& args);
+// With `stdoutPath`, standard output goes to that file instead and `out` stays empty.
+CliRun runCli(const std::string& cwd, const std::vector<std::string>& args,
+              const std::string& stdoutPath = {});
 
 }  // namespace zr::test
