@@ -13,6 +13,29 @@
 
 namespace zr {
 
+namespace {
+
+std::string journalErrorText(const std::string& path, int error) {
+    if (error == EEXIST)
+        return "the journal " + quoted(path) + " already exists (a journal is never overwritten)";
+    return "cannot write the journal " + quoted(path) + ": " + errorBoxText(systemErrorText(error));
+}
+
+// Whether the journal can be created, by creating it and removing it again: it must not exist
+// during the walk, or a journal inside the tree would be renamed with the rest.
+int probeJournal(FileSystem& fileSystem, const std::string& path) {
+    int error = 0;
+    std::unique_ptr<OutputFile> probe = fileSystem.createFile(path, error);
+    if (!probe)
+        return error;
+    error = probe->close();
+    probe.reset();
+    fileSystem.removeFile(path);
+    return error;
+}
+
+}  // namespace
+
 int runGo(const CommandLine& commandLine, const CliContext& context) {
     const Console& console = context.console;
     WatchedFileSystem fileSystem(context.fileSystem);
@@ -20,18 +43,10 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
     if (!prepareOptions(commandLine, fileSystem, console, settings))
         return kExitError;
 
-    // The journal is created before anything else happens, so a journal that cannot be
-    // created stops the run before it starts, and an existing file is never touched.
-    std::unique_ptr<OutputFile> journalFile;
     const std::string journalPath = commandLine.journalFile.value_or("");
     if (commandLine.journalFile) {
-        int error = 0;
-        journalFile = fileSystem.createFile(journalPath, error);
-        if (!journalFile) {
-            console.error(error == EEXIST ? "the journal " + quoted(journalPath) +
-                                                " already exists (a journal is never overwritten)"
-                                          : "cannot create the journal " + quoted(journalPath) +
-                                                ": " + errorBoxText(systemErrorText(error)));
+        if (const int error = probeJournal(fileSystem, journalPath)) {
+            console.error(journalErrorText(journalPath, error));
             return kExitError;
         }
     }
@@ -39,17 +54,21 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
     CliView view(console, nullptr);
     Renamer renamer(settings, fileSystem, context.clock, view);
     int journalError = 0;
+    bool journalCreated = false;
     // Runs when the walk is over and before the first rename: the whole journal is on disk
     // before anything is renamed, and a journal that cannot be written renames nothing. A
     // batch run renames nothing, so its journal holds no entries (the undo script is its undo).
     fileSystem.beforeNextCreate([&] {
         view.endProgress();
-        if (!journalFile)
+        if (!commandLine.journalFile)
             return 0;
+        std::unique_ptr<OutputFile> file = fileSystem.createFile(journalPath, journalError);
+        if (!file)
+            return journalError;
+        journalCreated = true;
         const UndoJournal none;
         const bool batch = settings.checked(Option::CheckBox13);
-        journalError = writeJournal(*journalFile, batch ? none : renamer.flags().Journal);
-        journalFile.reset();
+        journalError = writeJournal(*file, batch ? none : renamer.flags().Journal);
         return journalError;
     });
     {
@@ -63,16 +82,14 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
     view.endProgress();
 
     const RunFlags& flags = renamer.flags();
-    if (journalError != 0) {
-        console.error("cannot write the journal " + quoted(journalPath) + ": " +
-                      errorBoxText(systemErrorText(journalError)) + " Nothing was renamed.");
-    } else if (view.error()) {
+    if (journalError != 0)
+        console.error(journalErrorText(journalPath, journalError) + " Nothing was renamed.");
+    else if (view.error())
         reportCommandError(console, *view.error(), fileSystem.failedPath());
-    }
     if (journalError != 0 || view.error() || view.refused()) {
-        if (commandLine.journalFile && flags.JournalCount == 0)
+        if (journalCreated && flags.JournalCount == 0)
             fileSystem.removeFile(journalPath);
-        else if (commandLine.journalFile)
+        else if (journalCreated)
             console.line("The journal " + quoted(journalPath) + " can undo what was renamed.",
                          true);
         return kExitError;

@@ -71,23 +71,6 @@ TEST(CommandLine, AFlagWithTextSwitchesItsRuleOnAndItsNoFlagSwitchesItOff) {
     EXPECT_EQ(chars.text(Option::Edit6), kDefaultConvertFrom);
 }
 
-TEST(CommandLine, SwitchesFollowTheirLastFlag) {
-    struct Row {
-        const char* on;
-        const char* off;
-        Option box;
-    };
-    for (const Row& r :
-         {Row{"--recursive", "--no-recursive", Option::CheckBox1},
-          Row{"--dirs-only", "--no-dirs-only", Option::CheckBox14},
-          Row{"--suffix-after-extension", "--no-suffix-after-extension", Option::CheckBox8},
-          Row{"--batch", "--no-batch", Option::CheckBox13},
-          Row{"--convert-strings", "--no-convert-strings", Option::CheckBox16}}) {
-        EXPECT_TRUE(applied({r.off, r.on, "x"}).checked(r.box)) << r.on;
-        EXPECT_FALSE(applied({r.on, r.off, "x"}).checked(r.box)) << r.off;
-    }
-}
-
 TEST(CommandLine, CaseModeAndRange) {
     const RenameSettings mode = applied({"--case", "all-first-upper", "x"});
     EXPECT_TRUE(mode.checked(Option::CheckBox4));
@@ -151,7 +134,6 @@ TEST(CommandLine, ErrorsSayWhatIsWrong) {
     EXPECT_EQ(parseError({"rename"}), "unknown command 'rename' (scan, go or undo; see --help)");
     EXPECT_EQ(parseError({"scan", "--prefix"}), "option --prefix needs a value");
     EXPECT_EQ(parseError({"scan", "--batch=1"}), "option --batch takes no value");
-    EXPECT_EQ(parseError({"scan", "-x"}), "unknown option '-x' (see --help)");
     EXPECT_EQ(parseError({"scan", "--nope"}), "unknown option '--nope' (see --help)");
     EXPECT_EQ(parseError({"scan", "--journal", "j"}), "option --journal is not for scan");
     EXPECT_EQ(parseError({"go", "--format", "tsv"}), "option --format is not for go");
@@ -163,7 +145,6 @@ TEST(CommandLine, ErrorsSayWhatIsWrong) {
     EXPECT_EQ(parseError({"scan", "a", "b"}), "more than one start directory: 'b'");
     EXPECT_EQ(parseError({"go", "--journal", "a", "--journal=b"}), "option --journal given twice");
     EXPECT_EQ(parseError({"go", "--journal="}), "option --journal needs a file name");
-    EXPECT_EQ(parseError({"scan", "--format", "xml"}), "--format takes table|tsv|json, not 'xml'");
     EXPECT_EQ(parseError({"scan", "--case-range", "ext"}),
               "--case-range takes name|all|extension, not 'ext'");
 }
