@@ -4,11 +4,15 @@
 //   go    / rename loop   (renameat2 over the same paths)         goal <= 1.2
 //   undo  / rename loop back                                      goal <= 1.2
 //   rename loop / find | xargs rename (Debian's rename)           for scale
+//   zentarel-renamer-cli scan --format tsv, whole process / raw walk      goal <= 1.5
+//   zentarel-renamer-cli go (and go --journal), whole process / loop      goal <= 1.5
+//   zentarel-renamer-cli undo --journal, whole process / loop back        goal <= 1.5
 //   peak memory of a Go run over 1,000,000 renames / journal text goal <= 2.0
 // ZR_BENCH_FILES and ZR_BENCH_MEMORY_FILES change the sizes (0 skips the memory run);
 // ZR_BENCH_DIR chooses where the trees go.
 #include <dirent.h>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -63,6 +67,34 @@ std::size_t rawWalk(int parent, const char* name) {
     return entries;
 }
 
+// Runs the command-line program to its end with both outputs thrown away; its wall time.
+double runCli(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(ZR_CLI_PATH));
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    int status = 0;
+    const double elapsed = seconds([&] {
+        pid_t child = 0;
+        if (posix_spawn(&child, ZR_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0) {
+            std::perror(ZR_CLI_PATH);
+            std::exit(1);
+        }
+        waitpid(child, &status, 0);
+    });
+    posix_spawn_file_actions_destroy(&actions);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "zentarel-renamer-cli %s ... failed\n", args.at(0).c_str());
+        std::exit(1);
+    }
+    return elapsed;
+}
+
 void lowerCaseEverything(RenameSettings& settings, const std::string& root,
                          const std::string& filters) {
     settings.setText(Option::Edit1, root);
@@ -84,6 +116,7 @@ void benchScan(const std::string& root, std::size_t files) {
     auto clock = makeSystemClock();
     double bestRaw = 1e9;
     double bestScan = 1e9;
+    double bestCli = 1e9;
     std::size_t rows = 0;
     for (int round = 0; round < 5; ++round) {
         std::size_t entries = 0;
@@ -94,12 +127,17 @@ void benchScan(const std::string& root, std::size_t files) {
         Renamer renamer(settings, *fs, *clock, view);
         bestScan = std::min(bestScan, seconds([&] { renamer.Button5Click(); }));
         rows = view.rows.size();
+        bestCli =
+            std::min(bestCli, runCli({"scan", "--format", "tsv", "--filter", "*.JPG", "--recursive",
+                                      "--case", "lower", "--case-range", "all", root}));
         if (round == 0)
             std::printf("tree: %zu files, %zu entries walked; scan rows: %zu\n", files, entries,
                         rows);
     }
     printRatio("scan (preview rows collected)", bestScan, bestRaw, "raw walk (readdir+lstat)",
                "<= 1.0");
+    printRatio("cli scan --format tsv (process)", bestCli, bestRaw, "raw walk (readdir+lstat)",
+               "<= 1.5");
 }
 
 struct Pair {
@@ -132,6 +170,12 @@ void benchGoAndUndo(const std::string& root) {
     double bestUndo = 1e9;
     double bestLoop = 1e9;
     double bestLoopBack = 1e9;
+    double bestCliGo = 1e9;
+    double bestCliGoJournal = 1e9;
+    double bestCliUndo = 1e9;
+    const std::string journalPath = root + ".journal";
+    const std::vector<std::string> cliGo = {"go",    "--filter",     "*",  "--recursive", "--case",
+                                            "lower", "--case-range", "all"};
     std::vector<Pair> pairs;
     for (int round = 0; round < 3; ++round) {
         bestGo = std::min(bestGo, seconds([&] { renamer.Button1Click(); }));
@@ -146,9 +190,22 @@ void benchGoAndUndo(const std::string& root) {
             std::printf("undo: %s\n", view.status.c_str());
         bestLoop = std::min(bestLoop, renameLoop(pairs, false));
         bestLoopBack = std::min(bestLoopBack, renameLoop(pairs, true));
+
+        std::vector<std::string> args = cliGo;
+        args.push_back(root);
+        bestCliGo = std::min(bestCliGo, runCli(args));
+        renameLoop(pairs, true);
+        args.insert(args.end() - 1, {"--journal", journalPath});
+        bestCliGoJournal = std::min(bestCliGoJournal, runCli(args));
+        bestCliUndo = std::min(bestCliUndo, runCli({"undo", "--journal", journalPath}));
     }
     printRatio("go (walk + renames)", bestGo, bestLoop, "renameat2 loop", "<= 1.2");
     printRatio("undo (renames back)", bestUndo, bestLoopBack, "renameat2 loop back", "<= 1.2");
+    printRatio("cli go (process)", bestCliGo, bestLoop, "renameat2 loop", "<= 1.5");
+    printRatio("cli go --journal (process)", bestCliGoJournal, bestLoop, "renameat2 loop",
+               "<= 1.5");
+    printRatio("cli undo --journal (process)", bestCliUndo, bestLoopBack, "renameat2 loop back",
+               "<= 1.5");
 
     if (std::system("command -v rename >/dev/null && command -v find >/dev/null") == 0) {
         const std::string command =

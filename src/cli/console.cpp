@@ -1,0 +1,47 @@
+#include "cli/console.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace zr {
+
+namespace {
+
+void writeLine(std::FILE* stream, std::string_view prefix, std::string_view text) {
+    std::fwrite(prefix.data(), 1, prefix.size(), stream);
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+}  // namespace
+
+Console Console::standard() {
+    Console console;
+    console.outIsTerminal = isatty(STDOUT_FILENO) == 1;
+    console.errIsTerminal = isatty(STDERR_FILENO) == 1;
+    winsize size{};
+    if (console.errIsTerminal && ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        console.errColumns = size.ws_col;
+    return console;
+}
+
+void Console::error(std::string_view text) const {
+    std::fflush(out);
+    writeLine(err, std::string(kProgramName) + ": ", text);
+}
+
+void Console::warning(std::string_view text) const {
+    std::fflush(out);
+    writeLine(err, std::string(kProgramName) + ": warning: ", text);
+}
+
+void Console::line(std::string_view text, bool toErr) const {
+    if (toErr)
+        std::fflush(out);
+    writeLine(toErr ? err : out, {}, text);
+}
+
+}  // namespace zr

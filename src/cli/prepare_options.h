@@ -1,0 +1,35 @@
+// What scan and go do before their command runs: the options built from the defaults, a
+// settings file and the flags, and every check that can refuse the run before it touches
+// anything.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "cli/command_line.h"
+#include "cli/console.h"
+#include "cli/watched_file_system.h"
+#include "rules/rename_settings.h"
+
+namespace zr {
+
+// Fills `settings` as a first start of the window would have them, then loads the settings
+// file, applies the flags and the start directory; checks the list fields, the filter masks and
+// that the start directory can be entered and listed; then saves the settings when asked. False,
+// with the reason printed, when any step fails.
+bool prepareOptions(const CommandLine& commandLine, WatchedFileSystem& fileSystem,
+                    const Console& console, RenameSettings& settings);
+
+// The error of the first filter mask that does not compile with the case options as they
+// stand, or nothing; nothing too when "only directories" leaves the filters unused.
+std::optional<std::string> invalidMaskError(const RenameSettings& settings);
+
+// A path or name as an error line shows it: between quotes, control characters escaped.
+std::string quoted(std::string_view path);
+
+// The line for an error that ended a command: the path that failed, when one did, and the
+// message as the window's error box words it.
+void reportCommandError(const Console& console, const std::string& message,
+                        const std::string& failedPath);
+
+}  // namespace zr

@@ -1,0 +1,41 @@
+#include "cli/progress_line.h"
+
+#include "cli/name_text.h"
+
+namespace zr {
+
+namespace {
+
+constexpr std::string_view kEraseLine = "\r\033[K";
+
+}  // namespace
+
+ProgressLine::ProgressLine(std::FILE* stream, int columns, TimePoint start)
+    : m_stream(stream),
+      m_columns(columns > 1 ? static_cast<std::size_t>(columns) : 80),
+      m_next(start + kInterval) {}
+
+void ProgressLine::update(std::uint64_t entries, std::string_view directory, TimePoint now) {
+    if (now < m_next)
+        return;
+    m_next = now + kInterval;
+    const std::string count = std::to_string(entries) + " entries  ";
+    // One column stays free: a line that fills the last column wraps on some terminals.
+    const std::size_t room = m_columns - 1 > count.size() ? m_columns - 1 - count.size() : 0;
+    m_text.assign(kEraseLine);
+    m_text += count;
+    m_text += fitFromEnd(escapeTsv(directory), room);
+    std::fwrite(m_text.data(), 1, m_text.size(), m_stream);
+    std::fflush(m_stream);
+    m_shown = true;
+}
+
+void ProgressLine::erase() {
+    if (!m_shown)
+        return;
+    std::fwrite(kEraseLine.data(), 1, kEraseLine.size(), m_stream);
+    std::fflush(m_stream);
+    m_shown = false;
+}
+
+}  // namespace zr

@@ -1,0 +1,37 @@
+// The live progress line of a long walk on a terminal: entries seen and the directory the walk
+// is in, redrawn in place on standard error.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace zr {
+
+// Draws nothing during the first tenth of a second, so quick walks leave no trace, and then
+// redraws at most ten times a second. Each drawing fits the terminal's width, so it never wraps
+// and "\r" can take it back.
+class ProgressLine {
+public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+    static constexpr std::chrono::milliseconds kInterval{100};
+
+    ProgressLine(std::FILE* stream, int columns, TimePoint start);
+
+    // After every entry of the walk.
+    void update(std::uint64_t entries, std::string_view directory, TimePoint now);
+    // Removes the line, when it is shown.
+    void erase();
+    bool shown() const { return m_shown; }
+
+private:
+    std::FILE* m_stream;
+    std::size_t m_columns;
+    TimePoint m_next;
+    bool m_shown = false;
+    std::string m_text;
+};
+
+}  // namespace zr

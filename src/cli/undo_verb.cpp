@@ -1,0 +1,61 @@
+// `undo --journal FILE`: reverses a go run from its journal file, as the Undo command reverses
+// the last run in the window.
+#include "cli/cli_view.h"
+#include "cli/journal_file.h"
+#include "cli/name_text.h"
+#include "cli/prepare_options.h"
+#include "cli/verbs.h"
+#include "rename/renamer.h"
+#include "rules/app_error.h"
+
+namespace zr {
+
+int runUndo(const CommandLine& commandLine, const CliContext& context) {
+    const Console& console = context.console;
+    WatchedFileSystem fileSystem(context.fileSystem);
+    const std::string& path = *commandLine.journalFile;
+    std::string text;
+    if (const int error = fileSystem.readFile(path, text)) {
+        console.error("cannot read the journal " + quoted(path) + ": " +
+                      errorBoxText(systemErrorText(error)));
+        return kExitError;
+    }
+
+    CliView view(console, nullptr);
+    RenameSettings settings;  // Undo reads no option
+    Renamer renamer(settings, fileSystem, context.clock, view);
+    RunFlags& flags = renamer.flags();
+    std::string reason;
+    if (!parseJournal(text, flags.Journal, reason)) {
+        console.error("the journal " + quoted(path) + " cannot be used: " + reason);
+        return kExitError;
+    }
+    flags.JournalCount = static_cast<std::int32_t>(flags.Journal.size());
+    flags.JournalCreated = true;
+
+    if (flags.JournalCount != 0) {
+        // Undo runs to its end without a walk, as in the window; Ctrl-C ends it at once.
+        renamer.Button3Click();
+        if (view.error()) {
+            reportCommandError(console, *view.error(), fileSystem.failedPath());
+            console.line("The journal " + quoted(path) + " was kept.", true);
+            return kExitError;
+        }
+        console.line(view.status());
+        if (flags.FailureCount != 0)
+            console.line("Failure log: " + escapeTsv(flags.FailureLogPath));
+    } else {
+        console.line("Nothing to undo: the journal holds no renames.");
+    }
+
+    // Undo discards its undo data whatever the outcome, so a journal is never carried out twice
+    // (a second pass could rename back files that only took the same names later).
+    if (const int error = fileSystem.removeFile(path)) {
+        console.error("cannot remove the journal " + quoted(path) +
+                      " after the undo: " + errorBoxText(systemErrorText(error)));
+        return kExitError;
+    }
+    return flags.FailureCount != 0 ? kExitSomeFailed : kExitDone;
+}
+
+}  // namespace zr

@@ -1,0 +1,100 @@
+#include "cli/watched_file_system.h"
+
+namespace zr {
+
+namespace {
+
+std::string join(const std::string& directory, const std::string& name) {
+    if (!name.empty() && name.front() == '/')
+        return name;
+    return directory + (directory.ends_with('/') ? "" : "/") + name;
+}
+
+class WatchedListing : public DirectoryListing {
+public:
+    WatchedListing(WatchedFileSystem& owner, std::string path,
+                   std::unique_ptr<DirectoryListing> inner)
+        : m_owner(owner), m_path(std::move(path)), m_inner(std::move(inner)) {}
+
+    bool next(DirEntry& entry) override { return m_inner->next(entry); }
+    bool info(const std::string& name, EntryInfo& out) override { return m_inner->info(name, out); }
+    int enterSubdirectory(const std::string& name,
+                          std::unique_ptr<DirectoryListing>& listing) override {
+        std::unique_ptr<DirectoryListing> inner;
+        const int error = m_inner->enterSubdirectory(name, inner);
+        std::string path = join(m_path, name);
+        if (error != 0)
+            m_owner.recordFailure(std::move(path));
+        else if (inner)
+            listing = std::make_unique<WatchedListing>(m_owner, std::move(path), std::move(inner));
+        else
+            listing.reset();
+        return error;
+    }
+
+private:
+    WatchedFileSystem& m_owner;
+    std::string m_path;
+    std::unique_ptr<DirectoryListing> m_inner;
+};
+
+class WatchedFile : public OutputFile {
+public:
+    WatchedFile(WatchedFileSystem& owner, std::string path, std::unique_ptr<OutputFile> inner)
+        : m_owner(owner), m_path(std::move(path)), m_inner(std::move(inner)) {}
+
+    int write(std::string_view bytes) override { return watch(m_inner->write(bytes)); }
+    int close() override { return watch(m_inner->close()); }
+
+private:
+    int watch(int error) {
+        if (error != 0)
+            m_owner.recordFailure(m_path);
+        return error;
+    }
+
+    WatchedFileSystem& m_owner;
+    std::string m_path;
+    std::unique_ptr<OutputFile> m_inner;
+};
+
+}  // namespace
+
+int WatchedFileSystem::runPendingHook() {
+    if (!m_hook)
+        return 0;
+    const std::function<int()> hook = std::move(m_hook);
+    m_hook = nullptr;
+    return hook();
+}
+
+int WatchedFileSystem::changeDirectory(const std::string& current, const std::string& path,
+                                       std::string& result) {
+    const int error = m_inner.changeDirectory(current, path, result);
+    if (error != 0)
+        recordFailure(join(current, path));
+    return error;
+}
+
+std::unique_ptr<DirectoryListing> WatchedFileSystem::listDirectory(const std::string& path,
+                                                                   int& error) {
+    std::unique_ptr<DirectoryListing> inner = m_inner.listDirectory(path, error);
+    if (!inner)
+        return nullptr;
+    return std::make_unique<WatchedListing>(*this, path, std::move(inner));
+}
+
+std::unique_ptr<OutputFile> WatchedFileSystem::createFile(const std::string& path, int& error) {
+    if (const int hookError = runPendingHook()) {
+        error = hookError;
+        return nullptr;
+    }
+    std::unique_ptr<OutputFile> inner = m_inner.createFile(path, error);
+    if (!inner) {
+        recordFailure(path);
+        return nullptr;
+    }
+    return std::make_unique<WatchedFile>(*this, path, std::move(inner));
+}
+
+}  // namespace zr

@@ -1,0 +1,56 @@
+// The file system as the command line hands it to the commands: it passes every call on, keeps
+// the path of the last operation that failed (so an error line can name the directory or file),
+// and can run a hook just before the next file is created.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace zr {
+
+class WatchedFileSystem : public FileSystem {
+public:
+    explicit WatchedFileSystem(FileSystem& inner) : m_inner(inner) {}
+
+    // Runs `hook` once, before the next file is created; when it returns an errno, creating that
+    // file fails with it. The rename executor creates its failure log (and, in batch mode, its
+    // scripts) before it renames anything, so this is the moment between a Go walk and its
+    // first rename.
+    void beforeNextCreate(std::function<int()> hook) { m_hook = std::move(hook); }
+    // Runs the hook now if it has not run yet; its result, or 0.
+    int runPendingHook();
+
+    // The directory that could not be entered or left, or the file that could not be created
+    // or written, last; empty when nothing failed.
+    const std::string& failedPath() const { return m_failedPath; }
+    void recordFailure(std::string path) { m_failedPath = std::move(path); }
+
+    std::string initialDirectory() override { return m_inner.initialDirectory(); }
+    int changeDirectory(const std::string& current, const std::string& path,
+                        std::string& result) override;
+    std::unique_ptr<DirectoryListing> listDirectory(const std::string& path, int& error) override;
+    int rename(const std::string& from, const std::string& to) override {
+        return m_inner.rename(from, to);
+    }
+    bool exists(const std::string& path) override { return m_inner.exists(path); }
+    std::unique_ptr<OutputFile> createFile(const std::string& path, int& error) override;
+    int removeFile(const std::string& path) override { return m_inner.removeFile(path); }
+    int createDirectories(const std::string& path) override {
+        return m_inner.createDirectories(path);
+    }
+    int readFile(const std::string& path, std::string& content) override {
+        return m_inner.readFile(path, content);
+    }
+    int replaceFile(const std::string& path, std::string_view content) override {
+        return m_inner.replaceFile(path, content);
+    }
+
+private:
+    FileSystem& m_inner;
+    std::function<int()> m_hook;
+    std::string m_failedPath;
+};
+
+}  // namespace zr

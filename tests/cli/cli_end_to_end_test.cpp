@@ -1,0 +1,354 @@
+// zentarel-renamer-cli as a user runs it: the built program on temporary trees.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <ctime>
+#include <map>
+#include <sstream>
+
+#include "cli_process.h"
+#include "support/temp_dir.h"
+
+namespace zr::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// 2023-11-14 22:13:21 UTC; the preview shows the even second before it.
+constexpr std::time_t kMtime = 1700000001;
+// The tests run with LC_ALL=C.UTF-8 and TZ=UTC.
+const std::string kDate = "11/14/23";
+const std::string kTime = "22:13:20";
+
+void setMtime(const std::string& path) {
+    const timespec times[2] = {{kMtime, 0}, {kMtime, 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+Lines sortedLines(const std::string& text) {
+    Lines lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// Every path below `root` with the content of each file, so a tree compares byte for byte.
+std::map<std::string, std::string> snapshot(const std::string& root) {
+    std::map<std::string, std::string> tree;
+    for (const std::string& path : listTree(root))
+        tree[path] = path.ends_with("/") ? "" : readFile(root + "/" + path);
+    return tree;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    CliTest() : work(temp / "work"), tree(temp / "tree") {
+        makeDirectory(work);
+        makeDirectory(tree);
+    }
+
+    CliRun run(const Lines& args) { return runCli(work, args); }
+
+    // Files with a tab, a stray byte, a backslash and plain text in their names.
+    void buildAwkwardFlatTree() {
+        for (const char* name : {"A.JPG", "tab\tB.JPG",
+                                 "bad\xff"
+                                 "C.JPG",
+                                 "back\\D.JPG"}) {
+            writeFile(tree + "/" + name, "12345");
+            setMtime(tree + "/" + name);
+        }
+    }
+
+    TempDir temp;
+    std::string work;
+    std::string tree;
+};
+
+TEST_F(CliTest, ScanWritesTabSeparatedRowsWithEscapedNamesAndTheStatusOnStandardError) {
+    buildAwkwardFlatTree();
+    const CliRun tsv = run({"scan", "--case", "lower", "--format", "tsv", tree});
+    EXPECT_EQ(tsv.status, 0);
+    const std::string cells = "\t5\t" + kDate + "\t" + kTime;
+    EXPECT_EQ(sortedLines(tsv.out),
+              (Lines{"A.JPG\ta.jpg" + cells, "back\\\\D.JPG\tback\\\\d.jpg" + cells,
+                     "bad\\xffC.JPG\tbad\\xffc.jpg" + cells, "tab\\tB.JPG\ttab\\tb.jpg" + cells}));
+    EXPECT_EQ(tsv.err, "Scanning done, found 4 file(s) to be renamed.\n");
+    // Standard output is no terminal here: tab-separated is the default.
+    EXPECT_EQ(run({"scan", "--case", "lower", tree}).out, tsv.out);
+    EXPECT_EQ(listNames(tree).size(), 4u);  // nothing renamed
+}
+
+TEST_F(CliTest, ScanWritesJsonLinesWithStrayBytesAsLoneSurrogates) {
+    buildAwkwardFlatTree();
+    const CliRun json = run({"scan", "--case", "lower", "--format=json", tree});
+    EXPECT_EQ(json.status, 0);
+    const std::string tail = "\",\"size\":5,\"date\":\"" + kDate + "\",\"time\":\"" + kTime + "\"}";
+    EXPECT_EQ(sortedLines(json.out),
+              (Lines{"{\"current\":\"A.JPG\",\"new\":\"a.jpg" + tail,
+                     "{\"current\":\"back\\\\D.JPG\",\"new\":\"back\\\\d.jpg" + tail,
+                     "{\"current\":\"bad\\udcffC.JPG\",\"new\":\"bad\\udcffc.jpg" + tail,
+                     "{\"current\":\"tab\\tB.JPG\",\"new\":\"tab\\tb.jpg" + tail}));
+    EXPECT_EQ(json.err, "Scanning done, found 4 file(s) to be renamed.\n");
+
+    // A directory row shows "DIR" in place of a size, as the preview does.
+    makeDirectory(tree + "/Sub");
+    setMtime(tree + "/Sub");
+    const CliRun dirs = run({"scan", "--dirs-only", "--case", "lower", "--format", "json", tree});
+    EXPECT_EQ(dirs.out, "{\"current\":\"Sub\",\"new\":\"sub\",\"size\":\"DIR\",\"date\":\"" +
+                            kDate + "\",\"time\":\"" + kTime + "\"}\n");
+}
+
+TEST_F(CliTest, ScanTableAlignsColumnsAndEndsWithTheStatus) {
+    for (const char* name : {"LONGER NAME.JPG", "\xe6\x97\xa5X.JPG"}) {  // a wide character
+        writeFile(tree + "/" + name, "1234567890");
+        setMtime(tree + "/" + name);
+    }
+    const CliRun table = run({"scan", "--case", "lower", "--format", "table", tree});
+    EXPECT_EQ(table.status, 0);
+    Lines lines = sortedLines(table.out);
+    EXPECT_EQ(lines, (Lines{"LONGER NAME.JPG  longer name.jpg        10  " + kDate + "  " + kTime,
+                            "Scanning done, found 2 file(s) to be renamed.",
+                            "current name     new name         filesize  filedate  filetime",
+                            "\xe6\x97\xa5X.JPG          \xe6\x97\xa5x.jpg                10  " +
+                                kDate + "  " + kTime}));
+    EXPECT_TRUE(table.out.ends_with("Scanning done, found 2 file(s) to be renamed.\n"));
+    EXPECT_EQ(table.err, "");
+
+    const CliRun empty = run({"scan", "--filter", "*.none", "--format", "table", tree});
+    EXPECT_EQ(empty.out, "Scanning done, found 0 file(s) to be renamed.\n");
+}
+
+TEST_F(CliTest, GoAndUndoThroughAJournalRestoreTheTreeByteForByte) {
+    for (const char* name : {"Star*A.JPG", "Line\nBreak.JPG", "Stray\xfe\xff.JPG", "Back\\S.JPG",
+                             "Tab\t.JPG", "Dir.JPG/Inner*.JPG", "Dir.JPG/Deep/\x80X.JPG"})
+        writeFile(tree + "/" + name, name);
+    const auto before = snapshot(tree);
+
+    const CliRun go =
+        run({"go", "--filter", "*", "--case", "lower", "--journal", "../undo.j", tree});
+    EXPECT_EQ(go.status, 0) << go.err;
+    EXPECT_EQ(go.out, "Done, 7 file(s) renamed, 0 failure(s).\n");
+    EXPECT_EQ(go.err, "");  // no progress line where standard error is no terminal
+    EXPECT_EQ(listNames(tree), (Lines{"Dir.JPG", "back\\s.jpg", "line\nbreak.jpg", "star*a.jpg",
+                                      "stray\xfe\xff.jpg", "tab\t.jpg"}));
+    const std::string journal = readFile(temp / "undo.j");
+    EXPECT_TRUE(journal.starts_with("zentarel-renamer journal 1\n"));
+    EXPECT_NE(journal.find("/Star\\*A.JPG*star\\*a.jpg\n"), std::string::npos);
+    EXPECT_NE(journal.find("/Line\\nBreak.JPG*line\\nbreak.jpg\n"), std::string::npos);
+    EXPECT_NE(journal.find("/Stray\\xfe\\xff.JPG*stray\\xfe\\xff.jpg\n"), std::string::npos);
+    EXPECT_TRUE(journal.ends_with("end 7\n"));
+
+    const CliRun undo = run({"undo", "--journal", "../undo.j"});
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.out, "Undo done, 7 file(s) renamed back, 0 failure(s).\n");
+    EXPECT_EQ(snapshot(tree), before);
+    // The undo data is used up, as in the window: the journal is gone.
+    EXPECT_FALSE(exists(temp / "undo.j"));
+    EXPECT_EQ(listNames(work), Lines{});  // no failure log left behind
+}
+
+TEST_F(CliTest, AJournalInsideTheTreeIsNotRenamedWithIt) {
+    writeFile(tree + "/A.JPG");
+    const CliRun go =
+        runCli(tree, {"go", "--filter", "*", "--case", "lower", "--journal", "UNDO.TXT", "."});
+    EXPECT_EQ(go.status, 0) << go.err;
+    EXPECT_EQ(go.out, "Done, 1 file(s) renamed, 0 failure(s).\n");
+    EXPECT_EQ(listNames(tree), (Lines{"UNDO.TXT", "a.jpg"}));
+    EXPECT_EQ(runCli(tree, {"undo", "--journal", "UNDO.TXT"}).status, 0);
+    EXPECT_EQ(listNames(tree), Lines{"A.JPG"});
+}
+
+TEST_F(CliTest, FailedRenamesExitWithOneAndNameTheFailureLog) {
+    writeFile(tree + "/A.JPG", "upper");
+    writeFile(tree + "/a.jpg", "lower");  // takes the new name
+    writeFile(tree + "/B.JPG", "b");
+    const CliRun go = run({"go", "--case", "lower", "--journal", "j", tree});
+    EXPECT_EQ(go.status, 1);
+    EXPECT_EQ(go.out,
+              "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]\n"
+              "Failure log: " +
+                  work + "/renamer_failures.log\n");
+    EXPECT_EQ(readFile(tree + "/a.jpg"), "lower");  // never overwritten
+    EXPECT_NE(readFile(work + "/renamer_failures.log").find(tree + "/A.JPG -> a.jpg\r\n"),
+              std::string::npos);
+
+    // Undo tries the failed entry too, fails again, and says so the same way.
+    const CliRun undo = run({"undo", "--journal", "j"});
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.out,
+              "Undo done, 1 file(s) renamed back, 1 failure(s).  [see failure log]\n"
+              "Failure log: " +
+                  work + "/renamer_failures_1.log\n");
+    EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG", "a.jpg"}));
+}
+
+TEST_F(CliTest, AJournalIsNeverOverwrittenAndOneThatCannotBeCreatedRenamesNothing) {
+    writeFile(tree + "/A.JPG");
+    writeFile(work + "/taken", "keep me");
+    for (const char* journal : {"taken", "no-such-folder/j"}) {
+        const CliRun go = run({"go", "--case", "lower", "--journal", journal, tree});
+        EXPECT_EQ(go.status, 2) << journal;
+        EXPECT_EQ(go.out, "");
+        EXPECT_EQ(std::count(go.err.begin(), go.err.end(), '\n'), 1) << go.err;
+        EXPECT_NE(go.err.find(journal), std::string::npos) << go.err;
+        EXPECT_EQ(listNames(tree), Lines{"A.JPG"});
+    }
+    EXPECT_EQ(readFile(work + "/taken"), "keep me");
+    EXPECT_EQ(listNames(work), Lines{"taken"});
+}
+
+TEST_F(CliTest, BatchModeWritesBothScriptsAndLeavesAnEmptyJournal) {
+    writeFile(tree + "/a%1.JPG");
+    const CliRun go = run({"go", "--case", "upper", "--case-range", "name", "--filter", "*.jpg",
+                           "--batch", "--journal", "j", tree});
+    EXPECT_EQ(go.status, 0) << go.err;
+    EXPECT_EQ(go.out, "Done, 1 file(s) placed in batch file.\n");
+    EXPECT_EQ(listNames(tree), Lines{"a%1.JPG"});
+    EXPECT_EQ(listNames(work), (Lines{"j", "renamer.bat", "renamer_undo.bat"}));
+    const std::string script = readFile(work + "/renamer.bat");
+    EXPECT_TRUE(script.starts_with("@echo off\r\nrem Renamer rename file from "));
+    EXPECT_TRUE(script.ends_with("rem to rename queued 1 file(s)\r\nrename \"" + tree +
+                                 "/a%%1.JPG\" \"A%%1.JPG\"\r\n"))
+        << script;
+    EXPECT_TRUE(readFile(work + "/renamer_undo.bat")
+                    .ends_with("rename \"" + tree + "/A%%1.JPG\" \"a%%1.JPG\"\r\n"));
+    EXPECT_EQ(readFile(work + "/j"), "zentarel-renamer journal 1\nend 0\n");
+
+    const CliRun undo = run({"undo", "--journal", "j"});
+    EXPECT_EQ(undo.status, 0);
+    EXPECT_EQ(undo.out, "Nothing to undo: the journal holds no renames.\n");
+    EXPECT_FALSE(exists(work + "/j"));
+}
+
+TEST_F(CliTest, SettingsSavedWithAwkwardValuesLoadBackAndSaveTheSame) {
+    writeFile(tree + "/photo a;b.jpg");
+    writeFile(work + "/one.rns", "; mine\r\n[Other]\r\nkey=kept\r\n");
+    const Lines options = {"--prefix",       " \"q\" ;=[x ", "--suffix", "\xc3\xbc%",
+                           "--kill-strings", "a;;b",         "--case",   "first-upper",
+                           "--ignore-case",  "--filter",     "*.JPG;*.x"};
+    Lines first = {"scan", "--save-settings", "one.rns"};
+    first.insert(first.end(), options.begin(), options.end());
+    first.push_back(tree);
+    const CliRun saved = run(first);
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    const std::string file = readFile(work + "/one.rns");
+    EXPECT_TRUE(file.starts_with("; mine\r\n[Other]\r\nkey=kept\r\n[Renamer Settings]\r\n"));
+    EXPECT_NE(file.find("ed14=\" \"q\" ;=[x \"\r\n"), std::string::npos);
+
+    const CliRun loaded = run({"scan", "--settings", "one.rns", "--save-settings", "two.rns"});
+    ASSERT_EQ(loaded.status, 0) << loaded.err;
+    EXPECT_EQ(loaded.out, saved.out);
+    // "a;;b" kills "a" and ";b"; then the first letter upper, the suffix and the prefix.
+    EXPECT_TRUE(loaded.out.starts_with("photo a;b.jpg\t \"q\" ;=[x Photo \xc3\xbc%.jpg\t"))
+        << loaded.out;
+    EXPECT_EQ(readFile(work + "/two.rns"), file.substr(file.find("[Renamer Settings]")));
+
+    // A flag after the file switches a rule off again.
+    const CliRun noPrefix = run({"scan", "--settings", "one.rns", "--no-prefix"});
+    EXPECT_TRUE(noPrefix.out.starts_with("photo a;b.jpg\tPhoto \xc3\xbc%.jpg\t")) << noPrefix.out;
+}
+
+TEST_F(CliTest, ASettingsFileOfAnotherVersionIsAnError) {
+    writeFile(tree + "/A.JPG");
+    writeFile(work + "/old.rns", "[Renamer Settings]\r\nver=1004\r\ned8=" + tree + "\r\n");
+    const CliRun go = run({"go", "--settings", "old.rns", "--case", "lower", tree});
+    EXPECT_EQ(go.status, 2);
+    EXPECT_EQ(go.out, "");
+    EXPECT_EQ(go.err,
+              "zentarel-renamer-cli: settings file 'old.rns': Old settings file ! It holds no "
+              "settings of version 1005, so it is not used.\n");
+    EXPECT_EQ(listNames(tree), Lines{"A.JPG"});
+
+    const CliRun missing = run({"scan", "--settings", "none.rns", tree});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, "zentarel-renamer-cli: settings file 'none.rns' not found\n");
+}
+
+TEST_F(CliTest, AnInvalidMaskOrAMissingStartDirectoryIsAnErrorBeforeAnythingHappens) {
+    writeFile(tree + "/A.JPG");
+    const CliRun mask = run({"go", "--filter", "*.jpg;[a-", "--case", "lower", tree});
+    EXPECT_EQ(mask.status, 2);
+    EXPECT_EQ(mask.err, "zentarel-renamer-cli: '[a-' is an invalid mask at (4)\n");
+    EXPECT_EQ(listNames(tree), Lines{"A.JPG"});
+    // Also when no entry would ever be tested against it.
+    makeDirectory(temp / "empty");
+    EXPECT_EQ(run({"scan", "--filter", "[", temp / "empty"}).status, 2);
+
+    for (const char* verb : {"scan", "go"}) {
+        const CliRun missing = run({verb, "--case", "lower", temp / "missing"});
+        EXPECT_EQ(missing.status, 2) << verb;
+        EXPECT_EQ(missing.out, "");
+        EXPECT_EQ(missing.err, "zentarel-renamer-cli: cannot enter the start directory '" +
+                                   temp / "missing/': File not found.\n");
+    }
+    const CliRun file = run({"scan", tree + "/A.JPG"});
+    EXPECT_EQ(file.status, 2);
+    EXPECT_NE(file.err.find("Invalid filename."), std::string::npos);
+    EXPECT_EQ(listNames(work), Lines{});
+}
+
+TEST_F(CliTest, MismatchedConvertListsWarnAndTheRunGoesOn) {
+    writeFile(tree + "/dok.jpg");
+    const CliRun go =
+        run({"go", "--convert-strings-from", "dok;x", "--convert-strings-to", "doc",
+             "--convert-chars-from", "ab", "--convert-chars-to", "a", "--prefix", "p_", tree});
+    EXPECT_EQ(go.status, 0);
+    EXPECT_EQ(go.err,
+              "zentarel-renamer-cli: warning: Count of convert string(s) not equal !\n"
+              "zentarel-renamer-cli: warning: Lengths of convert chars not equal !\n");
+    EXPECT_EQ(go.out, "Done, 1 file(s) renamed, 0 failure(s).\n");
+    EXPECT_EQ(listNames(tree), Lines{"p_dok.jpg"});
+}
+
+TEST_F(CliTest, BadUsageExitsWithTwoAndOneLineOnStandardError) {
+    writeFile(tree + "/A.JPG");
+    // The parser's messages are tested with it; here, that each way of failing exits alike.
+    const std::vector<Lines> cases = {
+        {},
+        {"scan"},  // no start directory and no settings file
+        {"scan", "--case", "sideways", tree},
+        {"go", "--format", "tsv", tree},
+        {"undo"},
+    };
+    for (const Lines& args : cases) {
+        std::string shown;
+        for (const std::string& a : args)
+            shown += a + " ";
+        const CliRun bad = run(args);
+        EXPECT_EQ(bad.status, 2) << shown;
+        EXPECT_EQ(bad.out, "") << shown;
+        EXPECT_TRUE(bad.err.starts_with("zentarel-renamer-cli: ")) << shown << bad.err;
+        EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1) << shown << bad.err;
+    }
+    EXPECT_EQ(listNames(tree), Lines{"A.JPG"});
+    EXPECT_EQ(listNames(work), Lines{});
+}
+
+TEST_F(CliTest, OutputThatCannotBeWrittenIsAnError) {
+    if (!exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    writeFile(tree + "/A.JPG");
+    const CliRun full = runCli(work, {"scan", "--case", "lower", tree}, "/dev/full");
+    EXPECT_EQ(full.status, 2);
+    EXPECT_TRUE(full.err.ends_with("zentarel-renamer-cli: cannot write to standard output\n"))
+        << full.err;
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+    const CliRun help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.starts_with("Usage:\n"));
+    EXPECT_NE(help.out.find("--journal FILE"), std::string::npos);
+    EXPECT_EQ(run({"go", "--prefix", "x", "--help"}).status, 0);
+    const CliRun version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, std::string("zentarel-renamer-cli ") + ZR_VERSION + "\n");
+}
+
+}  // namespace
+}  // namespace zr::test

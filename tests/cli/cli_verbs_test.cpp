@@ -1,0 +1,172 @@
+// The verbs in-process over a file system that fails on demand: what must hold when writing the
+// journal, entering a directory or creating the failure log fails, and when Ctrl-C arrives in
+// the middle of a walk.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/verbs.h"
+#include "support/faulty_file_system.h"
+#include "support/recording_view.h"
+#include "support/temp_dir.h"
+
+namespace zr::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+using Op = FaultyFileSystem::Op;
+
+// Standard output and standard error in memory.
+class CapturedConsole {
+public:
+    CapturedConsole() {
+        console.out = open_memstream(&m_out, &m_outSize);
+        console.err = open_memstream(&m_err, &m_errSize);
+    }
+    ~CapturedConsole() {
+        std::fclose(console.out);
+        std::fclose(console.err);
+        std::free(m_out);
+        std::free(m_err);
+    }
+    std::string out() {
+        std::fflush(console.out);
+        return std::string(m_out, m_outSize);
+    }
+    std::string err() {
+        std::fflush(console.err);
+        return std::string(m_err, m_errSize);
+    }
+
+    Console console;
+
+private:
+    char* m_out = nullptr;
+    std::size_t m_outSize = 0;
+    char* m_err = nullptr;
+    std::size_t m_errSize = 0;
+};
+
+class CliVerbsTest : public ::testing::Test {
+protected:
+    CliVerbsTest() : work(temp / "work"), tree(temp / "tree"), journal(temp / "work/undo.j") {
+        makeDirectory(work);
+        makeDirectory(tree);
+        fs.setInitialDirectory(work);
+    }
+
+    int run(const Lines& args) { return runCommandLine(args, {fs, clock, io.console}); }
+    int goLowerCase() { return run({"go", "--case", "lower", "--journal", journal, tree}); }
+
+    TempDir temp;
+    std::string work;
+    std::string tree;
+    std::string journal;
+    std::unique_ptr<FileSystem> real = makePosixFileSystem();
+    FaultyFileSystem fs{*real};
+    FixedClock clock;
+    CapturedConsole io;
+};
+
+TEST_F(CliVerbsTest, TheJournalIsCompleteOnDiskBeforeTheFirstRename) {
+    writeFile(tree + "/A.JPG");
+    writeFile(tree + "/B.JPG");
+    Lines seenAtRenames;
+    fs.onCall(Op::Rename, [&](const std::string&) { seenAtRenames.push_back(readFile(journal)); });
+    EXPECT_EQ(goLowerCase(), 0) << io.err();
+    ASSERT_EQ(seenAtRenames.size(), 2u);
+    EXPECT_TRUE(seenAtRenames[0].ends_with("end 2\n"));
+}
+
+TEST_F(CliVerbsTest, AJournalThatCannotBeWrittenRenamesNothing) {
+    writeFile(tree + "/A.JPG");
+    fs.fail(Op::Write, "/undo.j", ENOSPC);
+    EXPECT_EQ(goLowerCase(), 2);
+    EXPECT_EQ(io.err(), "zentarel-renamer-cli: cannot write the journal '" + journal +
+                            "': I/O error " + std::to_string(ENOSPC) + ". Nothing was renamed.\n");
+    EXPECT_EQ(io.out(), "");
+    EXPECT_EQ(fs.calls(Op::Rename), 0);
+    EXPECT_EQ(listNames(tree), Lines{"A.JPG"});
+    // The half-written journal it created is gone, and so is the failure log.
+    EXPECT_EQ(listNames(work), Lines{});
+}
+
+TEST_F(CliVerbsTest, AnErrorNamesWhatFailedAndRenamesNothing) {
+    writeFile(tree + "/A.JPG");
+    writeFile(tree + "/locked/B.JPG");
+    fs.fail(Op::ChangeDirectory, "/locked", EACCES);
+    EXPECT_EQ(goLowerCase(), 2);
+    EXPECT_EQ(io.err(), "zentarel-renamer-cli: '" + tree + "/locked': File access denied.\n");
+    EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "locked"}));
+    EXPECT_EQ(listNames(work), Lines{});  // no undo data: no journal
+    fs.clear();
+
+    fs.fail(Op::CreateFile, "/renamer_failures.log", EACCES);
+    EXPECT_EQ(goLowerCase(), 2);
+    EXPECT_TRUE(io.err().ends_with("zentarel-renamer-cli: '" + work +
+                                   "/renamer_failures.log': File access denied.\n"))
+        << io.err();
+    EXPECT_EQ(fs.calls(Op::Rename), 0);
+    EXPECT_EQ(listNames(work), Lines{});
+}
+
+class CtrlCTest : public CliVerbsTest {
+protected:
+    CtrlCTest() {
+        for (const char* d : {"d1", "d2", "d3", "d4", "d5"}) {
+            for (const char* f : {"F1.JPG", "F2.JPG", "F3.JPG"})
+                writeFile(tree + "/" + d + "/" + f);
+        }
+        // Ctrl-C as the walk enters its second directory.
+        fs.onCall(Op::ChangeDirectory, [this](const std::string& path) {
+            if (path.starts_with(tree + "/d") && ++m_entered == 2)
+                raise(SIGINT);
+        });
+    }
+
+    int lowerCaseFilesOnDisk() const {
+        int count = 0;
+        for (const std::string& path : listTree(tree))
+            count += path.ends_with(".jpg") ? 1 : 0;
+        return count;
+    }
+
+    static bool interruptActionIsDefault() {
+        struct sigaction action {};
+        sigaction(SIGINT, nullptr, &action);
+        return action.sa_handler == SIG_DFL;
+    }
+
+    int m_entered = 0;
+};
+
+TEST_F(CtrlCTest, StopsAGoWalkAndCarriesOutWhatWasQueued) {
+    EXPECT_EQ(goLowerCase(), 130);
+    const int renamed = lowerCaseFilesOnDisk();
+    EXPECT_GE(renamed, 3);  // the first directory's files, queued before the stop
+    EXPECT_LT(renamed, 15);
+    EXPECT_EQ(io.out(), "Done, " + std::to_string(renamed) + " file(s) renamed, 0 failure(s).\n");
+    EXPECT_EQ(io.err(),
+              "zentarel-renamer-cli: warning: stopped by Ctrl-C: the renames queued "
+              "until then were carried out\n");
+    EXPECT_TRUE(readFile(journal).ends_with("end " + std::to_string(renamed) + "\n"));
+    EXPECT_TRUE(interruptActionIsDefault());
+}
+
+TEST_F(CtrlCTest, StopsAScanWithTheRowsFoundSoFar) {
+    EXPECT_EQ(run({"scan", "--case", "lower", tree}), 130);
+    const std::string rows = io.out();
+    const auto count = std::count(rows.begin(), rows.end(), '\n');
+    EXPECT_GE(count, 3);
+    EXPECT_LT(count, 15);
+    EXPECT_TRUE(io.err().starts_with("Scanning done, found " + std::to_string(count) +
+                                     " file(s) to be renamed.\n"))
+        << io.err();
+    EXPECT_EQ(lowerCaseFilesOnDisk(), 0);
+    EXPECT_TRUE(interruptActionIsDefault());
+}
+
+}  // namespace
+}  // namespace zr::test

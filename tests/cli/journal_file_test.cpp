@@ -1,0 +1,105 @@
+#include "cli/journal_file.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/file_system.h"
+
+namespace zr {
+namespace {
+
+class StringFile : public OutputFile {
+public:
+    std::string text;
+    bool closed = false;
+    int write(std::string_view bytes) override {
+        text += bytes;
+        return 0;
+    }
+    int close() override {
+        closed = true;
+        return 0;
+    }
+};
+
+const std::string kHeader = "zentarel-renamer journal 1\n";
+
+std::string written(const UndoJournal& journal) {
+    StringFile file;
+    EXPECT_EQ(writeJournal(file, journal), 0);
+    EXPECT_TRUE(file.closed);
+    return file.text;
+}
+
+TEST(JournalFile, EveryNameRoundTripsAndSplitsAtTheSeparatorWritten) {
+    UndoJournal journal;
+    journal.appendEntry("/photos/x*y/IMG*1.JPG", "img*1.jpg");
+    journal.appendEntry("/tab\there/line\nbreak\r.JPG", "back\\slash.jpg");
+    journal.appendEntry("/stray\xff\x80/\xc3\xa9t\xc3\xa9.JPG", "\x01odd\x7f");
+    journal.append("/", "At root.JPG", "at root.jpg");  // the root gives "//name"
+    const std::string text = written(journal);
+    EXPECT_EQ(text, kHeader +
+                        "/photos/x\\*y/IMG\\*1.JPG*img\\*1.jpg\n"
+                        "/tab\\there/line\\nbreak\\r.JPG*back\\\\slash.jpg\n"
+                        "/stray\\xff\\x80/\xc3\xa9t\xc3\xa9.JPG*\\x01odd\\x7f\n"
+                        "//At root.JPG*at root.jpg\n"
+                        "end 4\n");
+    UndoJournal back;
+    std::string error;
+    ASSERT_TRUE(parseJournal(text, back, error)) << error;
+    ASSERT_EQ(back.size(), journal.size());
+    for (std::size_t i = 0; i < journal.size(); ++i) {
+        EXPECT_EQ(back[i].oldFullPath(), journal[i].oldFullPath());
+        EXPECT_EQ(back[i].newName(), journal[i].newName());
+    }
+}
+
+TEST(JournalFile, LargeAndEmptyJournalsRoundTrip) {
+    UndoJournal large;
+    for (int i = 0; i < 5000; ++i)
+        large.append("/a/long/directory/name/" + std::to_string(i % 7), "F" + std::to_string(i),
+                     "f" + std::to_string(i));
+    UndoJournal back;
+    std::string error;
+    ASSERT_TRUE(parseJournal(written(large), back, error)) << error;
+    ASSERT_EQ(back.size(), 5000u);
+    EXPECT_EQ(back[4999].oldFullPath(), "/a/long/directory/name/1/F4999");
+
+    EXPECT_EQ(written(UndoJournal{}), kHeader + "end 0\n");
+    ASSERT_TRUE(parseJournal(kHeader + "end 0\n", back, error));
+    EXPECT_TRUE(back.empty());
+}
+
+TEST(JournalFile, RefusesTextItDidNotWrite) {
+    struct Row {
+        std::string text;
+        std::string error;
+    };
+    for (const Row& r : {
+             Row{"", "the file is empty"},
+             Row{"/a*b\nend 1\n",
+                 "line 1: this is not a journal written by "
+                 "zentarel-renamer-cli go --journal"},
+             Row{kHeader + "/a*b\n", "line 2: the end line is missing (the file was cut short)"},
+             Row{kHeader + "/a*b\nend 1", "line 3: the line has no end (the file was cut short)"},
+             Row{kHeader + "/a*b\nend 2\n",
+                 "line 3: the end line counts other entries than the file holds"},
+             Row{kHeader + "/a*b\nend 1\n/c*d\n", "line 4: text after the end line"},
+             Row{kHeader + "/ab\nend 1\n",
+                 "line 2: no \"*\" between the old path and the new name"},
+             Row{kHeader + "/a*b*c\nend 1\n", "line 2: more than one unescaped \"*\""},
+             Row{kHeader + "a*b\nend 1\n", "line 2: the old path is not absolute"},
+             Row{kHeader + "/a*\nend 1\n", "line 2: the new name is empty"},
+             Row{kHeader + "/a\\q*b\nend 1\n", "line 2: an unknown escape \\q"},
+             Row{kHeader + "/a*b\r\nend 1\n", "line 2: a raw control character"},
+         }) {
+        UndoJournal journal;
+        journal.appendEntry("/left", "over");
+        std::string error;
+        EXPECT_FALSE(parseJournal(r.text, journal, error)) << r.text;
+        EXPECT_EQ(error, r.error) << r.text;
+        EXPECT_TRUE(journal.empty()) << r.text;
+    }
+}
+
+}  // namespace
+}  // namespace zr
