@@ -123,6 +123,20 @@ RenameSettings::RenameSettings() {
     m_checked[index(Option::CheckBox15)] = true;
 }
 
+RenameSettings::RenameSettings(const RenameSettings& other)
+    : m_checked(other.m_checked),
+      m_text(other.m_text),
+      m_itemIndex(other.m_itemIndex),
+      m_revision(other.m_revision) {}
+
+RenameSettings& RenameSettings::operator=(const RenameSettings& other) {
+    m_checked = other.m_checked;
+    m_text = other.m_text;
+    m_itemIndex = other.m_itemIndex;
+    ++m_revision;
+    return *this;
+}
+
 void RenameSettings::setChecked(Option option, bool checked) {
     if (m_checked[index(option)] == checked)
         return;

@@ -75,6 +75,11 @@ public:
 
     // The states at window creation.
     RenameSettings();
+    // A copy takes the values, not the listener: that belongs to the record a window is bound
+    // to. Assigning keeps the target's listener and tells it nothing, so it is for records that
+    // no window shows.
+    RenameSettings(const RenameSettings& other);
+    RenameSettings& operator=(const RenameSettings& other);
 
     bool checked(Option option) const { return m_checked[static_cast<std::size_t>(option)]; }
     const std::string& text(Option option) const {

@@ -59,6 +59,21 @@ TEST(RenameSettings, ListenerHearsChangesOnly) {
     EXPECT_EQ(s.itemIndex(), -1);
 }
 
+TEST(RenameSettings, ACopyTakesTheValuesButNotTheListener) {
+    RenameSettings bound;
+    int heard = 0;
+    bound.setChangeListener([&](Option) { ++heard; });
+    bound.setText(Option::Edit1, "/x/");
+    RenameSettings copy = bound;
+    copy.setText(Option::Edit1, "/y/");
+    EXPECT_EQ(heard, 1);
+    EXPECT_EQ(bound.text(Option::Edit1), "/x/");
+    bound = copy;  // takes the values, keeps its own listener
+    EXPECT_EQ(bound.text(Option::Edit1), "/y/");
+    bound.setChecked(Option::CheckBox5, true);
+    EXPECT_EQ(heard, 2);
+}
+
 TEST(RenameSettings, RestoreDefaultsInItsOrderAndKeepsTheOtherBoxes) {
     RenameSettings s;
     s.setChecked(Option::CheckBox1, false);
