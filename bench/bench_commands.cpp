@@ -118,7 +118,7 @@ void benchScan(const std::string& root, std::size_t files) {
     double bestScan = 1e9;
     double bestCli = 1e9;
     std::size_t rows = 0;
-    for (int round = 0; round < 5; ++round) {
+    for (int round = 0; round < 9; ++round) {
         std::size_t entries = 0;
         bestRaw = std::min(bestRaw, seconds([&] { entries = rawWalk(AT_FDCWD, root.c_str()); }));
         RenameSettings settings;
@@ -145,9 +145,12 @@ struct Pair {
     std::string to;
 };
 
+// Renames `pairs` in the order the renamer carries them out: a run from the last entry queued to
+// the first, the way back from the first to the last.
 double renameLoop(const std::vector<Pair>& pairs, bool back) {
     return seconds([&] {
-        for (const Pair& p : pairs) {
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            const Pair& p = back ? pairs[i] : pairs[pairs.size() - 1 - i];
             const std::string& from = back ? p.to : p.from;
             const std::string& to = back ? p.from : p.to;
             if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
@@ -177,7 +180,7 @@ void benchGoAndUndo(const std::string& root) {
     const std::vector<std::string> cliGo = {"go",    "--filter",     "*",  "--recursive", "--case",
                                             "lower", "--case-range", "all"};
     std::vector<Pair> pairs;
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < 5; ++round) {
         bestGo = std::min(bestGo, seconds([&] { renamer.Button1Click(); }));
         if (round == 0) {
             std::printf("go: %s\n", view.status.c_str());
@@ -219,29 +222,46 @@ void benchGoAndUndo(const std::string& root) {
     }
 }
 
-long peakKilobytes(const std::function<std::size_t()>& work, std::size_t& journalBytes) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
+// The peak memory of a fresh process of this program that runs `mode` ("baseline": only makes
+// the renamer; "go": a Go run and its Undo) on `root`, in kilobytes, and the bytes of the
+// journal's text. A fresh process, so that nothing this one allocated before counts.
+long peakKilobytes(const char* mode, const std::string& root, std::size_t& journalBytes) {
+    // popen runs a shell, whose /proc/self/exe is the shell: name this program itself.
+    char self[4096] = {};
+    if (readlink("/proc/self/exe", self, sizeof self - 1) < 0)
         return -1;
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipeFds[0]);
-        const std::size_t bytes = work();
-        struct rusage usage;
-        getrusage(RUSAGE_SELF, &usage);
-        const long result[2] = {usage.ru_maxrss, static_cast<long>(bytes)};
-        if (write(pipeFds[1], result, sizeof result) != sizeof result)
-            _exit(1);
-        _exit(0);
+    const std::string command =
+        std::string(self) + " --memory-child " + std::string(mode) + " '" + root + "'";
+    FILE* child = popen(command.c_str(), "r");
+    long kilobytes = -1;
+    unsigned long long bytes = 0;
+    if (!child || std::fscanf(child, "%ld %llu", &kilobytes, &bytes) != 2)
+        kilobytes = -1;
+    if (child)
+        pclose(child);
+    journalBytes = bytes;
+    return kilobytes;
+}
+
+int memoryChild(const std::string& mode, const std::string& root) {
+    auto fs = makePosixFileSystem();
+    auto clock = makeSystemClock();
+    RenameSettings settings;
+    lowerCaseEverything(settings, root, "*");
+    CollectorView view;
+    Renamer renamer(settings, *fs, *clock, view);
+    std::size_t bytes = 0;
+    if (mode == "go") {
+        renamer.Button1Click();
+        const UndoJournal& journal = renamer.flags().Journal;
+        for (std::size_t i = 0; i < journal.size(); ++i)
+            bytes += journal[i].oldFullPath().size() + 1 + journal[i].newName().size();
+        renamer.Button3Click();
     }
-    close(pipeFds[1]);
-    long result[2] = {-1, 0};
-    if (read(pipeFds[0], result, sizeof result) != sizeof result)
-        result[0] = -1;
-    close(pipeFds[0]);
-    waitpid(child, nullptr, 0);
-    journalBytes = static_cast<std::size_t>(result[1]);
-    return result[0];
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%ld %zu\n", usage.ru_maxrss, bytes);
+    return 0;
 }
 
 void benchMemory(std::size_t files) {
@@ -250,27 +270,10 @@ void benchMemory(std::size_t files) {
     std::printf("building %zu files for the memory run...\n", files);
     std::fflush(stdout);
     bench::buildTree(root, files);
-    auto run = [&](bool go) {
-        auto fs = makePosixFileSystem();
-        auto clock = makeSystemClock();
-        RenameSettings settings;
-        lowerCaseEverything(settings, root, "*");
-        CollectorView view;
-        Renamer renamer(settings, *fs, *clock, view);
-        if (!go)
-            return std::size_t{0};
-        renamer.Button1Click();
-        const UndoJournal& journal = renamer.flags().Journal;
-        std::size_t bytes = 0;
-        for (std::size_t i = 0; i < journal.size(); ++i)
-            bytes += journal[i].oldFullPath().size() + 1 + journal[i].newName().size();
-        renamer.Button3Click();
-        return bytes;
-    };
     std::size_t ignored = 0;
     std::size_t journalBytes = 0;
-    const long baseline = peakKilobytes([&] { return run(false); }, ignored);
-    const long peak = peakKilobytes([&] { return run(true); }, journalBytes);
+    const long baseline = peakKilobytes("baseline", root, ignored);
+    const long peak = peakKilobytes("go", root, journalBytes);
     const double used = (peak - baseline) * 1024.0;
     std::printf("%-34s %8.1f MB  vs %-28s %8.1f MB  ratio %5.2f  (goal <= 2.0)\n",
                 "go peak memory (rss over baseline)", used / 1e6, "journal text",
@@ -280,7 +283,9 @@ void benchMemory(std::size_t files) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char* argv[]) {
+    if (argc == 4 && std::string(argv[1]) == "--memory-child")
+        return memoryChild(argv[2], argv[3]);
     const std::size_t files = envSize("ZR_BENCH_FILES", 100000);
     const std::size_t memoryFiles = envSize("ZR_BENCH_MEMORY_FILES", 1000000);
     const std::string folder = bench::freshBenchFolder("commands");

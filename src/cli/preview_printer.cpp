@@ -14,18 +14,6 @@ constexpr std::size_t kColumns = 5;
 constexpr std::array<const char*, kColumns> kCaptions = {"current name", "new name", "filesize",
                                                          "filedate", "filetime"};
 
-std::array<std::string, kColumns> cells(const PreviewRow& row) {
-    return {escapeTsv(row.currentName), escapeTsv(row.newName), escapeTsv(row.size),
-            escapeTsv(row.date), escapeTsv(row.time)};
-}
-
-bool isNumber(const std::string& text) {
-    const std::size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
-    return text.size() > digits &&
-           std::all_of(text.begin() + static_cast<std::ptrdiff_t>(digits), text.end(),
-                       [](char c) { return c >= '0' && c <= '9'; });
-}
-
 void appendJsonString(std::string& out, const char* key, const std::string& value) {
     out += '"';
     out += key;
@@ -36,8 +24,13 @@ void appendJsonString(std::string& out, const char* key, const std::string& valu
 
 }  // namespace
 
-PreviewPrinter::PreviewPrinter(OutputFormat format, std::FILE* out)
-    : m_format(format), m_out(out) {}
+PreviewPrinter::PreviewPrinter(OutputFormat format, std::FILE* out, Clock& clock)
+    : m_format(format), m_out(out), m_text(clock) {}
+
+std::array<std::string, kColumns> PreviewPrinter::cells(const PreviewRow& row) {
+    return {escapeTsv(row.currentName), escapeTsv(row.newName), PreviewText::size(row),
+            escapeTsv(m_text.date(row)), escapeTsv(m_text.time(row))};
+}
 
 void PreviewPrinter::add(const PreviewRow& row) {
     m_line.clear();
@@ -47,11 +40,10 @@ void PreviewPrinter::add(const PreviewRow& row) {
             m_table.push_back(row);
             return;
         case OutputFormat::Tsv:
-            for (const std::string* cell :
-                 {&row.currentName, &row.newName, &row.size, &row.date, &row.time}) {
+            for (const std::string& cell : cells(row)) {
                 if (!m_line.empty())
                     m_line += '\t';
-                appendEscaped(m_line, *cell);
+                m_line += cell;
             }
             break;
         case OutputFormat::Json:
@@ -61,14 +53,14 @@ void PreviewPrinter::add(const PreviewRow& row) {
             appendJsonString(m_line, "new", row.newName);
             m_line += ',';
             // A number, or "DIR" for a directory as the preview shows it.
-            if (isNumber(row.size))
-                m_line += "\"size\":" + row.size;
+            if (row.directory)
+                appendJsonString(m_line, "size", "DIR");
             else
-                appendJsonString(m_line, "size", row.size);
+                m_line += "\"size\":" + std::to_string(row.size);
             m_line += ',';
-            appendJsonString(m_line, "date", row.date);
+            appendJsonString(m_line, "date", m_text.date(row));
             m_line += ',';
-            appendJsonString(m_line, "time", row.time);
+            appendJsonString(m_line, "time", m_text.time(row));
             m_line += '}';
             break;
     }

@@ -17,7 +17,7 @@ int runScan(const CommandLine& commandLine, const CliContext& context) {
     OutputFormat format = commandLine.format;
     if (format == OutputFormat::Automatic)
         format = console.outIsTerminal ? OutputFormat::Table : OutputFormat::Tsv;
-    PreviewPrinter printer(format, console.out);
+    PreviewPrinter printer(format, console.out, context.clock);
     CliView view(console, &printer);
     Renamer renamer(settings, fileSystem, context.clock, view);
     {

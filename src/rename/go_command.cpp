@@ -86,7 +86,7 @@ void GoCommand::run() {
     RenameExecutor executor(m_settings, m_flags, m_fileSystem, m_clock, m_view);
     try {
         NewNameComputer computer(m_settings, m_lists, m_flags);
-        DirectoryWalker walker(m_settings, m_flags, computer, m_fileSystem, m_clock, m_view);
+        DirectoryWalker walker(m_settings, m_flags, computer, m_fileSystem, m_view);
         walker.WalkDirectory();
         executor.run();
     } catch (const AppError&) {

@@ -22,7 +22,7 @@ void Renamer::Button3Click() {
 }
 
 void Renamer::Button5Click() {
-    ScanCommand(m_settings, m_flags, m_lists, m_fileSystem, m_clock, m_view).Button5Click();
+    ScanCommand(m_settings, m_flags, m_lists, m_fileSystem, m_view).Button5Click();
 }
 
 void Renamer::SaveUndoasbat1Click() {

@@ -3,6 +3,8 @@
 // list. The window, the command line and the tests each implement it.
 #pragma once
 
+#include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -19,13 +21,18 @@ enum class Control {
 
 enum class MessageType { Warning, Error, Information };
 
-// One row of the preview list.
+// One row of the preview list. Its size, date and time columns are texts made from these values
+// by PreviewText (scan/preview_text.h), when and if they are shown.
 struct PreviewRow {
     std::string currentName;
     std::string newName;
-    std::string size;  // a plain decimal number, or "DIR"
-    std::string date;
-    std::string time;
+    std::int64_t size = 0;
+    // The last-write time, its seconds truncated to even.
+    std::time_t time = 0;
+    // A directory handed over in "only directories" mode: "DIR" in the size column.
+    bool directory = false;
+    // False when the entry's size and time could not be read (it vanished meanwhile).
+    bool known = true;
 };
 
 class CommandView {

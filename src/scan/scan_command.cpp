@@ -7,17 +7,16 @@
 namespace zr {
 
 ScanCommand::ScanCommand(RenameSettings& settings, WalkState& state, ParsedLists& lists,
-                         FileSystem& fileSystem, Clock& clock, CommandView& view)
+                         FileSystem& fileSystem, CommandView& view)
     : m_settings(settings),
       m_state(state),
       m_lists(lists),
       m_fileSystem(fileSystem),
-      m_clock(clock),
       m_view(view) {}
 
 void ScanCommand::walk() {
     NewNameComputer computer(m_settings, m_lists, m_state);
-    DirectoryWalker walker(m_settings, m_state, computer, m_fileSystem, m_clock, m_view);
+    DirectoryWalker walker(m_settings, m_state, computer, m_fileSystem, m_view);
     walker.WalkDirectory();
 }
 

@@ -2,7 +2,6 @@
 // without touching the disk. A press while a scan runs asks it to stop.
 #pragma once
 
-#include "platform/clock.h"
 #include "platform/file_system.h"
 #include "rules/option_lists.h"
 #include "rules/rename_settings.h"
@@ -14,7 +13,7 @@ namespace zr {
 class ScanCommand {
 public:
     ScanCommand(RenameSettings& settings, WalkState& state, ParsedLists& lists,
-                FileSystem& fileSystem, Clock& clock, CommandView& view);
+                FileSystem& fileSystem, CommandView& view);
 
     // The handler of "&Scan". Fills the preview with one row per entry whose name would change
     // and reports how many were found. The run's working directory is left at the parent of
@@ -28,7 +27,6 @@ private:
     WalkState& m_state;
     ParsedLists& m_lists;
     FileSystem& m_fileSystem;
-    Clock& m_clock;
     CommandView& m_view;
 };
 

@@ -18,13 +18,12 @@ std::time_t previewTime(std::time_t lastWrite) {
 }
 
 DirectoryWalker::DirectoryWalker(const RenameSettings& settings, WalkState& state,
-                                 NewNameComputer& computer, FileSystem& fileSystem, Clock& clock,
+                                 NewNameComputer& computer, FileSystem& fileSystem,
                                  CommandView& view)
     : m_settings(settings),
       m_state(state),
       m_computer(computer),
       m_fileSystem(fileSystem),
-      m_clock(clock),
       m_view(view) {}
 
 void DirectoryWalker::changeTo(const std::string& path) {
@@ -39,20 +38,14 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
     PreviewRow row;
     row.currentName = name;
     row.newName = m_state.NewNameResult;
+    row.directory = directoryRow;
     // Only an entry that gets a row needs its size and time.
     EntryInfo info;
-    if (listing.info(name, info)) {
-        const std::time_t shown = previewTime(info.lastWrite);
-        if (!m_haveFormattedTime || shown != m_formattedTime) {
-            m_formattedDate = m_clock.formatDate(shown);
-            m_formattedClock = m_clock.formatTime(shown);
-            m_formattedTime = shown;
-            m_haveFormattedTime = true;
-        }
-        row.date = m_formattedDate;
-        row.time = m_formattedClock;
+    row.known = listing.info(name, info);
+    if (row.known) {
+        row.size = info.size;
+        row.time = previewTime(info.lastWrite);
     }
-    row.size = directoryRow ? "DIR" : std::to_string(info.size);
     m_view.addPreviewRow(std::move(row));
 }
 

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "platform/clock.h"
 #include "platform/file_system.h"
 #include "rules/new_name.h"
 #include "rules/rename_settings.h"
@@ -17,7 +16,7 @@ namespace zr {
 class DirectoryWalker {
 public:
     DirectoryWalker(const RenameSettings& settings, WalkState& state, NewNameComputer& computer,
-                    FileSystem& fileSystem, Clock& clock, CommandView& view);
+                    FileSystem& fileSystem, CommandView& view);
 
     // Walks state.CurrentDir, depth first in the file system's order, and leaves CurrentDir at
     // its parent, also when it stopped on a stop request or could not list a directory.
@@ -36,13 +35,7 @@ private:
     WalkState& m_state;
     NewNameComputer& m_computer;
     FileSystem& m_fileSystem;
-    Clock& m_clock;
     CommandView& m_view;
-    // Entries written together share their time: format each time once.
-    std::time_t m_formattedTime = 0;
-    bool m_haveFormattedTime = false;
-    std::string m_formattedDate;
-    std::string m_formattedClock;
 };
 
 // The time shown in the preview: the last-write time with its seconds truncated to even.

@@ -14,22 +14,14 @@ constexpr Column kColumns[PreviewModel::kColumnCount] = {
     {"filedate", Qt::AlignRight},    {"filetime", Qt::AlignRight},
 };
 
-const std::string& cell(const PreviewRow& row, int column) {
-    switch (column) {
-        case 0:
-            return row.currentName;
-        case 1:
-            return row.newName;
-        case 2:
-            return row.size;
-        case 3:
-            return row.date;
-        default:
-            return row.time;
-    }
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
+
+PreviewModel::PreviewModel(Clock& clock, QObject* parent)
+    : QAbstractTableModel(parent), m_text(clock) {}
 
 void PreviewModel::clear() {
     beginResetModel();
@@ -62,9 +54,23 @@ int PreviewModel::columnCount(const QModelIndex& parent) const {
 QVariant PreviewModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_published)
         return {};
-    if (role == Qt::DisplayRole)
-        // Names are the file system's bytes; invalid UTF-8 shows as replacement characters.
-        return QString::fromUtf8(cell(row(index.row()), index.column()));
+    if (role == Qt::DisplayRole) {
+        const PreviewRow& r = row(index.row());
+        switch (index.column()) {
+            case 0:
+                // Names are the file system's bytes; invalid UTF-8 shows as replacement
+                // characters.
+                return fromUtf8(r.currentName);
+            case 1:
+                return fromUtf8(r.newName);
+            case 2:
+                return fromUtf8(PreviewText::size(r));
+            case 3:
+                return fromUtf8(m_text.date(r));
+            default:
+                return fromUtf8(m_text.time(r));
+        }
+    }
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(kColumns[index.column()].alignment | Qt::AlignVCenter);
     return {};

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scan/command_view.h"
+#include "scan/preview_text.h"
 
 namespace zr {
 
@@ -17,7 +18,8 @@ class PreviewModel : public QAbstractTableModel {
 public:
     static constexpr int kColumnCount = 5;
 
-    using QAbstractTableModel::QAbstractTableModel;
+    // `clock` gives the user's date and time formats.
+    PreviewModel(Clock& clock, QObject* parent);
 
     void clear();
     void append(PreviewRow row);
@@ -32,6 +34,8 @@ public:
 
 private:
     std::vector<PreviewRow> m_rows;
+    // Formats only what is shown, and each distinct time once.
+    mutable PreviewText m_text;
     // Rows before this index are visible to views; the others wait for publish().
     int m_published = 0;
 };

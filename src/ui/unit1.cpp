@@ -167,6 +167,7 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsSto
       m_fileSystem(fileSystem),
       m_dialogs(dialogs),
       m_store(store),
+      m_clock(clock),
       m_renamer(m_settings, fileSystem, clock, *this) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Zentarel Renamer v0.3 by Vornik"));
@@ -240,7 +241,7 @@ void Tmain::createControls() {
                 widget = m_comboBox1;
                 break;
             case Kind::ListView:
-                m_preview = new PreviewModel(this);
+                m_preview = new PreviewModel(m_clock, this);
                 m_listView1 = new QTableView(parent);
                 widget = m_listView1;
                 break;

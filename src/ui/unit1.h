@@ -145,6 +145,7 @@ private:
     FileSystem& m_fileSystem;
     Dialogs& m_dialogs;
     SettingsStore& m_store;
+    Clock& m_clock;
     // What reading the remembered geometry ran into, told at the first activation.
     std::vector<std::string> m_storeProblems;
     Renamer m_renamer;

@@ -19,7 +19,7 @@ protected:
     Rows rowPairs() const {
         Rows out;
         for (const PreviewRow& r : view.rows)
-            out.push_back(r.currentName + ">" + r.newName + (r.size == "DIR" ? " DIR" : ""));
+            out.push_back(r.currentName + ">" + r.newName + (r.directory ? " DIR" : ""));
         std::sort(out.begin(), out.end());
         return out;
     }
@@ -40,7 +40,8 @@ TEST_F(ScanTest, ShowsEveryStateOfARunInOrder) {
     renamer->Button5Click();
     EXPECT_EQ(view.logWithoutWalkStatus(),
               (Rows{"caption Button5 &Stop !", "enable Button1 0", "busy on", "clear",
-                    "row A.JPG|a.jpg|5|" + view.rows.at(0).date + "|" + view.rows.at(0).time,
+                    "row A.JPG|a.jpg|5|" + clock.formatDate(view.rows.at(0).time) + "|" +
+                        clock.formatTime(view.rows.at(0).time),
                     "busy off undo=0", "enable Button1 1", "caption Button5 &Scan",
                     "status Scanning done, found 1 file(s) to be renamed."}));
     // The walk shows the directory it is in after every entry, "." and ".." included.
@@ -84,7 +85,8 @@ TEST_F(ScanTest, WhatReachesTheRulesDependsOnRecursionAndOnlyDirectories) {
     EXPECT_EQ(rowPairs(), (Rows{"A.JPG>a.jpg", "Sub.JPG>sub.jpg"}));
     const auto sub = std::find_if(view.rows.begin(), view.rows.end(),
                                   [](const PreviewRow& r) { return r.currentName == "Sub.JPG"; });
-    EXPECT_EQ(sub->size, "0");
+    EXPECT_EQ(sub->size, 0);
+    EXPECT_FALSE(sub->directory);
     settings.setText(Option::Edit3, "*.JPG;x");
     writeFile(tree + "/other.txt");
     renamer->Button5Click();
@@ -116,10 +118,15 @@ TEST_F(ScanTest, SizeDateAndTimeColumns) {
         return a.currentName < b.currentName;
     });
     ASSERT_EQ(view.rows.size(), 2u);
-    EXPECT_EQ(view.rows[0].size, "3000000000");
-    EXPECT_EQ(view.rows[1].size, "1234");
-    EXPECT_EQ(view.rows[1].date, "2023-11-14");
-    EXPECT_EQ(view.rows[1].time, "22:13:20");  // seconds truncated to even
+    EXPECT_EQ(PreviewText::size(view.rows[0]), "3000000000");
+    EXPECT_EQ(PreviewText::size(view.rows[1]), "1234");
+    PreviewText text(clock);
+    EXPECT_EQ(text.date(view.rows[1]), "2023-11-14");
+    EXPECT_EQ(text.time(view.rows[1]), "22:13:20");  // seconds truncated to even
+    PreviewRow vanished = view.rows[1];
+    vanished.known = false;
+    EXPECT_EQ(text.date(vanished), "");
+    EXPECT_EQ(text.time(vanished), "");
 }
 
 TEST_F(ScanTest, HiddenFilesAndEmptyNewNames) {

@@ -80,8 +80,8 @@ void RecordingView::clearPreview() {
 }
 
 void RecordingView::addPreviewRow(PreviewRow row) {
-    log.push_back("row " + row.currentName + "|" + row.newName + "|" + row.size + "|" + row.date +
-                  "|" + row.time);
+    log.push_back("row " + row.currentName + "|" + row.newName + "|" + PreviewText::size(row) +
+                  "|" + m_rowText.date(row) + "|" + m_rowText.time(row));
     rows.push_back(std::move(row));
 }
 

@@ -11,15 +11,26 @@
 
 #include "platform/clock.h"
 #include "scan/command_view.h"
+#include "scan/preview_text.h"
 
 namespace zr::test {
+
+// A clock stopped at one moment, with fixed formats.
+class FixedClock : public Clock {
+public:
+    std::time_t moment = 1700000000;  // 2023-11-14 22:13:20 UTC
+    std::time_t now() override { return moment; }
+    std::string formatDate(std::time_t t) override;  // "YYYY-MM-DD" in UTC
+    std::string formatTime(std::time_t t) override;  // "HH:MM:SS" in UTC
+};
 
 class RecordingView : public CommandView {
 public:
     // The log, one line per call: "status <text>", "caption Button1 <text>",
     // "enable Button3 1", "busy on", "busy off undo=1", "ask <question>",
     // "Warning <text>" / "Error <text>" / "Information <text>", "error <text as shown>",
-    // "clear", "row <name>|<new>|<size>|<date>|<time>". Pending-event calls are counted, not
+    // "clear", "row <name>|<new>|<size>|<date>|<time>" (date and time as FixedClock formats
+    // them). Pending-event calls are counted, not
     // logged.
     std::vector<std::string> log;
     std::vector<PreviewRow> rows;
@@ -49,17 +60,11 @@ public:
     // Log lines starting with `prefix`.
     std::vector<std::string> linesStartingWith(const std::string& prefix) const;
     void clearLog() { log.clear(); }
+
+private:
+    FixedClock m_rowClock;
+    PreviewText m_rowText{m_rowClock};
 };
 
 const char* controlName(Control control);
-
-// A clock stopped at one moment, with fixed formats.
-class FixedClock : public Clock {
-public:
-    std::time_t moment = 1700000000;  // 2023-11-14 22:13:20 UTC
-    std::time_t now() override { return moment; }
-    std::string formatDate(std::time_t t) override;  // "YYYY-MM-DD" in UTC
-    std::string formatTime(std::time_t t) override;  // "HH:MM:SS" in UTC
-};
-
 }  // namespace zr::test
