@@ -708,7 +708,7 @@ void Tmain::busyOff(bool undoDataPresent) {
     if (m_busy)
         QApplication::restoreOverrideCursor();
     m_busy = false;
-    m_preview->publish();
+    publishRows();
     for (QWidget* w : m_busyControls)
         w->setEnabled(true);
     CheckBox5Click();
@@ -738,9 +738,21 @@ void Tmain::processPendingEvents() {
     // Once a frame: handling events after every entry would repaint the list once per row.
     if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < kEventIntervalMs)
         return;
-    m_preview->publish();
+    if (listHasRoom() || !m_sincePublished.isValid() ||
+        m_sincePublished.elapsed() >= kHiddenRowsIntervalMs)
+        publishRows();
     QCoreApplication::processEvents();
     m_sinceEvents.restart();
+}
+
+bool Tmain::listHasRoom() const {
+    const QWidget* viewport = m_listView1->viewport();
+    return m_listView1->rowAt(viewport->height() - 1) < 0;
+}
+
+void Tmain::publishRows() {
+    m_preview->publish();
+    m_sincePublished.restart();
 }
 
 void Tmain::clearPreview() {

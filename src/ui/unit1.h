@@ -51,6 +51,9 @@ public:
     static constexpr int kMaxWindowWidth = 1900;
     // Pending events are handled during a walk at most once in this many milliseconds.
     static constexpr int kEventIntervalMs = 16;
+    // Rows found below the visible part of the list are handed to it at most this often: they
+    // change no pixel but the scroll bar's, and each hand-over repaints the whole list.
+    static constexpr int kHiddenRowsIntervalMs = 250;
 
     // The window as it was left, from `store`: its geometry now, the options at the first
     // activation.
@@ -140,6 +143,10 @@ private:
     QAction* action(Control control) const;
     FileDialogRequest settingsFileDialog(bool save) const;
     WindowGeometry geometry() const;
+    // Whether the list shows empty room below its last row, where rows not yet handed over
+    // would appear.
+    bool listHasRoom() const;
+    void publishRows();
 
     RenameSettings m_settings;
     FileSystem& m_fileSystem;
@@ -168,6 +175,7 @@ private:
     bool m_busy = false;
     std::string m_statusText;
     QElapsedTimer m_sinceEvents;
+    QElapsedTimer m_sincePublished;
 };
 
 }  // namespace zr

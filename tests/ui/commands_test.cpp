@@ -2,6 +2,7 @@
 // what the list, the status bar, the buttons and the menu show at each step, Stop clicks while a
 // walk runs, the questions answered both ways, and the window after an error.
 #include <QApplication>
+#include <QHeaderView>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -236,6 +237,29 @@ private slots:
         QVERIFY2(batches >= 2, qPrintable(QString::number(batches)));
         QVERIFY2(batches <= ms / Tmain::kEventIntervalMs + 2,
                  qPrintable(QString("%1 batches in %2 ms").arg(batches).arg(ms)));
+    }
+
+    void rowsAppearWhileTheWalkRuns() {
+        const std::string deep = f->dir / "deep";
+        makeDeepTree(deep);
+        setText(Option::Edit1, deep);
+        slowDown();  // about 0.6 s for the whole walk
+        auto* list = f->find<QTableView>("ListView1");
+        const int visibleRows =
+            list->viewport()->height() / list->verticalHeader()->defaultSectionSize();
+        std::vector<int> shown;
+        f->fileSystem.onCall(Op::ListDirectory,
+                             [&](const std::string&) { shown.push_back(f->rowCount()); });
+        click(f->button("Button5"));
+        QCOMPARE(f->rowCount(), kDeepLevels);
+        // While the list has room, the rows found show at once (a frame later at most) ...
+        QVERIFY(std::find_if(shown.begin(), shown.end(), [](int n) { return n > 0; }) !=
+                shown.end());
+        // ... and the ones below its visible part still reach it during the walk, for the
+        // scroll bar.
+        QVERIFY2(
+            shown.back() > visibleRows,
+            qPrintable(QString("%1 rows shown, %2 visible").arg(shown.back()).arg(visibleRows)));
     }
 
     void invalidMaskShowsTheErrorBoxAndLeavesTheWindowIdle() {
