@@ -89,6 +89,9 @@ public:
     virtual int replaceFile(const std::string& path, std::string_view content) = 0;
 };
 
+// `directory` + "/" + `name`, without doubling a final "/" (the root stays "/name").
+std::string pathInDirectory(const std::string& directory, std::string_view name);
+
 // The real file system.
 std::unique_ptr<FileSystem> makePosixFileSystem();
 

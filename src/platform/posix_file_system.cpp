@@ -18,14 +18,6 @@ namespace zr {
 
 namespace {
 
-std::string joinPath(const std::string& directory, std::string_view name) {
-    std::string path = directory;
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    path += name;
-    return path;
-}
-
 std::string parentOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos || slash == 0)
@@ -207,7 +199,7 @@ public:
         const bool bareName = !path.empty() && path != "." && path.find('/') == std::string::npos;
         if (bareName) {
             // A subdirectory that is no link: its path is simply the joined one.
-            const std::string joined = joinPath(current, path);
+            const std::string joined = pathInDirectory(current, path);
             const int fd = open(joined.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (fd >= 0) {
                 ::close(fd);
@@ -219,7 +211,7 @@ public:
             if (errno != ENOTDIR && errno != ELOOP)
                 return errno;
         }
-        const std::string absolute = path.starts_with('/') ? path : joinPath(current, path);
+        const std::string absolute = path.starts_with('/') ? path : pathInDirectory(current, path);
         char* resolved = realpath(absolute.c_str(), nullptr);
         if (!resolved)
             return errno;
@@ -255,8 +247,8 @@ public:
         const std::string directory = directoryOf(from);
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::string temporary =
-                joinPath(directory, ".zentarel-rename-" + std::to_string(getpid()) + "-" +
-                                        std::to_string(attempt));
+                pathInDirectory(directory, ".zentarel-rename-" + std::to_string(getpid()) + "-" +
+                                               std::to_string(attempt));
             const int first = renameNoReplace(from, temporary);
             if (first == EEXIST)
                 continue;
@@ -365,6 +357,14 @@ public:
 };
 
 }  // namespace
+
+std::string pathInDirectory(const std::string& directory, std::string_view name) {
+    std::string path = directory;
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    path += name;
+    return path;
+}
 
 std::unique_ptr<FileSystem> makePosixFileSystem() {
     return std::make_unique<PosixFileSystem>();

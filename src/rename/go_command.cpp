@@ -105,12 +105,8 @@ void GoCommand::run() {
         m_flags.Journal.clear();
         m_flags.JournalCount = 0;
     } else {
-        std::string status = "Done, " + std::to_string(m_flags.RenamedCount) +
-                             " file(s) renamed, " + std::to_string(m_flags.FailureCount) +
-                             " failure(s).";
-        if (m_flags.FailureCount != 0)
-            status += "  [see failure log]";
-        m_view.setStatusText(status);
+        m_view.setStatusText(renameStatus("Done, ", m_flags.RenamedCount, " file(s) renamed, ",
+                                          m_flags.FailureCount));
     }
 }
 

@@ -14,6 +14,15 @@ RenameExecutor::RenameExecutor(const RenameSettings& settings, RunFlags& flags,
       m_clock(clock),
       m_view(view) {}
 
+std::string renameStatus(std::string_view done, std::int32_t renamed, std::string_view what,
+                         std::int32_t failures) {
+    std::string status = std::string(done) + std::to_string(renamed) + std::string(what) +
+                         std::to_string(failures) + " failure(s).";
+    if (failures != 0)
+        status += "  [see failure log]";
+    return status;
+}
+
 void finishFailureLog(TextFile& log, RunFlags& flags, FileSystem& fileSystem, CommandView& view) {
     log.close();
     flags.FailureLogPath.clear();

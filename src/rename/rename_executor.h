@@ -2,6 +2,10 @@
 // script instead, and logs the renames that fail.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "rename/run_flags.h"
@@ -35,6 +39,12 @@ private:
     CommandView& m_view;
     bool m_renamingStarted = false;
 };
+
+// The closing status of a renaming run: `done` (as "Done, " or "Undo done, "), the count of
+// renames and `what` they were (" file(s) renamed, "), the failures, and a pointer to the log
+// when there were any.
+std::string renameStatus(std::string_view done, std::int32_t renamed, std::string_view what,
+                         std::int32_t failures);
 
 // Closes a failure log and keeps it only when something failed: it then becomes the log the
 // front end offers for viewing.

@@ -6,14 +6,6 @@
 
 namespace zr {
 
-std::string pathInDirectory(const std::string& directory, std::string_view name) {
-    std::string path = directory;
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    path += name;
-    return path;
-}
-
 namespace {
 
 std::string candidateName(const std::string& baseName, int attempt) {

@@ -17,9 +17,6 @@ namespace zr {
 std::string UniqueFileName(FileSystem& fileSystem, const std::string& directory,
                            const std::string& baseName);
 
-// `directory` + "/" + `name`, without doubling a final "/".
-std::string pathInDirectory(const std::string& directory, std::string_view name);
-
 // A text file created under a free name; a failure to create or write it throws AppError with
 // the system's error text. Closing it on destruction swallows errors, so callers close it
 // themselves when the outcome matters.

@@ -55,12 +55,8 @@ void UndoCommand::reverseAll() {
     }
     finishFailureLog(log, m_flags, m_fileSystem, m_view);
 
-    std::string status = "Undo done, " + std::to_string(m_flags.RenamedCount) +
-                         " file(s) renamed back, " + std::to_string(m_flags.FailureCount) +
-                         " failure(s).";
-    if (m_flags.FailureCount != 0)
-        status += "  [see failure log]";
-    m_view.setStatusText(status);
+    m_view.setStatusText(renameStatus("Undo done, ", m_flags.RenamedCount,
+                                      " file(s) renamed back, ", m_flags.FailureCount));
 }
 
 void UndoCommand::SaveUndoasbat1Click() {

@@ -79,9 +79,7 @@ void DirectoryWalker::walkListing(std::unique_ptr<DirectoryListing> listing) {
                 std::unique_ptr<DirectoryListing> subdirectory;
                 if (const int error = listing->enterSubdirectory(entry.name, subdirectory))
                     throw AppError(systemErrorText(error));
-                if (m_state.CurrentDir.back() != '/')
-                    m_state.CurrentDir += '/';
-                m_state.CurrentDir += entry.name;
+                m_state.CurrentDir = pathInDirectory(m_state.CurrentDir, entry.name);
                 walkListing(std::move(subdirectory));
             } else if (!m_settings.checked(Option::CheckBox14)) {
                 m_computer.ComputeNewName(m_state.CurrentDir, entry.name);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "support/faulty_file_system.h"
+#include "support/store_text.h"
 #include "support/temp_dir.h"
 
 namespace zr {
@@ -14,9 +15,9 @@ namespace {
 
 using Op = test::FaultyFileSystem::Op;
 
-const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
-const std::string kParent = "[HKEY_CURRENT_USER\\Software\\Vornik]\n";
-const std::string kKey = "[HKEY_CURRENT_USER\\Software\\Vornik\\Zentarelrenamer]\n";
+using test::kStoreHeader;
+using test::kStoreKey;
+using test::kStoreParent;
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
@@ -41,7 +42,7 @@ TEST_F(SettingsStoreTest, WritesTheTextOfARegistryExport) {
     EXPECT_EQ(store.writeString("ed8", "/home/ann/Photos/"), std::nullopt);
     EXPECT_EQ(store.writeInteger("rx0", -1), std::nullopt);
     EXPECT_EQ(store.closeKey(), std::nullopt);
-    EXPECT_EQ(test::readFile(path), kHeader + kParent + "\n" + kKey +
+    EXPECT_EQ(test::readFile(path), kStoreHeader + kStoreParent + "\n" + kStoreKey +
                                         "\"ver\"=dword:000003ed\n"
                                         "\"ed8\"=\"/home/ann/Photos/\"\n"
                                         "\"rx0\"=dword:ffffffff\n\n");
@@ -137,28 +138,28 @@ TEST_F(SettingsStoreTest, DeletingTheKeyKeepsItsParentAndTheOtherKeys) {
     const std::string other = "[HKEY_CURRENT_USER\\Software\\Other]\n\"x\"=\"y\"\n\n";
     const std::string sibling =
         "[HKEY_CURRENT_USER\\Software\\Vornik\\ZentarelrenamerOld]\n\"ver\"=dword:000003ec\n\n";
-    test::writeFile(path, kHeader + other + kParent + "\"keep\"=dword:00000001\n\n" + kKey +
-                              "\"ver\"=dword:000003ec\n\n" +
+    test::writeFile(path, kStoreHeader + other + kStoreParent + "\"keep\"=dword:00000001\n\n" +
+                              kStoreKey + "\"ver\"=dword:000003ec\n\n" +
                               "[HKEY_CURRENT_USER\\Software\\Vornik\\Zentarelrenamer\\Below]\n\n" +
                               sibling);
     ASSERT_TRUE(open(false));
     ASSERT_FALSE(store.deleteKey().has_value());
     EXPECT_EQ(test::readFile(path),
-              kHeader + other + kParent + "\"keep\"=dword:00000001\n\n" + sibling);
+              kStoreHeader + other + kStoreParent + "\"keep\"=dword:00000001\n\n" + sibling);
     EXPECT_FALSE(open(false));
 }
 
 TEST_F(SettingsStoreTest, AnUnparseableStoreIsReportedNeverWrittenOverAndCanBeMovedAside) {
     const std::pair<std::string, int> rows[] = {
-        {"REGEDIT4\n\n" + kKey, 1},
-        {kHeader + "\"ver\"=dword:000003ed\n", 3},
-        {kHeader + kKey + "\"ver\"=dword:0000003ed\n", 4},
-        {kHeader + kKey + "\"ver\"=hex:01\n", 4},
-        {kHeader + kKey + "\"ed8\"=\"open\n", 4},
-        {kHeader + kKey + "\"ed8\"=\"a\\qb\"\n", 4},
-        {kHeader + kKey + "\"ed8\"=\"a\\x4\"\n", 4},
-        {kHeader + kKey + "ed8=\"a\"\n", 4},
-        {kHeader + kKey + "\n[HKEY_CURRENT_USER\n", 5},
+        {"REGEDIT4\n\n" + kStoreKey, 1},
+        {kStoreHeader + "\"ver\"=dword:000003ed\n", 3},
+        {kStoreHeader + kStoreKey + "\"ver\"=dword:0000003ed\n", 4},
+        {kStoreHeader + kStoreKey + "\"ver\"=hex:01\n", 4},
+        {kStoreHeader + kStoreKey + "\"ed8\"=\"open\n", 4},
+        {kStoreHeader + kStoreKey + "\"ed8\"=\"a\\qb\"\n", 4},
+        {kStoreHeader + kStoreKey + "\"ed8\"=\"a\\x4\"\n", 4},
+        {kStoreHeader + kStoreKey + "ed8=\"a\"\n", 4},
+        {kStoreHeader + kStoreKey + "\n[HKEY_CURRENT_USER\n", 5},
     };
     for (const auto& [text, line] : rows) {
         test::writeFile(path, text);
@@ -188,7 +189,7 @@ TEST_F(SettingsStoreTest, AnUnparseableStoreIsReportedNeverWrittenOverAndCanBeMo
 }
 
 TEST_F(SettingsStoreTest, AStoreThatCannotBeReadIsNotWrittenOver) {
-    test::writeFile(path, kHeader);
+    test::writeFile(path, kStoreHeader);
     fs.fail(Op::ReadFile, "settings.reg", EACCES);
     bool exists = true;
     const std::optional<StoreError> error = store.openKey(true, exists);

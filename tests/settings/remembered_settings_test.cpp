@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/faulty_file_system.h"
+#include "support/store_text.h"
 #include "support/temp_dir.h"
 
 namespace zr {
@@ -10,9 +11,9 @@ namespace {
 
 using Op = test::FaultyFileSystem::Op;
 
-const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
-const std::string kParent = "[HKEY_CURRENT_USER\\Software\\Vornik]\n";
-const std::string kKey = "[HKEY_CURRENT_USER\\Software\\Vornik\\Zentarelrenamer]\n";
+using test::kStoreHeader;
+using test::kStoreKey;
+using test::kStoreParent;
 
 class RememberedSettingsTest : public ::testing::Test {
 protected:
@@ -24,7 +25,7 @@ protected:
     RenameSettings settings;
 
     void writeStore(const std::string& values) {
-        test::writeFile(path, kHeader + kParent + "\n" + kKey + values + "\n");
+        test::writeFile(path, test::storeWithKey(values));
     }
 };
 
@@ -84,7 +85,7 @@ TEST_F(RememberedSettingsTest, AnotherVersionIsDeletedAndTheDefaultsRestored) {
     writeStore("\"ver\"=dword:000003ec\n\"ed8\"=\"/old/\"\n");
     EXPECT_TRUE(applyRememberedSettings(store, settings).empty());
     EXPECT_EQ(settings.text(Option::Edit1), "/tmp/");
-    EXPECT_EQ(test::readFile(path), kHeader + kParent + "\n");
+    EXPECT_EQ(test::readFile(path), kStoreHeader + kStoreParent + "\n");
 }
 
 TEST_F(RememberedSettingsTest, NoVersionCountsAsCurrentAndGeometryAloneRestoresNothing) {

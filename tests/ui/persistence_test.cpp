@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QTest>
 
+#include "support/store_text.h"
 #include "window_fixture.h"
 
 using namespace zr;
@@ -12,9 +13,9 @@ using namespace zr::test;
 
 namespace {
 
-const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
-const std::string kParent = "[HKEY_CURRENT_USER\\Software\\Vornik]\n";
-const std::string kKey = "[HKEY_CURRENT_USER\\Software\\Vornik\\Zentarelrenamer]\n";
+using test::kStoreHeader;
+using test::kStoreKey;
+using test::kStoreParent;
 
 // The value names of the remembered key, in the store's order.
 std::vector<std::string> storedNames(SettingsStore& store) {
@@ -37,7 +38,7 @@ class PersistenceTest : public QObject {
     // Starts the program with this store.
     void startWithStore(const std::string& values) {
         f = std::make_unique<WindowFixture>(false);
-        writeFile(f->storePath, kHeader + kParent + "\n" + kKey + values + "\n");
+        writeFile(f->storePath, test::storeWithKey(values));
         f->start();
     }
     QHeaderView* header() { return f->find<QTableView>("ListView1")->horizontalHeader(); }
@@ -112,7 +113,7 @@ private slots:
     void anotherVersionIsDeletedAndLaterActivationsChangeNothing() {
         startWithStore("\"ver\"=dword:000003ec\n\"ed8\"=\"/old/\"\n");
         QCOMPARE(f->edit("Edit1")->text(), "/tmp/");
-        QCOMPARE(readFile(f->storePath), kHeader + kParent + "\n");
+        QCOMPARE(readFile(f->storePath), kStoreHeader + kStoreParent + "\n");
         settings().setText(Option::Edit1, "/mine/");
         f->window->FormActivate();
         QVERIFY(f->window->isActiveWindow());
