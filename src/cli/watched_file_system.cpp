@@ -5,9 +5,7 @@ namespace zr {
 namespace {
 
 std::string join(const std::string& directory, const std::string& name) {
-    if (!name.empty() && name.front() == '/')
-        return name;
-    return directory + (directory.ends_with('/') ? "" : "/") + name;
+    return name.starts_with('/') ? name : pathInDirectory(directory, name);
 }
 
 class WatchedListing : public DirectoryListing {
