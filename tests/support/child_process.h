@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,20 @@ struct ProcessOptions {
     // Removes the working directory after entering it, so the program starts in a directory
     // that no longer exists.
     bool removeCwd = false;
+    // Runs the program as the unprivileged user and group 65534 (needs root); with `root`, after
+    // the change of root, so that folders above it need not be open to that user.
+    bool unprivileged = false;
+    // Runs the program in a private mount namespace (unshare -m, needs root) with a file system
+    // of `tmpfsBytes` bytes mounted on the folder `tmpfsAt` (tmpfs), first filled with a copy of
+    // the folder `tmpfsSeed` when one is named. The working directory may lie inside it. When
+    // the program has ended, what the file system holds is copied to the folder `tmpfsKeep`,
+    // since it goes away with the namespace.
+    std::string tmpfsAt;
+    std::size_t tmpfsBytes = 0;
+    std::string tmpfsSeed;
+    std::string tmpfsKeep;
+    // Limits the program's address space (RLIMIT_AS) to this many bytes; 0 leaves it alone.
+    std::size_t addressSpaceLimit = 0;
     std::chrono::seconds timeout{120};
 };
 
@@ -66,5 +81,20 @@ private:
 // hard-linked or copied there, and the program itself as `root`/<its file name>, so that the
 // program can run with `root` as its root directory. Returns the program's path inside `root`.
 std::string prepareRoot(const std::string& program, const std::string& root);
+
+// What runInChild() sets up around the work, as ProcessOptions does for a program.
+struct ChildOptions {
+    std::string root;
+    bool unprivileged = false;
+    std::string tmpfsAt;
+    std::size_t tmpfsBytes = 0;
+    std::chrono::seconds timeout{60};
+};
+
+// Runs `work` in a forked copy of the test process, in a process group of its own, after
+// setting up what `options` asks for (a private mount namespace with a tmpfs, a change of root,
+// the unprivileged user), and returns the text it returned. Throws std::runtime_error when the
+// child could not be set up, or ended without an answer (a crash, the time limit).
+std::string runInChild(const std::function<std::string()>& work, const ChildOptions& options);
 
 }  // namespace zr::test

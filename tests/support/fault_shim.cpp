@@ -4,17 +4,30 @@
 //
 //   ZR_FAULTS=rule[,rule...]     rule = CALL[~TEXT][@N]=ACTION
 //
-// CALL is open (every open, open64, openat, openat64 and creat), rename (renameat2, renameat,
-// rename), unlink (unlink, unlinkat), write, fsync (fsync, fdatasync) or close. ~TEXT limits the
-// rule to calls whose path (either path of a rename; for write, fsync and close the path the
-// descriptor was opened with) contains TEXT. @N fires on the N-th matching call only, counting
-// from 1; without it every matching call fires. ACTION is an errno name (EACCES, ENOSPC, ...)
-// or number, or "pause": the call then creates $ZR_FAULTS_DIR/paused and waits until
-// $ZR_FAULTS_DIR/resume exists before it goes on (at most a minute).
+// CALL names a group of calls:
+//   open       open, open64, openat, openat64, creat, mkstemp and its kin, and openat2
+//   openat2    openat2 alone (reached through syscall(), which this library wraps for it)
+//   tmpfile    an open with O_TMPFILE (an unnamed file; its path is the directory)
+//   rename     renameat2, renameat, rename          renameat2   renameat2 alone
+//   link       link, linkat                         unlink      unlink, unlinkat
+//   stat       stat, lstat, fstatat, fstat and their 64-bit forms
+//   access     access, faccessat                    mkdir       mkdir, mkdirat
+//   opendir    opendir, fdopendir                   readdir     readdir, readdir64
+//   readlink   readlink, readlinkat                 chmod       chmod, fchmod, fchmodat
+//   read, write, fsync (fsync, fdatasync), close, getcwd
+// ~TEXT limits the rule to calls whose path (either path of a rename or link; for calls on a
+// descriptor the path it was opened with) contains TEXT; "^" at its start and "$" at its end
+// anchor it. @N fires on the N-th matching call only, counting from 1; without it every
+// matching call fires. ACTION is an errno name (EACCES, ENOSPC, ...) or number; "pause": the call
+// creates $ZR_FAULTS_DIR/paused and waits until $ZR_FAULTS_DIR/resume exists before it goes on
+// (at most a minute); for readdir, "unknown": the entry comes back without its type (DT_UNKNOWN),
+// as some file systems deliver it.
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdarg.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,26 +37,53 @@
 
 namespace {
 
-enum Call { kOpen, kRename, kUnlink, kWrite, kFsync, kClose, kCallCount };
+enum Call {
+    kOpen,
+    kOpenat2,
+    kTmpfile,
+    kRename,
+    kRenameat2,
+    kLink,
+    kUnlink,
+    kStat,
+    kAccess,
+    kMkdir,
+    kOpendir,
+    kReaddir,
+    kReadlink,
+    kChmod,
+    kRead,
+    kWrite,
+    kFsync,
+    kClose,
+    kGetcwd,
+    kCallCount
+};
 
-const char* const kCallNames[kCallCount] = {"open", "rename", "unlink", "write", "fsync", "close"};
+const char* const kCallNames[kCallCount] = {"open",    "openat2", "tmpfile",  "rename", "renameat2",
+                                            "link",    "unlink",  "stat",     "access", "mkdir",
+                                            "opendir", "readdir", "readlink", "chmod",  "read",
+                                            "write",   "fsync",   "close",    "getcwd"};
 
 constexpr int kMaxRules = 16;
 constexpr int kMaxTracked = 1024;
 constexpr int kPause = -1;
+constexpr int kUnknownType = -2;
 
 struct Rule {
     Call call;
     char text[256];
+    bool anchorStart;
+    bool anchorEnd;
     long nth;  // 0: every matching call
     long seen;
-    int action;  // an errno, or kPause
+    int action;  // an errno, kPause or kUnknownType
 };
 
 Rule g_rules[kMaxRules];
 int g_ruleCount = 0;
 bool g_parsed = false;
-// The paths of descriptors opened while a rule names write, fsync or close with a text.
+// The paths of descriptors opened while a rule names a call on a descriptor with a text.
 char* g_fdPaths[kMaxTracked];
 
 struct ErrnoName {
@@ -52,17 +92,19 @@ struct ErrnoName {
 };
 
 const ErrnoName kErrnoNames[] = {
-    {"EACCES", EACCES},         {"EPERM", EPERM},   {"ENOENT", ENOENT},
-    {"EEXIST", EEXIST},         {"ENOSPC", ENOSPC}, {"EIO", EIO},
-    {"EROFS", EROFS},           {"EINVAL", EINVAL}, {"ENOSYS", ENOSYS},
-    {"EXDEV", EXDEV},           {"EMFILE", EMFILE}, {"ENOTDIR", ENOTDIR},
-    {"EBUSY", EBUSY},           {"EDQUOT", EDQUOT}, {"ELOOP", ELOOP},
-    {"EOPNOTSUPP", EOPNOTSUPP}, {"EMLINK", EMLINK}, {"ENAMETOOLONG", ENAMETOOLONG},
+    {"EACCES", EACCES}, {"EPERM", EPERM},   {"ENOENT", ENOENT}, {"EEXIST", EEXIST},
+    {"ENOSPC", ENOSPC}, {"EIO", EIO},       {"EROFS", EROFS},   {"EINVAL", EINVAL},
+    {"ENOSYS", ENOSYS}, {"EXDEV", EXDEV},   {"EMFILE", EMFILE}, {"ENOTDIR", ENOTDIR},
+    {"EBUSY", EBUSY},   {"EDQUOT", EDQUOT}, {"ELOOP", ELOOP},   {"EOPNOTSUPP", EOPNOTSUPP},
+    {"EMLINK", EMLINK}, {"EINTR", EINTR},   {"ENOMEM", ENOMEM}, {"EISDIR", EISDIR},
+    {"EFBIG", EFBIG},   {"ENODEV", ENODEV}, {"ERANGE", ERANGE}, {"ENAMETOOLONG", ENAMETOOLONG},
 };
 
 int parseAction(const char* text) {
     if (std::strcmp(text, "pause") == 0)
         return kPause;
+    if (std::strcmp(text, "unknown") == 0)
+        return kUnknownType;
     for (const ErrnoName& e : kErrnoNames) {
         if (std::strcmp(text, e.name) == 0)
             return e.value;
@@ -78,7 +120,7 @@ void parseRule(char* text) {
     if (g_ruleCount == kMaxRules)
         return;
     Rule& rule = g_rules[g_ruleCount];
-    char* equals = std::strchr(text, '=');
+    char* equals = std::strrchr(text, '=');
     if (!equals) {
         std::fprintf(stderr, "fault shim: a rule without '=': '%s'\n", text);
         std::abort();
@@ -91,7 +133,15 @@ void parseRule(char* text) {
     }
     if (char* tilde = std::strchr(text, '~')) {
         *tilde = '\0';
-        std::snprintf(rule.text, sizeof rule.text, "%s", tilde + 1);
+        const char* match = tilde + 1;
+        rule.anchorStart = *match == '^';
+        if (rule.anchorStart)
+            ++match;
+        std::snprintf(rule.text, sizeof rule.text, "%s", match);
+        const std::size_t length = std::strlen(rule.text);
+        rule.anchorEnd = length > 0 && rule.text[length - 1] == '$';
+        if (rule.anchorEnd)
+            rule.text[length - 1] = '\0';
     }
     for (int c = 0; c < kCallCount; ++c) {
         if (std::strcmp(text, kCallNames[c]) == 0) {
@@ -123,11 +173,15 @@ F real(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
+bool onDescriptor(Call c) {
+    return c == kRead || c == kWrite || c == kFsync || c == kClose || c == kStat || c == kChmod ||
+           c == kOpendir || c == kReaddir;
+}
+
 bool needsTracking() {
     parseRules();
     for (int i = 0; i < g_ruleCount; ++i) {
-        const Call c = g_rules[i].call;
-        if ((c == kWrite || c == kFsync || c == kClose) && g_rules[i].text[0])
+        if (onDescriptor(g_rules[i].call) && g_rules[i].text[0])
             return true;
     }
     return false;
@@ -144,6 +198,20 @@ const char* trackedPath(int fd) {
     return fd >= 0 && fd < kMaxTracked ? g_fdPaths[fd] : nullptr;
 }
 
+bool matches(const Rule& rule, const char* path) {
+    if (!path)
+        return false;
+    const std::size_t length = std::strlen(path);
+    const std::size_t textLength = std::strlen(rule.text);
+    if (rule.anchorStart && rule.anchorEnd)
+        return std::strcmp(path, rule.text) == 0;
+    if (rule.anchorStart)
+        return std::strncmp(path, rule.text, textLength) == 0;
+    if (rule.anchorEnd)
+        return length >= textLength && std::strcmp(path + length - textLength, rule.text) == 0;
+    return std::strstr(path, rule.text) != nullptr;
+}
+
 void pause() {
     const char* dir = std::getenv("ZR_FAULTS_DIR");
     if (!dir)
@@ -154,20 +222,21 @@ void pause() {
     if (fd >= 0)
         real<int (*)(int)>("close")(fd);
     std::snprintf(path, sizeof path, "%s/resume", dir);
+    const auto statReal = real<int (*)(const char*, struct stat*)>("stat");
     struct stat st;
-    for (int waited = 0; waited < 6000 && stat(path, &st) != 0; ++waited)
+    for (int waited = 0; waited < 6000 && statReal(path, &st) != 0; ++waited)
         usleep(10 * 1000);
 }
 
-// The errno the call is to fail with, or 0 after a pause or when no rule fires.
+// The action of the first rule that fires for the call (an errno or kUnknownType), or 0 after a
+// pause or when none fires.
 int fault(Call call, const char* path, const char* other = nullptr) {
     parseRules();
     for (int i = 0; i < g_ruleCount; ++i) {
         Rule& rule = g_rules[i];
         if (rule.call != call)
             continue;
-        if (rule.text[0] && !(path && std::strstr(path, rule.text)) &&
-            !(other && std::strstr(other, rule.text)))
+        if (rule.text[0] && !matches(rule, path) && !matches(rule, other))
             continue;
         ++rule.seen;
         if (rule.nth != 0 && rule.seen != rule.nth)
@@ -179,15 +248,28 @@ int fault(Call call, const char* path, const char* other = nullptr) {
     return 0;
 }
 
+// Sets errno and tells whether the call is to fail.
+bool failed(Call call, const char* path, const char* other = nullptr) {
+    const int error = fault(call, path, other);
+    if (error <= 0)
+        return false;
+    errno = error;
+    return true;
+}
+
+bool failedOpen(const char* path, int flags) {
+    if ((flags & O_TMPFILE) == O_TMPFILE && failed(kTmpfile, path))
+        return true;
+    return failed(kOpen, path);
+}
+
 mode_t modeOf(int flags, va_list args) {
     return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(args, mode_t) : 0;
 }
 
 int openVia(const char* name, int dirfd, const char* path, int flags, mode_t mode) {
-    if (const int error = fault(kOpen, path)) {
-        errno = error;
+    if (failedOpen(path, flags))
         return -1;
-    }
     int fd;
     if (dirfd == AT_FDCWD + 1)  // the plain open family
         fd = real<int (*)(const char*, int, ...)>(name)(path, flags, mode);
@@ -237,70 +319,240 @@ int creat(const char* path, mode_t mode) {
     return openVia("open", AT_FDCWD + 1, path, O_WRONLY | O_CREAT | O_TRUNC, mode);
 }
 
+// glibc opens the file of mkstemp internally, where a preload cannot see it.
+int mkstemp(char* pattern) {
+    if (failed(kOpen, pattern))
+        return -1;
+    const int fd = real<int (*)(char*)>("mkstemp")(pattern);
+    track(fd, pattern);
+    return fd;
+}
+
+int mkostemp(char* pattern, int flags) {
+    if (failed(kOpen, pattern))
+        return -1;
+    const int fd = real<int (*)(char*, int)>("mkostemp")(pattern, flags);
+    track(fd, pattern);
+    return fd;
+}
+
+// openat2 has no libc wrapper: programs reach it through syscall().
+long syscall(long number, ...) {
+    va_list args;
+    va_start(args, number);
+    long a[6];
+    for (long& arg : a)
+        arg = va_arg(args, long);
+    va_end(args);
+    if (number == SYS_openat2) {
+        const char* path = reinterpret_cast<const char*>(a[1]);
+        if (failed(kOpenat2, path) || failed(kOpen, path))
+            return -1;
+    }
+    const long result =
+        real<long (*)(long, ...)>("syscall")(number, a[0], a[1], a[2], a[3], a[4], a[5]);
+    if (number == SYS_openat2)
+        track(static_cast<int>(result), reinterpret_cast<const char*>(a[1]));
+    return result;
+}
+
 int renameat2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
               unsigned int flags) {
-    if (const int error = fault(kRename, oldpath, newpath)) {
-        errno = error;
+    if (failed(kRenameat2, oldpath, newpath) || failed(kRename, oldpath, newpath))
         return -1;
-    }
     return real<int (*)(int, const char*, int, const char*, unsigned int)>("renameat2")(
         olddirfd, oldpath, newdirfd, newpath, flags);
 }
 
 int renameat(int olddirfd, const char* oldpath, int newdirfd, const char* newpath) {
-    if (const int error = fault(kRename, oldpath, newpath)) {
-        errno = error;
+    if (failed(kRename, oldpath, newpath))
         return -1;
-    }
     return real<int (*)(int, const char*, int, const char*)>("renameat")(olddirfd, oldpath,
                                                                          newdirfd, newpath);
 }
 
 int rename(const char* oldpath, const char* newpath) {
-    if (const int error = fault(kRename, oldpath, newpath)) {
-        errno = error;
+    if (failed(kRename, oldpath, newpath))
         return -1;
-    }
     return real<int (*)(const char*, const char*)>("rename")(oldpath, newpath);
 }
 
-int unlink(const char* path) {
-    if (const int error = fault(kUnlink, path)) {
-        errno = error;
+int link(const char* oldpath, const char* newpath) {
+    if (failed(kLink, oldpath, newpath))
         return -1;
-    }
+    return real<int (*)(const char*, const char*)>("link")(oldpath, newpath);
+}
+
+int linkat(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, int flags) {
+    if (failed(kLink, oldpath, newpath))
+        return -1;
+    return real<int (*)(int, const char*, int, const char*, int)>("linkat")(
+        olddirfd, oldpath, newdirfd, newpath, flags);
+}
+
+int unlink(const char* path) {
+    if (failed(kUnlink, path))
+        return -1;
     return real<int (*)(const char*)>("unlink")(path);
 }
 
 int unlinkat(int dirfd, const char* path, int flags) {
-    if (const int error = fault(kUnlink, path)) {
-        errno = error;
+    if (failed(kUnlink, path))
         return -1;
-    }
     return real<int (*)(int, const char*, int)>("unlinkat")(dirfd, path, flags);
 }
 
-ssize_t write(int fd, const void* buffer, size_t count) {
-    if (const int error = fault(kWrite, trackedPath(fd))) {
-        errno = error;
+int stat(const char* path, struct stat* st) {
+    if (failed(kStat, path))
         return -1;
-    }
+    return real<int (*)(const char*, struct stat*)>("stat")(path, st);
+}
+
+int stat64(const char* path, struct stat64* st) {
+    if (failed(kStat, path))
+        return -1;
+    return real<int (*)(const char*, struct stat64*)>("stat64")(path, st);
+}
+
+int lstat(const char* path, struct stat* st) {
+    if (failed(kStat, path))
+        return -1;
+    return real<int (*)(const char*, struct stat*)>("lstat")(path, st);
+}
+
+int lstat64(const char* path, struct stat64* st) {
+    if (failed(kStat, path))
+        return -1;
+    return real<int (*)(const char*, struct stat64*)>("lstat64")(path, st);
+}
+
+int fstatat(int dirfd, const char* path, struct stat* st, int flags) {
+    if (failed(kStat, path))
+        return -1;
+    return real<int (*)(int, const char*, struct stat*, int)>("fstatat")(dirfd, path, st, flags);
+}
+
+int fstatat64(int dirfd, const char* path, struct stat64* st, int flags) {
+    if (failed(kStat, path))
+        return -1;
+    return real<int (*)(int, const char*, struct stat64*, int)>("fstatat64")(dirfd, path, st,
+                                                                             flags);
+}
+
+int fstat(int fd, struct stat* st) {
+    if (failed(kStat, trackedPath(fd)))
+        return -1;
+    return real<int (*)(int, struct stat*)>("fstat")(fd, st);
+}
+
+int fstat64(int fd, struct stat64* st) {
+    if (failed(kStat, trackedPath(fd)))
+        return -1;
+    return real<int (*)(int, struct stat64*)>("fstat64")(fd, st);
+}
+
+int access(const char* path, int mode) {
+    if (failed(kAccess, path))
+        return -1;
+    return real<int (*)(const char*, int)>("access")(path, mode);
+}
+
+int faccessat(int dirfd, const char* path, int mode, int flags) {
+    if (failed(kAccess, path))
+        return -1;
+    return real<int (*)(int, const char*, int, int)>("faccessat")(dirfd, path, mode, flags);
+}
+
+int mkdir(const char* path, mode_t mode) {
+    if (failed(kMkdir, path))
+        return -1;
+    return real<int (*)(const char*, mode_t)>("mkdir")(path, mode);
+}
+
+int mkdirat(int dirfd, const char* path, mode_t mode) {
+    if (failed(kMkdir, path))
+        return -1;
+    return real<int (*)(int, const char*, mode_t)>("mkdirat")(dirfd, path, mode);
+}
+
+DIR* opendir(const char* path) {
+    if (failed(kOpendir, path))
+        return nullptr;
+    return real<DIR* (*)(const char*)>("opendir")(path);
+}
+
+DIR* fdopendir(int fd) {
+    if (failed(kOpendir, trackedPath(fd)))
+        return nullptr;
+    return real<DIR* (*)(int)>("fdopendir")(fd);
+}
+
+dirent* readdir(DIR* dir) {
+    dirent* entry = real<dirent* (*)(DIR*)>("readdir")(dir);
+    if (entry && fault(kReaddir, entry->d_name) == kUnknownType)
+        entry->d_type = DT_UNKNOWN;
+    return entry;
+}
+
+dirent64* readdir64(DIR* dir) {
+    dirent64* entry = real<dirent64* (*)(DIR*)>("readdir64")(dir);
+    if (entry && fault(kReaddir, entry->d_name) == kUnknownType)
+        entry->d_type = DT_UNKNOWN;
+    return entry;
+}
+
+ssize_t readlink(const char* path, char* buffer, size_t size) {
+    if (failed(kReadlink, path))
+        return -1;
+    return real<ssize_t (*)(const char*, char*, size_t)>("readlink")(path, buffer, size);
+}
+
+ssize_t readlinkat(int dirfd, const char* path, char* buffer, size_t size) {
+    if (failed(kReadlink, path))
+        return -1;
+    return real<ssize_t (*)(int, const char*, char*, size_t)>("readlinkat")(dirfd, path, buffer,
+                                                                            size);
+}
+
+int chmod(const char* path, mode_t mode) {
+    if (failed(kChmod, path))
+        return -1;
+    return real<int (*)(const char*, mode_t)>("chmod")(path, mode);
+}
+
+int fchmod(int fd, mode_t mode) {
+    if (failed(kChmod, trackedPath(fd)))
+        return -1;
+    return real<int (*)(int, mode_t)>("fchmod")(fd, mode);
+}
+
+int fchmodat(int dirfd, const char* path, mode_t mode, int flags) {
+    if (failed(kChmod, path))
+        return -1;
+    return real<int (*)(int, const char*, mode_t, int)>("fchmodat")(dirfd, path, mode, flags);
+}
+
+ssize_t read(int fd, void* buffer, size_t count) {
+    if (failed(kRead, trackedPath(fd)))
+        return -1;
+    return real<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
+}
+
+ssize_t write(int fd, const void* buffer, size_t count) {
+    if (failed(kWrite, trackedPath(fd)))
+        return -1;
     return real<ssize_t (*)(int, const void*, size_t)>("write")(fd, buffer, count);
 }
 
 int fsync(int fd) {
-    if (const int error = fault(kFsync, trackedPath(fd))) {
-        errno = error;
+    if (failed(kFsync, trackedPath(fd)))
         return -1;
-    }
     return real<int (*)(int)>("fsync")(fd);
 }
 
 int fdatasync(int fd) {
-    if (const int error = fault(kFsync, trackedPath(fd))) {
-        errno = error;
+    if (failed(kFsync, trackedPath(fd)))
         return -1;
-    }
     return real<int (*)(int)>("fdatasync")(fd);
 }
 
@@ -308,11 +560,17 @@ int close(int fd) {
     const int error = fault(kClose, trackedPath(fd));
     track(fd, nullptr);
     const int result = real<int (*)(int)>("close")(fd);
-    if (error != 0) {
+    if (error > 0) {
         errno = error;
         return -1;
     }
     return result;
+}
+
+char* getcwd(char* buffer, size_t size) {
+    if (failed(kGetcwd, nullptr))
+        return nullptr;
+    return real<char* (*)(char*, size_t)>("getcwd")(buffer, size);
 }
 
 }  // extern "C"

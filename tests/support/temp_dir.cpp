@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,16 +24,58 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    std::error_code ignored;
-    // Let removal through folders a test made unreadable.
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             m_path, std::filesystem::directory_options::skip_permission_denied, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-        if (it->is_directory(ignored) && !it->is_symlink(ignored))
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ignored);
+    removeTree(m_path);
+}
+
+namespace {
+
+// Removes the entry `name` of the folder `parent` with everything below it; relative to
+// handles, so no path grows with the depth.
+void removeAt(int parent, const char* name) {
+    if (unlinkat(parent, name, 0) == 0 || (errno != EISDIR && errno != EPERM))
+        return;
+    // A folder: let removal through one that a test made unreadable.
+    fchmodat(parent, name, 0700, 0);
+    const int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+        close(fd);
+        return;
     }
-    std::filesystem::remove_all(m_path, ignored);
+    std::vector<std::string> names;
+    while (const dirent* d = readdir(dir)) {
+        const std::string entry = d->d_name;
+        if (entry != "." && entry != "..")
+            names.push_back(entry);
+    }
+    for (const std::string& entry : names)
+        removeAt(dirfd(dir), entry.c_str());
+    closedir(dir);
+    unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+}  // namespace
+
+void removeTree(const std::string& path) {
+    removeAt(AT_FDCWD, path.c_str());
+}
+
+void makeDeepTree(const std::string& root, int levels, const std::string& name,
+                  const std::string& file) {
+    int dir = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; level < levels && dir >= 0; ++level) {
+        mkdirat(dir, name.c_str(), 0755);
+        const int next = openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        close(dir);
+        dir = next;
+        if (dir >= 0)
+            close(openat(dir, file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    }
+    if (dir < 0)
+        throw std::runtime_error("cannot make a deep tree below " + root);
+    close(dir);
 }
 
 std::string TempDir::operator/(std::string_view relative) const {

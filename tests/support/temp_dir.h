@@ -23,6 +23,15 @@ private:
     std::string m_path;
 };
 
+// Removes `path` and everything below it, however deep, through folders without permissions
+// too.
+void removeTree(const std::string& path);
+// Creates `levels` folders named `name`, each inside the one before, below the folder `root`,
+// and an empty file `file` in each of them. Made relative to handles, so the deepest paths may
+// exceed PATH_MAX.
+void makeDeepTree(const std::string& root, int levels, const std::string& name,
+                  const std::string& file);
+
 // Creates a file (and its missing parent directories) holding `content`.
 void writeFile(const std::string& path, std::string_view content = {});
 void makeDirectory(const std::string& path);
