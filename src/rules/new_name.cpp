@@ -172,6 +172,9 @@ void NewNameComputer::ComputeNewName(std::string_view directory, std::string_vie
     if (m_work == m_name)
         return;
     encodeUtf8(m_work, m_bytes);
+    // Other characters can encode to the same bytes (stray bytes put together again).
+    if (m_bytes == name)
+        return;
     if (m_state.PreviewMode) {
         m_state.NewNameResult = m_bytes;
         ++m_state.PreviewCount;

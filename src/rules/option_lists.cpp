@@ -35,13 +35,17 @@ namespace {
 struct ListField {
     Option option;
     const char* name;
+    // The check box whose state makes the run use the field, and the state that does.
+    Option rule;
+    bool usedWhen;
 };
 
 constexpr ListField kListFields[] = {
-    {Option::Edit3, "Filetypes"},
-    {Option::Edit5, "Kill string(s)"},
-    {Option::Edit9, "Convert string(s)"},
-    {Option::Edit10, "the \"to\" field of Convert string(s)"},
+    // "only directories" hands no entry to the filters.
+    {Option::Edit3, "Filetypes", Option::CheckBox14, false},
+    {Option::Edit5, "Kill string(s)", Option::CheckBox5, true},
+    {Option::Edit9, "Convert string(s)", Option::CheckBox16, true},
+    {Option::Edit10, "the \"to\" field of Convert string(s)", Option::CheckBox16, true},
 };
 
 // Splits a field, keeping nothing when it holds more entries than a list has room for.
@@ -56,6 +60,8 @@ std::vector<std::string> splitWithinLimit(std::string_view text) {
 
 std::optional<std::string> checkListLimits(const RenameSettings& settings) {
     for (const ListField& field : kListFields) {
+        if (settings.checked(field.rule) != field.usedWhen)
+            continue;
         const std::size_t count = SplitOptionList(settings.text(field.option)).size();
         if (count > static_cast<std::size_t>(MaxListEntries))
             return std::string("Too many entries in ") + field.name + " (" + std::to_string(count) +

@@ -32,8 +32,8 @@ std::vector<std::string> SplitOptionList(std::string_view text);
 // stays empty: it names no directory (never the root, which is typed as "/").
 std::string normaliseStartDirectory(std::string_view text);
 
-// The warning that refuses a run when a list field holds more than MaxListEntries entries, naming
-// the field; nothing when every field fits.
+// The warning that refuses a run when a list field that the run uses (by the state of its rule)
+// holds more than MaxListEntries entries, naming the field; nothing when every such field fits.
 std::optional<std::string> checkListLimits(const RenameSettings& settings);
 
 // The error for an option value holding a NUL byte, which no name can hold, naming its key.
@@ -44,8 +44,8 @@ std::string nulValueError(std::string_view key);
 std::optional<std::string> checkRunOptions(const RenameSettings& settings);
 
 // Fills `lists` from the fields, writes the normalised start directory back into Edit1 and sets
-// the two mismatch flags. A field with more than MaxListEntries entries refuses the run: the
-// result is then the warning to show, and that list is left empty.
+// the two mismatch flags. A field with more than MaxListEntries entries is left empty; when the
+// run uses it, it refuses the run and the result is the warning to show.
 std::optional<std::string> ParseOptionLists(RenameSettings& settings, ParsedLists& lists);
 
 }  // namespace zr

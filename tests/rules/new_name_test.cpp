@@ -278,5 +278,18 @@ TEST_F(NewNameTest, NamesWithInvalidUtf8PassThroughUnchanged) {
     EXPECT_EQ(rename(name), "caf\xE9-.jpg");
 }
 
+TEST_F(NewNameTest, ANameIsChangedOnlyWhenItsBytesChange) {
+    // "\xC3\xA9" is one character; the replacements make it the two stray bytes C3 and A9, other
+    // characters with the very same bytes. Nothing is to be renamed.
+    settings.setChecked(Option::CheckBox16, true);
+    settings.setText(Option::Edit9, "\xC3\xA9;Z");
+    settings.setText(Option::Edit10, "\xC3Z;\xA9");
+    EXPECT_EQ(rename("caf\xC3\xA9.txt"), "=");
+    EXPECT_EQ(rename("Z\xC3\xA9.txt"), "\xA9\xC3\xA9.txt");
+    state.PreviewMode = false;
+    rename("caf\xC3\xA9.txt");
+    EXPECT_EQ(state.JournalCount, 0);
+}
+
 }  // namespace
 }  // namespace zr

@@ -138,11 +138,39 @@ TEST_F(ParseOptionListsTest, MoreThanAHundredEntriesRefusesTheRunNamingTheField)
     EXPECT_TRUE(lists.FilterMasks.empty());
 
     settings.setText(Option::Edit3, "*");
+    settings.setChecked(Option::CheckBox16, true);  // the run uses the convert fields
     settings.setText(Option::Edit10, hundred + ";x");
     refusal = ParseOptionLists(settings, lists);
     ASSERT_TRUE(refusal);
     EXPECT_NE(refusal->find("\"to\" field of Convert string(s)"), std::string::npos) << *refusal;
     EXPECT_TRUE(lists.ConvertPairs.empty());
+}
+
+TEST_F(ParseOptionListsTest, OnlyAFieldTheRunUsesCanRefuseIt) {
+    std::string many = "x";
+    for (int i = 0; i < 150; ++i)
+        many += ";" + std::to_string(i);
+    struct Row {
+        Option field;
+        Option rule;
+        bool ruleUsesField;  // when checked
+    };
+    const Row rows[] = {
+        {Option::Edit5, Option::CheckBox5, true},    // Kill string(s)
+        {Option::Edit9, Option::CheckBox16, true},   // Convert string(s)
+        {Option::Edit10, Option::CheckBox16, true},  // its "to" field
+        {Option::Edit3, Option::CheckBox14, false},  // Filetypes, unused with "only directories"
+    };
+    for (const Row& row : rows) {
+        RenameSettings s;
+        s.setText(row.field, many);
+        for (const bool checked : {false, true}) {
+            s.setChecked(row.rule, checked);
+            const bool used = checked == row.ruleUsesField;
+            EXPECT_EQ(checkRunOptions(s).has_value(), used) << s.info(row.field).key << checked;
+            EXPECT_EQ(ParseOptionLists(s, lists).has_value(), used) << s.info(row.field).key;
+        }
+    }
 }
 
 }  // namespace
