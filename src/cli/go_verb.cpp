@@ -140,6 +140,12 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
     if (view.error() || view.refused()) {
         if (view.error())
             reportCommandError(console, *view.error(), fileSystem.failedPath());
+        // An error part of the way through the renames: what was done is counted.
+        if (flags.RenamedCount != 0 || flags.FailureCount != 0) {
+            console.line(view.status());
+            if (!flags.FailureLogPath.empty())
+                console.line("Failure log: " + escapeTsv(flags.FailureLogPath));
+        }
         if (keeper && keeper->created() && flags.JournalCount == 0)
             fileSystem.removeFile(keeper->path());
         else if (keeper && keeper->created())

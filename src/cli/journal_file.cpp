@@ -88,68 +88,102 @@ int appendFailures(OutputFile& file, const UndoJournal& journal) {
     return file.sync();
 }
 
-bool parseJournal(std::string_view text, UndoJournal& journal, std::string& error) {
-    journal.clear();
-    std::size_t lineNumber = 0;
-    bool ended = false;
-    std::string oldFullPath;
-    std::string newName;
-    std::string reason;
-    auto fail = [&](const std::string& what) {
-        error = "line " + std::to_string(lineNumber) + ": " + what;
-        journal.clear();
-        return false;
-    };
-    while (!text.empty()) {
-        ++lineNumber;
-        const std::size_t lineEnd = text.find('\n');
-        if (lineEnd == std::string_view::npos) {
-            if (ended && isCutFailedLine(text))
-                break;
-            return fail("the line has no end (the file was cut short)");
-        }
-        const std::string_view line = text.substr(0, lineEnd);
-        text.remove_prefix(lineEnd + 1);
+std::string journalText(const UndoJournal& journal) {
+    std::string text = std::string(kJournalHeader) + "\n";
+    for (std::size_t i = 0; i < journal.size(); ++i)
+        text.append(journalLine(journal[i])).append("\n");
+    text += endLine(journal.size()) + "\n";
+    for (std::size_t i = 0; i < journal.size(); ++i) {
+        if (journal.failed(i))
+            text.append(kFailedPrefix).append(std::to_string(i + 1)).append("\n");
+    }
+    return text;
+}
 
-        if (lineNumber == 1) {
-            if (line != kJournalHeader)
-                return fail("this is not a journal written by zentarel-renamer-cli go --journal");
-            continue;
+JournalReader::JournalReader(UndoJournal& journal) : m_journal(journal) {
+    m_journal.clear();
+}
+
+bool JournalReader::fail(const std::string& what) {
+    m_error = "line " + std::to_string(m_lineNumber) + ": " + what;
+    m_journal.clear();
+    return false;
+}
+
+bool JournalReader::addLine(std::string_view line) {
+    ++m_lineNumber;
+    if (!line.ends_with('\n')) {
+        // A run killed while it recorded its failures may leave the last line cut short.
+        if (m_ended && isCutFailedLine(line)) {
+            m_cut = true;
+            return true;
         }
-        if (ended) {
-            const std::size_t entry = failedEntry(line);
-            if (entry == 0 || entry > journal.size())
-                return fail("text after the end line");
-            journal.markFailed(entry - 1);
-            continue;
-        }
-        if (line.starts_with("end ")) {
-            if (line != endLine(journal.size()))
-                return fail("the end line counts other entries than the file holds");
-            ended = true;
-            continue;
-        }
-        const std::size_t separator = findSeparator(line);
-        if (separator == std::string_view::npos)
-            return fail("no \"*\" between the old path and the new name");
-        if (findSeparator(line.substr(separator + 1)) != std::string_view::npos)
-            return fail("more than one unescaped \"*\"");
-        if (!unescape(line.substr(0, separator), oldFullPath, reason) ||
-            !unescape(line.substr(separator + 1), newName, reason))
-            return fail(reason);
-        if (oldFullPath.empty() || oldFullPath.front() != '/')
-            return fail("the old path is not absolute");
-        if (newName.empty())
-            return fail("the new name is empty");
-        journal.appendEntry(oldFullPath, newName);
+        return fail("the line has no end (the file was cut short)");
     }
-    if (lineNumber == 0) {
-        error = "the file is empty";
+    line.remove_suffix(1);
+    if (m_cut)
+        return fail("text after the end line");
+    if (m_lineNumber == 1) {
+        if (line != kJournalHeader)
+            return fail("this is not a journal written by zentarel-renamer-cli go --journal");
+        return true;
+    }
+    if (m_ended) {
+        const std::size_t entry = failedEntry(line);
+        if (entry == 0 || entry > m_journal.size())
+            return fail("text after the end line");
+        m_journal.markFailed(entry - 1);
+        return true;
+    }
+    if (line.starts_with("end ")) {
+        if (line != endLine(m_journal.size()))
+            return fail("the end line counts other entries than the file holds");
+        m_ended = true;
+        return true;
+    }
+    const std::size_t separator = findSeparator(line);
+    if (separator == std::string_view::npos)
+        return fail("no \"*\" between the old path and the new name");
+    if (findSeparator(line.substr(separator + 1)) != std::string_view::npos)
+        return fail("more than one unescaped \"*\"");
+    std::string reason;
+    if (!unescape(line.substr(0, separator), m_oldFullPath, reason) ||
+        !unescape(line.substr(separator + 1), m_newName, reason))
+        return fail(reason);
+    if (m_oldFullPath.empty() || m_oldFullPath.front() != '/')
+        return fail("the old path is not absolute");
+    if (m_newName.empty())
+        return fail("the new name is empty");
+    m_journal.appendEntry(m_oldFullPath, m_newName);
+    return true;
+}
+
+bool JournalReader::finish() {
+    if (!m_error.empty())
+        return false;
+    if (m_lineNumber == 0) {
+        m_error = "the file is empty";
         return false;
     }
-    if (!ended)
+    if (!m_ended)
         return fail("the end line is missing (the file was cut short)");
     return true;
+}
+
+bool parseJournal(std::string_view text, UndoJournal& journal, std::string& error) {
+    JournalReader reader(journal);
+    while (!text.empty()) {
+        const std::size_t lineEnd = text.find('\n');
+        const std::size_t length = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
+        if (!reader.addLine(text.substr(0, length))) {
+            error = reader.error();
+            return false;
+        }
+        text.remove_prefix(length);
+    }
+    const bool complete = reader.finish();
+    error = reader.error();
+    return complete;
 }
 
 }  // namespace zr

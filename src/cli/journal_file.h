@@ -34,6 +34,40 @@ int appendFailures(OutputFile& file, const UndoJournal& journal);
 // One entry's line, without its line feed.
 std::string journalLine(const JournalEntry& entry);
 
+// The whole text of a journal: its entries, the end line and a "failed" line for each entry
+// marked as failed.
+std::string journalText(const UndoJournal& journal);
+
+// The longest line a journal is read with: far more than any entry's line can need.
+constexpr std::size_t kMaxJournalLine = 1024 * 1024;
+
+// Reads a journal's text line by line into `journal`, failed entries marked.
+class JournalReader {
+public:
+    explicit JournalReader(UndoJournal& journal);
+
+    // Takes the next line, its line feed included (only the last line may lack one). False, with
+    // error() naming the line and what is wrong with it, when the text is not a journal written
+    // by writeJournal.
+    bool addLine(std::string_view line);
+    // After the last line. False when the text ended before the journal did.
+    bool finish();
+    // The line being read, counted from 1.
+    std::size_t lineNumber() const { return m_lineNumber; }
+    const std::string& error() const { return m_error; }
+
+private:
+    bool fail(const std::string& what);
+
+    UndoJournal& m_journal;
+    std::size_t m_lineNumber = 0;
+    bool m_ended = false;
+    bool m_cut = false;
+    std::string m_error;
+    std::string m_oldFullPath;
+    std::string m_newName;
+};
+
 // Reads a journal file's text into `journal`, failed entries marked. False, with `error` naming
 // the line and what is wrong with it, when the text is not a complete journal written by
 // writeJournal. A last "failed" line cut short (the run was killed while recording it) is

@@ -1,5 +1,7 @@
 // `undo --journal FILE`: reverses a go run from its journal file, as the Undo command reverses
 // the last run in the window.
+#include <cerrno>
+
 #include "cli/cli_view.h"
 #include "cli/journal_file.h"
 #include "cli/name_text.h"
@@ -10,28 +12,71 @@
 
 namespace zr {
 
+namespace {
+
+// Reads the journal at `path` line by line; false, with the reason printed, when it cannot be
+// read or is no journal.
+bool readJournal(FileSystem& fileSystem, const std::string& path, UndoJournal& journal,
+                 const Console& console) {
+    int error = 0;
+    std::unique_ptr<InputFile> file = fileSystem.openTextFile(path, error);
+    JournalReader reader(journal);
+    std::string line;
+    while (file && (error = file->readLine(line, kMaxJournalLine)) == 0 && !line.empty()) {
+        if (!reader.addLine(line))
+            break;
+    }
+    if (error == EOVERFLOW) {
+        console.error("the journal " + quoted(path) + " cannot be used: line " +
+                      std::to_string(reader.lineNumber() + 1) + ": the line is longer than " +
+                      std::to_string(kMaxJournalLine / (1024 * 1024)) + " MiB");
+        return false;
+    }
+    if (error != 0) {
+        const std::string refusal = refusalText(error);
+        console.error(
+            "cannot read the journal " + quoted(path) + ": " +
+            (refusal.empty() ? errorBoxText(systemErrorText(error)) : "it is " + refusal + "."));
+        return false;
+    }
+    if (!reader.finish()) {
+        console.error("the journal " + quoted(path) + " cannot be used: " + reader.error());
+        return false;
+    }
+    return true;
+}
+
+// After an undo that ended part of the way: the journal file gets the marks of the entries
+// renamed back, so that an undo with it again leaves them alone; with nothing left, it is used
+// up.
+void keepWhatIsLeft(FileSystem& fileSystem, const std::string& path, const RunFlags& flags,
+                    const Console& console) {
+    const int error = flags.JournalCount == 0
+                          ? fileSystem.removeFile(path)
+                          : fileSystem.replaceFile(path, journalText(flags.Journal));
+    if (error != 0) {
+        console.warning("the journal " + quoted(path) + " could not record what was renamed " +
+                        "back: " + errorBoxText(systemErrorText(error)) +
+                        " An undo with it would try those renames again.");
+    } else if (flags.JournalCount != 0) {
+        console.line("The journal " + quoted(path) + " now holds what is left to undo.", true);
+    }
+}
+
+}  // namespace
+
 int runUndo(const CommandLine& commandLine, const CliContext& context) {
     const Console& console = context.console;
     WatchedFileSystem fileSystem(context.fileSystem);
     const std::string& path = *commandLine.journalFile;
     if (!checkWorkingDirectory(fileSystem, console))
         return kExitError;
-    std::string text;
-    if (const int error = fileSystem.readFile(path, text)) {
-        console.error("cannot read the journal " + quoted(path) + ": " +
-                      errorBoxText(systemErrorText(error)));
-        return kExitError;
-    }
-
     CliView view(console, nullptr);
     RenameSettings settings;  // Undo reads no option
     Renamer renamer(settings, fileSystem, context.clock, view);
     RunFlags& flags = renamer.flags();
-    std::string reason;
-    if (!parseJournal(text, flags.Journal, reason)) {
-        console.error("the journal " + quoted(path) + " cannot be used: " + reason);
+    if (!readJournal(fileSystem, path, flags.Journal, console))
         return kExitError;
-    }
     flags.JournalCount = static_cast<std::int32_t>(flags.Journal.size());
     flags.JournalCreated = true;
 
@@ -40,7 +85,15 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
         renamer.Button3Click();
         if (view.error()) {
             reportCommandError(console, *view.error(), fileSystem.failedPath());
-            console.line("The journal " + quoted(path) + " was kept.", true);
+            if (flags.RenamedCount == 0 && flags.FailureCount == 0) {
+                console.line("The journal " + quoted(path) + " was kept.", true);
+                return kExitError;
+            }
+            // It ended part of the way: say what was done, and keep only what is left to undo.
+            console.line(view.status());
+            if (!flags.FailureLogPath.empty())
+                console.line("Failure log: " + escapeTsv(flags.FailureLogPath));
+            keepWhatIsLeft(fileSystem, path, flags, console);
             return kExitError;
         }
         console.line(view.status());

@@ -1,5 +1,7 @@
 #include "cli/watched_file_system.h"
 
+#include <cerrno>
+
 namespace zr {
 
 namespace {
@@ -45,6 +47,14 @@ public:
     int flush() override { return watch(m_inner->flush()); }
     int sync() override { return watch(m_inner->sync()); }
     int close() override { return watch(m_inner->close()); }
+    int giveName(const std::string& path) override {
+        const int error = m_inner->giveName(path);
+        if (error != 0)
+            m_owner.recordFailure(path);
+        else
+            m_path = path;
+        return error;
+    }
 
 private:
     int watch(int error) {
@@ -85,13 +95,26 @@ std::unique_ptr<DirectoryListing> WatchedFileSystem::listDirectory(const std::st
 }
 
 std::unique_ptr<OutputFile> WatchedFileSystem::createFile(const std::string& path, int& error) {
+    return create(path, error, false);
+}
+
+std::unique_ptr<OutputFile> WatchedFileSystem::createUnnamedFile(const std::string& path,
+                                                                 int& error) {
+    return create(path, error, true);
+}
+
+std::unique_ptr<OutputFile> WatchedFileSystem::create(const std::string& path, int& error,
+                                                      bool unnamed) {
     if (const int hookError = runPendingHook()) {
         error = hookError;
         return nullptr;
     }
-    std::unique_ptr<OutputFile> inner = m_inner.createFile(path, error);
+    std::unique_ptr<OutputFile> inner =
+        unnamed ? m_inner.createUnnamedFile(path, error) : m_inner.createFile(path, error);
     if (!inner) {
-        recordFailure(path);
+        // Where an unnamed file is not possible a named one takes its place: no failure yet.
+        if (!unnamed || error != EOPNOTSUPP)
+            recordFailure(path);
         return nullptr;
     }
     return std::make_unique<WatchedFile>(*this, path, std::move(inner));

@@ -39,6 +39,7 @@ public:
     }
     bool exists(const std::string& path) override { return m_inner.exists(path); }
     std::unique_ptr<OutputFile> createFile(const std::string& path, int& error) override;
+    std::unique_ptr<OutputFile> createUnnamedFile(const std::string& path, int& error) override;
     int removeFile(const std::string& path) override { return m_inner.removeFile(path); }
     int syncDirectory(const std::string& path) override { return m_inner.syncDirectory(path); }
     int createDirectories(const std::string& path) override {
@@ -47,11 +48,16 @@ public:
     int readFile(const std::string& path, std::string& content) override {
         return m_inner.readFile(path, content);
     }
+    std::unique_ptr<InputFile> openTextFile(const std::string& path, int& error) override {
+        return m_inner.openTextFile(path, error);
+    }
     int replaceFile(const std::string& path, std::string_view content) override {
         return m_inner.replaceFile(path, content);
     }
 
 private:
+    std::unique_ptr<OutputFile> create(const std::string& path, int& error, bool unnamed);
+
     FileSystem& m_inner;
     std::function<int()> m_hook;
     std::string m_failedPath;

@@ -2,6 +2,8 @@
 // single operation fail. Paths are the file system's bytes; errors are errno values.
 #pragma once
 
+#include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -47,7 +49,32 @@ public:
     // flush(), then waits until the data is on the disk.
     virtual int sync() = 0;
     virtual int close() = 0;
+    // Gives a file made by FileSystem::createUnnamedFile() the name `path`, in the folder it was
+    // made in, never replacing an entry (EEXIST). What was flushed before is in the file under
+    // its name. 0 or the errno; EINVAL for a file that has a name already.
+    virtual int giveName(const std::string& path) = 0;
 };
+
+// A text file read one line at a time, so that no line and no file is read into memory
+// without a limit.
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    // Replaces `line` with the next line, its line feed included (the last line of a file may
+    // have none); `line` is empty at the end of the file. 0, EOVERFLOW for a line longer than
+    // `maxLength` bytes, or the errno of a read that failed.
+    virtual int readLine(std::string& line, std::size_t maxLength) = 0;
+};
+
+// Files read whole (settings files and the store) are at most this large.
+inline constexpr std::int64_t kMaxReadSize = 16 * 1024 * 1024;
+// What readFile() and openTextFile() refuse: something that is not a regular file (a folder, a
+// pipe, a device) and a file larger than kMaxReadSize.
+inline constexpr int kErrorNotRegularFile = ENODEV;
+inline constexpr int kErrorFileTooLarge = EFBIG;
+// The words for those refusals ("not a regular file", "larger than 16 MiB"); empty for any other
+// error.
+std::string refusalText(int error);
 
 // Renames entries of a tree, one after another. Each rename is carried out relative to a handle
 // of its parent directory that was opened from the root without following any symbolic link, so
@@ -98,6 +125,12 @@ public:
     // Creates a new file; fails with EEXIST rather than touching an existing entry.
     virtual std::unique_ptr<OutputFile> createFile(const std::string& path, int& error) = 0;
 
+    // Creates a file meant for `path` but without any name yet, in the folder of `path`: it goes
+    // away with the process unless OutputFile::giveName() names it, so a run that is killed
+    // leaves nothing behind. EOPNOTSUPP where the file system (or a missing /proc) does not
+    // allow one; `path` is what errors are about.
+    virtual std::unique_ptr<OutputFile> createUnnamedFile(const std::string& path, int& error) = 0;
+
     // Deletes a file. Returns 0 or the errno.
     virtual int removeFile(const std::string& path) = 0;
 
@@ -109,12 +142,18 @@ public:
     // Returns 0 or the errno; an existing directory is no error.
     virtual int createDirectories(const std::string& path) = 0;
 
-    // Reads a whole file. Returns 0 or the errno.
+    // Reads a whole regular file of at most kMaxReadSize bytes; anything else is refused
+    // (kErrorNotRegularFile, kErrorFileTooLarge), a pipe without waiting for a writer. Returns 0
+    // or the errno.
     virtual int readFile(const std::string& path, std::string& content) = 0;
 
+    // Opens a regular file to be read line by line; refuses anything else as readFile() does.
+    virtual std::unique_ptr<InputFile> openTextFile(const std::string& path, int& error) = 0;
+
     // Writes `content` to `path` so that the file holds either its old content or all of the new
-    // one, never a part: a temporary file in the same directory, then renamed over the old one.
-    // Returns 0 or the errno.
+    // one, never a part: a temporary file beside it, then renamed over the old one. A `path` that
+    // is a symbolic link stays one: the file it points to (through any chain of links, dangling
+    // or not) is the one replaced, and keeps its permission bits. Returns 0 or the errno.
     virtual int replaceFile(const std::string& path, std::string_view content) = 0;
 };
 

@@ -27,30 +27,43 @@ std::string parentOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// A listing of the directory `path`.
 class PosixListing : public DirectoryListing {
 public:
-    explicit PosixListing(DIR* dir) : m_dir(dir) {}
+    PosixListing(DIR* dir, std::string path) : m_dir(dir), m_path(std::move(path)) {}
 
     int enterSubdirectory(const std::string& name,
                           std::unique_ptr<DirectoryListing>& listing) override {
         listing.reset();
+        // Every path of the tree must stay usable by the calls that take whole paths.
+        std::string path = pathInDirectory(m_path, name);
+        if (path.size() >= PATH_MAX)
+            return ENAMETOOLONG;
         // One call in the usual case: the subdirectory opened for listing, never via a link.
         const int fd =
             openat(dirfd(m_dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd >= 0) {
-            if (DIR* dir = fdopendir(fd)) {
-                listing = std::make_unique<PosixListing>(dir);
-                return 0;
-            }
+        if (fd < 0) {
+            if (errno != EACCES)
+                return errno == ELOOP ? ENOTDIR : errno;
+            // Refused: a directory that may be entered (searched) but not read is still entered.
+            if (faccessat(dirfd(m_dir), name.c_str(), X_OK, AT_SYMLINK_NOFOLLOW) != 0)
+                return errno;
+            return 0;
+        }
+        // Reading is not entering: a directory that may be listed but not searched cannot be
+        // entered (looking up "." in it needs the search permission too).
+        if (faccessat(fd, ".", X_OK, 0) != 0) {
             const int error = errno;
             ::close(fd);
             return error;
         }
-        if (errno != EACCES)
-            return errno == ELOOP ? ENOTDIR : errno;
-        // Refused: a directory that may be entered (searched) but not read is still entered.
-        if (faccessat(dirfd(m_dir), name.c_str(), X_OK, AT_SYMLINK_NOFOLLOW) != 0)
-            return errno;
+        DIR* dir = fdopendir(fd);
+        if (!dir) {
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+        listing = std::make_unique<PosixListing>(dir, std::move(path));
         return 0;
     }
     ~PosixListing() override { closedir(m_dir); }
@@ -82,13 +95,25 @@ public:
 
 private:
     DIR* m_dir;
+    std::string m_path;
 };
 
 // Writes through a buffer; after the first error every later write and the close report it.
 class PosixOutputFile : public OutputFile {
 public:
-    explicit PosixOutputFile(int fd) : m_fd(fd) {}
+    PosixOutputFile(int fd, bool unnamed) : m_fd(fd), m_unnamed(unnamed) {}
     ~PosixOutputFile() override { close(); }
+
+    int giveName(const std::string& path) override {
+        if (!m_unnamed || m_fd < 0)
+            return EINVAL;
+        // Unlike AT_EMPTY_PATH, linking the descriptor's entry in /proc needs no privilege.
+        const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            return errno;
+        m_unnamed = false;
+        return 0;
+    }
 
     int write(std::string_view bytes) override {
         if (m_error != 0)
@@ -139,9 +164,89 @@ private:
     }
 
     int m_fd;
+    bool m_unnamed;
     int m_error = 0;
     std::string m_buffer;
 };
+
+// Reads through a buffer, one line at a time.
+class PosixInputFile : public InputFile {
+public:
+    explicit PosixInputFile(int fd) : m_fd(fd) {}
+    ~PosixInputFile() override { ::close(m_fd); }
+
+    int readLine(std::string& line, std::size_t maxLength) override {
+        line.clear();
+        for (;;) {
+            const char* const begin = m_buffer + m_start;
+            const char* const end = m_buffer + m_end;
+            const char* const lineFeed =
+                static_cast<const char*>(std::memchr(begin, '\n', end - begin));
+            line.append(begin, lineFeed ? lineFeed + 1 : end);
+            m_start = lineFeed ? static_cast<std::size_t>(lineFeed + 1 - m_buffer) : m_end;
+            if (line.size() > maxLength + (lineFeed ? 1 : 0))
+                return EOVERFLOW;
+            if (lineFeed)
+                return 0;
+            const ssize_t n = ::read(m_fd, m_buffer, sizeof m_buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return errno;
+            if (n == 0)
+                return 0;
+            m_start = 0;
+            m_end = static_cast<std::size_t>(n);
+        }
+    }
+
+private:
+    int m_fd;
+    char m_buffer[64 * 1024];
+    std::size_t m_start = 0;
+    std::size_t m_end = 0;
+};
+
+// Opens `path` for reading when it is a regular file; a pipe is opened without waiting for a
+// writer, and then refused like anything else that is not a regular file.
+int openRegularFile(const std::string& path, int& fd, std::int64_t& size) {
+    fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat st;
+    int error = 0;
+    if (fstat(fd, &st) != 0)
+        error = errno;
+    else if (!S_ISREG(st.st_mode))
+        error = kErrorNotRegularFile;
+    if (error != 0) {
+        ::close(fd);
+        fd = -1;
+        return error;
+    }
+    size = st.st_size;
+    return 0;
+}
+
+// The file that `path` names once every symbolic link on the way there is followed, also when
+// the last one dangles: the file to replace so that the links stay links.
+int linkTarget(const std::string& path, std::string& target) {
+    target = path;
+    for (int hops = 0;; ++hops) {
+        char link[PATH_MAX];
+        // A symbolic link holds less than PATH_MAX bytes, so this never cuts one short.
+        const ssize_t n = readlink(target.c_str(), link, sizeof link);
+        if (n < 0)
+            return errno == EINVAL || errno == ENOENT ? 0 : errno;  // no link, or nothing yet
+        if (hops == 40)
+            return ELOOP;
+        const std::string_view text(link, static_cast<std::size_t>(n));
+        const std::string_view directory = directoryOfPath(target);
+        target = text.starts_with('/') || directory.empty()
+                     ? std::string(text)
+                     : pathInDirectory(std::string(directory), text);
+    }
+}
 
 // A rename that refuses to replace, where the file system does not know RENAME_NOREPLACE: a
 // file gets a hard link under the new name (which fails if the name is taken) before the old
@@ -209,15 +314,9 @@ int openDirectoryWithoutLinks(const std::string& path) {
         start = end + 1;
         if (part.empty() || part == ".")
             continue;
+        // O_DIRECTORY with O_NOFOLLOW refuses a link (ENOTDIR) as it refuses a file.
         const int next = openat(dir, part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         const int error = errno;
-        struct stat st;
-        if (next >= 0 && (fstat(next, &st) != 0 || !S_ISDIR(st.st_mode))) {
-            ::close(next);
-            ::close(dir);
-            errno = ENOTDIR;
-            return -1;
-        }
         ::close(dir);
         dir = next;
         errno = error;
@@ -310,14 +409,12 @@ private:
 class PosixFileSystem : public FileSystem {
 public:
     std::string initialDirectory() override {
-        std::string buffer(PATH_MAX, '\0');
-        while (!getcwd(buffer.data(), buffer.size())) {
-            if (errno != ERANGE)
-                return {};
-            buffer.resize(buffer.size() * 2);
-        }
-        buffer.resize(std::strlen(buffer.c_str()));
-        return buffer;
+        char* const path = getcwd(nullptr, 0);
+        if (!path)
+            return {};
+        std::string directory(path);
+        std::free(path);
+        return directory;
     }
 
     int changeDirectory(const std::string& current, const std::string& path,
@@ -369,7 +466,7 @@ public:
             return nullptr;
         }
         error = 0;
-        return std::make_unique<PosixListing>(dir);
+        return std::make_unique<PosixListing>(dir, path);
     }
 
     int rename(const std::string& from, const std::string& to) override {
@@ -392,7 +489,26 @@ public:
             return nullptr;
         }
         error = 0;
-        return std::make_unique<PosixOutputFile>(fd);
+        return std::make_unique<PosixOutputFile>(fd, false);
+    }
+
+    std::unique_ptr<OutputFile> createUnnamedFile(const std::string& path, int& error) override {
+        const std::string_view folder = directoryOfPath(path);
+        const std::string directory = folder.empty() ? "." : std::string(folder);
+        const int fd = open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            // EISDIR: a kernel that does not know O_TMPFILE opens the folder itself.
+            error = errno == EISDIR || errno == EINVAL ? EOPNOTSUPP : errno;
+            return nullptr;
+        }
+        // Without /proc (a changed root) the file could never be given its name.
+        if (access(("/proc/self/fd/" + std::to_string(fd)).c_str(), F_OK) != 0) {
+            ::close(fd);
+            error = EOPNOTSUPP;
+            return nullptr;
+        }
+        error = 0;
+        return std::make_unique<PosixOutputFile>(fd, true);
     }
 
     int removeFile(const std::string& path) override {
@@ -425,29 +541,45 @@ public:
     }
 
     int readFile(const std::string& path, std::string& content) override {
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return errno;
+        int fd = -1;
+        std::int64_t size = 0;
+        if (const int error = openRegularFile(path, fd, size))
+            return error;
+        if (size > kMaxReadSize) {
+            ::close(fd);
+            return kErrorFileTooLarge;
+        }
         content.clear();
         char buffer[64 * 1024];
+        int error = 0;
         for (;;) {
             const ssize_t n = read(fd, buffer, sizeof buffer);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                const int error = errno;
-                ::close(fd);
-                return error;
-            }
-            if (n == 0)
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                error = errno;
+            else if (content.size() + static_cast<std::size_t>(n) > kMaxReadSize)
+                error = kErrorFileTooLarge;  // it grew while being read
+            if (n <= 0 || error != 0)
                 break;
             content.append(buffer, static_cast<std::size_t>(n));
         }
         ::close(fd);
-        return 0;
+        return error;
     }
 
-    int replaceFile(const std::string& path, std::string_view content) override {
+    std::unique_ptr<InputFile> openTextFile(const std::string& path, int& error) override {
+        int fd = -1;
+        std::int64_t size = 0;
+        if ((error = openRegularFile(path, fd, size)) != 0)
+            return nullptr;
+        return std::make_unique<PosixInputFile>(fd);
+    }
+
+    int replaceFile(const std::string& link, std::string_view content) override {
+        std::string path;
+        if (const int error = linkTarget(link, path))
+            return error;
         std::string temporary = path + ".XXXXXX";
         const int fd = mkstemp(temporary.data());
         if (fd < 0)
@@ -505,6 +637,14 @@ std::string_view directoryOfPath(std::string_view path) {
 std::string_view nameOfPath(std::string_view path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string refusalText(int error) {
+    if (error == kErrorNotRegularFile)
+        return "not a regular file";
+    if (error == kErrorFileTooLarge)
+        return "larger than " + std::to_string(kMaxReadSize / (1024 * 1024)) + " MiB";
+    return {};
 }
 
 std::unique_ptr<FileSystem> makePosixFileSystem() {

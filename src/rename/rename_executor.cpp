@@ -31,112 +31,156 @@ std::string batchStatus(std::int32_t placed, std::int32_t failures) {
     return renameStatus("Done, ", placed, " file(s) placed in batch file, ", failures);
 }
 
-TextFile startFailureLog(FileSystem& fileSystem, const std::string& directory,
-                         const std::string& date, const std::string& time) {
-    TextFile log(fileSystem, directory, "renamer_failures.log");
-    log.writeLine("; Renamer failure log from " + date + " " + time);
-    log.flush();
-    return log;
+FailureLog::FailureLog(FileSystem& fileSystem, const std::string& directory,
+                       const std::string& date, const std::string& time)
+    : m_file(TextFile::unnamed(fileSystem, directory, "renamer_failures.log")) {
+    m_file.writeLine("; Renamer failure log from " + date + " " + time);
+    m_file.flush();
 }
 
-void finishFailureLog(TextFile& log, RunFlags& flags, FileSystem& fileSystem, CommandView& view) {
-    log.close();
+void FailureLog::add(std::string_view line) {
+    m_file.writeLine(line);
+    m_file.flush();
+    // Named only once the line is in it: a log that cannot take its first line leaves nothing.
+    m_file.giveName();
+}
+
+void FailureLog::finish(RunFlags& flags, CommandView& view) {
+    m_file.close();
     flags.FailureLogPath.clear();
     view.setEnabled(Control::Viewlastfailurelog1, false);
     if (flags.FailureCount == 0) {
-        fileSystem.removeFile(log.path());
+        m_file.discard();
     } else {
-        flags.FailureLogPath = log.path();
+        flags.FailureLogPath = m_file.path();
         view.setEnabled(Control::Viewlastfailurelog1, true);
     }
 }
 
+void FailureLog::offerAsItIs(RunFlags& flags, CommandView& view) {
+    if (!m_file.named())
+        return;
+    flags.FailureLogPath = m_file.path();
+    view.setEnabled(Control::Viewlastfailurelog1, true);
+}
+
 void RenameExecutor::run() {
     m_renamingStarted = false;
-    UndoJournal& journal = m_flags.Journal;
-    const std::string& home = m_flags.SavedWorkDir;
     const std::time_t now = m_clock.now();
     const std::string date = m_clock.formatDate(now);
     const std::string time = m_clock.formatTime(now);
-    const bool batch = m_settings.checked(Option::CheckBox13);
-    const bool scripts = batch && !journal.empty();
+    if (m_settings.checked(Option::CheckBox13))
+        writeScripts(date, time);
+    else
+        carryOut(date, time);
+}
 
+void RenameExecutor::writeScripts(const std::string& date, const std::string& time) {
+    UndoJournal& journal = m_flags.Journal;
+    const std::string& home = m_flags.SavedWorkDir;
+    const bool scripts = !journal.empty();
     std::optional<TextFile> renameScript;
     std::optional<TextFile> undoScript;
-    if (scripts) {
-        std::size_t scriptable = 0;
-        for (std::size_t i = 0; i < journal.size(); ++i)
-            scriptable += isScriptable(journal[i]) ? 1 : 0;
-        renameScript.emplace(m_fileSystem, home, "renamer.bat");
-        writeScriptHeader(*renameScript, "rename", date, time, scriptable);
-        undoScript.emplace(m_fileSystem, home, "renamer_undo.bat");
-        writeScriptHeader(*undoScript, "undo", date, time, scriptable);
-    }
-    TextFile log = startFailureLog(m_fileSystem, home, date, time);
-
-    if (batch) {
+    std::optional<FailureLog> log;
+    try {
+        if (scripts) {
+            std::size_t scriptable = 0;
+            for (std::size_t i = 0; i < journal.size(); ++i)
+                scriptable += isScriptable(journal[i]) ? 1 : 0;
+            renameScript.emplace(m_fileSystem, home, "renamer.bat");
+            writeScriptHeader(*renameScript, "rename", date, time, scriptable);
+            undoScript.emplace(m_fileSystem, home, "renamer_undo.bat");
+            writeScriptHeader(*undoScript, "undo", date, time, scriptable);
+        }
+        log.emplace(m_fileSystem, home, date, time);
         for (std::size_t i = journal.size(); i-- > 0;) {
             const JournalEntry entry = journal[i];
             if (isScriptable(entry)) {
                 renameScript->writeLine(renameScriptLine(entry));
                 ++m_flags.RenamedCount;
             } else {
-                log.writeLine(failureLine(entry.oldFullPath(), entry.newName(), {}));
                 ++m_flags.FailureCount;
+                log->add(failureLine(entry.oldFullPath(), entry.newName(), {}));
             }
         }
         for (std::size_t i = 0; scripts && i < journal.size(); ++i) {
             if (isScriptable(journal[i]))
                 undoScript->writeLine(undoScriptLine(journal[i]));
         }
-    } else {
-        if (m_keeper) {
-            try {
-                m_keeper->keep(journal);
-            } catch (...) {
-                // Nothing was renamed: leave no log behind.
-                log.close();
-                m_fileSystem.removeFile(log.path());
-                throw;
-            }
+        if (scripts) {
+            renameScript->close();
+            undoScript->close();
         }
-        m_renamingStarted = true;
-        try {
-            renameAll(log);
-        } catch (...) {
-            if (m_keeper)
-                m_keeper->finish(journal);
-            throw;
+    } catch (...) {
+        // A script cut short would do part of what its header says, and the other one would not
+        // match it: none is better. Nothing was renamed, so the log goes too.
+        for (std::optional<TextFile>* script : {&renameScript, &undoScript}) {
+            if (*script)
+                (*script)->discard();
         }
-        if (m_keeper)
-            m_keeper->finish(journal);
+        if (log)
+            log->discard();
+        m_flags.RenamedCount = 0;
+        m_flags.FailureCount = 0;
+        throw;
     }
-
-    finishFailureLog(log, m_flags, m_fileSystem, m_view);
-    if (scripts) {
-        renameScript->close();
-        undoScript->close();
-    }
+    log->finish(m_flags, m_view);
 }
 
-void RenameExecutor::renameAll(TextFile& log) {
+void RenameExecutor::carryOut(const std::string& date, const std::string& time) {
+    UndoJournal& journal = m_flags.Journal;
+    FailureLog log(m_fileSystem, m_flags.SavedWorkDir, date, time);
+    if (m_keeper) {
+        try {
+            m_keeper->keep(journal);
+        } catch (...) {
+            // Nothing was renamed: leave no log behind.
+            log.discard();
+            throw;
+        }
+    }
+    m_renamingStarted = true;
+    try {
+        renameAll(log);
+    } catch (...) {
+        if (m_keeper)
+            m_keeper->finish(journal);
+        // What was done so far is counted, and its failure lines can be looked at.
+        log.offerAsItIs(m_flags, m_view);
+        m_view.setStatusText(renameStatus("Done, ", m_flags.RenamedCount, " file(s) renamed, ",
+                                          m_flags.FailureCount));
+        throw;
+    }
+    if (m_keeper)
+        m_keeper->finish(journal);
+    log.finish(m_flags, m_view);
+}
+
+void RenameExecutor::renameAll(FailureLog& log) {
     UndoJournal& journal = m_flags.Journal;
     const std::unique_ptr<RenameSession> session = m_fileSystem.openRenameSession();
     std::string strandedAt;
-    for (std::size_t i = journal.size(); i-- > 0;) {
-        const JournalEntry entry = journal[i];
-        strandedAt.clear();
-        if (isPlainName(entry.newName()) &&
-            !holdsDirectory(entry.oldFullPath(), m_flags.SavedWorkDir) &&
-            session->rename(std::string(entry.oldFullPath()), entry.newFullPath(), strandedAt) ==
-                0) {
-            ++m_flags.RenamedCount;
-            continue;
+    std::size_t i = journal.size();
+    try {
+        while (i-- > 0) {
+            const JournalEntry entry = journal[i];
+            strandedAt.clear();
+            if (isPlainName(entry.newName()) &&
+                !holdsDirectory(entry.oldFullPath(), m_flags.SavedWorkDir) &&
+                session->rename(std::string(entry.oldFullPath()), entry.newFullPath(),
+                                strandedAt) == 0) {
+                ++m_flags.RenamedCount;
+                continue;
+            }
+            journal.markFailed(i);
+            ++m_flags.FailureCount;
+            log.add(failureLine(entry.oldFullPath(), entry.newName(), strandedAt));
         }
-        journal.markFailed(i);
-        ++m_flags.FailureCount;
-        log.writeLine(failureLine(entry.oldFullPath(), entry.newName(), strandedAt));
-        log.flush();
+    } catch (...) {
+        // The entries not reached were never renamed: nothing may undo them.
+        while (i-- > 0)
+            journal.markFailed(i);
+        throw;
     }
 }
 

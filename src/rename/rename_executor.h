@@ -16,6 +16,8 @@
 
 namespace zr {
 
+class FailureLog;
+
 class RenameExecutor {
 public:
     // `keeper`, when given, keeps the undo data of a renaming run outside memory too.
@@ -29,15 +31,18 @@ public:
     // into flags.SavedWorkDir. A failed rename is a line of the failure log, a count and a mark
     // on its journal entry; an entry that a script cannot hold is left out of the scripts the
     // same way. The failure log is on the disk, line by line, before the next rename; a file
-    // that cannot be created or written throws AppError (before the first rename, nothing is
-    // renamed).
+    // that cannot be created or written throws AppError. Before the first rename, nothing is
+    // renamed; after it, the counts and the status tell what was done, and the log so far is
+    // offered. Scripts that could not be written whole are removed.
     void run();
 
     // Whether renaming on disk had begun when run() ended (normally or by an error).
     bool renamingStarted() const { return m_renamingStarted; }
 
 private:
-    void renameAll(TextFile& log);
+    void writeScripts(const std::string& date, const std::string& time);
+    void carryOut(const std::string& date, const std::string& time);
+    void renameAll(FailureLog& log);
 
     const RenameSettings& m_settings;
     RunFlags& m_flags;
@@ -58,13 +63,30 @@ std::string renameStatus(std::string_view done, std::int32_t renamed, std::strin
 // and the failures the way renameStatus() counts them when some could not.
 std::string batchStatus(std::int32_t placed, std::int32_t failures);
 
-// Creates the failure log in `directory` and writes its header through to the file: a log that
-// cannot be written stops a run before it renames anything.
-TextFile startFailureLog(FileSystem& fileSystem, const std::string& directory,
-                         const std::string& date, const std::string& time);
+// The failure log of a Go or Undo run, in its working directory. Its header goes through to the
+// file when it is made, so a log that cannot be written stops a run before it renames anything;
+// but it gets its name, the next free "renamer_failures.log", only when its first failure line is
+// due. Until then it has no name where the file system allows that, so a run that fails nothing,
+// or is killed, leaves nothing behind.
+class FailureLog {
+public:
+    FailureLog(FileSystem& fileSystem, const std::string& directory, const std::string& date,
+               const std::string& time);
 
-// Closes a failure log and keeps it only when something failed: it then becomes the log the
-// front end offers for viewing.
-void finishFailureLog(TextFile& log, RunFlags& flags, FileSystem& fileSystem, CommandView& view);
+    // Writes a failure line through to the file, naming the log at the first one. Throws
+    // AppError when it cannot.
+    void add(std::string_view line);
+    // At the end of a run: closes the log and keeps it only when something failed; it then
+    // becomes the log the front end offers for viewing.
+    void finish(RunFlags& flags, CommandView& view);
+    // After an error ended a run part of the way: the lines written so far are offered as they
+    // are.
+    void offerAsItIs(RunFlags& flags, CommandView& view);
+    // Closes the log and removes it (nothing was done).
+    void discard() { m_file.discard(); }
+
+private:
+    TextFile m_file;
+};
 
 }  // namespace zr

@@ -41,19 +41,56 @@ std::string UniqueFileName(FileSystem& fileSystem, const std::string& directory,
 }
 
 TextFile::TextFile(FileSystem& fileSystem, const std::string& directory,
-                   const std::string& baseName) {
+                   const std::string& baseName)
+    : TextFile(fileSystem, directory, baseName, false) {}
+
+TextFile TextFile::unnamed(FileSystem& fileSystem, const std::string& directory,
+                           const std::string& baseName) {
+    return TextFile(fileSystem, directory, baseName, true);
+}
+
+TextFile::TextFile(FileSystem& fileSystem, const std::string& directory,
+                   const std::string& baseName, bool unnamed)
+    : m_fileSystem(&fileSystem), m_directory(directory), m_baseName(baseName) {
+    int error = 0;
+    if (unnamed) {
+        m_file = fileSystem.createUnnamedFile(pathInDirectory(directory, baseName), error);
+        if (m_file)
+            return;
+        if (error != EOPNOTSUPP)
+            throw AppError(systemErrorText(error));
+    }
     // Another program may take the free name between the test and the creation; the creation
     // is exclusive, so then the next free name is tried.
     for (int tries = 0;; ++tries) {
         m_name = UniqueFileName(fileSystem, directory, baseName);
         m_path = pathInDirectory(directory, m_name);
-        int error = 0;
         m_file = fileSystem.createFile(m_path, error);
         if (m_file)
             return;
         if (error != EEXIST || tries >= 100)
             throw AppError(systemErrorText(error));
     }
+}
+
+void TextFile::giveName() {
+    for (int tries = 0; !named(); ++tries) {
+        const std::string name = UniqueFileName(*m_fileSystem, m_directory, m_baseName);
+        const std::string path = pathInDirectory(m_directory, name);
+        const int error = m_file->giveName(path);
+        if (error == 0) {
+            m_name = name;
+            m_path = path;
+        } else if (error != EEXIST || tries >= 100) {
+            throw AppError(systemErrorText(error));
+        }
+    }
+}
+
+void TextFile::discard() {
+    m_file->close();
+    if (named())
+        m_fileSystem->removeFile(m_path);
 }
 
 void TextFile::writeLine(std::string_view line) {

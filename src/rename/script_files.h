@@ -26,16 +26,33 @@ public:
     // existing entry.
     TextFile(FileSystem& fileSystem, const std::string& directory, const std::string& baseName);
 
+    // Creates the file without a name, where the file system allows that, until giveName():
+    // if the process ends first, nothing is left. Elsewhere it is named at once.
+    static TextFile unnamed(FileSystem& fileSystem, const std::string& directory,
+                            const std::string& baseName);
+
+    // Empty while the file has no name.
     const std::string& name() const { return m_name; }
     const std::string& path() const { return m_path; }
+    bool named() const { return !m_name.empty(); }
 
+    // Gives an unnamed file the name that is free for its base name now.
+    void giveName();
     // Writes `line` and CR LF.
     void writeLine(std::string_view line);
     // Hands what was written to the file, so that a full disk shows now.
     void flush();
     void close();
+    // Closes the file, ignoring errors, and removes it if it has a name.
+    void discard();
 
 private:
+    TextFile(FileSystem& fileSystem, const std::string& directory, const std::string& baseName,
+             bool unnamed);
+
+    FileSystem* m_fileSystem;
+    std::string m_directory;
+    std::string m_baseName;
     std::string m_name;
     std::string m_path;
     std::unique_ptr<OutputFile> m_file;

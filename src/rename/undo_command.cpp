@@ -41,31 +41,44 @@ void UndoCommand::reverseAll() {
     if (workDir.empty())
         throw AppError(kNoWorkingDirectory);
     const std::time_t now = m_clock.now();
-    TextFile log =
-        startFailureLog(m_fileSystem, workDir, m_clock.formatDate(now), m_clock.formatTime(now));
-    const UndoJournal& journal = m_flags.Journal;
+    FailureLog log(m_fileSystem, workDir, m_clock.formatDate(now), m_clock.formatTime(now));
+    UndoJournal& journal = m_flags.Journal;
     const std::unique_ptr<RenameSession> session = m_fileSystem.openRenameSession();
     std::string strandedAt;
-    for (std::size_t i = 0; i < journal.size(); ++i) {
-        // What Go failed to rename was never done: its new name may be someone else's file.
-        if (journal.failed(i))
-            continue;
-        const JournalEntry entry = journal[i];
-        const std::string newFullPath = entry.newFullPath();
-        strandedAt.clear();
-        if (isPlainName(entry.newName()) && !holdsDirectory(newFullPath, workDir) &&
-            session->rename(newFullPath, std::string(entry.oldFullPath()), strandedAt) == 0) {
-            ++m_flags.RenamedCount;
-        } else {
-            ++m_flags.FailureCount;
-            log.writeLine(failureLine(entry.oldFullPath(), newFullPath, strandedAt));
-            log.flush();
+    const auto status = [this] {
+        m_view.setStatusText(renameStatus("Undo done, ", m_flags.RenamedCount,
+                                          " file(s) renamed back, ", m_flags.FailureCount));
+    };
+    try {
+        for (std::size_t i = 0; i < journal.size(); ++i) {
+            // What Go failed to rename was never done: its new name may be someone else's file.
+            if (journal.failed(i))
+                continue;
+            const JournalEntry entry = journal[i];
+            const std::string newFullPath = entry.newFullPath();
+            strandedAt.clear();
+            if (isPlainName(entry.newName()) && !holdsDirectory(newFullPath, workDir) &&
+                session->rename(newFullPath, std::string(entry.oldFullPath()), strandedAt) == 0) {
+                ++m_flags.RenamedCount;
+                // Renamed back: nothing may undo it again, should the undo end early.
+                journal.markFailed(i);
+            } else {
+                ++m_flags.FailureCount;
+                log.add(failureLine(entry.oldFullPath(), newFullPath, strandedAt));
+            }
         }
+    } catch (...) {
+        // The undo data keeps only what is left to undo.
+        if (journal.failedCount() == journal.size()) {
+            journal.clear();
+            m_flags.JournalCount = 0;
+        }
+        log.offerAsItIs(m_flags, m_view);
+        status();
+        throw;
     }
-    finishFailureLog(log, m_flags, m_fileSystem, m_view);
-
-    m_view.setStatusText(renameStatus("Undo done, ", m_flags.RenamedCount,
-                                      " file(s) renamed back, ", m_flags.FailureCount));
+    log.finish(m_flags, m_view);
+    status();
 }
 
 void UndoCommand::SaveUndoasbat1Click() {

@@ -17,7 +17,8 @@ public:
     // Reverses the entries in journal order (a directory before its contents), logs the
     // reversals that fail into a failure log in the run's working directory, and discards the
     // undo data. When the log cannot be created or written, the front end goes idle and the
-    // undo data stays, so the undo can be tried again.
+    // undo data stays, so the undo can be tried again: without the entries already renamed
+    // back, which are marked like entries that were never renamed, so nothing undoes them twice.
     void Button3Click();
 
     // "Save &Undo as .bat": writes the reversal of the journal as an undo script into the

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "rules/app_error.h"
 #include "rules/option_lists.h"
 #include "settings/ini_text.h"
 
@@ -16,6 +17,13 @@ const char* const kOldSettingsFileMessage =
 namespace {
 
 constexpr std::string_view kSection = "Renamer Settings";
+
+// Why a settings file could not be read or written: what the program refuses in its own words,
+// any other error as the walk words it.
+std::string fileErrorText(int error) {
+    const std::string refusal = refusalText(error);
+    return refusal.empty() ? systemErrorText(error) : "it is " + refusal;
+}
 
 // Whether the part of `key` after its first two characters is a decimal number, as every key but
 // "ver" must have even when it names no option.
@@ -115,11 +123,11 @@ std::optional<std::string> saveSettingsFile(FileSystem& fs, const std::string& p
     if (readError == ENOENT)
         content.clear();
     else if (readError != 0)
-        return failure;  // writing would lose what the file holds
+        return failure + ": " + fileErrorText(readError);  // writing would lose what it holds
     if (std::optional<std::string> reason = writeSettingsText(content, settings))
         return failure + ": " + *reason;
-    if (fs.replaceFile(path, content) != 0)
-        return failure;
+    if (const int error = fs.replaceFile(path, content))
+        return failure + ": " + fileErrorText(error);
     return std::nullopt;
 }
 
@@ -131,7 +139,7 @@ std::optional<std::string> loadSettingsFile(FileSystem& fs, const std::string& p
     if (readError == ENOENT || readError == ENOTDIR)
         content.clear();
     else if (readError != 0)
-        return "Unable to read " + path;
+        return "Unable to read " + path + ": " + fileErrorText(readError);
     return applySettingsText(content, settings, notice);
 }
 

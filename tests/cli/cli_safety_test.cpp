@@ -160,7 +160,7 @@ TEST_F(SafetyTest, ADirectorySwappedForALinkBeforeTheRenamesSendsNoRenameOutside
     // The run stops when it creates its failure log: after the walk, before the first rename.
     ProcessOptions options;
     options.cwd = work;
-    options.env = faultEnv("open~renamer_failures=pause", pauseDir);
+    options.env = faultEnv("tmpfile=pause", pauseDir);
     const auto child = startCli({"go", "--case", "lower", tree}, std::move(options));
     ASSERT_TRUE(waitForPause(pauseDir, *child)) << child->wait().err;
     std::filesystem::rename(tree + "/d", tree + "/d.old");

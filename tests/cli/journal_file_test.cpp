@@ -25,6 +25,7 @@ public:
         closed = true;
         return 0;
     }
+    int giveName(const std::string&) override { return EINVAL; }
 };
 
 const std::string kHeader = "zentarel-renamer journal 1\n";

@@ -191,9 +191,11 @@ TEST_F(SettingsFileTest, AFileThatCannotBeReadChangesNothing) {
     test::makeDirectory(dir / "folder.rns");
     test::writeFile(path, "[Renamer Settings]\nver=1005\ned8=/x/\n");
     fs.fail(Op::ReadFile, "renamer.rns", EACCES);
-    for (const std::string& unreadable : {path, dir / "folder.rns"}) {
+    for (const auto& [unreadable, why] : {std::pair{path, "File access denied"},
+                                          {dir / "folder.rns", "it is not a regular file"}}) {
         RenameSettings s;
-        EXPECT_EQ(loadSettingsFile(fs, unreadable, s, kNoNotice), "Unable to read " + unreadable);
+        EXPECT_EQ(loadSettingsFile(fs, unreadable, s, kNoNotice),
+                  "Unable to read " + unreadable + ": " + why);
         EXPECT_EQ(s.revision(), 0u);
     }
 }
@@ -202,18 +204,19 @@ TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsReportedAndLeftWhole) {
     const std::string old = "[Renamer Settings]\r\nver=1005\r\ned8=/old/\r\n";
     test::writeFile(path, old);
     RenameSettings s = awkwardSettings();
+    const std::string full = "Unable to write to " + path + ": I/O error 28";
     fs.fail(Op::ReplaceFile, "renamer.rns", ENOSPC);
-    EXPECT_EQ(saveSettingsFile(fs, path, s), "Unable to write to " + path);
+    EXPECT_EQ(saveSettingsFile(fs, path, s), full);
     fs.clear();
     fs.failWritesAfter(100);
-    EXPECT_EQ(saveSettingsFile(fs, path, s), "Unable to write to " + path);
+    EXPECT_EQ(saveSettingsFile(fs, path, s), full);
     fs.clear();
 
     // Neither of these gets as far as writing: without the old content the file would lose its
     // other lines, and a line break cannot be stored.
     const int replacements = fs.calls(Op::ReplaceFile);
     fs.fail(Op::ReadFile, "renamer.rns", EIO);
-    EXPECT_EQ(saveSettingsFile(fs, path, s), "Unable to write to " + path);
+    EXPECT_EQ(saveSettingsFile(fs, path, s), "Unable to write to " + path + ": I/O error 5");
     fs.clear();
     s.setText(Option::Edit9, "two\nlines");
     EXPECT_EQ(saveSettingsFile(fs, path, s),

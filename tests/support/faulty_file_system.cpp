@@ -38,6 +38,8 @@ public:
         return m_error != 0 ? m_error : error;
     }
 
+    int giveName(const std::string& path) override { return m_real->giveName(path); }
+
 private:
     FaultyFileSystem& m_owner;
     std::string m_path;
@@ -207,6 +209,16 @@ std::unique_ptr<OutputFile> FaultyFileSystem::createFile(const std::string& path
     return std::make_unique<FaultyOutputFile>(*this, path, std::move(real));
 }
 
+std::unique_ptr<OutputFile> FaultyFileSystem::createUnnamedFile(const std::string& path,
+                                                                int& error) {
+    if ((error = check(Op::CreateFile, path)) != 0)
+        return nullptr;
+    std::unique_ptr<OutputFile> real = m_real.createUnnamedFile(path, error);
+    if (!real)
+        return nullptr;
+    return std::make_unique<FaultyOutputFile>(*this, path, std::move(real));
+}
+
 int FaultyFileSystem::removeFile(const std::string& path) {
     if (const int error = check(Op::RemoveFile, path))
         return error;
@@ -229,6 +241,12 @@ int FaultyFileSystem::readFile(const std::string& path, std::string& content) {
     if (const int error = check(Op::ReadFile, path))
         return error;
     return m_real.readFile(path, content);
+}
+
+std::unique_ptr<InputFile> FaultyFileSystem::openTextFile(const std::string& path, int& error) {
+    if ((error = check(Op::ReadFile, path)) != 0)
+        return nullptr;
+    return m_real.openTextFile(path, error);
 }
 
 int FaultyFileSystem::replaceFile(const std::string& path, std::string_view content) {

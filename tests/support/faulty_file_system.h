@@ -56,10 +56,14 @@ public:
     std::unique_ptr<RenameSession> openRenameSession() override;
     bool exists(const std::string& path) override;
     std::unique_ptr<OutputFile> createFile(const std::string& path, int& error) override;
+    // Checked as CreateFile, by the path the file is meant for.
+    std::unique_ptr<OutputFile> createUnnamedFile(const std::string& path, int& error) override;
     int removeFile(const std::string& path) override;
     int syncDirectory(const std::string& path) override;
     int createDirectories(const std::string& path) override;
     int readFile(const std::string& path, std::string& content) override;
+    // Checked as ReadFile.
+    std::unique_ptr<InputFile> openTextFile(const std::string& path, int& error) override;
     int replaceFile(const std::string& path, std::string_view content) override;
 
     // Counts a call, runs its hooks and returns the error it is to fail with, or 0; used by

@@ -259,7 +259,7 @@ private slots:
         f->fileSystem.fail(FaultyFileSystem::Op::ReplaceFile, "s.rns", ENOSPC);
         f->action("Savesettings1")->trigger();
         QCOMPARE(f->dialogs.log.last(),
-                 QString::fromStdString("error Unable to write to " + file + "."));
+                 QString::fromStdString("error Unable to write to " + file + ": I/O error 28."));
     }
 };
 
