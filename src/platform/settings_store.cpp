@@ -14,6 +14,8 @@ constexpr std::string_view kParentPath = "HKEY_CURRENT_USER\\Software\\Vornik";
 constexpr std::string_view kKeyPath = "HKEY_CURRENT_USER\\Software\\Vornik\\Zentarelrenamer";
 constexpr std::string_view kDwordPrefix = "dword:";
 constexpr std::string_view kHexDigits = "0123456789abcdef";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kBlanks = " \t\r";
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -162,20 +164,28 @@ std::optional<std::string> SettingsStore::parse(std::string_view text,
     lineNumber = 0;
     sections.clear();
     Section* current = nullptr;
+    // What an editor may add to a registry export: a byte-order mark, blanks at either end of a
+    // line, CR LF line ends, and comment lines starting with ";".
+    if (text.starts_with(kByteOrderMark))
+        text.remove_prefix(kByteOrderMark.size());
+    bool headerSeen = false;
     while (!text.empty()) {
         const std::size_t lf = text.find('\n');
         std::string_view line = text.substr(0, lf);
         text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
         ++lineNumber;
-        if (lineNumber == 1) {
+        const std::size_t first = line.find_first_not_of(kBlanks);
+        line = first == std::string_view::npos
+                   ? std::string_view()
+                   : line.substr(first, line.find_last_not_of(kBlanks) - first + 1);
+        if (line.empty() || line.starts_with(';'))
+            continue;
+        if (!headerSeen) {
             if (line != kHeader)
                 return "the first line is not \"" + std::string(kHeader) + "\"";
+            headerSeen = true;
             continue;
         }
-        if (line.empty())
-            continue;
         if (line.starts_with('[')) {
             if (!line.ends_with(']') || line.size() < 3)
                 return "a key line is not \"[key]\"";
@@ -253,9 +263,12 @@ std::optional<StoreError> SettingsStore::load() {
     const int error = m_fs.readFile(m_path, text);
     if (error == ENOENT)
         return std::nullopt;
-    if (error != 0)
-        return StoreError{
-            "Unable to read the settings store " + m_path + ": " + systemMessage(error), false};
+    if (error != 0) {
+        const std::string refusal = refusalText(error);
+        return StoreError{"Unable to read the settings store " + m_path + ": " +
+                              (refusal.empty() ? systemMessage(error) : "it is " + refusal),
+                          false};
+    }
     if (text.empty())
         return std::nullopt;
     std::size_t line = 0;
@@ -364,11 +377,15 @@ std::optional<std::string> SettingsStore::closeKey() {
     const bool dirty = m_dirty;
     const std::string firstUnsaved = m_firstUnsaved;
     close();
-    if (!dirty || save() == 0)
+    if (!dirty)
         return std::nullopt;
+    const int error = save();
+    if (error == 0)
+        return std::nullopt;
+    const std::string why = ": cannot write " + m_path + ": " + systemMessage(error);
     if (firstUnsaved.empty())
-        return "Failed to create key '" + std::string(kKeyPath) + "'";
-    return "Failed to set data for '" + firstUnsaved + "'";
+        return "Failed to create key '" + std::string(kKeyPath) + "'" + why;
+    return "Failed to set data for '" + firstUnsaved + "'" + why;
 }
 
 std::optional<StoreError> SettingsStore::deleteKey() {

@@ -95,8 +95,11 @@ std::vector<std::string> applyRememberedSettings(SettingsStore& store, RenameSet
     std::int32_t version = kSettingsVersion;
     if (store.hasValue("ver")) {
         if (std::optional<std::string> error = store.readInteger("ver", version)) {
+            // A version that cannot be told: none of the options can be trusted, so the window
+            // shows the defaults (and closing writes those, not blanks).
             store.closeKey();
             problems.push_back(*error);
+            settings.restoreDefaults();
             return problems;
         }
     }

@@ -29,7 +29,8 @@ WindowGeometry readRememberedGeometry(SettingsStore& store, std::vector<std::str
 
 // Applies the remembered options, in the order the store holds them, through the setters a
 // user's clicks use. Nothing remembered: the defaults are restored. A store of another version
-// is deleted and the defaults are restored; a store without "ver" counts as current. A value
+// is deleted and the defaults are restored; a store without "ver" counts as current, and one
+// whose "ver" is no integer is reported and the defaults are restored, the store kept. A value
 // that cannot be applied (of the wrong type, or named for no option of its kind) is skipped and
 // named in the result, while the others still apply. A store that cannot be parsed is moved
 // aside, so that it is neither lost nor written over, and the defaults are restored. The result

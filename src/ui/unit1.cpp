@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTableView>
@@ -30,6 +31,7 @@
 #include "ui/app_icon.h"
 #include "ui/dialogs.h"
 #include "ui/preview_model.h"
+#include "ui/window_placement.h"
 
 namespace zr {
 
@@ -604,8 +606,16 @@ void Tmain::FormCreate() {
     // Only the width can change: the height is fixed.
     if (remembered.width)
         resize(*remembered.width - kFrameWidth, kClientHeight);
-    if (remembered.left && remembered.top)
-        move(*remembered.left, *remembered.top);
+    // Each value on its own (without either, the system places the window); then onto a
+    // screen, should the place be off every one now.
+    if (remembered.left || remembered.top) {
+        move(remembered.left.value_or(x()), remembered.top.value_or(y()));
+        QList<QRect> screens;
+        for (const QScreen* screen : QGuiApplication::screens())
+            screens.push_back(screen->availableGeometry());
+        const QRect frame(pos(), QSize(width() + kFrameWidth, height() + kFrameHeight));
+        move(reachablePosition(frame, kFrameHeight - kFrameWidth / 2, screens));
+    }
     QHeaderView* header = m_listView1->horizontalHeader();
     for (int i = 0; i < PreviewModel::kColumnCount; ++i) {
         if (const std::optional<int> w = remembered.columnWidths[static_cast<std::size_t>(i)])
@@ -641,7 +651,7 @@ bool Tmain::FormClose() {
         error = rememberOptions(m_store, m_settings);
     // The user has been told; the window still closes rather than trap them.
     if (error)
-        showError(*error);
+        showError("The settings could not be saved: " + *error);
     return true;
 }
 

@@ -1,11 +1,15 @@
 #include "platform/settings_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 
+#include "support/child_process.h"
 #include "support/faulty_file_system.h"
 #include "support/store_text.h"
 #include "support/temp_dir.h"
@@ -213,14 +217,105 @@ TEST_F(SettingsStoreTest, AFailedWriteKeepsThePreviousStoreAndNamesTheFirstLostV
         return store.closeKey();
     };
     fs.fail(Op::ReplaceFile, "settings.reg", EIO);
-    EXPECT_EQ(secondBatch(), "Failed to set data for 'vx'");
+    const std::string cannotWrite = "Failed to set data for 'vx': cannot write " + path + ": ";
+    EXPECT_EQ(secondBatch(), cannotWrite + "Input/output error");
     EXPECT_TRUE(store.deleteKey().has_value());
     fs.clear();
     fs.failWritesAfter(10);
-    EXPECT_EQ(secondBatch(), "Failed to set data for 'vx'");
+    EXPECT_EQ(secondBatch(), cannotWrite + "No space left on device");
     EXPECT_EQ(test::readFile(path), before);
     EXPECT_EQ(test::listNames(dir / "config/zentarel-renamer"),
               std::vector<std::string>{"settings.reg"});
+}
+
+TEST_F(SettingsStoreTest, HandEditsThatARegistryExportAllowsAreRead) {
+    const std::string values = "\"ver\"=dword:000003ed\n\"ed8\"=\"/p/\"\n";
+    const std::string crlf = "Windows Registry Editor Version 5.00\r\n\r\n" +
+                             kStoreKey.substr(0, kStoreKey.size() - 1) +
+                             "\r\n\"ver\"=dword:000003ed\r\n\"ed8\"=\"/p/\"\r\n";
+    const std::string texts[] = {
+        "\xEF\xBB\xBF" + kStoreHeader + kStoreKey + values,
+        kStoreHeader + kStoreKey + "\"ver\"=dword:000003ed \n\"ed8\"=\"/p/\"\t\n",
+        "; written by hand\n" + kStoreHeader + kStoreKey + values,
+        kStoreHeader + "; the key\n" + kStoreKey + "; a note\n" + values + ";\n",
+        kStoreHeader + kStoreKey.substr(0, kStoreKey.size() - 1) + "  \n" + values,
+        crlf,
+    };
+    for (const std::string& text : texts) {
+        test::writeFile(path, text);
+        ASSERT_TRUE(open(false)) << text;
+        std::int32_t version = 0;
+        std::string start;
+        EXPECT_EQ(store.readInteger("ver", version), std::nullopt) << text;
+        EXPECT_EQ(version, 1005);
+        EXPECT_EQ(store.readString("ed8", start), std::nullopt) << text;
+        EXPECT_EQ(start, "/p/");
+        EXPECT_EQ(store.valueNames(), (std::vector<std::string>{"ver", "ed8"}));
+        store.closeKey();
+    }
+}
+
+TEST_F(SettingsStoreTest, AStoreThatIsALinkStaysALinkAndItsTargetIsWritten) {
+    const std::string dotfiles = dir / "dotfiles";
+    test::makeDirectory(dotfiles);
+    test::makeDirectory(dir / "config/zentarel-renamer");
+    test::writeFile(dotfiles + "/settings.reg", test::storeWithKey("\"ver\"=dword:000003ed\n"));
+    ASSERT_EQ(chmod((dotfiles + "/settings.reg").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("../../dotfiles/settings.reg", path.c_str()), 0);
+    open();
+    ASSERT_EQ(store.writeString("ed8", "/via/link/"), std::nullopt);
+    ASSERT_EQ(store.closeKey(), std::nullopt);
+    EXPECT_EQ(std::filesystem::read_symlink(path), "../../dotfiles/settings.reg");
+    EXPECT_NE(test::readFile(dotfiles + "/settings.reg").find("\"ed8\"=\"/via/link/\""),
+              std::string::npos);
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(test::listNames(dotfiles), std::vector<std::string>{"settings.reg"});
+
+    // A link to a store not made yet: the store is made where it points.
+    std::filesystem::remove(dotfiles + "/settings.reg");
+    open();
+    ASSERT_EQ(store.writeInteger("ver", 1005), std::nullopt);
+    ASSERT_EQ(store.closeKey(), std::nullopt);
+    EXPECT_EQ(std::filesystem::read_symlink(path), "../../dotfiles/settings.reg");
+    EXPECT_TRUE(test::exists(dotfiles + "/settings.reg"));
+}
+
+TEST_F(SettingsStoreTest, AStoreThatIsNoRegularFileOrTooLargeIsRefusedAndKept) {
+    test::makeDirectory(dir / "config/zentarel-renamer");
+    const auto makeFifo = [this] { return mkfifo(path.c_str(), 0600); };
+    const auto makeDirectory = [this] { return mkdir(path.c_str(), 0700); };
+    const auto makeLarge = [this] {
+        test::writeFile(path, test::storeWithKey("\"ver\"=dword:000003ed\n"));
+        return truncate(path.c_str(), 16 * 1024 * 1024 + 1);  // sparse: takes no room
+    };
+    const std::pair<std::function<int()>, std::string> rows[] = {
+        {makeFifo, "not a regular file"},
+        {makeDirectory, "not a regular file"},
+        {makeLarge, "larger than 16 MiB"},
+    };
+    test::ChildOptions inTime;
+    inTime.timeout = std::chrono::seconds(10);
+    for (const auto& [make, says] : rows) {
+        ASSERT_EQ(make(), 0);
+        // A pipe must not make the store wait for a writer: the child ends in time.
+        const std::string seen = test::runInChild(
+            [this] {
+                bool exists = true;
+                const std::optional<StoreError> error = store.openKey(true, exists);
+                if (!error)
+                    return std::string("opened");
+                const bool deleted = !store.deleteKey().has_value();
+                return error->message + (error->unparseable ? " (unparseable)" : "") +
+                       (deleted ? " (deleted)" : "");
+            },
+            inTime);
+        EXPECT_EQ(seen, "Unable to read the settings store " + path + ": it is " + says) << seen;
+        struct stat st;
+        EXPECT_EQ(lstat(path.c_str(), &st), 0);
+        test::removeTree(path);
+    }
 }
 
 // Sets an environment variable (or unsets it, for null) until the end of the scope.

@@ -118,6 +118,21 @@ TEST_F(RememberedSettingsTest, BadValuesAreNamedAndTheOthersStillApply) {
     EXPECT_FALSE(settings.checked(Option::CheckBox5));
 }
 
+TEST_F(RememberedSettingsTest, AVersionOfTheWrongTypeIsReportedAndTheDefaultsShown) {
+    writeStore("\"ver\"=\"1005\"\n\"ed8\"=\"/photos/\"\n\"ed11\"=\"\"\n");
+    EXPECT_EQ(applyRememberedSettings(store, settings),
+              std::vector<std::string>{"Invalid data type for 'ver'"});
+    EXPECT_EQ(settings.text(Option::Edit1), "/tmp/");
+    EXPECT_EQ(settings.text(Option::Edit3), "*.jpg;*.gif");
+    // What the next close writes is what the window shows, never blanks.
+    ASSERT_EQ(rememberGeometry(store, WindowGeometry{}), std::nullopt);
+    ASSERT_EQ(rememberOptions(store, settings), std::nullopt);
+    RenameSettings next;
+    EXPECT_TRUE(applyRememberedSettings(store, next).empty());
+    EXPECT_EQ(next.text(Option::Edit1), "/tmp/");
+    EXPECT_EQ(next.text(Option::Edit3), "*.jpg;*.gif");
+}
+
 TEST_F(RememberedSettingsTest, AnUnreadableStoreIsMovedAsideNotLost) {
     test::writeFile(path, "this is no store\n");
     const std::vector<std::string> problems = applyRememberedSettings(store, settings);
@@ -142,9 +157,10 @@ TEST_F(RememberedSettingsTest, AFailedWriteLeavesThePreviousStoreWhole) {
 
     fs.failWritesAfter(100);  // the disk fills up half-way through the new store
     geometry.width = 1200;
-    EXPECT_EQ(rememberGeometry(store, geometry), "Failed to set data for 'ver'");
+    const std::string why = "': cannot write " + path + ": No space left on device";
+    EXPECT_EQ(rememberGeometry(store, geometry), "Failed to set data for 'ver" + why);
     settings.setText(Option::Edit1, "/elsewhere/");
-    EXPECT_EQ(rememberOptions(store, settings), "Failed to set data for 'ed8'");
+    EXPECT_EQ(rememberOptions(store, settings), "Failed to set data for 'ed8" + why);
     EXPECT_EQ(test::readFile(path), before);
 }
 

@@ -3,6 +3,7 @@
 // and loaded through the popup menu.
 #include <QComboBox>
 #include <QHeaderView>
+#include <QScreen>
 #include <QTest>
 
 #include "support/store_text.h"
@@ -155,6 +156,51 @@ private slots:
         QCOMPARE(f->dialogs.log.size(), 1);
     }
 
+    void aVersionOfTheWrongTypeShowsTheDefaultsAndClosingWritesThem() {
+        startWithStore("\"ver\"=\"1005\"\n\"ed8\"=\"/photos/\"\n\"ed11\"=\"\"\n");
+        QCOMPARE(f->dialogs.log, QStringList{"error Invalid data type for 'ver'"});
+        QCOMPARE(f->edit("Edit1")->text(), "/tmp/");
+        QCOMPARE(f->edit("Edit3")->text(), "*.jpg;*.gif");
+        QVERIFY(f->restart());
+        QCOMPARE(f->dialogs.log.size(), 1);
+        QCOMPARE(f->edit("Edit1")->text(), "/tmp/");
+        QCOMPARE(f->edit("Edit3")->text(), "*.jpg;*.gif");
+    }
+
+    void aRememberedPlaceOffEveryScreenBringsTheWindowBack() {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        for (const char* place :
+             {"\"px\"=dword:00001388\n\"py\"=dword:00001388\n",
+              "\"px\"=dword:fffff448\n\"py\"=dword:00000028\n", "\"py\"=dword:ffffff00\n"}) {
+            startWithStore(std::string("\"ver\"=dword:000003ed\n") + place);
+            QVERIFY2(screen.contains(f->window->frameGeometry()), place);
+        }
+        // Each value applies on its own.
+        startWithStore("\"ver\"=dword:000003ed\n\"px\"=dword:00000078\n");
+        QCOMPARE(f->window->x(), 120);
+        startWithStore("\"ver\"=dword:000003ed\n\"py\"=dword:00000014\n");
+        QCOMPARE(f->window->y(), 20);
+    }
+
+    void aStoreThatCannotBeSavedAtCloseSaysSoAndWhy() {
+        f = std::make_unique<WindowFixture>();
+        const std::string folder = f->storePath.substr(0, f->storePath.rfind('/'));
+        writeFile(folder, "a file where the store's folder goes");
+        QVERIFY(f->window->close());
+        QCOMPARE(f->dialogs.log.size(), 1);
+        QVERIFY2(f->dialogs.log[0].startsWith("error The settings could not be saved: "),
+                 qPrintable(f->dialogs.log[0]));
+        QVERIFY2(f->dialogs.log[0].contains("Not a directory"), qPrintable(f->dialogs.log[0]));
+
+        f = std::make_unique<WindowFixture>();
+        makeDirectory(f->storePath);  // no store can be read or written there
+        QVERIFY(f->window->close());
+        QCOMPARE(f->dialogs.log,
+                 QStringList{QString::fromStdString(
+                     "error The settings could not be saved: Unable to read the settings store " +
+                     f->storePath + ": it is not a regular file.")});
+    }
+
     void anUnreadableStoreIsReportedAndMovedAside() {
         f = std::make_unique<WindowFixture>(false);
         writeFile(f->storePath, "garbage\n");
@@ -199,7 +245,11 @@ private slots:
         settings().setText(Option::Edit1, "/lost/");
         f->fileSystem.failWritesAfter(200);  // the disk fills up half-way through the new store
         QVERIFY(f->window->close());
-        QCOMPARE(f->dialogs.log, QStringList{"error Failed to set data for 'ver'"});
+        QCOMPARE(f->dialogs.log,
+                 QStringList{QString::fromStdString(
+                     "error The settings could not be saved: Failed to set data for 'ver': "
+                     "cannot write " +
+                     f->storePath + ": No space left on device.")});
         QCOMPARE(readFile(f->storePath), before);
     }
 
