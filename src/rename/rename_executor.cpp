@@ -46,15 +46,15 @@ void FailureLog::add(std::string_view line) {
 }
 
 void FailureLog::finish(RunFlags& flags, CommandView& view) {
-    m_file.close();
     flags.FailureLogPath.clear();
     view.setEnabled(Control::Viewlastfailurelog1, false);
     if (flags.FailureCount == 0) {
         m_file.discard();
-    } else {
-        flags.FailureLogPath = m_file.path();
-        view.setEnabled(Control::Viewlastfailurelog1, true);
+        return;
     }
+    m_file.close();
+    flags.FailureLogPath = m_file.path();
+    view.setEnabled(Control::Viewlastfailurelog1, true);
 }
 
 void FailureLog::offerAsItIs(RunFlags& flags, CommandView& view) {
@@ -140,10 +140,15 @@ void RenameExecutor::carryOut(const std::string& date, const std::string& time) 
         }
     }
     m_renamingStarted = true;
+    bool kept = false;
     try {
         renameAll(log);
-    } catch (...) {
         if (m_keeper)
+            m_keeper->finish(journal);
+        kept = true;
+        log.finish(m_flags, m_view);
+    } catch (...) {
+        if (m_keeper && !kept)
             m_keeper->finish(journal);
         // What was done so far is counted, and its failure lines can be looked at.
         log.offerAsItIs(m_flags, m_view);
@@ -151,9 +156,6 @@ void RenameExecutor::carryOut(const std::string& date, const std::string& time) 
                                           m_flags.FailureCount));
         throw;
     }
-    if (m_keeper)
-        m_keeper->finish(journal);
-    log.finish(m_flags, m_view);
 }
 
 void RenameExecutor::renameAll(FailureLog& log) {

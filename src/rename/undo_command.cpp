@@ -67,6 +67,7 @@ void UndoCommand::reverseAll() {
                 log.add(failureLine(entry.oldFullPath(), newFullPath, strandedAt));
             }
         }
+        log.finish(m_flags, m_view);
     } catch (...) {
         // The undo data keeps only what is left to undo.
         if (journal.failedCount() == journal.size()) {
@@ -77,7 +78,6 @@ void UndoCommand::reverseAll() {
         status();
         throw;
     }
-    log.finish(m_flags, m_view);
     status();
 }
 

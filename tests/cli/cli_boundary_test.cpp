@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -284,6 +286,8 @@ TEST_F(BoundaryTest, ReadsAreBoundedAndRefuseWhatIsNoRegularFile) {
         {{"scan", "--settings", fifo, tree}, "not a regular file"},
         {{"scan", "--settings", temp.path(), tree}, "not a regular file"},
         {{"scan", "--settings", big, tree}, "larger than 16 MiB"},
+        // A file that says it is empty and then reads on and on.
+        {{"scan", "--settings", "/proc/self/pagemap", tree}, "larger than 16 MiB"},
         {{"undo", "--journal", "/dev/zero"}, "not a regular file"},
         {{"undo", "--journal", fifo}, "not a regular file"},
         {{"undo", "--journal", longLine}, "line 1"},
@@ -353,6 +357,305 @@ TEST_F(BoundaryTest, WithoutUnnamedFilesTheLogIsAPlainFileRemovedWhenNothingFail
     EXPECT_EQ(listNames(work), Lines{"renamer_failures.log"});
     EXPECT_NE(readFile(work + "/renamer_failures.log").find(tree + "/B.JPG -> b.jpg\r\n"),
               std::string::npos);
+}
+
+// --- Every call of the POSIX layer that can fail, failed
+// ------------------------------------------
+
+// One failing call: how the tree is made, the shim's rules, the command, and what the user is to
+// see. "TREE" and "WORK" in the rules, the arguments and the texts stand for the two folders.
+struct CallFault {
+    const char* call;
+    std::function<void(const std::string& tree, const std::string& work)> setUp;
+    std::string rules;
+    Lines args;
+    int status;
+    std::string says;  // on standard output or standard error
+    // What the tree (and the working directory) hold afterwards; none to skip the check.
+    std::optional<Lines> treeAfter;
+    std::optional<Lines> workAfter;
+};
+
+std::string expand(std::string text, const std::string& tree, const std::string& work) {
+    for (const auto& [name, value] : {std::pair{"TREE", tree}, {"WORK", work}}) {
+        for (std::size_t at; (at = text.find(name)) != std::string::npos;)
+            text.replace(at, std::string(name).size(), value);
+    }
+    return text;
+}
+
+void nothing(const std::string&, const std::string&) {}
+
+// A.JPG becomes a.jpg; Qdir (with Q.JPG inside) is a folder of the tree.
+void plainTree(const std::string& tree, const std::string&) {
+    writeFile(tree + "/A.JPG", "a");
+    writeFile(tree + "/Qdir/Q.JPG", "q");
+}
+
+// B.JPG cannot become b.jpg: that name is taken.
+void failingTree(const std::string& tree, const std::string&) {
+    writeFile(tree + "/B.JPG", "b");
+    writeFile(tree + "/b.jpg", "taken");
+}
+
+// A run whose journal "undo.journal" undoes A.JPG -> a.jpg.
+void renamedTree(const std::string& tree, const std::string& work) {
+    writeFile(tree + "/A.JPG", "a");
+    ProcessOptions options;
+    options.cwd = work;
+    if (runCli({"go", "--case", "lower", "--journal", "undo.journal", tree}, options).status != 0)
+        throw std::runtime_error("the go before the undo failed");
+}
+
+// The plain tree, and a settings file "s.rns" that adds the prefix "p_".
+void settingsFile(const std::string& tree, const std::string& work) {
+    plainTree(tree, work);
+    writeFile(work + "/s.rns", "[Renamer Settings]\nver=1005\nch13=1\ned14=p_\n");
+}
+
+TEST_F(BoundaryTest, EveryFailingCallEndsAsTheUserIsTold) {
+    const Lines lower = {"go", "--case", "lower", "TREE"};
+    const Lines dirsLower = {"go", "--dirs-only", "--case", "lower", "TREE"};
+    const Lines scanLower = {"scan", "--filter", "*", "--case", "lower", "--format", "tsv", "TREE"};
+    const Lines undo = {"undo", "--journal", "undo.journal"};
+    const Lines saveSettings = {"scan", "--save-settings", "s.rns", "TREE"};
+    const Lines loadSettings = {"scan", "--settings", "s.rns", "--format", "tsv", "TREE"};
+    const std::string failed = "Done, 0 file(s) renamed, 1 failure(s).  [see failure log]";
+    const std::string bothRenamed = "Done, 2 file(s) renamed, 0 failure(s).";  // A.JPG, Q.JPG
+    const std::string oneFailed = "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]";
+    const CallFault rows[] = {
+        // Entering a folder of the tree.
+        {"openat of a folder", plainTree, "open~Qdir=ENOENT", scanLower, 2,
+         "'TREE/Qdir': File not found.", std::nullopt, std::nullopt},
+        {"fdopendir", plainTree, "opendir~Qdir=ENOMEM", scanLower, 2, "'TREE/Qdir': I/O error 12.",
+         std::nullopt, std::nullopt},
+        {"an entry without its type", plainTree, "readdir~Qdir=unknown", scanLower, 0,
+         "Q.JPG\tq.jpg", std::nullopt, std::nullopt},
+        {"fstatat of an entry without its type", plainTree, "readdir~Qdir=unknown,stat~Qdir=EACCES",
+         scanLower, 0, "\nQdir\tqdir\t0\t\t\n", std::nullopt, std::nullopt},
+        {"fstatat of a preview row", plainTree, "stat~A.JPG=EIO", scanLower, 0,
+         "A.JPG\ta.jpg\t0\t\t\n", std::nullopt, std::nullopt},
+        // The failure log.
+        {"O_TMPFILE unknown to the kernel", failingTree, "tmpfile=EISDIR", lower, 1,
+         "Failure log: WORK/renamer_failures.log", Lines{"B.JPG", "b.jpg"},
+         Lines{"renamer_failures.log"}},
+        {"linkat naming the log", failingTree, "link=EACCES", lower, 2, failed,
+         Lines{"B.JPG", "b.jpg"}, Lines{}},
+        {"close of a log with lines", failingTree, "close~^WORK$=EIO", lower, 2,
+         "'WORK/renamer_failures.log': I/O error 5.", Lines{"B.JPG", "b.jpg"},
+         Lines{"renamer_failures.log"}},
+        {"close of a log without lines", plainTree, "close~^WORK$=EIO", lower, 0, bothRenamed,
+         Lines{"Qdir", "a.jpg"}, Lines{}},
+        // The journal.
+        {"fdatasync of the journal",
+         plainTree,
+         "fsync~undo.journal=EIO",
+         {"go", "--case", "lower", "--journal", "undo.journal", "TREE"},
+         2,
+         "cannot write the journal 'undo.journal': I/O error 5. Nothing was renamed.",
+         Lines{"A.JPG", "Qdir"},
+         Lines{}},
+        {"open of the journal's folder",
+         plainTree,
+         "open~^.$=EACCES",
+         {"go", "--case", "lower", "--journal", "undo.journal", "TREE"},
+         2,
+         "File access denied. Nothing was renamed.",
+         Lines{"A.JPG", "Qdir"},
+         Lines{}},
+        {"fsync of the journal's folder",
+         plainTree,
+         "fsync~^.$=EIO",
+         {"go", "--case", "lower", "--journal", "undo.journal", "TREE"},
+         2,
+         "I/O error 5. Nothing was renamed.",
+         Lines{"A.JPG", "Qdir"},
+         Lines{}},
+        {"write interrupted",
+         plainTree,
+         "write~undo.journal@1=EINTR",
+         {"go", "--case", "lower", "--journal", "undo.journal", "TREE"},
+         0,
+         bothRenamed,
+         Lines{"Qdir", "a.jpg"},
+         Lines{"undo.journal"}},
+        {"read of the journal interrupted", renamedTree, "read~undo.journal@1=EINTR", undo, 0,
+         "Undo done, 1 file(s) renamed back", Lines{"A.JPG"}, Lines{}},
+        {"read of the journal", renamedTree, "read~undo.journal=EIO", undo, 2,
+         "cannot read the journal 'undo.journal': I/O error 5.", Lines{"a.jpg"},
+         Lines{"undo.journal"}},
+        {"fstat of the journal", renamedTree, "stat~undo.journal=EIO", undo, 2,
+         "cannot read the journal 'undo.journal': I/O error 5.", Lines{"a.jpg"},
+         Lines{"undo.journal"}},
+        {"open of a missing journal", nothing, "", undo, 2,
+         "cannot read the journal 'undo.journal': File not found.", std::nullopt, Lines{}},
+        // Settings files.
+        {"read of a settings file interrupted", settingsFile, "read~s.rns@1=EINTR", loadSettings, 0,
+         "A.JPG\tp_A.JPG\t", std::nullopt, std::nullopt},
+        {"read of a settings file", settingsFile, "read~s.rns=EIO", loadSettings, 2,
+         "Unable to read s.rns: I/O error 5.", std::nullopt, std::nullopt},
+        {"fchmod of a new settings file", plainTree, "chmod~s.rns=EPERM", saveSettings, 2,
+         "Unable to write to s.rns: File access denied.", std::nullopt, Lines{}},
+        {"write of a settings file interrupted", plainTree, "write~s.rns.@1=EINTR", saveSettings, 0,
+         "", std::nullopt, Lines{"s.rns"}},
+        {"fsync of a settings file", settingsFile, "fsync~s.rns=EIO", saveSettings, 2,
+         "Unable to write to s.rns: I/O error 5.", std::nullopt, Lines{"s.rns"}},
+        {"close of a settings file", settingsFile, "close~s.rns.=EIO", saveSettings, 2,
+         "Unable to write to s.rns: I/O error 5.", std::nullopt, Lines{"s.rns"}},
+        {"rename over a settings file", settingsFile, "rename~s.rns=EACCES", saveSettings, 2,
+         "Unable to write to s.rns: File access denied.", std::nullopt, Lines{"s.rns"}},
+        // The start directory.
+        {"stat of the start directory", plainTree, "stat~^TREE$=EIO", scanLower, 2,
+         "cannot enter the start directory 'TREE/': I/O error 5.", std::nullopt, std::nullopt},
+        // Renames where RENAME_NOREPLACE is refused: a link and an unlink for a file, a check
+        // and a plain rename for a folder.
+        {"link and unlink", plainTree, "renameat2=EINVAL", lower, 0, bothRenamed,
+         Lines{"Qdir", "a.jpg"}, Lines{}},
+        {"link onto a taken name", failingTree, "renameat2=EINVAL", lower, 1, failed,
+         Lines{"B.JPG", "b.jpg"}, Lines{"renamer_failures.log"}},
+        {"unlink of the old name", plainTree, "renameat2=EINVAL,unlink~A.JPG=EACCES", lower, 1,
+         oneFailed, Lines{"A.JPG", "Qdir"}, Lines{"renamer_failures.log"}},
+        {"no hard links", plainTree, "renameat2=EINVAL,link=EPERM", lower, 0, bothRenamed,
+         Lines{"Qdir", "a.jpg"}, Lines{}},
+        {"a folder onto a taken name",
+         [](const std::string& tree, const std::string&) {
+             makeDirectory(tree + "/Qdir");
+             makeDirectory(tree + "/qdir");
+         },
+         "renameat2=EINVAL", dirsLower, 1, failed, Lines{"Qdir", "qdir"}, std::nullopt},
+        {"fstatat of a folder's new name", plainTree, "renameat2=EINVAL,stat~qdir=EACCES",
+         dirsLower, 1, failed, Lines{"A.JPG", "Qdir"}, std::nullopt},
+        {"renameat of a folder", plainTree, "renameat2=EINVAL,rename=EACCES", dirsLower, 1, failed,
+         Lines{"A.JPG", "Qdir"}, std::nullopt},
+        {"the source gone", renamedTree, "renameat2=EINVAL,stat~^a.jpg$=ENOENT", undo, 1,
+         "Undo done, 0 file(s) renamed back, 1 failure(s).", Lines{"a.jpg"}, std::nullopt},
+        // Folders opened without links where openat2 is missing or forbidden.
+        {"openat2 missing", plainTree, "openat2=ENOSYS", lower, 0, bothRenamed,
+         Lines{"Qdir", "a.jpg"}, Lines{}},
+        {"openat2 forbidden", plainTree, "openat2=EPERM", lower, 0, bothRenamed,
+         Lines{"Qdir", "a.jpg"}, Lines{}},
+        {"open of the root", plainTree, "openat2=ENOSYS,open~^/$=EMFILE", lower, 1,
+         "Done, 0 file(s) renamed, 2 failure(s).", Lines{"A.JPG", "Qdir"}, std::nullopt},
+        // A change of case through a temporary name.
+        {"rename to the temporary name",
+         [](const std::string& tree, const std::string&) {
+             writeFile(tree + "/A.txt", "content");
+             if (link((tree + "/A.txt").c_str(), (tree + "/a.txt").c_str()) != 0)
+                 throw std::runtime_error("link failed");
+         },
+         "rename~.zentarel=EACCES",
+         {"go", "--filter", "*", "--case", "lower", "TREE"},
+         1,
+         failed,
+         Lines{"A.txt", "a.txt"},
+         std::nullopt},
+    };
+    for (const CallFault& row : rows) {
+        SCOPED_TRACE(row.call);
+        removeTree(tree);
+        removeTree(work);
+        makeDirectory(tree);
+        makeDirectory(work);
+        row.setUp(tree, work);
+        Lines args;
+        for (const std::string& arg : row.args)
+            args.push_back(expand(arg, tree, work));
+        const CliRun result =
+            run(args, row.rules.empty() ? std::vector<std::string>{}
+                                        : faultEnv(expand(row.rules, tree, work)));
+        EXPECT_EQ(result.status, row.status) << result.out << result.err;
+        EXPECT_NE((result.out + result.err).find(expand(row.says, tree, work)), std::string::npos)
+            << result.out << result.err;
+        if (row.treeAfter) {
+            EXPECT_EQ(listNames(tree), *row.treeAfter);
+        }
+        if (row.workAfter) {
+            EXPECT_EQ(listNames(work), *row.workAfter);
+        }
+    }
+}
+
+// As the user 65534: folders that may not be searched, read or written.
+TEST_F(BoundaryTest, FoldersAnUnprivilegedUserMayNotUseAreReported) {
+    REQUIRE_ROOT("run the program as another user");
+    const std::string root = makeRoot();
+    const auto mode = [&root](const std::string& path, mode_t bits) {
+        makeDirectory(root + path);
+        chmod((root + path).c_str(), bits);
+    };
+    writeFile(root + "/tree/A.JPG", "a");
+    writeFile(root + "/tree/B.JPG", "b");
+    writeFile(root + "/tree/b.jpg", "taken");
+    writeFile(root + "/tree/searchable/C.JPG", "c");
+    mode("/tree/searchable", 0111);  // entered, but not listed: passed over
+    chmod((root + "/tree/searchable/C.JPG").c_str(), 0666);
+    // A folder that can be neither read nor searched abandons the walk.
+    mode("/closed", 0777);
+    writeFile(root + "/closed/D.JPG", "d");
+    mode("/closed/inner", 0);
+    mode("/unsearchable", 0666);
+    mode("/unlistable", 0311);
+    mode("/readonly", 0555);
+    writeFile(root + "/work/secret.rns", kSection);
+    chmod((root + "/work/secret.rns").c_str(), 0600);
+
+    // The log is a plain file here: the root folder has no /proc to name an unnamed file by.
+    const CliRun go = runUnprivileged(root, {"go", "--case", "lower", "/tree"});
+    EXPECT_EQ(go.status, 1) << go.err;
+    EXPECT_EQ(go.out,
+              "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]\n"
+              "Failure log: /work/renamer_failures.log\n");
+    EXPECT_EQ(listNames(root + "/tree"), (Lines{"B.JPG", "a.jpg", "b.jpg", "searchable"}));
+    EXPECT_EQ(readFile(root + "/tree/searchable/C.JPG"), "c");
+
+    struct Row {
+        Lines args;
+        std::string says;
+    };
+    const Row rows[] = {
+        {{"scan", "--case", "lower", "/closed"}, "'/closed/inner': File access denied."},
+        {{"scan", "--case", "lower", "/unsearchable"},
+         "cannot enter the start directory '/unsearchable/': File access denied."},
+        {{"scan", "--case", "lower", "/unlistable"},
+         "cannot enter the start directory '/unlistable/': File access denied."},
+        {{"scan", "--save-settings", "/readonly/s.rns", "/tree"},
+         "Unable to write to /readonly/s.rns: File access denied."},
+        {{"scan", "--settings", "secret.rns", "/tree"},
+         "Unable to read secret.rns: File access denied."},
+    };
+    for (const Row& row : rows) {
+        const CliRun refused = runUnprivileged(root, row.args);
+        EXPECT_EQ(refused.status, 2) << row.args.back();
+        EXPECT_NE(refused.err.find(row.says), std::string::npos) << refused.err;
+    }
+    EXPECT_EQ(listNames(root + "/readonly"), Lines{});
+
+    // A working directory that may not be written: no log, so nothing is renamed.
+    chmod((root + "/work").c_str(), 0555);
+    for (const Lines& args : {Lines{"go", "--case", "upper", "/tree"},
+                              Lines{"go", "--batch", "--case", "upper", "/tree"}}) {
+        const CliRun refused = runUnprivileged(root, args);
+        EXPECT_EQ(refused.status, 2) << refused.err;
+        EXPECT_NE(refused.err.find("File access denied."), std::string::npos) << refused.err;
+        EXPECT_EQ(listNames(root + "/tree"), (Lines{"B.JPG", "a.jpg", "b.jpg", "searchable"}));
+    }
+}
+
+TEST_F(BoundaryTest, ASettingsFileThatCannotBeSavedOnAFullDiskKeepsItsOldContent) {
+    REQUIRE_ROOT("mount a small file system in a private mount namespace");
+    writeFile(tree + "/A.JPG");
+    const std::string seed = temp / "seed";
+    const std::string old = kSection + "ed14=old_\n";
+    writeFile(seed + "/s.rns", old);
+    writeFile(seed + "/filler", std::string(60 * 1024, 'x'));
+    const CliRun save = runOnTmpfs(
+        64 * 1024,
+        {"scan", "--prefix", "new_", "--save-settings", "s.rns", "--format", "tsv", tree}, seed);
+    EXPECT_EQ(save.status, 2) << save.err;
+    EXPECT_NE(save.err.find("Unable to write to s.rns: I/O error 28."), std::string::npos)
+        << save.err;
+    EXPECT_EQ(readFile(kept + "/s.rns"), old);
+    EXPECT_EQ(listNames(kept), (Lines{"filler", "s.rns"}));
 }
 
 }  // namespace

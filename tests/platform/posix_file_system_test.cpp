@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "platform/file_system.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace zr {
@@ -212,6 +213,98 @@ TEST_F(PosixFileSystemTest, CreateDirectoriesMakesEveryMissingLevel) {
     EXPECT_EQ(fs->createDirectories(dir / "x/y/z"), 0);
     test::writeFile(dir / "file");
     EXPECT_EQ(fs->createDirectories(dir / "file"), ENOTDIR);
+}
+
+TEST_F(PosixFileSystemTest, AnUnnamedFileIsNamedOnlyWhenAskedAndNeverOverAnEntry) {
+    test::writeFile(dir / "taken", "keep");
+    int error = 0;
+    auto file = fs->createUnnamedFile(dir / "log", error);
+    ASSERT_TRUE(file) << error;
+    EXPECT_EQ(file->write("line\r\n"), 0);
+    EXPECT_EQ(file->flush(), 0);
+    EXPECT_EQ(test::listNames(dir.path()), std::vector<std::string>{"taken"});
+    EXPECT_EQ(file->giveName(dir / "taken"), EEXIST);
+    EXPECT_EQ(test::readFile(dir / "taken"), "keep");
+    EXPECT_EQ(file->giveName(dir / "log"), 0);
+    EXPECT_EQ(file->giveName(dir / "again"), EINVAL);  // it has a name now
+    EXPECT_EQ(file->close(), 0);
+    EXPECT_EQ(test::readFile(dir / "log"), "line\r\n");
+
+    auto named = fs->createFile(dir / "named", error);
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->giveName(dir / "other"), EINVAL);
+    EXPECT_FALSE(fs->createUnnamedFile(dir / "missing/log", error));
+    EXPECT_EQ(error, ENOENT);
+}
+
+TEST_F(PosixFileSystemTest, ReplacingThroughLinksFollowsThemAndRefusesWhatCannotBeFollowed) {
+    test::writeFile(dir / "file");
+    ASSERT_EQ(symlink("b", (dir / "a").c_str()), 0);
+    ASSERT_EQ(symlink("a", (dir / "b").c_str()), 0);
+    EXPECT_EQ(fs->replaceFile(dir / "a", "x"), ELOOP);
+    EXPECT_EQ(fs->replaceFile(dir / "file/x", "x"), ENOTDIR);
+    EXPECT_EQ(test::listNames(dir.path()), (std::vector<std::string>{"a", "b", "file"}));
+}
+
+TEST_F(PosixFileSystemTest, ASessionRefusesPathsItCannotUse) {
+    test::writeFile(dir / "a", "A");
+    const std::unique_ptr<RenameSession> session = fs->openRenameSession();
+    std::string strandedAt;
+    EXPECT_EQ(session->rename("a", "b", strandedAt), EINVAL);  // not absolute
+    EXPECT_EQ(session->rename(dir / "", dir / "b", strandedAt), EINVAL);
+    EXPECT_EQ(session->rename(dir / "a", dir / "", strandedAt), EINVAL);
+    EXPECT_EQ(session->rename(dir / "a", dir / "missing/a", strandedAt), ENOENT);
+    EXPECT_EQ(session->rename(dir / "a", dir / "a", strandedAt), EEXIST);
+    EXPECT_EQ(test::listNames(dir.path()), std::vector<std::string>{"a"});
+    EXPECT_EQ(session->rename(dir / "a", dir / "sub", strandedAt), 0);
+    test::makeDirectory(dir / "d");
+    EXPECT_EQ(session->rename(dir / "sub", dir / "d/a", strandedAt), 0);  // another folder
+    EXPECT_EQ(test::readFile(dir / "d/a"), "A");
+}
+
+TEST_F(PosixFileSystemTest, TheDetourTakesAFreeTemporaryNameAndGivesUpWhenThereIsNone) {
+    // Two links of one file, as a change of case finds on a file system that ignores case.
+    test::writeFile(dir / "a", "A");
+    ASSERT_EQ(link((dir / "a").c_str(), (dir / "b").c_str()), 0);
+    const std::string temporary = ".zentarel-rename-" + std::to_string(getpid()) + "-";
+    test::writeFile(dir / (temporary + "0"), "someone else's");
+    std::string strandedAt;
+    EXPECT_EQ(fs->openRenameSession()->rename(dir / "a", dir / "b", strandedAt), EEXIST);
+    EXPECT_EQ(test::listNames(dir.path()), (std::vector<std::string>{temporary + "0", "a", "b"}));
+    EXPECT_EQ(test::readFile(dir / (temporary + "0")), "someone else's");
+    for (int i = 1; i < 100; ++i)
+        test::writeFile(dir / (temporary + std::to_string(i)));
+    EXPECT_EQ(fs->openRenameSession()->rename(dir / "a", dir / "b", strandedAt), EEXIST);
+    EXPECT_EQ(test::listNames(dir.path()).size(), 102u);
+    EXPECT_EQ(strandedAt, "");
+}
+
+TEST_F(PosixFileSystemTest, FoldersThatCannotBeMadeOrEnteredAreReported) {
+    test::writeFile(dir / "file");
+    ASSERT_EQ(symlink("nowhere", (dir / "dangling").c_str()), 0);
+    EXPECT_EQ(fs->createDirectories(""), ENOENT);
+    EXPECT_EQ(fs->createDirectories(dir / "file/sub"), ENOTDIR);
+    EXPECT_EQ(fs->createDirectories(dir / "dangling"), ENOENT);
+    std::string result;
+    EXPECT_EQ(fs->changeDirectory(dir.path(), std::string("a\0b", 3), result), EINVAL);
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to look at folders as another user";
+    test::makeDirectory(dir / "closed");
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod((dir / "closed").c_str(), 0600), 0);  // found, but not to be searched
+    test::ChildOptions asNobody;
+    asNobody.root = dir.path();
+    asNobody.unprivileged = true;
+    const std::string seen = test::runInChild(
+        [] {
+            std::string where;
+            const auto fileSystem = makePosixFileSystem();
+            return std::to_string(fileSystem->changeDirectory("/", "closed", where)) + " " +
+                   std::to_string(fileSystem->changeDirectory("/", "/closed/", where));
+        },
+        asNobody);
+    EXPECT_EQ(seen, std::to_string(EACCES) + " " + std::to_string(EACCES));
 }
 
 }  // namespace

@@ -318,6 +318,116 @@ TEST_F(SettingsStoreTest, AStoreThatIsNoRegularFileOrTooLargeIsRefusedAndKept) {
     }
 }
 
+// What the store meets as the user 65534, with the test folder as that user's root.
+class StoreAsAnotherUserTest : public SettingsStoreTest {
+protected:
+    void SetUp() override {
+        if (geteuid() != 0)
+            GTEST_SKIP() << "needs root to look at the store as another user";
+        test::writeFile(path, test::storeWithKey("\"ver\"=dword:000003ec\n"));
+        for (const std::string& folder : {dir.path(), dir / "config"})
+            ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+        ASSERT_EQ(chmod((dir / "config/zentarel-renamer").c_str(), 0555), 0);
+        ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    }
+
+    // The messages of `work` on the store "/config/zentarel-renamer/settings.reg", one a line.
+    std::string seen(const std::function<std::string(SettingsStore&)>& work) {
+        test::ChildOptions asNobody;
+        asNobody.root = dir.path();
+        asNobody.unprivileged = true;
+        return test::runInChild(
+            [&work] {
+                const std::unique_ptr<FileSystem> fileSystem = makePosixFileSystem();
+                SettingsStore store(*fileSystem, kInside);
+                return work(store);
+            },
+            asNobody);
+    }
+
+    static constexpr const char* kInside = "/config/zentarel-renamer/settings.reg";
+};
+
+TEST_F(StoreAsAnotherUserTest, AFolderThatMayNotBeWrittenKeepsTheStoreAsItWas) {
+    const std::string before = test::readFile(path);
+    const std::string denied = std::string(": cannot write ") + kInside + ": Permission denied";
+    EXPECT_EQ(seen([](SettingsStore& store) {
+                  bool exists = false;
+                  std::string lines = store.openKey(true, exists) ? "not opened\n" : "";
+                  store.writeInteger("vx", 700);
+                  lines += store.closeKey().value_or("written") + "\n";
+                  lines += store.deleteKey() ? store.deleteKey()->message : "deleted";
+                  std::string movedTo;
+                  return lines + "\n" + store.moveAside(movedTo).value_or("moved");
+              }),
+              "Failed to set data for 'vx'" + denied + "\n" +
+                  "Failed to delete key 'HKEY_CURRENT_USER\\Software\\Vornik\\Zentarelrenamer': "
+                  "Permission denied\n"
+                  "Unable to move the settings store " +
+                  kInside + " aside: Permission denied");
+    EXPECT_EQ(test::readFile(path), before);
+    EXPECT_EQ(test::listNames(dir / "config/zentarel-renamer"),
+              std::vector<std::string>{"settings.reg"});
+
+    // A store that may not be read is reported, and a folder that may not be made is too.
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    EXPECT_EQ(seen([](SettingsStore& store) {
+                  bool exists = false;
+                  const std::optional<StoreError> error = store.openKey(true, exists);
+                  return error ? error->message : "opened";
+              }),
+              std::string("Unable to read the settings store ") + kInside + ": Permission denied");
+    EXPECT_EQ(seen([](SettingsStore&) {
+                  const std::unique_ptr<FileSystem> fileSystem = makePosixFileSystem();
+                  SettingsStore fresh(*fileSystem, "/config/fresh/settings.reg");
+                  bool exists = false;
+                  fresh.openKey(true, exists);
+                  return fresh.closeKey().value_or("written");
+              }),
+              "Failed to create key 'HKEY_CURRENT_USER\\Software\\Vornik\\Zentarelrenamer': "
+              "cannot write /config/fresh/settings.reg: Permission denied");
+}
+
+TEST_F(SettingsStoreTest, AStoreOnAFullDiskKeepsItsPreviousContent) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount a small file system in a private mount namespace";
+    test::makeDirectory(dir / "config");
+    test::ChildOptions onTmpfs;
+    onTmpfs.tmpfsAt = dir / "config";
+    onTmpfs.tmpfsBytes = 4 * 4096;
+    const std::string seen = test::runInChild(
+        [this] {
+            bool exists = false;
+            store.openKey(true, exists);
+            store.writeString("ed8", "/kept/");
+            if (store.closeKey())
+                return std::string("the first store could not be written");
+            // Three of the four pages are taken, and the new store needs two.
+            test::writeFile(dir / "config/filler", std::string(2 * 4096, 'x'));
+            const std::string before = test::readFile(path);
+            store.openKey(true, exists);
+            store.writeString("ed8", std::string(6000, 'y'));
+            const std::string error = store.closeKey().value_or("written");
+            const bool kept = test::readFile(path) == before &&
+                              test::listNames(dir / "config/zentarel-renamer").size() == 1;
+            return error + (kept ? "" : " (the store was changed)");
+        },
+        onTmpfs);
+    EXPECT_EQ(seen,
+              "Failed to set data for 'ed8': cannot write " + path + ": No space left on device");
+}
+
+TEST_F(SettingsStoreTest, AStoreIsMovedAsideOnlyToAFreeName) {
+    test::writeFile(path, "garbage");
+    test::writeFile(path + ".unreadable");
+    for (int i = 2; i <= 100; ++i)
+        test::writeFile(path + ".unreadable-" + std::to_string(i));
+    std::string movedTo;
+    EXPECT_EQ(store.moveAside(movedTo),
+              "Unable to move the settings store " + path + " aside: no free name");
+    EXPECT_EQ(test::readFile(path), "garbage");
+}
+
 // Sets an environment variable (or unsets it, for null) until the end of the scope.
 class ScopedEnv {
 public:
