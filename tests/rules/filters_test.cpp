@@ -63,5 +63,20 @@ TEST(PassesFilters, CachedMasksGiveTheSameResultsAsFreshOnesWhenOptionsChange) {
     }
 }
 
+TEST(PassesFilters, AMaskCompiledForOneCaseOptionIsNotReusedForAnother) {
+    // The letters of a set are lowered only with the option, and only a to z match in either
+    // case: the compiled set differs between the options.
+    FilterMatcher matcher({"[ÉÈ]*", "*.[ÄÖ]"});
+    const std::u32string lower = toCodePoints("élan.txt");
+    const std::u32string extension = toCodePoints("x.ä");
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_TRUE(matcher.PassesFilters(lower, true, false));
+        EXPECT_FALSE(matcher.PassesFilters(lower, false, false));
+        EXPECT_FALSE(matcher.PassesFilters(lower, false, true));
+        EXPECT_TRUE(matcher.PassesFilters(extension, false, true));
+        EXPECT_FALSE(matcher.PassesFilters(extension, false, false));
+    }
+}
+
 }  // namespace
 }  // namespace zr

@@ -291,5 +291,45 @@ TEST_F(NewNameTest, ANameIsChangedOnlyWhenItsBytesChange) {
     EXPECT_EQ(state.JournalCount, 0);
 }
 
+TEST_F(NewNameTest, EachStepWorksOnWhatTheStepBeforeLeft) {
+    // Kill strings come before kill chars: with the "-" gone first, "a-b" would not be found.
+    settings.setChecked(Option::CheckBox5, true);
+    settings.setText(Option::Edit5, "a-b");
+    settings.setChecked(Option::CheckBox10, true);
+    settings.setText(Option::Edit8, "-X");
+    EXPECT_EQ(rename("xa-by-z.txt"), "xyz.txt");
+    // The prefix and the suffix come last, so they keep their case and characters whatever
+    // the case and character rules do to the name.
+    caseMode(kLowerCase, true);
+    settings.setChecked(Option::CheckBox9, true);
+    settings.setText(Option::Edit6, "_");
+    settings.setText(Option::Edit7, "=");
+    settings.setChecked(Option::CheckBox2, true);
+    settings.setText(Option::Edit2, "X_P");
+    settings.setChecked(Option::CheckBox3, true);
+    settings.setText(Option::Edit4, "_S-X");
+    EXPECT_EQ(rename("AB_X.JPG"), "X_Pab=_S-X.jpg");
+}
+
+TEST_F(NewNameTest, ListFieldsChangedDuringTheRunAreNotSeenByIt) {
+    settings.setText(Option::Edit3, "*.jpg");
+    settings.setChecked(Option::CheckBox5, true);
+    settings.setText(Option::Edit5, "old");
+    settings.setChecked(Option::CheckBox16, true);
+    settings.setText(Option::Edit9, "a");
+    settings.setText(Option::Edit10, "b");
+    ParseOptionLists(settings, lists);
+    NewNameComputer computer(settings, lists, state);
+    // A settings file loaded from the popup menu while the walk runs.
+    settings.setText(Option::Edit3, "*.png");
+    settings.setText(Option::Edit5, "new");
+    settings.setText(Option::Edit9, "c");
+    settings.setText(Option::Edit10, "d");
+    computer.ComputeNewName("/dir", "old new ac.jpg");
+    EXPECT_EQ(state.NewNameResult, " new bc.jpg");
+    computer.ComputeNewName("/dir", "old.png");
+    EXPECT_EQ(state.NewNameResult, "");
+}
+
 }  // namespace
 }  // namespace zr

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace zr {
@@ -138,6 +139,24 @@ TEST(RenameSettings, PersistedKeysMustNameAControlOfTheirKind) {
         error.clear();
         EXPECT_FALSE(RenameSettings::optionForKey(row.key, row.kind, &error)) << row.key;
         EXPECT_EQ(error, std::string("'") + row.key + "' is not a valid settings key: " + row.why);
+    }
+}
+
+TEST(RenameSettings, RestoringTheDefaultsUnchecksEveryBoxItResets) {
+    RenameSettings s;
+    for (const OptionInfo& o : RenameSettings::all()) {
+        if (o.kind == ControlKind::CheckBox)
+            s.setChecked(o.option, true);
+    }
+    s.restoreDefaults();
+    const std::vector<Option> keep = {Option::CheckBox1,  Option::CheckBox9,  Option::CheckBox13,
+                                      Option::CheckBox14, Option::CheckBox15, Option::CheckBox17,
+                                      Option::CheckBox6,  Option::CheckBox12};
+    for (const OptionInfo& o : RenameSettings::all()) {
+        if (o.kind != ControlKind::CheckBox)
+            continue;
+        const bool checked = std::find(keep.begin(), keep.end(), o.option) != keep.end();
+        EXPECT_EQ(s.checked(o.option), checked) << o.controlName;
     }
 }
 

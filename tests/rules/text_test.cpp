@@ -75,5 +75,31 @@ TEST(SystemErrorText, MapsByMeaning) {
     EXPECT_EQ(systemErrorText(ENOSPC), "I/O error 28");
 }
 
+TEST(Utf8, EachLengthClassEndsWhereItShould) {
+    const std::pair<char32_t, std::string> edges[] = {
+        {0x7F, "\x7F"},
+        {0x80, "\xC2\x80"},
+        {0x7FF, "\xDF\xBF"},
+        {0x800, "\xE0\xA0\x80"},
+        {0xD7FF, "\xED\x9F\xBF"},
+        {0xE000, "\xEE\x80\x80"},
+        {0xFFFF, "\xEF\xBF\xBF"},
+        {0x10000, "\xF0\x90\x80\x80"},
+        {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+    };
+    for (const auto& [codePoint, bytes] : edges) {
+        EXPECT_EQ(toBytes(std::u32string(1, codePoint)), bytes) << std::hex << static_cast<unsigned>(codePoint);
+        EXPECT_EQ(toCodePoints(bytes), std::u32string(1, codePoint)) << std::hex << static_cast<unsigned>(codePoint);
+    }
+    // One past the edge in the shorter form is an overlong form: stray bytes, one each.
+    for (const std::string overlong : {"\xC1\xBF", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF"}) {
+        std::u32string strays;
+        for (const char byte : overlong)
+            strays += kEscapeBase + static_cast<unsigned char>(byte);
+        EXPECT_EQ(toCodePoints(overlong), strays);
+    }
+    EXPECT_EQ(toCodePoints("\xED\xA0\x80").size(), 3u);  // U+D800, a surrogate
+}
+
 }  // namespace
 }  // namespace zr

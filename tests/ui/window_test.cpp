@@ -237,6 +237,19 @@ private slots:
         QVERIFY(!f->box("CheckBox11")->isChecked());
     }
 
+    void restoringTheDefaultsUnchecksTheRulesAndDisablesTheirFields() {
+        for (const auto& entry : kFollowerBoxes)
+            click(f->box(entry[0]));
+        f->action("Restoredefaults1")->trigger();
+        for (const auto& entry : kFollowerBoxes) {
+            // "Convert char(s)" keeps its state.
+            const bool kept = std::string_view(entry[0]) == "CheckBox9";
+            QCOMPARE(f->box(entry[0])->isChecked(), kept);
+            for (int i = 1; i < 4 && entry[i]; ++i)
+                QVERIFY2(f->find(entry[i])->isEnabled() == kept, entry[i]);
+        }
+    }
+
     void reactionRunsOnlyOnChange() {
         check("CheckBox2", true);
         QCOMPARE(focused(), f->find("Edit2"));
