@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_WERROR=ON
 
-.PHONY: all deps configure build run test bench screenshot fuzz clean
+.PHONY: all deps configure build run test sanitize bench screenshot fuzz clean
 
 all: build
 
@@ -23,6 +23,15 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer (every finding fatal) in
+# a build folder of its own and runs every test there.
+sanitize:
+	@scripts/deps.sh libasan8 libubsan1
+	@test -f $(BUILD)-sanitize/build.ninja || cmake -S . -B $(BUILD)-sanitize -G Ninja \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_WERROR=ON -DZR_SANITIZE=ON -DZR_BUILD_BENCH=OFF
+	cmake --build $(BUILD)-sanitize -j $(JOBS)
+	cd $(BUILD)-sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 bench: build
 	scripts/run-benchmarks.sh $(BUILD)
@@ -42,4 +51,4 @@ fuzz:
 	scripts/run-fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-fuzz $(BUILD)-sanitize

@@ -1,3 +1,16 @@
+# With ZR_SANITIZE, every finding ends the test with an error, and a program the tests start with
+# the fault shim preloaded gets the AddressSanitizer runtime preloaded first, as it must be.
+set(ZR_TEST_ENV "")
+if(ZR_SANITIZE)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
+        OUTPUT_VARIABLE asan_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
+    get_filename_component(asan_runtime "${asan_runtime}" REALPATH)
+    set(ZR_TEST_ENV "ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0"
+        "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+        "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0"
+        "ZR_PRELOAD_FIRST=${asan_runtime}")
+endif()
+
 # zr_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [ENV <VAR=value...>])
 # Builds one test executable and registers it with ctest. Every test runs in a working
 # directory of its own under the build tree, with TMPDIR, XDG_CONFIG_HOME and XDG_STATE_HOME
@@ -9,7 +22,7 @@ function(zr_add_test)
     set(work ${CMAKE_BINARY_DIR}/test-work/${T_NAME})
     file(MAKE_DIRECTORY ${work}/tmp ${work}/config ${work}/state)
     add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${work})
-    set_tests_properties(${T_NAME} PROPERTIES
-        ENVIRONMENT "TMPDIR=${work}/tmp;XDG_CONFIG_HOME=${work}/config;XDG_STATE_HOME=${work}/state;HOME=${work};LC_ALL=C.UTF-8;TZ=UTC;QT_QPA_PLATFORM=offscreen;${T_ENV}"
-        TIMEOUT 600)
+    set(env TMPDIR=${work}/tmp XDG_CONFIG_HOME=${work}/config XDG_STATE_HOME=${work}/state
+        HOME=${work} LC_ALL=C.UTF-8 TZ=UTC QT_QPA_PLATFORM=offscreen ${ZR_TEST_ENV} ${T_ENV})
+    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
 endfunction()

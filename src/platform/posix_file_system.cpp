@@ -43,8 +43,9 @@ public:
         const int fd =
             openat(dirfd(m_dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0) {
+            // With O_DIRECTORY a link is refused as ENOTDIR, before O_NOFOLLOW's ELOOP.
             if (errno != EACCES)
-                return errno == ELOOP ? ENOTDIR : errno;
+                return errno;
             // Refused: a directory that may be entered (searched) but not read is still entered.
             if (faccessat(dirfd(m_dir), name.c_str(), X_OK, AT_SYMLINK_NOFOLLOW) != 0)
                 return errno;

@@ -33,7 +33,10 @@ std::vector<std::string> faultEnv(const std::string& rules, const std::string& p
     const char* shim = std::getenv("ZR_FAULT_SHIM");
     if (!shim || !*shim)
         throw std::runtime_error("ZR_FAULT_SHIM does not name the fault shim");
-    std::vector<std::string> env{std::string("LD_PRELOAD=") + shim, "ZR_FAULTS=" + rules};
+    // A sanitizer's runtime must come before every other library.
+    const char* first = std::getenv("ZR_PRELOAD_FIRST");
+    const std::string preload = first && *first ? std::string(first) + ":" + shim : shim;
+    std::vector<std::string> env{"LD_PRELOAD=" + preload, "ZR_FAULTS=" + rules};
     if (!pauseDir.empty())
         env.push_back("ZR_FAULTS_DIR=" + pauseDir);
     return env;

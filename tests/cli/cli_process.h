@@ -25,8 +25,9 @@ std::unique_ptr<ChildProcess> startCli(const std::vector<std::string>& args,
 // The program's path ($ZR_CLI).
 std::string cliProgram();
 
-// The environment entries that load the fault shim ($ZR_FAULT_SHIM) with `rules`; a pause
-// signals and waits in `pauseDir`.
+// The environment entries that load the fault shim ($ZR_FAULT_SHIM) with `rules`, after
+// $ZR_PRELOAD_FIRST when that names a library (a sanitizer's runtime); a pause signals and waits
+// in `pauseDir`.
 std::vector<std::string> faultEnv(const std::string& rules, const std::string& pauseDir = {});
 
 }  // namespace zr::test
