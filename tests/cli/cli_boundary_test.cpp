@@ -10,10 +10,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <regex>
 #include <thread>
 
 #include "cli_process.h"
@@ -33,13 +33,14 @@ std::size_t countOf(const std::string& text, const std::string& what) {
     return count;
 }
 
-// The two counts of a closing status ("Done, 3 file(s) renamed, 1 failure(s)." and the like).
+// The two counts of a closing status ("Done, 3 file(s) renamed, 1 failure(s)." and the like);
+// -1 when there is none.
 std::pair<int, int> statusCounts(const std::string& text, const std::string& start) {
-    const std::regex pattern(start + " ([0-9]+) file\\(s\\) renamed[a-z ]*, ([0-9]+) failure");
-    std::smatch match;
-    if (!std::regex_search(text, match, pattern))
+    const std::size_t at = text.find(start + " ");
+    const std::size_t comma = at == std::string::npos ? at : text.find(", ", at + start.size());
+    if (comma == std::string::npos)
         return {-1, -1};
-    return {std::stoi(match[1]), std::stoi(match[2])};
+    return {std::atoi(text.c_str() + at + start.size() + 1), std::atoi(text.c_str() + comma + 2)};
 }
 
 class BoundaryTest : public ::testing::Test {
