@@ -600,7 +600,7 @@ TEST_F(BoundaryTest, FoldersAnUnprivilegedUserMayNotUseAreReported) {
     writeFile(root + "/work/secret.rns", kSection);
     chmod((root + "/work/secret.rns").c_str(), 0600);
 
-    // The log is a plain file here: the root folder has no /proc to name an unnamed file by.
+    // Without /proc in the root folder to name an unnamed file by, the log is a plain file here.
     const CliRun go = runUnprivileged(root, {"go", "--case", "lower", "/tree"});
     EXPECT_EQ(go.status, 1) << go.err;
     EXPECT_EQ(go.out,

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,7 +54,8 @@ exit $status)";
 
 // In the child, between fork and exec: only async-signal-safe calls, and _exit on failure.
 [[noreturn]] void startChild(const std::vector<char*>& argv, const std::vector<char*>& env,
-                             const ProcessOptions& options, int outFd, int errFd) {
+                             const ProcessOptions& options, const std::string& procInRoot,
+                             int outFd, int errFd) {
     setpgid(0, 0);
     for (char* entry : env)
         putenv(entry);
@@ -62,6 +64,11 @@ exit $status)";
     if (in < 0 || out < 0 || dup2(in, STDIN_FILENO) < 0 || dup2(out, STDOUT_FILENO) < 0 ||
         dup2(errFd, STDERR_FILENO) < 0)
         _exit(127);
+    if (!procInRoot.empty() &&
+        (unshare(CLONE_NEWNS) != 0 ||
+         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+         mount("/proc", procInRoot.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0))
+        _exit(126);
     if (!options.root.empty() && (chroot(options.root.c_str()) != 0 || chdir("/") != 0))
         _exit(126);
     if (options.unprivileged && !dropPrivileges())
@@ -121,11 +128,16 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     std::vector<char*> envp;
     for (std::string& entry : env)
         envp.push_back(entry.data());
+    std::string procInRoot;
+    if (!options.root.empty() && options.procInRoot) {
+        procInRoot = options.root + "/proc";
+        mkdir(procInRoot.c_str(), 0555);
+    }
     m_pid = fork();
     if (m_pid < 0)
         throw std::runtime_error("fork failed");
     if (m_pid == 0)
-        startChild(argv, envp, options, outFd, errFd);
+        startChild(argv, envp, options, procInRoot, outFd, errFd);
     // Both sides set the group, so a signal to it right after the fork reaches the child.
     setpgid(m_pid, m_pid);
     close(outFd);
@@ -209,6 +221,8 @@ std::string prepareRoot(const std::string& program, const std::string& root) {
         place(text.substr(start, text.find(' ', start) - start));
     }
     pclose(ldd);
+    // An empty /proc, as a root folder has, for ProcessOptions::procInRoot.
+    fs::create_directories(root + "/proc");
     const std::string inside = "/" + fs::path(program).filename().string();
     fs::copy_file(program, root + inside, fs::copy_options::overwrite_existing);
     return inside;

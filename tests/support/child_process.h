@@ -12,6 +12,13 @@
 
 namespace zr::test {
 
+// Whether the tests, and so the programs they run, are built with AddressSanitizer.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+
 struct ProcessResult {
     int status = -1;  // the exit status, or 128 + the signal that ended it
     bool timedOut = false;
@@ -28,6 +35,10 @@ struct ProcessOptions {
     std::string stdoutPath;
     // Runs the program with this folder as its root directory (needs root).
     std::string root;
+    // Shows the system's /proc inside `root`, in a private mount namespace. A root folder of the
+    // program's own has none, but a program built with AddressSanitizer cannot tell its stack
+    // without it.
+    bool procInRoot = kAddressSanitizer;
     // Removes the working directory after entering it, so the program starts in a directory
     // that no longer exists.
     bool removeCwd = false;
@@ -78,8 +89,9 @@ private:
 };
 
 // A path in the folder `root` for each of the program's shared libraries (as ldd lists them),
-// hard-linked or copied there, and the program itself as `root`/<its file name>, so that the
-// program can run with `root` as its root directory. Returns the program's path inside `root`.
+// hard-linked or copied there, the program itself as `root`/<its file name> and an empty /proc, so
+// that the program can run with `root` as its root directory. Returns the program's path inside
+// `root`.
 std::string prepareRoot(const std::string& program, const std::string& root);
 
 // What runInChild() sets up around the work, as ProcessOptions does for a program.
