@@ -14,6 +14,8 @@
 
 namespace zr {
 
+// One command at a time: while a Scan, Go or Undo runs, the other commands do nothing, and the
+// running one's own button only asks it to stop.
 class Renamer {
 public:
     // The run's working directory starts as the file system's initial directory.

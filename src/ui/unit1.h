@@ -65,14 +65,15 @@ public:
     RenameSettings& settings() { return m_settings; }
     Renamer& renamer() { return m_renamer; }
 
-    // What the controls and menu items do.
+    // What the controls and menu items do. While a command runs, only its own button acts (as
+    // its Stop); every other reaction that starts or changes something does nothing.
     void Button1Click() { m_renamer.Button1Click(); }
     void Button3Click() { m_renamer.Button3Click(); }
     void Button5Click() { m_renamer.Button5Click(); }
     void SaveUndoasbat1Click() { m_renamer.SaveUndoasbat1Click(); }
     void Button2Click();
     void Edit1Exit();
-    void Restoredefaults1Click() { m_settings.restoreDefaults(); }
+    void Restoredefaults1Click();
     void Savesettings1Click();
     void LoadSettings1Click();
     void Viewlastfailurelog1Click();
@@ -111,6 +112,13 @@ protected:
 private:
     // Runs a reaction of the window; an exception it throws ends it with the error box.
     void guard(const std::function<void()>& reaction);
+    // A press of a command button however it came (a click, an access key, Return). A disabled
+    // button never acts, whenever the press is delivered; a press right after a run the user
+    // stopped is the rest of that Stop, not a new run; and what the user did while the command
+    // could not listen (its renames) is dropped when it ends.
+    void commandPressed(QPushButton* button, void (Tmain::*handler)());
+    // Handles what is pending, dropping all input from the keyboard and the mouse.
+    void dropPendingInput();
 
     void createControls();
     void createListView();
@@ -171,12 +179,21 @@ private:
     QStatusBar* m_statusBar1 = nullptr;
     PreviewModel* m_preview = nullptr;
     QMenu* m_popupMenu1 = nullptr;
+    QAction* m_savesettings1 = nullptr;
+    QAction* m_loadSettings1 = nullptr;
+    QAction* m_restoredefaults1 = nullptr;
     QAction* m_saveUndoasbat1 = nullptr;
     QAction* m_viewlastfailurelog1 = nullptr;
+    // Keeps held keys and input that arrived during a run away from the window.
+    QObject* m_inputGate = nullptr;
     // What the busy state disables and enables again.
     std::vector<QWidget*> m_busyControls;
 
     bool m_busy = false;
+    bool m_droppingInput = false;
+    bool m_stopRequested = false;
+    // Since the end of a run that the user stopped.
+    QElapsedTimer m_sinceStoppedRun;
     std::string m_statusText;
     QElapsedTimer m_sinceEvents;
     QElapsedTimer m_sincePublished;

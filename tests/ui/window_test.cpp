@@ -351,12 +351,18 @@ private slots:
             QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
         for (const char* name : {"Button1", "Button5", "ListView1", "StatusBar1"})
             QVERIFY2(f->find(name)->isEnabled(), name);
-        QVERIFY(f->action("Restoredefaults1")->isEnabled());
+        // Nothing in the menu may change the options or start anything under a run.
+        for (const char* name :
+             {"Savesettings1", "LoadSettings1", "Restoredefaults1", "SaveUndoasbat1"})
+            QVERIFY2(!f->action(name)->isEnabled(), name);
         QVERIFY(QApplication::overrideCursor());
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
 
         f->window->busyOff(false);
         QVERIFY(!QApplication::overrideCursor());
+        for (const char* name : {"Savesettings1", "LoadSettings1", "Restoredefaults1"})
+            QVERIFY2(f->action(name)->isEnabled(), name);
+        QVERIFY(!f->action("SaveUndoasbat1")->isEnabled());  // no undo data
         for (const char* name : {"Button2", "Label1", "Label2", "CheckBox1", "CheckBox4",
                                  "CheckBox12", "CheckBox17", "Edit1", "Edit3"})
             QVERIFY2(f->find(name)->isEnabled(), name);
@@ -474,6 +480,11 @@ private slots:
         const auto question = buildQuestionBox(nullptr, "Sure ?");
         QCOMPARE(describe(*question), "Warning|2|Sure ?|&No,&Yes");
         QCOMPARE(question->escapeButton()->text(), "&No");
+        // Every question is about throwing undo data away: Return, or a key held down, says No.
+        question->show();
+        QVERIFY(QTest::qWaitForWindowExposed(question.get()));
+        QTest::keyClick(question.get(), Qt::Key_Return);
+        QCOMPARE(question->clickedButton()->text(), "&No");
         QCOMPARE(describe(*buildMessageBox(nullptr, MessageType::Warning, "w")), "Warning|2|w|OK");
         QCOMPARE(describe(*buildMessageBox(nullptr, MessageType::Error, "e")), "Error|3|e|OK");
         QCOMPARE(describe(*buildMessageBox(nullptr, MessageType::Information, "i")),
