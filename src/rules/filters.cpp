@@ -38,6 +38,7 @@ bool FilterMatcher::PassesFilters(std::u32string_view name, bool ignoreCase,
     const int variant = (ignoreCase ? 1 : 0) | (ignoreCaseInExtension ? 2 : 0);
     bool passed = false;
     bool nameReady = false;
+    bool marks = false;
     for (std::size_t i = 0; i < m_masks.size(); ++i) {
         const Compiled& c = compiled(i, variant);
         if (c.errorPosition != 0)
@@ -47,9 +48,13 @@ bool FilterMatcher::PassesFilters(std::u32string_view name, bool ignoreCase,
         if (!nameReady) {
             m_name.assign(name);
             applyFilterCase(m_name, ignoreCase, ignoreCaseInExtension);
+            // A name with combining marks is split into characters once for all masks.
+            marks = hasCombiningMark(m_name);
+            if (marks)
+                m_characters.assign(m_name);
             nameReady = true;
         }
-        passed = c.mask.matches(m_name);
+        passed = marks ? c.mask.matches(m_characters) : c.mask.matchesWithoutMarks(m_name);
     }
     return passed;
 }

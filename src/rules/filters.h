@@ -35,10 +35,12 @@ private:
     std::vector<std::u32string> m_masks;
     std::array<std::vector<std::optional<Compiled>>, 4> m_cache;
     std::u32string m_name;
+    CharacterText m_characters;
 };
 
 // Applies the case options to a copy of a name or mask: all of it lowercased for
-// `ignoreCase`, then its extension lowercased for `ignoreCaseInExtension`.
+// `ignoreCase`, then its extension lowercased for `ignoreCaseInExtension`. A letter with
+// combining marks is lowercased as its composed form (see lowerCaseRange).
 void applyFilterCase(std::u32string& text, bool ignoreCase, bool ignoreCaseInExtension);
 
 }  // namespace zr

@@ -1,6 +1,11 @@
 #include "rules/text.h"
 
 #include <unicode/uchar.h>
+#include <unicode/unorm2.h>
+#include <unicode/utf16.h>
+
+#include <algorithm>
+#include <stdexcept>
 
 namespace zr {
 
@@ -8,6 +13,68 @@ namespace {
 
 inline bool isContinuation(unsigned char b) {
     return (b & 0xC0) == 0x80;
+}
+
+const UNormalizer2* loadNormalizer(const UNormalizer2* (*instance)(UErrorCode*)) {
+    UErrorCode error = U_ZERO_ERROR;
+    const UNormalizer2* normalizer = instance(&error);
+    if (U_FAILURE(error) || normalizer == nullptr)
+        throw std::runtime_error(std::string("Unicode normalization data missing: ") +
+                                 u_errorName(error));
+    return normalizer;
+}
+
+const UNormalizer2* composer() {
+    static const UNormalizer2* const nfc = loadNormalizer(unorm2_getNFCInstance);
+    return nfc;
+}
+
+const UNormalizer2* decomposer() {
+    static const UNormalizer2* const nfd = loadNormalizer(unorm2_getNFDInstance);
+    return nfd;
+}
+
+// Appends `text` normalised by `normalizer` to `out`. Only characters reach here, never a stray
+// byte, so every code point is a real one.
+void appendNormalized(const UNormalizer2* normalizer, std::u32string_view text,
+                      std::u32string& out) {
+    thread_local std::u16string source;
+    thread_local std::u16string result;
+    source.clear();
+    for (char32_t c : text) {
+        if (c < 0x10000) {
+            source.push_back(static_cast<char16_t>(c));
+        } else {
+            source.push_back(static_cast<char16_t>(U16_LEAD(c)));
+            source.push_back(static_cast<char16_t>(U16_TRAIL(c)));
+        }
+    }
+    result.resize(source.size() * 3 + 8);
+    UErrorCode error = U_ZERO_ERROR;
+    auto normalize = [&] {
+        return unorm2_normalize(normalizer, source.data(), static_cast<int32_t>(source.size()),
+                                result.data(), static_cast<int32_t>(result.size()), &error);
+    };
+    int32_t length = normalize();
+    if (error == U_BUFFER_OVERFLOW_ERROR) {
+        error = U_ZERO_ERROR;
+        result.resize(static_cast<std::size_t>(length));
+        length = normalize();
+    }
+    if (U_FAILURE(error))
+        throw std::runtime_error(std::string("Unicode normalization failed: ") +
+                                 u_errorName(error));
+    for (int32_t i = 0; i < length;) {
+        UChar32 c = 0;
+        U16_NEXT(result.data(), i, length, c);
+        out.push_back(static_cast<char32_t>(c));
+    }
+}
+
+// The marks of the basic block that have no decomposition of their own: after a plain ASCII
+// letter such a mark composes exactly when the pair has a composition.
+inline bool isPlainDiacritic(char32_t c) {
+    return c >= 0x300 && c <= 0x36F && c != 0x340 && c != 0x341 && c != 0x343 && c != 0x344;
 }
 
 }  // namespace
@@ -105,21 +172,96 @@ std::size_t codePointCount(std::string_view bytes) {
     return ascii ? bytes.size() : toCodePoints(bytes).size();
 }
 
+bool isCombiningMark(char32_t c) {
+    return c >= 0x300 && (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_M_MASK) != 0;
+}
+
+bool hasCombiningMark(std::u32string_view text) {
+    for (char32_t c : text) {
+        if (c >= 0x300 && isCombiningMark(c))
+            return true;
+    }
+    return false;
+}
+
+void appendComposed(std::u32string_view character, std::u32string& out) {
+    if (character.size() == 1) {
+        out += character[0];
+    } else if (character.size() == 2 && character[0] < 0x80 && isPlainDiacritic(character[1])) {
+        // The usual case, "e" and U+0301, without a round trip through UTF-16.
+        const UChar32 composed = unorm2_composePair(composer(), static_cast<UChar32>(character[0]),
+                                                    static_cast<UChar32>(character[1]));
+        if (composed >= 0)
+            out += static_cast<char32_t>(composed);
+        else
+            out += character;
+    } else {
+        appendNormalized(composer(), character, out);
+    }
+}
+
+void appendDecomposed(std::u32string_view character, std::u32string& out) {
+    // Nothing below U+00C0 decomposes; a stray byte is never touched.
+    if (character.size() == 1 &&
+        (character[0] < 0xC0 || (character[0] >= kEscapeBase && character[0] <= 0xDFFF)))
+        out += character[0];
+    else
+        appendNormalized(decomposer(), character, out);
+}
+
+std::u32string composeCharacters(std::u32string_view text) {
+    if (!hasCombiningMark(text))
+        return std::u32string(text);
+    std::u32string out;
+    for (std::size_t i = 0, end = 0; i < text.size(); i = end) {
+        end = characterEnd(text, i);
+        appendComposed(text.substr(i, end - i), out);
+    }
+    return out;
+}
+
 char32_t toLowerCase(char32_t c) {
     if (c < 0x80)
         return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
-    return static_cast<char32_t>(u_tolower(static_cast<UChar32>(c)));
+    const auto lower = static_cast<char32_t>(u_tolower(static_cast<UChar32>(c)));
+    return lower != c && isCombiningMark(c) ? c : lower;
 }
 
 char32_t toUpperCase(char32_t c) {
     if (c < 0x80)
         return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c;
-    return static_cast<char32_t>(u_toupper(static_cast<UChar32>(c)));
+    // U+0345, the Greek iota below, would become a capital iota: a mark stays a mark.
+    const auto upper = static_cast<char32_t>(u_toupper(static_cast<UChar32>(c)));
+    return upper != c && isCombiningMark(c) ? c : upper;
 }
 
 void lowerCaseRange(std::u32string& text, std::size_t begin, std::size_t end) {
-    for (std::size_t i = begin; i < end; ++i)
-        text[i] = toLowerCase(text[i]);
+    if (!hasCombiningMark(std::u32string_view(text).substr(begin, end - begin))) {
+        for (std::size_t i = begin; i < end; ++i)
+            text[i] = toLowerCase(text[i]);
+        return;
+    }
+    std::u32string out(text, 0, begin);
+    std::u32string composed;
+    std::u32string lowered;
+    for (std::size_t i = begin, next = 0; i < end; i = next) {
+        next = std::min(characterEnd(text, i), end);
+        if (next - i == 1) {
+            out += toLowerCase(text[i]);
+            continue;
+        }
+        composed.clear();
+        appendComposed(std::u32string_view(text).substr(i, next - i), composed);
+        lowered = composed;
+        for (char32_t& c : lowered)
+            c = toLowerCase(c);
+        if (lowered == composed)
+            out.append(text, i, next - i);
+        else
+            appendComposed(lowered, out);
+    }
+    out.append(text, end);
+    text.swap(out);
 }
 
 bool isLetter(char32_t c) {

@@ -1,6 +1,10 @@
 // Names are the file system's bytes; the rules work on Unicode code points. A byte that is not
 // part of valid UTF-8 decodes to a code point of its own (one of U+DC80 to U+DCFF) and
 // encodes back to the same byte, so every name round-trips byte for byte.
+//
+// A character as people read it is a code point with the combining marks that follow it: "é"
+// may be stored as one code point or as "e" and U+0301 (names from macOS usually are). Where the
+// rules compare characters they compare their canonical compositions, so both forms are one.
 #pragma once
 
 #include <cstddef>
@@ -24,9 +28,31 @@ std::string toBytes(std::u32string_view text);
 // Number of code points in `bytes`, by the same decoding.
 std::size_t codePointCount(std::string_view bytes);
 
-// Simple case mappings of the locale's data: one code point always maps to one.
+// Whether `c` is a combining mark (general category Mn, Mc or Me). None lies below U+0300.
+bool isCombiningMark(char32_t c);
+bool hasCombiningMark(std::u32string_view text);
+
+// Where the character that begins at `begin` ends: after the combining marks that follow its
+// first code point. A stray byte stands alone: marks after it begin a character of their own,
+// so it is never composed with anything.
+inline std::size_t characterEnd(std::u32string_view text, std::size_t begin);
+
+// Appends the canonical composition (NFC) of one character to `out`. A single code point is
+// taken as it is.
+void appendComposed(std::u32string_view character, std::u32string& out);
+// Appends the canonical decomposition (NFD) of one character to `out`.
+void appendDecomposed(std::u32string_view character, std::u32string& out);
+// `text` with every character in its canonical composition. Characters are composed one by one,
+// never with their neighbours, so conjoining Hangul letters stay as they are.
+std::u32string composeCharacters(std::u32string_view text);
+
+// Simple case mappings of the locale's data: one code point always maps to one, and a
+// combining mark maps to itself.
 char32_t toLowerCase(char32_t c);
 char32_t toUpperCase(char32_t c);
+// Lowercases [begin, end) of `text`, which must begin and end on character boundaries. A
+// character with combining marks is lowercased in its composed form and, when that changes it,
+// written composed, so both forms of a letter give the same result.
 void lowerCaseRange(std::u32string& text, std::size_t begin, std::size_t end);
 // Whether `c` is alphabetic; digits, blanks, punctuation and escaped bytes are not.
 bool isLetter(char32_t c);
@@ -35,5 +61,14 @@ bool isLetter(char32_t c);
 // when there is no "."; the whole text when its only "." is the first character. The search
 // stops at a path delimiter.
 std::size_t extensionLength(std::u32string_view text);
+
+inline std::size_t characterEnd(std::u32string_view text, std::size_t begin) {
+    std::size_t end = begin + 1;
+    if (text[begin] >= kEscapeBase + 0x80 && text[begin] <= kEscapeBase + 0xFF)
+        return end;
+    while (end < text.size() && text[end] >= 0x300 && isCombiningMark(text[end]))
+        ++end;
+    return end;
+}
 
 }  // namespace zr
