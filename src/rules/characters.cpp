@@ -6,14 +6,17 @@
 
 namespace zr {
 
-void CharacterText::clear() {
-    m_text.clear();
-    m_chars.clear();
-    m_origins.clear();
+namespace {
+
+inline bool isStrayByte(char32_t c) {
+    return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF;
 }
 
+}  // namespace
+
 void CharacterText::assign(std::u32string_view text) {
-    clear();
+    m_text.clear();
+    m_chars.clear();
     m_origins.assign(text);
     for (std::size_t i = 0, end = 0; i < text.size(); i = end) {
         end = characterEnd(text, i);
@@ -53,49 +56,82 @@ std::size_t CharacterText::find(std::u32string_view needle, std::size_t from,
     return npos;
 }
 
-void CharacterText::append(std::u32string_view composed, std::u32string_view origin) {
-    // Marks that follow another character belong to it, as they would in the written text:
-    // this happens when a rule removed what stood between them or inserted bare marks.
-    if (!m_chars.empty() && isCombiningMark(composed[0])) {
-        Character& last = m_chars.back();
-        const char32_t base = m_text[last.begin];
-        if (base < kEscapeBase + 0x80 || base > kEscapeBase + 0xFF) {
-            m_scratch.assign(m_text, last.begin);
-            m_scratch += composed;
-            m_text.resize(last.begin);
-            appendComposed(m_scratch, m_text);
-            // Two unchanged pieces that lay side by side keep their joint original form.
-            if (last.originLength != 0 && !origin.empty() &&
-                last.origin + last.originLength == m_origins.size()) {
-                m_origins += origin;
-                last.originLength += static_cast<std::uint32_t>(origin.size());
-            } else {
-                last.originLength = 0;
-            }
-            return;
-        }
+bool CharacterText::startsWithMark(std::size_t i) const {
+    return isCombiningMark(m_text[m_chars[i].begin]);
+}
+
+void CharacterText::joinWithNext(std::size_t i) {
+    Character& a = m_chars[i];
+    const Character& b = m_chars[i + 1];
+    const std::size_t from = a.begin;
+    const std::size_t to = begin(i + 2);
+    m_piece.clear();
+    appendComposed(std::u32string_view(m_text).substr(from, to - from), m_piece);
+    // Two unchanged pieces keep their joint original form.
+    if (a.originLength != 0 && b.originLength != 0) {
+        const std::u32string joined =
+            m_origins.substr(a.origin, a.originLength) + m_origins.substr(b.origin, b.originLength);
+        a.origin = static_cast<std::uint32_t>(m_origins.size());
+        a.originLength = static_cast<std::uint32_t>(joined.size());
+        m_origins += joined;
+    } else {
+        a.originLength = 0;
     }
-    Character c{static_cast<std::uint32_t>(m_text.size()),
-                static_cast<std::uint32_t>(m_origins.size()),
-                static_cast<std::uint32_t>(origin.size())};
-    m_text += composed;
-    m_origins += origin;
-    m_chars.push_back(c);
+    m_text.replace(from, to - from, m_piece);
+    m_chars.erase(m_chars.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    for (std::size_t k = i + 1; k < m_chars.size(); ++k)
+        m_chars[k].begin =
+            static_cast<std::uint32_t>(m_chars[k].begin + m_piece.size() - (to - from));
 }
 
-void CharacterText::keep(const CharacterText& from, std::size_t i) {
-    const Character& c = from.m_chars[i];
-    append(from[i], std::u32string_view(from.m_origins).substr(c.origin, c.originLength));
-}
-
-void CharacterText::add(std::u32string_view text) {
-    std::u32string composed;
+std::size_t CharacterText::replace(std::size_t first, std::size_t last, std::u32string_view text) {
+    // The usual change, one composed letter for another, in place.
+    if (text.size() == 1 && last == first + 1 && begin(last) - begin(first) == 1 &&
+        !isCombiningMark(text[0]) && (last == m_chars.size() || !startsWithMark(last))) {
+        m_text[m_chars[first].begin] = text[0];
+        m_chars[first].originLength = 0;
+        return last;
+    }
+    m_piece.clear();
+    m_pieceLengths.clear();
     for (std::size_t i = 0, end = 0; i < text.size(); i = end) {
         end = characterEnd(text, i);
-        composed.clear();
-        appendComposed(text.substr(i, end - i), composed);
-        append(composed, {});
+        const std::size_t before = m_piece.size();
+        appendComposed(text.substr(i, end - i), m_piece);
+        m_pieceLengths.push_back(static_cast<std::uint32_t>(m_piece.size() - before));
     }
+    const std::size_t from = begin(first);
+    const std::size_t to = begin(last);
+    const std::size_t count = m_pieceLengths.size();
+    m_text.replace(from, to - from, m_piece);
+
+    const auto at = m_chars.begin() + static_cast<std::ptrdiff_t>(first);
+    if (count < last - first)
+        m_chars.erase(at, at + static_cast<std::ptrdiff_t>(last - first - count));
+    else if (count > last - first)
+        m_chars.insert(at, count - (last - first), Character{});
+    auto position = static_cast<std::uint32_t>(from);
+    for (std::size_t k = 0; k < count; ++k) {
+        m_chars[first + k] = Character{position, 0, 0};
+        position += m_pieceLengths[k];
+    }
+    if (m_piece.size() != to - from) {
+        for (std::size_t k = first + count; k < m_chars.size(); ++k)
+            m_chars[k].begin =
+                static_cast<std::uint32_t>(m_chars[k].begin + m_piece.size() - (to - from));
+    }
+
+    // Marks now following another character join it (a stray byte takes none).
+    std::size_t behind = first + count;
+    if (behind > 0 && behind < m_chars.size() && startsWithMark(behind) &&
+        !isStrayByte(m_text[m_chars[behind - 1].begin]))
+        joinWithNext(behind - 1);
+    if (count > 0 && first > 0 && startsWithMark(first) &&
+        !isStrayByte(m_text[m_chars[first - 1].begin])) {
+        joinWithNext(first - 1);
+        --behind;
+    }
+    return behind;
 }
 
 void CharacterText::write(std::u32string& out) const {

@@ -12,19 +12,16 @@
 namespace zr {
 
 // The characters of a text in composed form, one after another, with the form each character
-// had in the text it came from. A text is built by `assign` or character by character with
-// `keep` (a character taken over with its original form) and `add` (characters a rule made,
-// which count as changed). `write` gives the text back: unchanged characters as they were,
-// changed ones composed, so a name no rule touched keeps its bytes.
+// had in the text it came from. Characters that `replace` puts in count as changed. `write`
+// gives the text back: unchanged characters as they were, changed ones composed, so a name no
+// rule touched keeps its bytes.
 class CharacterText {
 public:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
     void assign(std::u32string_view text);
-    void clear();
 
     std::size_t size() const { return m_chars.size(); }
-    bool empty() const { return m_chars.empty(); }
     // All characters in composed form.
     const std::u32string& composed() const { return m_text; }
     // Character `i` in composed form.
@@ -42,10 +39,10 @@ public:
     // its first index, and in `last` the index behind it; npos when there is none.
     std::size_t find(std::u32string_view needle, std::size_t from, std::size_t& last) const;
 
-    // Appends character `i` of `from`, keeping its original form.
-    void keep(const CharacterText& from, std::size_t i);
-    // Appends the characters of `composed`, which must be composed already, as changed ones.
-    void add(std::u32string_view composed);
+    // Replaces characters [first, last) by the characters of `text`, composed, and returns the
+    // index behind them. Marks that come to follow a character, at either end, join it as they
+    // would in the written text.
+    std::size_t replace(std::size_t first, std::size_t last, std::u32string_view text);
 
     void write(std::u32string& out) const;
 
@@ -56,12 +53,14 @@ private:
         std::uint32_t originLength;  // 0: changed, written composed
     };
 
-    void append(std::u32string_view composed, std::u32string_view origin);
+    bool startsWithMark(std::size_t i) const;
+    void joinWithNext(std::size_t i);
 
     std::u32string m_text;
     std::vector<Character> m_chars;
     std::u32string m_origins;
-    std::u32string m_scratch;
+    std::u32string m_piece;
+    std::vector<std::uint32_t> m_pieceLengths;
 };
 
 }  // namespace zr

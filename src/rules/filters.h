@@ -22,6 +22,9 @@ public:
     // Whether `name` matches at least one mask. Throws AppError with the invalid-mask text when
     // any mask is invalid, even when an earlier one matched.
     bool PassesFilters(std::u32string_view name, bool ignoreCase, bool ignoreCaseInExtension);
+    // The same for a name already known to hold combining marks or not.
+    bool PassesFilters(std::u32string_view name, bool nameHasMarks, bool ignoreCase,
+                       bool ignoreCaseInExtension);
 
 private:
     struct Compiled {

@@ -225,8 +225,23 @@ bool TMask::matchStates(const Name& name) const {
 }
 
 bool TMask::matches(std::u32string_view name) const {
-    if (!hasCombiningMark(name))
+    if (m_suffixOnly) {
+        // Only the last characters of the name count. Read from the end, code points that are
+        // no marks are whole characters, so a mismatch among them is final.
+        const std::size_t length = m_states.size() - 1;
+        const std::size_t n = name.size();
+        bool marks = false;
+        for (std::size_t k = 0; k < length && k < n && !marks; ++k) {
+            const char32_t c = name[n - 1 - k];
+            marks = isCombiningMark(c);
+            if (!marks && !matchesOne(m_states[length - 1 - k], c))
+                return false;
+        }
+        if (!marks)
+            return n >= length;
+    } else if (!hasCombiningMark(name)) {
         return matchStates(name);
+    }
     CharacterText chars;
     chars.assign(name);
     return matchStates(chars);

@@ -90,11 +90,11 @@ void NewNameComputer::refreshFields() {
     m_charMap.erase(std::unique(m_charMap.begin(), m_charMap.end()), m_charMap.end());
 }
 
-bool NewNameComputer::isKillChar(char32_t c) const {
+inline bool NewNameComputer::isKillChar(char32_t c) const {
     return c < 128 ? m_asciiKill[c] : m_killChars.find(c) != std::u32string::npos;
 }
 
-char32_t NewNameComputer::convertChar(char32_t c) const {
+inline char32_t NewNameComputer::convertChar(char32_t c) const {
     if (c < 128)
         return m_asciiCharMap[c];
     if (m_charMap.empty())
@@ -134,70 +134,47 @@ void NewNameComputer::killStringsInCharacters() {
     for (const std::u32string& kill : m_killStrings) {
         std::size_t last = 0;
         const std::size_t first = m_characters.find(kill, 0, last);
-        if (first == CharacterText::npos)
-            continue;
-        m_next.clear();
-        for (std::size_t i = 0; i < m_characters.size(); ++i) {
-            if (i < first || i >= last)
-                m_next.keep(m_characters, i);
-        }
-        std::swap(m_characters, m_next);
+        if (first != CharacterText::npos)
+            m_characters.replace(first, last, {});
     }
 }
 
 void NewNameComputer::killCharsInCharacters() {
     // A letter goes when its composed form is in the field; a combining mark in the field is
     // removed from every letter that carries it, composed or not.
-    m_next.clear();
-    bool changed = false;
-    for (std::size_t i = 0; i < m_characters.size(); ++i) {
+    for (std::size_t i = 0; i < m_characters.size();) {
         const std::u32string_view ch = m_characters[i];
         if (ch.size() == 1 && isKillChar(ch[0])) {
-            changed = true;
+            i = m_characters.replace(i, i + 1, {});
             continue;
         }
         if (m_killCharsHaveMarks) {
             m_scratch.clear();
             appendDecomposed(ch, m_scratch);
             const std::size_t before = m_scratch.size();
-            std::erase_if(m_scratch, [this](char32_t c) {
-                return c >= 0x300 && isCombiningMark(c) && isKillChar(c);
-            });
+            std::erase_if(m_scratch,
+                          [this](char32_t c) { return isCombiningMark(c) && isKillChar(c); });
             if (m_scratch.size() != before) {
-                changed = true;
-                if (m_scratch.empty())
-                    continue;
+                // Without its marks the letter may be one the field names too.
                 std::u32string composed;
-                appendComposed(m_scratch, composed);
-                if (composed.size() != 1 || !isKillChar(composed[0]))
-                    m_next.add(composed);
+                if (!m_scratch.empty())
+                    appendComposed(m_scratch, composed);
+                if (composed.size() == 1 && isKillChar(composed[0]))
+                    composed.clear();
+                i = m_characters.replace(i, i + 1, composed);
                 continue;
             }
         }
-        m_next.keep(m_characters, i);
+        ++i;
     }
-    if (changed)
-        std::swap(m_characters, m_next);
 }
 
 void NewNameComputer::convertStringInCharacters(const std::u32string& from,
                                                 const std::u32string& to) {
+    // Left to right; the search goes on behind each replacement.
     std::size_t last = 0;
-    std::size_t first = m_characters.find(from, 0, last);
-    if (first == CharacterText::npos)
-        return;
-    m_next.clear();
-    std::size_t i = 0;
-    while (first != CharacterText::npos) {
-        for (; i < first; ++i)
-            m_next.keep(m_characters, i);
-        m_next.add(to);
-        i = last;
-        first = m_characters.find(from, i, last);
-    }
-    for (; i < m_characters.size(); ++i)
-        m_next.keep(m_characters, i);
-    std::swap(m_characters, m_next);
+    for (std::size_t i = 0; (i = m_characters.find(from, i, last)) != CharacterText::npos;)
+        i = m_characters.replace(i, last, to);
 }
 
 void NewNameComputer::applyCaseToCharacters(int mode) {
@@ -206,65 +183,60 @@ void NewNameComputer::applyCaseToCharacters(int mode) {
     std::size_t begin = 0;
     std::size_t end = 0;
     caseRange(m_characters.composed(), begin, end);
+    // The range begins and ends at a dot or an end of the text, so between characters.
+    std::size_t i = m_characters.characterAt(begin);
+    const std::size_t stop = m_characters.characterAt(end);
+    if (i == CharacterText::npos || stop == CharacterText::npos)
+        return;
+    const std::size_t behind = m_characters.size() - stop;
     bool wordStart = true;
     bool noLetterYet = true;
-    bool changed = false;
-    m_next.clear();
-    for (std::size_t i = 0; i < m_characters.size(); ++i) {
+    while (i + behind < m_characters.size()) {
         const std::u32string_view ch = m_characters[i];
-        const std::size_t position = m_characters.begin(i);
         // Marks that follow no letter belong to the character before them: they neither are
         // a letter nor start a word.
-        if (position < begin || position >= end || isCombiningMark(ch[0])) {
-            m_next.keep(m_characters, i);
-            continue;
-        }
-        const char32_t converted = convertCase(mode, ch[0], wordStart, noLetterYet);
+        const char32_t converted =
+            isCombiningMark(ch[0]) ? ch[0] : convertCase(mode, ch[0], wordStart, noLetterYet);
         if (converted == ch[0]) {
-            m_next.keep(m_characters, i);
+            ++i;
             continue;
         }
         m_scratch.assign(ch);
         m_scratch[0] = converted;
-        m_next.add(m_scratch);
-        changed = true;
+        i = m_characters.replace(i, i + 1, m_scratch);
     }
-    if (changed)
-        std::swap(m_characters, m_next);
 }
 
 void NewNameComputer::convertCharsInCharacters() {
-    m_next.clear();
-    bool changed = false;
-    for (std::size_t i = 0; i < m_characters.size(); ++i) {
+    for (std::size_t i = 0; i < m_characters.size();) {
         const std::u32string_view ch = m_characters[i];
+        if (ch.size() == 1) {
+            const char32_t converted = convertChar(ch[0]);
+            i = converted == ch[0] ? i + 1 : m_characters.replace(i, i + 1, {&converted, 1});
+            continue;
+        }
         m_scratch.assign(ch);
         for (char32_t& c : m_scratch)
             c = convertChar(c);
-        if (m_scratch == ch) {
-            m_next.keep(m_characters, i);
-        } else {
-            m_next.add(m_scratch);
-            changed = true;
-        }
+        if (m_scratch == ch)
+            ++i;
+        else
+            i = m_characters.replace(i, i + 1, m_scratch);
     }
-    if (changed)
-        std::swap(m_characters, m_next);
 }
 
 void NewNameComputer::ComputeNewName(std::string_view directory, std::string_view name) {
     m_state.NewNameResult.clear();
-    decodeUtf8(name, m_name);
+    // A name with combining marks goes through the rules as characters; one without stays on
+    // the code-point path unless a rule brings marks in.
+    bool characters = decodeUtf8(name, m_name) && hasCombiningMark(m_name);
     if (!m_state.DirectoryPass &&
-        !m_filters.PassesFilters(m_name, m_settings.checked(Option::CheckBox11),
+        !m_filters.PassesFilters(m_name, characters, m_settings.checked(Option::CheckBox11),
                                  m_settings.checked(Option::CheckBox12)))
         return;
 
     refreshFields();
     m_work = m_name;
-    // A name with combining marks goes through the rules as characters; one without stays on
-    // the code-point path unless a rule brings marks in.
-    bool characters = hasCombiningMark(m_name);
     if (characters)
         m_characters.assign(m_work);
 

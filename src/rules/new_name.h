@@ -78,7 +78,6 @@ private:
     std::u32string m_scratch;
     std::string m_bytes;
     CharacterText m_characters;
-    CharacterText m_next;
 };
 
 }  // namespace zr

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 namespace zr {
 
@@ -72,20 +73,38 @@ void appendNormalized(const UNormalizer2* normalizer, std::u32string_view text,
 }
 
 // The marks of the basic block that have no decomposition of their own: after a plain ASCII
-// letter such a mark composes exactly when the pair has a composition.
+// character such a mark composes exactly when the pair has a composition.
 inline bool isPlainDiacritic(char32_t c) {
     return c >= 0x300 && c <= 0x36F && c != 0x340 && c != 0x341 && c != 0x343 && c != 0x344;
 }
 
+// An ASCII character with a mark of the basic block: what most decomposed names are made of.
+// The compositions of all such pairs, worked out once; 0 where a pair has none.
+char32_t composeAsciiPair(char32_t base, char32_t mark) {
+    static const std::vector<char32_t> table = [] {
+        std::vector<char32_t> pairs(0x80 * 0x70);
+        for (char32_t b = 0; b < 0x80; ++b) {
+            for (char32_t m = 0x300; m < 0x370; ++m) {
+                const UChar32 c = unorm2_composePair(composer(), static_cast<UChar32>(b),
+                                                     static_cast<UChar32>(m));
+                pairs[b * 0x70 + (m - 0x300)] = c >= 0 ? static_cast<char32_t>(c) : 0;
+            }
+        }
+        return pairs;
+    }();
+    return table[base * 0x70 + (mark - 0x300)];
+}
+
 }  // namespace
 
-void decodeUtf8(std::string_view bytes, std::u32string& out) {
+bool decodeUtf8(std::string_view bytes, std::u32string& out) {
     // Never more code points than bytes: size the output once and write through a pointer.
     out.resize(bytes.size());
     char32_t* o = out.data();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
     std::size_t i = 0;
+    bool above300 = false;
     while (i < n) {
         const unsigned char b = p[i];
         if (b < 0x80) {
@@ -114,6 +133,7 @@ void decodeUtf8(std::string_view bytes, std::u32string& out) {
         if (valid && (c < min || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF))
             valid = false;
         if (valid) {
+            above300 |= c >= 0x300;
             *o++ = c;
             i += len;
         } else {
@@ -122,6 +142,7 @@ void decodeUtf8(std::string_view bytes, std::u32string& out) {
         }
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
+    return above300;
 }
 
 void encodeUtf8(std::u32string_view text, std::string& out) {
@@ -172,13 +193,19 @@ std::size_t codePointCount(std::string_view bytes) {
     return ascii ? bytes.size() : toCodePoints(bytes).size();
 }
 
-bool isCombiningMark(char32_t c) {
-    return c >= 0x300 && (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_M_MASK) != 0;
+bool isCombiningMarkAbove300(char32_t c) {
+    return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_M_MASK) != 0;
 }
 
 bool hasCombiningMark(std::u32string_view text) {
+    // Most names lie wholly below U+0300, where no mark is: a pass without branches tells.
+    bool above = false;
+    for (char32_t c : text)
+        above |= c >= 0x300;
+    if (!above)
+        return false;
     for (char32_t c : text) {
-        if (c >= 0x300 && isCombiningMark(c))
+        if (isCombiningMark(c))
             return true;
     }
     return false;
@@ -189,10 +216,9 @@ void appendComposed(std::u32string_view character, std::u32string& out) {
         out += character[0];
     } else if (character.size() == 2 && character[0] < 0x80 && isPlainDiacritic(character[1])) {
         // The usual case, "e" and U+0301, without a round trip through UTF-16.
-        const UChar32 composed = unorm2_composePair(composer(), static_cast<UChar32>(character[0]),
-                                                    static_cast<UChar32>(character[1]));
-        if (composed >= 0)
-            out += static_cast<char32_t>(composed);
+        const char32_t composed = composeAsciiPair(character[0], character[1]);
+        if (composed != 0)
+            out += composed;
         else
             out += character;
     } else {
@@ -220,25 +246,25 @@ std::u32string composeCharacters(std::u32string_view text) {
     return out;
 }
 
-char32_t toLowerCase(char32_t c) {
-    if (c < 0x80)
-        return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+char32_t toLowerCaseAbove7F(char32_t c) {
     const auto lower = static_cast<char32_t>(u_tolower(static_cast<UChar32>(c)));
-    return lower != c && isCombiningMark(c) ? c : lower;
+    return lower != c && c >= 0x300 && isCombiningMarkAbove300(c) ? c : lower;
 }
 
-char32_t toUpperCase(char32_t c) {
-    if (c < 0x80)
-        return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c;
+char32_t toUpperCaseAbove7F(char32_t c) {
     // U+0345, the Greek iota below, would become a capital iota: a mark stays a mark.
     const auto upper = static_cast<char32_t>(u_toupper(static_cast<UChar32>(c)));
-    return upper != c && isCombiningMark(c) ? c : upper;
+    return upper != c && c >= 0x300 && isCombiningMarkAbove300(c) ? c : upper;
+}
+
+void lowerCaseCodePoints(std::u32string& text, std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i)
+        text[i] = toLowerCase(text[i]);
 }
 
 void lowerCaseRange(std::u32string& text, std::size_t begin, std::size_t end) {
     if (!hasCombiningMark(std::u32string_view(text).substr(begin, end - begin))) {
-        for (std::size_t i = begin; i < end; ++i)
-            text[i] = toLowerCase(text[i]);
+        lowerCaseCodePoints(text, begin, end);
         return;
     }
     std::u32string out(text, 0, begin);

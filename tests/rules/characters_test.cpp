@@ -38,27 +38,29 @@ TEST(CharacterText, FindsOnlyWholeCharacters) {
     EXPECT_EQ(text.find(U"", 0, last), CharacterText::npos);
 }
 
-TEST(CharacterText, KeptCharactersKeepTheirFormsAndAddedOnesAreComposed) {
-    CharacterText source;
-    source.assign(U"e\u0301xa");
-    CharacterText built;
-    built.keep(source, 0);
-    built.add(U"o\u0308");
-    built.keep(source, 2);
-    EXPECT_EQ(written(built), "e\u0301öa");
-    // Bare marks join the character before them: in their original form when both pieces
-    // were kept and lay side by side, composed otherwise.
-    CharacterText joined;
-    joined.keep(source, 0);
-    joined.add(U"\u0323");
-    EXPECT_EQ(written(joined), "\u1EB9\u0301");  // ẹ́: composed, with the marks in order
-    CharacterText split;
-    split.assign(toCodePoints("e\xFF\xCC\x81"));
-    CharacterText rejoined;
-    rejoined.keep(split, 0);
-    rejoined.keep(split, 2);
-    EXPECT_EQ(rejoined.size(), 1u);
-    EXPECT_EQ(written(rejoined), "e\u0301");
+TEST(CharacterText, ReplacedCharactersAreComposedAndMarksJoinTheCharacterBefore) {
+    CharacterText text;
+    text.assign(U"e\u0301xa");
+    EXPECT_EQ(text.replace(1, 2, U"o\u0308"), 2u);
+    EXPECT_EQ(written(text), "e\u0301öa");  // untouched é keeps its form
+    EXPECT_EQ(text.replace(0, 1, U"ab"), 2u);
+    EXPECT_EQ(written(text), "aböa");
+    EXPECT_EQ(text.characterAt(2), 2u);
+
+    // Bare marks put in after a letter join it, composed and with the marks in order.
+    text.assign(U"e\u0301x");
+    EXPECT_EQ(text.replace(1, 2, U"\u0323"), 1u);
+    EXPECT_EQ(text.size(), 1u);
+    EXPECT_EQ(written(text), "\u1EB9\u0301");
+    // Marks left behind a removed stray byte join the letter before it, in their original form.
+    text.assign(toCodePoints("e\xFF\xCC\x81."));
+    EXPECT_EQ(text.replace(1, 2, {}), 1u);
+    EXPECT_EQ(text.size(), 2u);
+    EXPECT_EQ(written(text), "e\u0301.");
+    // A letter put in place of a stray byte takes the marks after it.
+    text.assign(toCodePoints("\xFF\xCC\x81"));
+    EXPECT_EQ(text.replace(0, 1, U"a"), 1u);
+    EXPECT_EQ(written(text), "á");
 }
 
 }  // namespace
