@@ -82,6 +82,10 @@ TEST(MaskMatch, OneCharacterIsALetterWithItsAccents) {
         {"[!č]at", "c\u030Cat", "no match"},
         {"[a-z]at", "c\u030Cat", "no match"},
         {"*.jpe\u0301g", "x.jpég", "match"},
+        {"*.jpég", "x.jpe\u0301g", "match"},
+        {"*.jpg", "e\u0301.jpg", "match"},
+        {"?.jpg", "e\u0301.jpg", "match"},
+        {"??.jpg", "e\u0301.jpg", "no match"},
         // Without a composed form the letter still is one character, matched only as it is.
         {"?", "q\u030C", "match"},
         {"[q\u030C]", "q\u030C", "match"},

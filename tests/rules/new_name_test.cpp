@@ -327,6 +327,8 @@ TEST_F(AccentTest, CaseRulesCountAccentsAsPartOfTheLetter) {
     });
     caseMode(kLowerCase);
     expectRows({{"İstanbul.txt", "I\u0307stanbul.txt", "istanbul.txt", "istanbul.txt"}});
+    caseMode(kFirstUpper, false, true);  // the extension is found from its dot as ever
+    expectRows({{"e\u0301.JPÉG", "e\u0301.JPE\u0301G", "e\u0301.Jpég", "e\u0301.Jpég"}});
 }
 
 TEST_F(AccentTest, ConvertCharsFindDecomposedLetters) {
