@@ -342,12 +342,16 @@ TEST_F(CliTest, OutputThatCannotBeWrittenIsAnError) {
 TEST_F(CliTest, HelpAndVersion) {
     const CliRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.starts_with("Usage:\n"));
-    EXPECT_NE(help.out.find("--journal FILE"), std::string::npos);
+    EXPECT_TRUE(help.out.starts_with("Usage: zentarel-renamer-cli scan [OPTION]... START_DIR\n"));
+    EXPECT_NE(help.out.find("\n      --journal=FILE "), std::string::npos);
+    EXPECT_EQ(help.err, "");
     EXPECT_EQ(run({"go", "--prefix", "x", "--help"}).status, 0);
+    // The GNU form: "program (package) version" first, as help2man reads it.
     const CliRun version = run({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, std::string("zentarel-renamer-cli ") + ZR_VERSION + "\n");
+    EXPECT_TRUE(version.out.starts_with(std::string("zentarel-renamer-cli (Zentarel Renamer) ") +
+                                        ZR_VERSION + "\n"))
+        << version.out;
 }
 
 }  // namespace
