@@ -16,6 +16,7 @@ constexpr std::array<std::string_view, 4> kCaseModes = {"lower", "upper", "first
 // What the case conversion covers: the name without its extension, all of it, the extension.
 constexpr std::array<std::string_view, 3> kCaseRanges = {"name", "all", "extension"};
 constexpr std::array<std::string_view, 3> kFormats = {"table", "tsv", "json"};
+constexpr std::array<std::string_view, 2> kScriptFormats = {"bat", "sh"};
 
 // Every option of the window but "remember last settings" and "auto rescan on changes", which
 // only the window reads, and the flags of the verbs. A flag that fills a rule's field also
@@ -129,9 +130,17 @@ const std::array kFlags = {
     CliFlag{.name = "no-suffix-after-extension", .box = Option::CheckBox8, .boxState = false},
     CliFlag{.name = "batch",
             .box = Option::CheckBox13,
-            .help = "go writes renamer.bat and renamer_undo.bat instead of renaming",
+            .help = "go writes a rename script and an undo script into the current directory "
+                    "instead of renaming",
             .section = "Scripts (go)"},
     CliFlag{.name = "no-batch", .box = Option::CheckBox13, .boxState = false},
+    CliFlag{.name = "script-format",
+            .takes = Takes::ScriptFormat,
+            .verbs = kForGo,
+            .argument = "FORMAT",
+            .help = "the scripts of --batch: bat (default), renamer.bat and renamer_undo.bat as "
+                    "the window writes them, or sh, renamer.sh and renamer_undo.sh, POSIX shell "
+                    "scripts whose mv -n never replaces an existing entry"},
     CliFlag{.name = "format",
             .takes = Takes::Format,
             .verbs = kForScan,
@@ -316,6 +325,9 @@ bool parseCommandLine(std::span<const std::string> args, CommandLine& commandLin
                 commandLine.format = byIndex[static_cast<std::size_t>(index)];
                 break;
             }
+            case Takes::ScriptFormat:
+                commandLine.scriptFormat = index == 0 ? ScriptFormat::Bat : ScriptFormat::Sh;
+                break;
             case Takes::Text:
                 commandLine.ruleFlags.push_back({flag, value, 0});
                 break;
@@ -372,6 +384,8 @@ std::span<const std::string_view> flagChoices(const CliFlag& flag) {
             return kCaseRanges;
         case Takes::Format:
             return kFormats;
+        case Takes::ScriptFormat:
+            return kScriptFormats;
         default:
             return {};
     }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "rename/run_flags.h"
 #include "rules/rename_settings.h"
 
 namespace zr {
@@ -24,7 +25,7 @@ enum VerbMask : unsigned { kForScan = 1, kForGo = 2, kForUndo = 4, kForScanAndGo
 // One flag of the command line. The parser, --help (and so the manual page) and the shell
 // completions all read the same table, so none of them can list a flag the others do not know.
 struct CliFlag {
-    enum class Takes { Nothing, Text, File, CaseMode, CaseRange, Format };
+    enum class Takes { Nothing, Text, File, CaseMode, CaseRange, Format, ScriptFormat };
 
     std::string_view name{};  // without the leading "--"
     Takes takes = Takes::Nothing;
@@ -44,8 +45,8 @@ struct CliFlag {
 
 // Every flag, in the order --help lists them.
 std::span<const CliFlag> cliFlags();
-// The values a flag takes when they are a fixed set (case modes, case ranges, formats); empty
-// otherwise.
+// The values a flag takes when they are a fixed set (case modes, case ranges, formats, script
+// formats); empty otherwise.
 std::span<const std::string_view> flagChoices(const CliFlag& flag);
 // The verbs, in the order --help lists them.
 constexpr std::array<std::string_view, 3> kVerbNames = {"scan", "go", "undo"};
@@ -64,6 +65,7 @@ struct CommandLine {
     std::optional<std::string> journalFile;
     std::optional<std::string> startDirectory;
     OutputFormat format = OutputFormat::Automatic;
+    ScriptFormat scriptFormat = ScriptFormat::Bat;
     std::vector<FlagUse> ruleFlags;
 };
 

@@ -53,6 +53,7 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
 
     CliView view(console, nullptr);
     Renamer renamer(settings, fileSystem, context.clock, view);
+    renamer.flags().BatchFormat = commandLine.scriptFormat;
     int journalError = 0;
     bool journalCreated = false;
     // Runs when the walk is over and before the first rename: the whole journal is on disk

@@ -41,6 +41,8 @@ public:
     virtual ~OutputFile() = default;
     // 0 or the errno of the failure.
     virtual int write(std::string_view bytes) = 0;
+    // Lets whoever may read the file run it too, as `chmod +x` does. Returns 0 or the errno.
+    virtual int makeExecutable() = 0;
     virtual int close() = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "rename/script_files.h"
+#include "rename/shell_script.h"
 
 namespace zr {
 
@@ -45,13 +46,20 @@ void RenameExecutor::run() {
     const bool batch = m_settings.checked(Option::CheckBox13);
     const bool scripts = batch && !journal.empty();
 
+    // The scripts as .bat files or as shell scripts: the same entries in the same order.
+    const bool sh = m_flags.BatchFormat == ScriptFormat::Sh;
+    const auto writeHeader = sh ? writeShellScriptHeader : writeScriptHeader;
+    const auto renameLine = sh ? shellRenameLine : renameScriptLine;
+    const auto undoLine = sh ? shellUndoLine : undoScriptLine;
+    const std::string_view lineEnd = sh ? "\n" : "\r\n";
     std::optional<TextFile> renameScript;
     std::optional<TextFile> undoScript;
     if (scripts) {
-        renameScript.emplace(m_fileSystem, home, "renamer.bat");
-        writeScriptHeader(*renameScript, "rename", date, time, journal.size());
-        undoScript.emplace(m_fileSystem, home, "renamer_undo.bat");
-        writeScriptHeader(*undoScript, "undo", date, time, journal.size());
+        renameScript.emplace(m_fileSystem, home, sh ? "renamer.sh" : "renamer.bat", lineEnd);
+        writeHeader(*renameScript, "rename", date, time, journal.size());
+        undoScript.emplace(m_fileSystem, home, sh ? "renamer_undo.sh" : "renamer_undo.bat",
+                           lineEnd);
+        writeHeader(*undoScript, "undo", date, time, journal.size());
     }
     TextFile log(m_fileSystem, home, "renamer_failures.log");
     log.writeLine("; Renamer failure log from " + date + " " + time);
@@ -59,7 +67,7 @@ void RenameExecutor::run() {
     for (std::size_t i = journal.size(); i-- > 0;) {
         const JournalEntry entry = journal[i];
         if (batch) {
-            renameScript->writeLine(renameScriptLine(entry));
+            renameScript->writeLine(renameLine(entry));
             ++m_flags.RenamedCount;
             continue;
         }
@@ -74,13 +82,18 @@ void RenameExecutor::run() {
     }
     if (scripts) {
         for (std::size_t i = 0; i < journal.size(); ++i)
-            undoScript->writeLine(undoScriptLine(journal[i]));
+            undoScript->writeLine(undoLine(journal[i]));
     }
 
     finishFailureLog(log, m_flags, m_fileSystem, m_view);
     if (scripts) {
-        renameScript->close();
-        undoScript->close();
+        for (TextFile* script : {&*renameScript, &*undoScript}) {
+            if (sh) {
+                writeShellScriptEnd(*script);
+                script->makeExecutable();
+            }
+            script->close();
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
@@ -223,6 +224,23 @@ TEST_F(CliTest, BatchModeWritesBothScriptsAndLeavesAnEmptyJournal) {
     EXPECT_EQ(undo.status, 0);
     EXPECT_EQ(undo.out, "Nothing to undo: the journal holds no renames.\n");
     EXPECT_FALSE(exists(work + "/j"));
+}
+
+TEST_F(CliTest, ScriptFormatShWritesShellScriptsUnderTheirOwnFreeNames) {
+    writeFile(tree + "/it's.JPG");
+    writeFile(work + "/renamer.sh", "mine");
+    const CliRun go =
+        run({"go", "--case", "lower", "--filter", "*.jpg", "--batch", "--script-format=sh", tree});
+    EXPECT_EQ(go.status, 0) << go.err;
+    EXPECT_EQ(listNames(work), (Lines{"renamer.sh", "renamer_1.sh", "renamer_undo.sh"}));
+    EXPECT_EQ(readFile(work + "/renamer.sh"), "mine");
+    EXPECT_NE(readFile(work + "/renamer_1.sh")
+                  .find("\ntaken '" + tree + "/it'\\''s.jpg' || mv -n -- '" + tree +
+                        "/it'\\''s.JPG' '" + tree + "/it'\\''s.jpg' || failed=1\n"),
+              std::string::npos);
+    EXPECT_EQ(access((work + "/renamer_undo.sh").c_str(), X_OK), 0);
+    EXPECT_EQ(run({"go", "--script-format", "cmd", tree}).err,
+              "zentarel-renamer-cli: --script-format takes bat|sh, not 'cmd'\n");
 }
 
 TEST_F(CliTest, SettingsSavedWithAwkwardValuesLoadBackAndSaveTheSame) {

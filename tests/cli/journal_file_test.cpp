@@ -15,6 +15,7 @@ public:
         text += bytes;
         return 0;
     }
+    int makeExecutable() override { return 0; }
     int close() override {
         closed = true;
         return 0;

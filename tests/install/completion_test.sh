@@ -33,6 +33,7 @@ cases=(
     "scan --case f|first-upper "
     "go --format|"
     "scan --format j|json "
+    "go --script-format |bat sh "
     "undo --|--help --journal "
     "go --journal t|trip.rns "
     "go --prefix p|"
