@@ -1,16 +1,16 @@
 # zr_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [ENV <VAR=value...>])
 # Builds one test executable and registers it with ctest. Every test runs in a working
-# directory of its own under the build tree, with TMPDIR and XDG_CONFIG_HOME pointing inside
-# it, so no test touches anything outside its temporary folders.
+# directory of its own under the build tree, with TMPDIR, XDG_CONFIG_HOME and XDG_STATE_HOME
+# pointing inside it, so no test touches anything outside its temporary folders.
 function(zr_add_test)
     cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;ENV" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE zr_options ${T_LIBS})
     set(work ${CMAKE_BINARY_DIR}/test-work/${T_NAME})
-    file(MAKE_DIRECTORY ${work}/tmp ${work}/config)
+    file(MAKE_DIRECTORY ${work}/tmp ${work}/config ${work}/state)
     add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${work})
     set_tests_properties(${T_NAME} PROPERTIES
-        ENVIRONMENT "TMPDIR=${work}/tmp;XDG_CONFIG_HOME=${work}/config;HOME=${work};LC_ALL=C.UTF-8;TZ=UTC;QT_QPA_PLATFORM=offscreen;${T_ENV}"
+        ENVIRONMENT "TMPDIR=${work}/tmp;XDG_CONFIG_HOME=${work}/config;XDG_STATE_HOME=${work}/state;HOME=${work};LC_ALL=C.UTF-8;TZ=UTC;QT_QPA_PLATFORM=offscreen;${T_ENV}"
         TIMEOUT 600)
 endfunction()
 

@@ -1,58 +1,42 @@
 #include "cli_process.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <stdexcept>
 
-#include "support/temp_dir.h"
-
 namespace zr::test {
 
-CliRun runCli(const std::string& cwd, const std::vector<std::string>& args,
-              const std::string& stdoutPath) {
+std::string cliProgram() {
     const char* program = std::getenv("ZR_CLI");
     if (!program || !*program)
         throw std::runtime_error("ZR_CLI does not name the program");
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string base = std::string(tmp && *tmp ? tmp : "/tmp") + "/zr-cli-";
-    std::string outPath = base + "out-XXXXXX";
-    std::string errPath = base + "err-XXXXXX";
-    const int outFd = mkstemp(outPath.data());
-    const int errFd = mkstemp(errPath.data());
-    if (outFd < 0 || errFd < 0)
-        throw std::runtime_error("cannot create the files for the outputs");
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program));
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
+    return program;
+}
 
-    const pid_t child = fork();
-    if (child < 0)
-        throw std::runtime_error("fork failed");
-    if (child == 0) {
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = stdoutPath.empty() ? outFd : open(stdoutPath.c_str(), O_WRONLY);
-        if (in < 0 || chdir(cwd.c_str()) != 0 || dup2(in, STDIN_FILENO) < 0 || out < 0 ||
-            dup2(out, STDOUT_FILENO) < 0 || dup2(errFd, STDERR_FILENO) < 0)
-            _exit(127);
-        execv(program, argv.data());
-        _exit(127);
-    }
-    close(outFd);
-    close(errFd);
-    int status = 0;
-    waitpid(child, &status, 0);
-    CliRun run;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = readFile(outPath);
-    run.err = readFile(errPath);
-    unlink(outPath.c_str());
-    unlink(errPath.c_str());
-    return run;
+std::unique_ptr<ChildProcess> startCli(const std::vector<std::string>& args,
+                                       ProcessOptions options) {
+    return std::make_unique<ChildProcess>(cliProgram(), args, std::move(options));
+}
+
+CliRun runCli(const std::vector<std::string>& args, ProcessOptions options) {
+    return startCli(args, std::move(options))->wait();
+}
+
+CliRun runCli(const std::string& cwd, const std::vector<std::string>& args,
+              const std::string& stdoutPath) {
+    ProcessOptions options;
+    options.cwd = cwd;
+    options.stdoutPath = stdoutPath;
+    return runCli(args, std::move(options));
+}
+
+std::vector<std::string> faultEnv(const std::string& rules, const std::string& pauseDir) {
+    const char* shim = std::getenv("ZR_FAULT_SHIM");
+    if (!shim || !*shim)
+        throw std::runtime_error("ZR_FAULT_SHIM does not name the fault shim");
+    std::vector<std::string> env{std::string("LD_PRELOAD=") + shim, "ZR_FAULTS=" + rules};
+    if (!pauseDir.empty())
+        env.push_back("ZR_FAULTS_DIR=" + pauseDir);
+    return env;
 }
 
 }  // namespace zr::test

@@ -107,4 +107,18 @@ std::vector<std::string> listTree(const std::string& root) {
     return out;
 }
 
+std::map<std::string, std::string> snapshotTree(const std::string& root) {
+    std::map<std::string, std::string> tree;
+    for (const std::string& path : listTree(root)) {
+        const std::string full = root + "/" + path;
+        struct stat st;
+        lstat(full.c_str(), &st);
+        if (S_ISLNK(st.st_mode))
+            tree[path] = "-> " + std::filesystem::read_symlink(full).string();
+        else
+            tree[path] = path.ends_with("/") ? "" : readFile(full);
+    }
+    return tree;
+}
+
 }  // namespace zr::test

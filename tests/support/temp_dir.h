@@ -1,6 +1,7 @@
 // Temporary folders for tests, under $TMPDIR, removed with everything in them.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,5 +32,8 @@ bool exists(const std::string& path);
 std::vector<std::string> listNames(const std::string& directory);
 // Every path below `root`, relative to it, sorted; directories end with "/".
 std::vector<std::string> listTree(const std::string& root);
+// Every path below `root` with what it holds: a file's bytes, "" for a directory, "-> target"
+// for a symbolic link; so two trees compare name for name and byte for byte.
+std::map<std::string, std::string> snapshotTree(const std::string& root);
 
 }  // namespace zr::test
