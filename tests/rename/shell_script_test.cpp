@@ -4,17 +4,13 @@
 // replaced, nor is anything moved into a directory of that name.
 #include "rename/shell_script.h"
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <map>
-#include <thread>
 
+#include "support/child_process.h"
 #include "support/command_fixture.h"
 
 namespace zr::test {
@@ -22,40 +18,12 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-struct ShellRun {
-    int status = -1;
-    std::string err;
-};
-
-// Runs `sh script` in `cwd`, in a process group of its own that is killed after a minute.
-ShellRun runSh(const std::string& cwd, const std::string& script, const std::string& errPath) {
-    const pid_t child = fork();
-    if (child == 0) {
-        setpgid(0, 0);
-        const int in = open("/dev/null", O_RDONLY);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || err < 0 || chdir(cwd.c_str()) != 0 || dup2(in, STDIN_FILENO) < 0 ||
-            dup2(err, STDERR_FILENO) < 0)
-            _exit(127);
-        execlp("sh", "sh", script.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    setpgid(child, child);
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(-child, SIGKILL);
-            waitpid(child, &status, 0);
-            ADD_FAILURE() << "sh " << script << " did not end";
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ShellRun run;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.err = readFile(errPath);
-    return run;
+// Runs `sh script` in `cwd`, in a process group of its own with a time limit.
+ProcessResult runSh(const std::string& cwd, const std::string& script) {
+    ProcessOptions options;
+    options.cwd = cwd;
+    options.timeout = std::chrono::seconds(60);
+    return ChildProcess("/bin/sh", {script}, options).wait();
 }
 
 // Every path below `root` with the content of each file and the target of each link: what
@@ -101,7 +69,7 @@ protected:
         renamer->flags().BatchFormat = ScriptFormat::Sh;
     }
 
-    ShellRun runScript(const std::string& name) { return runSh(work, name, temp / "sh.err"); }
+    ProcessResult runScript(const std::string& name) { return runSh(work, name); }
     bool pwned() { return exists(work + "/PWNED") || exists(tree + "/PWNED"); }
 };
 
@@ -132,13 +100,13 @@ TEST_F(ShellScriptTest, HostileNamesAreRenamedAsPlannedAndUndoneByteForByte) {
         EXPECT_TRUE(text.ends_with("\nexit \"$failed\"\n"));
     }
 
-    const ShellRun rename = runScript("renamer.sh");
+    const ProcessResult rename = runScript("renamer.sh");
     EXPECT_EQ(rename.status, 0) << rename.err;
     EXPECT_EQ(listTree(tree), expected);
     for (const std::string& name : kHostileNames)
         EXPECT_EQ(readFile(tree + "/" + kPrefix + asciiLower(name)), name);
 
-    const ShellRun undo = runScript("renamer_undo.sh");
+    const ProcessResult undo = runScript("renamer_undo.sh");
     EXPECT_EQ(undo.status, 0) << undo.err;
     EXPECT_EQ(snapshot(tree), before);
     EXPECT_FALSE(pwned());
@@ -172,7 +140,7 @@ TEST_F(ShellScriptTest, ATakenNameIsNeverReplacedNorADirectoryEntered) {
     ASSERT_EQ(symlink("nowhere", (tree + "/c.jpg").c_str()), 0);
     const auto before = snapshot(tree);
 
-    const ShellRun run = runScript("renamer.sh");
+    const ProcessResult run = runScript("renamer.sh");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(snapshot(tree), before);
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
