@@ -4,6 +4,7 @@
 //   go    / rename loop   (renameat2 over the same paths)         goal <= 1.2
 //   undo  / rename loop back                                      goal <= 1.2
 //   rename loop / find | xargs rename (Debian's rename)           for scale
+//   directory-relative rename loop / rename loop                  for scale
 //   zentarel-renamer-cli scan --format tsv, whole process / raw walk      goal <= 1.5
 //   zentarel-renamer-cli go (and go --journal), whole process / loop      goal <= 1.5
 //   zentarel-renamer-cli undo --journal, whole process / loop back        goal <= 1.5
@@ -161,6 +162,32 @@ double renameLoop(const std::vector<Pair>& pairs, bool back) {
     });
 }
 
+// The same renames as renameLoop(), each relative to a handle of its parent directory that is
+// opened once for the consecutive entries of one directory.
+double renameLoopRelative(const std::vector<Pair>& pairs) {
+    return seconds([&] {
+        std::string directory;
+        int fd = -1;
+        for (std::size_t i = pairs.size(); i-- > 0;) {
+            const Pair& p = pairs[i];
+            const std::size_t slash = p.from.rfind('/');
+            if (fd < 0 || p.from.compare(0, slash, directory) != 0 || directory.size() != slash) {
+                if (fd >= 0)
+                    close(fd);
+                directory = p.from.substr(0, slash);
+                fd = open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            }
+            if (renameat2(fd, p.from.c_str() + slash + 1, fd, p.to.c_str() + slash + 1,
+                          RENAME_NOREPLACE) != 0) {
+                std::perror(p.from.c_str());
+                std::exit(1);
+            }
+        }
+        if (fd >= 0)
+            close(fd);
+    });
+}
+
 void benchGoAndUndo(const std::string& root) {
     auto fs = makePosixFileSystem();
     auto clock = makeSystemClock();
@@ -173,6 +200,7 @@ void benchGoAndUndo(const std::string& root) {
     double bestUndo = 1e9;
     double bestLoop = 1e9;
     double bestLoopBack = 1e9;
+    double bestRelative = 1e9;
     double bestCliGo = 1e9;
     double bestCliGoJournal = 1e9;
     double bestCliUndo = 1e9;
@@ -193,6 +221,8 @@ void benchGoAndUndo(const std::string& root) {
             std::printf("undo: %s\n", view.status.c_str());
         bestLoop = std::min(bestLoop, renameLoop(pairs, false));
         bestLoopBack = std::min(bestLoopBack, renameLoop(pairs, true));
+        bestRelative = std::min(bestRelative, renameLoopRelative(pairs));
+        renameLoop(pairs, true);
 
         std::vector<std::string> args = cliGo;
         args.push_back(root);
@@ -204,6 +234,8 @@ void benchGoAndUndo(const std::string& root) {
     }
     printRatio("go (walk + renames)", bestGo, bestLoop, "renameat2 loop", "<= 1.2");
     printRatio("undo (renames back)", bestUndo, bestLoopBack, "renameat2 loop back", "<= 1.2");
+    printRatio("renameat2 loop, directory-relative", bestRelative, bestLoop, "renameat2 loop",
+               "for scale");
     printRatio("cli go (process)", bestCliGo, bestLoop, "renameat2 loop", "<= 1.5");
     printRatio("cli go --journal (process)", bestCliGoJournal, bestLoop, "renameat2 loop",
                "<= 1.5");

@@ -478,6 +478,8 @@ std::string helpText() {
         " 1    some renames failed (see the failure log)\n"
         " 2    an error: bad usage, a filter mask, a start directory, a settings file, or a\n"
         "      script, log or journal that cannot be written (nothing renamed after it)\n"
+        " 3    the renames were carried out, but a step after them did not work (the\n"
+        "      journal, standard output; a warning says which)\n"
         " 130  stopped by Ctrl-C\n\n";
     out += "Zentarel Renamer home page: <" ZR_HOMEPAGE ">\n";
     return out;

@@ -10,8 +10,11 @@ namespace zr {
 namespace {
 
 void writeLine(std::FILE* stream, std::string_view prefix, std::string_view text) {
-    std::fwrite(prefix.data(), 1, prefix.size(), stream);
-    std::fwrite(text.data(), 1, text.size(), stream);
+    // An empty view may have no data at all, which fwrite must not be given.
+    if (!prefix.empty())
+        std::fwrite(prefix.data(), 1, prefix.size(), stream);
+    if (!text.empty())
+        std::fwrite(text.data(), 1, text.size(), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
 }
@@ -36,6 +39,10 @@ void Console::error(std::string_view text) const {
 void Console::warning(std::string_view text) const {
     std::fflush(out);
     writeLine(err, std::string(kProgramName) + ": warning: ", text);
+}
+
+bool Console::flushOut() const {
+    return std::fflush(out) == 0 && !std::ferror(out);
 }
 
 void Console::line(std::string_view text, bool toErr) const {

@@ -14,6 +14,8 @@ enum ExitStatus : int {
     kExitDone = 0,
     kExitSomeFailed = 1,
     kExitError = 2,
+    // The renames were carried out (some may have failed), but a step after them did not work.
+    kExitWarningAfter = 3,
     kExitInterrupted = 130,
 };
 
@@ -34,6 +36,8 @@ struct Console {
     void warning(std::string_view text) const;
     // A line on standard output, or on standard error when `toErr`.
     void line(std::string_view text, bool toErr = false) const;
+    // Hands standard output on; false when it could not take everything written to it.
+    bool flushOut() const;
 };
 
 }  // namespace zr

@@ -34,6 +34,75 @@ int probeJournal(FileSystem& fileSystem, const std::string& path) {
     return error;
 }
 
+// The journal file of a run. It is created, exclusively, once the walk is over, and the whole
+// journal is on the disk before the first rename; a journal that cannot be written renames
+// nothing. The renames that failed are recorded after them.
+class JournalKeeper : public UndoKeeper {
+public:
+    JournalKeeper(FileSystem& fileSystem, std::string path)
+        : m_fileSystem(fileSystem), m_path(std::move(path)) {}
+
+    void keep(const UndoJournal& journal) override {
+        int error = 0;
+        m_file = m_fileSystem.createFile(m_path, error);
+        if (m_file) {
+            error = writeJournal(*m_file, journal);
+            if (error == 0) {
+                const std::string_view folder = directoryOfPath(m_path);
+                error = m_fileSystem.syncDirectory(folder.empty() ? "." : std::string(folder));
+            }
+            if (error != 0) {
+                // Half a journal would undo half a run: none is better.
+                m_file.reset();
+                m_fileSystem.removeFile(m_path);
+            }
+        }
+        if (error != 0) {
+            m_keepError = error;
+            throw AppError(journalErrorText(m_path, error));
+        }
+        m_created = true;
+    }
+
+    void finish(const UndoJournal& journal) override {
+        if (!m_file)
+            return;
+        m_finishError = appendFailures(*m_file, journal);
+        const int closeError = m_file->close();
+        if (m_finishError == 0)
+            m_finishError = closeError;
+        m_failed = journal.failedCount();
+        m_file.reset();
+    }
+
+    // Writes an empty journal, for a run that never reached its renames (a batch run, or one
+    // that found nothing). Returns 0 or the errno.
+    int keepEmpty() {
+        try {
+            keep(UndoJournal{});
+        } catch (const AppError&) {
+            return m_keepError;
+        }
+        finish(UndoJournal{});
+        return m_finishError;
+    }
+
+    bool created() const { return m_created; }
+    int keepError() const { return m_keepError; }
+    int finishError() const { return m_finishError; }
+    std::size_t failedCount() const { return m_failed; }
+    const std::string& path() const { return m_path; }
+
+private:
+    FileSystem& m_fileSystem;
+    std::string m_path;
+    std::unique_ptr<OutputFile> m_file;
+    int m_keepError = 0;
+    int m_finishError = 0;
+    std::size_t m_failed = 0;
+    bool m_created = false;
+};
+
 }  // namespace
 
 int runGo(const CommandLine& commandLine, const CliContext& context) {
@@ -43,67 +112,70 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
     if (!prepareOptions(commandLine, fileSystem, console, settings))
         return kExitError;
 
-    const std::string journalPath = commandLine.journalFile.value_or("");
+    std::optional<JournalKeeper> keeper;
     if (commandLine.journalFile) {
-        if (const int error = probeJournal(fileSystem, journalPath)) {
-            console.error(journalErrorText(journalPath, error));
+        if (const int error = probeJournal(fileSystem, *commandLine.journalFile)) {
+            console.error(journalErrorText(*commandLine.journalFile, error));
             return kExitError;
         }
+        keeper.emplace(fileSystem, *commandLine.journalFile);
     }
 
     CliView view(console, nullptr);
     Renamer renamer(settings, fileSystem, context.clock, view);
     renamer.flags().BatchFormat = commandLine.scriptFormat;
-    int journalError = 0;
-    bool journalCreated = false;
-    // Runs when the walk is over and before the first rename: the whole journal is on disk
-    // before anything is renamed, and a journal that cannot be written renames nothing. A
-    // batch run renames nothing, so its journal holds no entries (the undo script is its undo).
-    fileSystem.beforeNextCreate([&] {
-        view.endProgress();
-        if (!commandLine.journalFile)
-            return 0;
-        std::unique_ptr<OutputFile> file = fileSystem.createFile(journalPath, journalError);
-        if (!file)
-            return journalError;
-        journalCreated = true;
-        const UndoJournal none;
-        const bool batch = settings.checked(Option::CheckBox13);
-        journalError = writeJournal(*file, batch ? none : renamer.flags().Journal);
-        return journalError;
-    });
+    renamer.setUndoKeeper(keeper ? &*keeper : nullptr);
     {
         InterruptHandler interrupt;
         view.setStopAction([&renamer] { renamer.Button1Click(); });
         renamer.Button1Click();
     }
-    // A run that ended before renaming (an error, a start directory gone) writes its journal
-    // now, empty.
-    fileSystem.runPendingHook();
     view.endProgress();
 
     const RunFlags& flags = renamer.flags();
-    if (journalError != 0)
-        console.error(journalErrorText(journalPath, journalError) + " Nothing was renamed.");
-    else if (view.error())
-        reportCommandError(console, *view.error(), fileSystem.failedPath());
-    if (journalError != 0 || view.error() || view.refused()) {
-        if (journalCreated && flags.JournalCount == 0)
-            fileSystem.removeFile(journalPath);
-        else if (journalCreated)
-            console.line("The journal " + quoted(journalPath) + " can undo what was renamed.",
+    if (keeper && keeper->keepError() != 0) {
+        console.error(journalErrorText(keeper->path(), keeper->keepError()) +
+                      " Nothing was renamed.");
+        return kExitError;
+    }
+    if (view.error() || view.refused()) {
+        if (view.error())
+            reportCommandError(console, *view.error(), fileSystem.failedPath());
+        if (keeper && keeper->created() && flags.JournalCount == 0)
+            fileSystem.removeFile(keeper->path());
+        else if (keeper && keeper->created())
+            console.line("The journal " + quoted(keeper->path()) + " can undo what was renamed.",
                          true);
         return kExitError;
     }
+    // A run that renamed nothing still leaves its journal, empty, for a script to find.
+    if (keeper && !keeper->created()) {
+        if (const int error = keeper->keepEmpty()) {
+            console.error(journalErrorText(keeper->path(), error));
+            return kExitError;
+        }
+    }
 
+    int status = flags.FailureCount != 0 ? kExitSomeFailed : kExitDone;
     console.line(view.status());
     if (flags.FailureCount != 0)
         console.line("Failure log: " + escapeTsv(flags.FailureLogPath));
+    if (keeper && keeper->finishError() != 0) {
+        console.warning("the journal " + quoted(keeper->path()) + " could not record the " +
+                        std::to_string(keeper->failedCount()) + " rename(s) that failed: " +
+                        errorBoxText(systemErrorText(keeper->finishError())) +
+                        " An undo with it would try them too.");
+        status = kExitWarningAfter;
+    }
+    if (!console.flushOut()) {
+        console.warning("cannot write to standard output; the renames were carried out");
+        status = kExitWarningAfter;
+    }
     if (view.stopped()) {
         console.warning("stopped by Ctrl-C: the renames queued until then were carried out");
         return kExitInterrupted;
     }
-    return flags.FailureCount != 0 ? kExitSomeFailed : kExitDone;
+    return status;
 }
 
 }  // namespace zr

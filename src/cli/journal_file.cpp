@@ -1,5 +1,7 @@
 #include "cli/journal_file.h"
 
+#include <charconv>
+
 #include "cli/name_text.h"
 #include "platform/file_system.h"
 
@@ -26,6 +28,26 @@ std::string endLine(std::size_t count) {
     return "end " + std::to_string(count);
 }
 
+constexpr std::string_view kFailedPrefix = "failed ";
+
+// The entry number of a "failed K" line, or 0 when the line is not one.
+std::size_t failedEntry(std::string_view line) {
+    if (!line.starts_with(kFailedPrefix))
+        return 0;
+    line.remove_prefix(kFailedPrefix.size());
+    std::size_t number = 0;
+    const auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), number);
+    return ec == std::errc{} && end == line.data() + line.size() ? number : 0;
+}
+
+// Whether `line` is the start of a "failed K" line.
+bool isCutFailedLine(std::string_view line) {
+    if (kFailedPrefix.starts_with(line))
+        return true;
+    return line.starts_with(kFailedPrefix) &&
+           line.find_first_not_of("0123456789", kFailedPrefix.size()) == std::string_view::npos;
+}
+
 }  // namespace
 
 std::string journalLine(const JournalEntry& entry) {
@@ -50,7 +72,20 @@ int writeJournal(OutputFile& file, const UndoJournal& journal) {
     chunk += endLine(journal.size()) + "\n";
     if (const int error = file.write(chunk))
         return error;
-    return file.close();
+    return file.sync();
+}
+
+int appendFailures(OutputFile& file, const UndoJournal& journal) {
+    if (journal.failedCount() == 0)
+        return 0;
+    std::string text;
+    for (std::size_t i = 0; i < journal.size(); ++i) {
+        if (journal.failed(i))
+            text.append(kFailedPrefix).append(std::to_string(i + 1)).append("\n");
+    }
+    if (const int error = file.write(text))
+        return error;
+    return file.sync();
 }
 
 bool parseJournal(std::string_view text, UndoJournal& journal, std::string& error) {
@@ -68,8 +103,11 @@ bool parseJournal(std::string_view text, UndoJournal& journal, std::string& erro
     while (!text.empty()) {
         ++lineNumber;
         const std::size_t lineEnd = text.find('\n');
-        if (lineEnd == std::string_view::npos)
+        if (lineEnd == std::string_view::npos) {
+            if (ended && isCutFailedLine(text))
+                break;
             return fail("the line has no end (the file was cut short)");
+        }
         const std::string_view line = text.substr(0, lineEnd);
         text.remove_prefix(lineEnd + 1);
 
@@ -78,8 +116,13 @@ bool parseJournal(std::string_view text, UndoJournal& journal, std::string& erro
                 return fail("this is not a journal written by zentarel-renamer-cli go --journal");
             continue;
         }
-        if (ended)
-            return fail("text after the end line");
+        if (ended) {
+            const std::size_t entry = failedEntry(line);
+            if (entry == 0 || entry > journal.size())
+                return fail("text after the end line");
+            journal.markFailed(entry - 1);
+            continue;
+        }
         if (line.starts_with("end ")) {
             if (line != endLine(journal.size()))
                 return fail("the end line counts other entries than the file holds");

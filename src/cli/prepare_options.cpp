@@ -63,8 +63,9 @@ bool loadSettings(const std::string& path, FileSystem& fileSystem, const Console
     return true;
 }
 
-bool checkStartDirectory(const RenameSettings& settings, FileSystem& fileSystem,
-                         const Console& console) {
+// The start directory as an absolute path, or nothing, with the reason printed.
+std::optional<std::string> checkStartDirectory(const RenameSettings& settings,
+                                               FileSystem& fileSystem, const Console& console) {
     // The Scan command passes over a start directory it cannot enter without a word, and one
     // that cannot be listed gives an empty preview: here both are errors.
     const std::string typed = normaliseStartDirectory(settings.text(Option::Edit1));
@@ -75,30 +76,51 @@ bool checkStartDirectory(const RenameSettings& settings, FileSystem& fileSystem,
     if (error != 0) {
         console.error("cannot enter the start directory " + quoted(typed) + ": " +
                       errorBoxText(systemErrorText(error)));
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return normaliseStartDirectory(start);
 }
 
 }  // namespace
 
+bool checkWorkingDirectory(FileSystem& fileSystem, const Console& console) {
+    if (!fileSystem.initialDirectory().empty())
+        return true;
+    console.error("cannot find the current directory (was it removed?); nothing was done");
+    return false;
+}
+
 bool prepareOptions(const CommandLine& commandLine, WatchedFileSystem& fileSystem,
                     const Console& console, RenameSettings& settings) {
+    if (!checkWorkingDirectory(fileSystem, console))
+        return false;
     keepExclusivePairs(settings);
     settings.restoreDefaults();
-    if (commandLine.settingsFile) {
-        if (!loadSettings(*commandLine.settingsFile, fileSystem, console, settings))
+    // The window's default start directory would be /tmp/: never rename there by default.
+    settings.setText(Option::Edit1, {});
+    if (commandLine.settingsFile &&
+        !loadSettings(*commandLine.settingsFile, fileSystem, console, settings))
+        return false;
+    applyRuleFlags(commandLine.ruleFlags, settings);
+    if (commandLine.startDirectory) {
+        if (commandLine.startDirectory->empty()) {
+            // An unset shell variable, most likely: it must not mean the root.
+            console.error(
+                "the start directory is empty, and an empty start directory names no "
+                "directory");
             return false;
-    } else if (!commandLine.startDirectory) {
-        // The window's default start directory would be /tmp/: never rename there by default.
-        console.error("no start directory given (name one, or load a settings file)");
+        }
+        settings.setText(Option::Edit1, *commandLine.startDirectory);
+    }
+    if (settings.text(Option::Edit1).empty()) {
+        console.error(commandLine.settingsFile
+                          ? "the settings file " + quoted(*commandLine.settingsFile) +
+                                " names no start directory (give one on the command line)"
+                          : "no start directory given (name one, or load a settings file)");
         return false;
     }
-    applyRuleFlags(commandLine.ruleFlags, settings);
-    if (commandLine.startDirectory)
-        settings.setText(Option::Edit1, *commandLine.startDirectory);
 
-    if (const auto refusal = checkListLimits(settings)) {
+    if (const auto refusal = checkRunOptions(settings)) {
         console.error(*refusal);
         return false;
     }
@@ -106,8 +128,11 @@ bool prepareOptions(const CommandLine& commandLine, WatchedFileSystem& fileSyste
         console.error(errorBoxText(*error));
         return false;
     }
-    if (!checkStartDirectory(settings, fileSystem, console))
+    const std::optional<std::string> start = checkStartDirectory(settings, fileSystem, console);
+    if (!start)
         return false;
+    // Saved, a relative start directory would name another folder wherever the file is used.
+    settings.setText(Option::Edit1, *start);
     if (commandLine.saveSettingsFile) {
         if (const auto error =
                 saveSettingsFile(fileSystem, *commandLine.saveSettingsFile, settings)) {

@@ -15,14 +15,20 @@ namespace zr {
 
 // Fills `settings` as a first start of the window would have them, then loads the settings
 // file, applies the flags and the start directory; checks the list fields, the filter masks and
-// that the start directory can be entered and listed; then saves the settings when asked. False,
-// with the reason printed, when any step fails.
+// that the start directory can be entered and listed; then saves the settings when asked, with
+// the start directory as an absolute path. The start directory must come from the command line
+// or the settings file: an empty one names no directory, and the window's default is never
+// used. False, with the reason printed, when any step fails.
 bool prepareOptions(const CommandLine& commandLine, WatchedFileSystem& fileSystem,
                     const Console& console, RenameSettings& settings);
 
 // The error of the first filter mask that does not compile with the case options as they
 // stand, or nothing; nothing too when "only directories" leaves the filters unused.
 std::optional<std::string> invalidMaskError(const RenameSettings& settings);
+
+// Whether the working directory, where the run's files go, is known: false, with the reason
+// printed, when the directory the program was started in no longer exists.
+bool checkWorkingDirectory(FileSystem& fileSystem, const Console& console);
 
 // A path or name as an error line shows it: between quotes, control characters escaped.
 std::string quoted(std::string_view path);

@@ -14,6 +14,8 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
     const Console& console = context.console;
     WatchedFileSystem fileSystem(context.fileSystem);
     const std::string& path = *commandLine.journalFile;
+    if (!checkWorkingDirectory(fileSystem, console))
+        return kExitError;
     std::string text;
     if (const int error = fileSystem.readFile(path, text)) {
         console.error("cannot read the journal " + quoted(path) + ": " +
@@ -48,14 +50,19 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
         console.line("Nothing to undo: the journal holds no renames.");
     }
 
+    int status = flags.FailureCount != 0 ? kExitSomeFailed : kExitDone;
     // Undo discards its undo data whatever the outcome, so a journal is never carried out twice
     // (a second pass could rename back files that only took the same names later).
     if (const int error = fileSystem.removeFile(path)) {
-        console.error("cannot remove the journal " + quoted(path) +
-                      " after the undo: " + errorBoxText(systemErrorText(error)));
-        return kExitError;
+        console.warning("cannot remove the used-up journal " + quoted(path) + ": " +
+                        errorBoxText(systemErrorText(error)) + " Do not undo with it again.");
+        status = kExitWarningAfter;
     }
-    return flags.FailureCount != 0 ? kExitSomeFailed : kExitDone;
+    if (!console.flushOut()) {
+        console.warning("cannot write to standard output; the undo was carried out");
+        status = kExitWarningAfter;
+    }
+    return status;
 }
 
 }  // namespace zr

@@ -34,9 +34,13 @@ public:
     int rename(const std::string& from, const std::string& to) override {
         return m_inner.rename(from, to);
     }
+    std::unique_ptr<RenameSession> openRenameSession() override {
+        return m_inner.openRenameSession();
+    }
     bool exists(const std::string& path) override { return m_inner.exists(path); }
     std::unique_ptr<OutputFile> createFile(const std::string& path, int& error) override;
     int removeFile(const std::string& path) override { return m_inner.removeFile(path); }
+    int syncDirectory(const std::string& path) override { return m_inner.syncDirectory(path); }
     int createDirectories(const std::string& path) override {
         return m_inner.createDirectories(path);
     }

@@ -36,27 +36,49 @@ public:
 };
 
 // A text file created for writing; nothing is written through to the disk after an error.
+// Writes may be held in a buffer until flush(), sync() or close().
 class OutputFile {
 public:
     virtual ~OutputFile() = default;
     // 0 or the errno of the failure.
     virtual int write(std::string_view bytes) = 0;
+    // Hands what was written so far to the file, so that a full disk shows here.
+    virtual int flush() = 0;
+    // flush(), then waits until the data is on the disk.
+    virtual int sync() = 0;
     // Lets whoever may read the file run it too, as `chmod +x` does. Returns 0 or the errno.
     virtual int makeExecutable() = 0;
     virtual int close() = 0;
+};
+
+// Renames entries of a tree, one after another. Each rename is carried out relative to a handle
+// of its parent directory that was opened from the root without following any symbolic link, so
+// a directory swapped for a link after the walk can never send a rename outside the tree: such a
+// rename fails (ELOOP or ENOTDIR). Consecutive renames in one directory share its handle.
+class RenameSession {
+public:
+    virtual ~RenameSession() = default;
+    // Renames `from` to `to` (full paths), never replacing an existing entry. A rename to a name
+    // that is the source itself (a change of letter case on a file system that ignores case)
+    // goes through a free temporary name; when the second step fails the entry is moved back,
+    // and when even that fails `strandedAt` is the full path where the entry now is. Returns 0
+    // or the errno.
+    virtual int rename(const std::string& from, const std::string& to, std::string& strandedAt) = 0;
 };
 
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    // The absolute path of the process's working directory at start-up.
+    // The absolute path of the process's working directory at start-up; empty when it cannot
+    // be told (the directory was removed).
     virtual std::string initialDirectory() = 0;
 
     // Changes directory, as the shell's `cd` would, from `current` to `path` (absolute, or
     // relative to `current`; ".." climbs one level). On success `result` is the new directory's
     // absolute path with links resolved, without a trailing "/" except for the root. Returns 0
-    // or the errno of the failure (ENOENT, ENOTDIR, EACCES, ENAMETOOLONG, ...).
+    // or the errno of the failure (ENOENT, ENOTDIR, EACCES, ENAMETOOLONG, ...). An empty path
+    // names no directory (ENOENT), and neither does a relative one when `current` is empty.
     virtual int changeDirectory(const std::string& current, const std::string& path,
                                 std::string& result) = 0;
 
@@ -64,10 +86,13 @@ public:
     virtual std::unique_ptr<DirectoryListing> listDirectory(const std::string& path,
                                                             int& error) = 0;
 
-    // Renames `from` to `to`, both full paths, never replacing an existing entry. A rename to a
-    // name that is the source itself (a change of letter case on a file system that ignores
-    // case) goes through a free temporary name. Returns 0 or the errno.
+    // Renames `from` to `to`, both full paths, never replacing an existing entry; links in the
+    // directories of the paths are followed. For the program's own files (the settings store).
+    // Returns 0 or the errno.
     virtual int rename(const std::string& from, const std::string& to) = 0;
+
+    // The renames of a run's entries: see RenameSession.
+    virtual std::unique_ptr<RenameSession> openRenameSession() = 0;
 
     // Whether any entry of that path exists: a file, a directory, a link (dangling or not).
     virtual bool exists(const std::string& path) = 0;
@@ -77,6 +102,10 @@ public:
 
     // Deletes a file. Returns 0 or the errno.
     virtual int removeFile(const std::string& path) = 0;
+
+    // Waits until the entries of the directory `path` (a file just created in it) are on the
+    // disk. Returns 0 or the errno.
+    virtual int syncDirectory(const std::string& path) = 0;
 
     // Creates a directory and any missing parents (mode 0700 for the ones it creates).
     // Returns 0 or the errno; an existing directory is no error.
@@ -93,6 +122,11 @@ public:
 
 // `directory` + "/" + `name`, without doubling a final "/" (the root stays "/name").
 std::string pathInDirectory(const std::string& directory, std::string_view name);
+
+// The directory part of a full path (up to its last "/", the root "/" for "/name" and for the
+// root's "//name") and the name after it.
+std::string_view directoryOfPath(std::string_view path);
+std::string_view nameOfPath(std::string_view path);
 
 // The real file system.
 std::unique_ptr<FileSystem> makePosixFileSystem();

@@ -1,9 +1,11 @@
 // The real file system, on POSIX calls: readdir for listings (every name, whatever its bytes),
 // lstat semantics for sizes, times and the directory test, renameat2 with RENAME_NOREPLACE for
-// renames.
+// renames, relative to directory handles opened without following links.
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,13 +25,6 @@ std::string parentOf(const std::string& path) {
     if (slash == std::string::npos || slash == 0)
         return "/";
     return path.substr(0, slash);
-}
-
-std::string directoryOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 class PosixListing : public DirectoryListing {
@@ -100,7 +95,19 @@ public:
             return m_error;
         m_buffer.append(bytes);
         if (m_buffer.size() >= kFlushSize)
-            flush();
+            writeBuffer();
+        return m_error;
+    }
+
+    int flush() override {
+        if (m_fd >= 0)
+            writeBuffer();
+        return m_error;
+    }
+
+    int sync() override {
+        if (flush() == 0 && m_fd >= 0 && fdatasync(m_fd) != 0)
+            m_error = errno;
         return m_error;
     }
 
@@ -115,7 +122,7 @@ public:
     int close() override {
         if (m_fd < 0)
             return m_error;
-        flush();
+        writeBuffer();
         if (::close(m_fd) != 0 && m_error == 0)
             m_error = errno;
         m_fd = -1;
@@ -125,7 +132,7 @@ public:
 private:
     static constexpr std::size_t kFlushSize = 64 * 1024;
 
-    void flush() {
+    void writeBuffer() {
         std::size_t done = 0;
         while (m_error == 0 && done < m_buffer.size()) {
             const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
@@ -144,46 +151,169 @@ private:
     std::string m_buffer;
 };
 
-bool sameEntry(const std::string& a, const std::string& b) {
-    struct stat sa;
-    struct stat sb;
-    return lstat(a.c_str(), &sa) == 0 && lstat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
 // A rename that refuses to replace, where the file system does not know RENAME_NOREPLACE: a
 // file gets a hard link under the new name (which fails if the name is taken) before the old
 // name goes; a directory, or a file on a file system without hard links, is renamed after the
 // new name was seen to be free.
-int renameWithoutFlag(const std::string& from, const std::string& to) {
+int renameWithoutFlag(int fromDir, const char* from, int toDir, const char* to) {
     struct stat st;
-    if (lstat(from.c_str(), &st) != 0)
+    if (fstatat(fromDir, from, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return errno;
     if (!S_ISDIR(st.st_mode)) {
-        if (link(from.c_str(), to.c_str()) == 0) {
-            if (unlink(from.c_str()) == 0)
+        if (linkat(fromDir, from, toDir, to, 0) == 0) {
+            if (unlinkat(fromDir, from, 0) == 0)
                 return 0;
             const int error = errno;
-            unlink(to.c_str());
+            unlinkat(toDir, to, 0);
             return error;
         }
         if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK)
             return errno;
     }
-    if (lstat(to.c_str(), &st) == 0)
+    if (fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0)
         return EEXIST;
     if (errno != ENOENT)
         return errno;
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    return renameat(fromDir, from, toDir, to) == 0 ? 0 : errno;
 }
 
-int renameNoReplace(const std::string& from, const std::string& to) {
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+int renameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
+    if (renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
         return 0;
     if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
-        return renameWithoutFlag(from, to);
+        return renameWithoutFlag(fromDir, from, toDir, to);
     return errno;
 }
+
+bool sameEntry(int fromDir, const char* from, int toDir, const char* to) {
+    struct stat sa;
+    struct stat sb;
+    return fstatat(fromDir, from, &sa, AT_SYMLINK_NOFOLLOW) == 0 &&
+           fstatat(toDir, to, &sb, AT_SYMLINK_NOFOLLOW) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// The directory `path` (absolute) opened for use as a handle, with no symbolic link anywhere on
+// the way; -1 with errno set otherwise (ELOOP or ENOTDIR for a link).
+int openDirectoryWithoutLinks(const std::string& path) {
+    if (path.empty() || path.front() != '/') {
+        errno = EINVAL;
+        return -1;
+    }
+    open_how how{};
+    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    const long fd = syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+    if (fd >= 0 || (errno != ENOSYS && errno != EPERM))
+        return static_cast<int>(fd);
+    // Kernels before 5.6: one component at a time, none of them a link.
+    int dir = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    std::size_t start = 0;
+    while (dir >= 0 && start < path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string part = path.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".")
+            continue;
+        const int next = openat(dir, part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = errno;
+        struct stat st;
+        if (next >= 0 && (fstat(next, &st) != 0 || !S_ISDIR(st.st_mode))) {
+            ::close(next);
+            ::close(dir);
+            errno = ENOTDIR;
+            return -1;
+        }
+        ::close(dir);
+        dir = next;
+        errno = error;
+    }
+    return dir;
+}
+
+class PosixRenameSession : public RenameSession {
+public:
+    ~PosixRenameSession() override { forget(); }
+
+    int rename(const std::string& from, const std::string& to, std::string& strandedAt) override {
+        strandedAt.clear();
+        // The names are the ends of the paths, already ended by a NUL.
+        const char* fromName = from.c_str() + (from.size() - nameOfPath(from).size());
+        const char* toName = to.c_str() + (to.size() - nameOfPath(to).size());
+        if (!*fromName || !*toName)
+            return EINVAL;
+        const std::string_view fromDirectory = directoryOfPath(from);
+        const std::string_view toDirectory = directoryOfPath(to);
+        int error = 0;
+        const int fromDir = directory(fromDirectory, error);
+        if (fromDir < 0)
+            return error;
+        int toDir = fromDir;
+        int ownToDir = -1;
+        if (toDirectory != fromDirectory) {
+            ownToDir = openDirectoryWithoutLinks(std::string(toDirectory));
+            if (ownToDir < 0)
+                return errno;
+            toDir = ownToDir;
+        }
+        error = renameIn(fromDir, fromDirectory, fromName, toDir, toName, strandedAt);
+        if (ownToDir >= 0)
+            ::close(ownToDir);
+        return error;
+    }
+
+private:
+    // The handle of `path`, kept for the renames that follow in the same directory.
+    int directory(std::string_view path, int& error) {
+        if (m_fd >= 0 && path == m_path)
+            return m_fd;
+        forget();
+        m_path.assign(path);
+        m_fd = openDirectoryWithoutLinks(m_path);
+        if (m_fd < 0) {
+            error = errno;
+            m_path.clear();
+            return -1;
+        }
+        return m_fd;
+    }
+
+    void forget() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        m_path.clear();
+    }
+
+    static int renameIn(int fromDir, std::string_view fromDirectory, const char* from, int toDir,
+                        const char* to, std::string& strandedAt) {
+        const int error = renameNoReplace(fromDir, from, toDir, to);
+        if (error != EEXIST || (fromDir == toDir && std::strcmp(from, to) == 0) ||
+            !sameEntry(fromDir, from, toDir, to))
+            return error;
+        // The new name finds the entry itself: a file system that ignores letter case (or two
+        // links of one file). Go through a free temporary name so the change of case is made.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string temporary =
+                ".zentarel-rename-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+            const int first = renameNoReplace(fromDir, from, fromDir, temporary.c_str());
+            if (first == EEXIST)
+                continue;
+            if (first != 0)
+                return first;
+            const int second = renameNoReplace(fromDir, temporary.c_str(), toDir, to);
+            if (second != 0 && renameNoReplace(fromDir, temporary.c_str(), fromDir, from) != 0)
+                strandedAt = pathInDirectory(std::string(fromDirectory), temporary);
+            return second;
+        }
+        return EEXIST;
+    }
+
+    std::string m_path;
+    int m_fd = -1;
+};
 
 class PosixFileSystem : public FileSystem {
 public:
@@ -191,7 +321,7 @@ public:
         std::string buffer(PATH_MAX, '\0');
         while (!getcwd(buffer.data(), buffer.size())) {
             if (errno != ERANGE)
-                return "/";
+                return {};
             buffer.resize(buffer.size() * 2);
         }
         buffer.resize(std::strlen(buffer.c_str()));
@@ -200,6 +330,10 @@ public:
 
     int changeDirectory(const std::string& current, const std::string& path,
                         std::string& result) override {
+        if (path.empty() || (current.empty() && !path.starts_with('/')))
+            return ENOENT;
+        if (path.find('\0') != std::string::npos)
+            return EINVAL;
         if (path == "..") {
             result = parentOf(current);
             return 0;
@@ -247,27 +381,11 @@ public:
     }
 
     int rename(const std::string& from, const std::string& to) override {
-        const int error = renameNoReplace(from, to);
-        if (error != EEXIST || from == to || !sameEntry(from, to))
-            return error;
-        // The new name finds the entry itself: a file system that ignores letter case. Go
-        // through a free temporary name so the change of case is made.
-        const std::string directory = directoryOf(from);
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string temporary =
-                pathInDirectory(directory, ".zentarel-rename-" + std::to_string(getpid()) + "-" +
-                                               std::to_string(attempt));
-            const int first = renameNoReplace(from, temporary);
-            if (first == EEXIST)
-                continue;
-            if (first != 0)
-                return first;
-            const int second = renameNoReplace(temporary, to);
-            if (second != 0)
-                renameNoReplace(temporary, from);
-            return second;
-        }
-        return EEXIST;
+        return renameNoReplace(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str());
+    }
+
+    std::unique_ptr<RenameSession> openRenameSession() override {
+        return std::make_unique<PosixRenameSession>();
     }
 
     bool exists(const std::string& path) override {
@@ -287,6 +405,15 @@ public:
 
     int removeFile(const std::string& path) override {
         return unlink(path.c_str()) == 0 ? 0 : errno;
+    }
+
+    int syncDirectory(const std::string& path) override {
+        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        const int error = fsync(fd) == 0 ? 0 : errno;
+        ::close(fd);
+        return error;
     }
 
     int createDirectories(const std::string& path) override {
@@ -372,6 +499,20 @@ std::string pathInDirectory(const std::string& directory, std::string_view name)
         path += '/';
     path += name;
     return path;
+}
+
+std::string_view directoryOfPath(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos)
+        return {};
+    // "/name" and the root's "//name" lie in "/".
+    const std::size_t end = path.find_last_not_of('/', slash);
+    return end == std::string_view::npos ? path.substr(0, 1) : path.substr(0, end + 1);
+}
+
+std::string_view nameOfPath(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 std::unique_ptr<FileSystem> makePosixFileSystem() {

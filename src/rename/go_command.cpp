@@ -8,13 +8,14 @@
 namespace zr {
 
 GoCommand::GoCommand(RenameSettings& settings, RunFlags& flags, ParsedLists& lists,
-                     FileSystem& fileSystem, Clock& clock, CommandView& view)
+                     FileSystem& fileSystem, Clock& clock, CommandView& view, UndoKeeper* keeper)
     : m_settings(settings),
       m_flags(flags),
       m_lists(lists),
       m_fileSystem(fileSystem),
       m_clock(clock),
-      m_view(view) {}
+      m_view(view),
+      m_keeper(keeper) {}
 
 void GoCommand::Button1Click() {
     if (m_flags.GoRunning) {
@@ -22,8 +23,13 @@ void GoCommand::Button1Click() {
         return;
     }
     // Refused before the question, so the undo data stays.
-    if (const auto refusal = checkListLimits(m_settings)) {
+    if (const auto refusal = checkRunOptions(m_settings)) {
         m_view.showMessage(MessageType::Warning, *refusal);
+        return;
+    }
+    // Without a working directory the run's files would have nowhere to go.
+    if (m_flags.CurrentDir.empty()) {
+        m_view.showError(kNoWorkingDirectory);
         return;
     }
     m_view.setCaption(Control::Button1, "&Stop !");
@@ -49,8 +55,8 @@ void GoCommand::Button1Click() {
     std::string error;
     try {
         run();
-    } catch (const AppError& e) {
-        error = e.what();
+    } catch (...) {
+        error = currentErrorText();
     }
     m_flags.DirectoryPass = false;
 
@@ -83,13 +89,13 @@ void GoCommand::run() {
     }
     m_flags.CurrentDir = startDirectory;
 
-    RenameExecutor executor(m_settings, m_flags, m_fileSystem, m_clock, m_view);
+    RenameExecutor executor(m_settings, m_flags, m_fileSystem, m_clock, m_view, m_keeper);
     try {
         NewNameComputer computer(m_settings, m_lists, m_flags);
         DirectoryWalker walker(m_settings, m_flags, computer, m_fileSystem, m_view);
         walker.WalkDirectory();
         executor.run();
-    } catch (const AppError&) {
+    } catch (...) {
         // Nothing was renamed: what was queued is no undo data. Once renaming has begun, the
         // journal is what lets the user undo it.
         if (!executor.renamingStarted()) {
@@ -100,8 +106,7 @@ void GoCommand::run() {
     }
 
     if (m_settings.checked(Option::CheckBox13)) {
-        m_view.setStatusText("Done, " + std::to_string(m_flags.RenamedCount) +
-                             " file(s) placed in batch file.");
+        m_view.setStatusText(batchStatus(m_flags.RenamedCount, m_flags.FailureCount));
         m_flags.Journal.clear();
         m_flags.JournalCount = 0;
     } else {

@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "rename/run_flags.h"
+#include "rename/undo_keeper.h"
 #include "rules/option_lists.h"
 #include "rules/rename_settings.h"
 #include "scan/command_view.h"
@@ -14,8 +15,9 @@ namespace zr {
 
 class GoCommand {
 public:
+    // `keeper`, when given, keeps the undo data of a renaming run outside memory too.
     GoCommand(RenameSettings& settings, RunFlags& flags, ParsedLists& lists, FileSystem& fileSystem,
-              Clock& clock, CommandView& view);
+              Clock& clock, CommandView& view, UndoKeeper* keeper = nullptr);
 
     // The handler of "&Go !". Every way out, an error included, leaves the front end idle and
     // the run's working directory where it was when Go was pressed. An error before anything
@@ -31,6 +33,7 @@ private:
     FileSystem& m_fileSystem;
     Clock& m_clock;
     CommandView& m_view;
+    UndoKeeper* m_keeper;
 };
 
 }  // namespace zr

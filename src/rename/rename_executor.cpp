@@ -8,12 +8,14 @@
 namespace zr {
 
 RenameExecutor::RenameExecutor(const RenameSettings& settings, RunFlags& flags,
-                               FileSystem& fileSystem, Clock& clock, CommandView& view)
+                               FileSystem& fileSystem, Clock& clock, CommandView& view,
+                               UndoKeeper* keeper)
     : m_settings(settings),
       m_flags(flags),
       m_fileSystem(fileSystem),
       m_clock(clock),
-      m_view(view) {}
+      m_view(view),
+      m_keeper(keeper) {}
 
 std::string renameStatus(std::string_view done, std::int32_t renamed, std::string_view what,
                          std::int32_t failures) {
@@ -22,6 +24,20 @@ std::string renameStatus(std::string_view done, std::int32_t renamed, std::strin
     if (failures != 0)
         status += "  [see failure log]";
     return status;
+}
+
+std::string batchStatus(std::int32_t placed, std::int32_t failures) {
+    if (failures == 0)
+        return "Done, " + std::to_string(placed) + " file(s) placed in batch file.";
+    return renameStatus("Done, ", placed, " file(s) placed in batch file, ", failures);
+}
+
+TextFile startFailureLog(FileSystem& fileSystem, const std::string& directory,
+                         const std::string& date, const std::string& time) {
+    TextFile log(fileSystem, directory, "renamer_failures.log");
+    log.writeLine("; Renamer failure log from " + date + " " + time);
+    log.flush();
+    return log;
 }
 
 void finishFailureLog(TextFile& log, RunFlags& flags, FileSystem& fileSystem, CommandView& view) {
@@ -38,7 +54,7 @@ void finishFailureLog(TextFile& log, RunFlags& flags, FileSystem& fileSystem, Co
 
 void RenameExecutor::run() {
     m_renamingStarted = false;
-    const UndoJournal& journal = m_flags.Journal;
+    UndoJournal& journal = m_flags.Journal;
     const std::string& home = m_flags.SavedWorkDir;
     const std::time_t now = m_clock.now();
     const std::string date = m_clock.formatDate(now);
@@ -46,43 +62,64 @@ void RenameExecutor::run() {
     const bool batch = m_settings.checked(Option::CheckBox13);
     const bool scripts = batch && !journal.empty();
 
-    // The scripts as .bat files or as shell scripts: the same entries in the same order.
+    // The scripts as .bat files or as shell scripts: the same entries in the same order. A shell
+    // script can quote every byte of a name, so it leaves none out.
     const bool sh = m_flags.BatchFormat == ScriptFormat::Sh;
     const auto writeHeader = sh ? writeShellScriptHeader : writeScriptHeader;
     const auto renameLine = sh ? shellRenameLine : renameScriptLine;
     const auto undoLine = sh ? shellUndoLine : undoScriptLine;
+    const auto inScript = [sh](const JournalEntry& entry) { return sh || isScriptable(entry); };
     const std::string_view lineEnd = sh ? "\n" : "\r\n";
     std::optional<TextFile> renameScript;
     std::optional<TextFile> undoScript;
     if (scripts) {
+        std::size_t scriptable = 0;
+        for (std::size_t i = 0; i < journal.size(); ++i)
+            scriptable += inScript(journal[i]) ? 1 : 0;
         renameScript.emplace(m_fileSystem, home, sh ? "renamer.sh" : "renamer.bat", lineEnd);
-        writeHeader(*renameScript, "rename", date, time, journal.size());
+        writeHeader(*renameScript, "rename", date, time, scriptable);
         undoScript.emplace(m_fileSystem, home, sh ? "renamer_undo.sh" : "renamer_undo.bat",
                            lineEnd);
-        writeHeader(*undoScript, "undo", date, time, journal.size());
+        writeHeader(*undoScript, "undo", date, time, scriptable);
     }
-    TextFile log(m_fileSystem, home, "renamer_failures.log");
-    log.writeLine("; Renamer failure log from " + date + " " + time);
+    TextFile log = startFailureLog(m_fileSystem, home, date, time);
 
-    for (std::size_t i = journal.size(); i-- > 0;) {
-        const JournalEntry entry = journal[i];
-        if (batch) {
-            renameScript->writeLine(renameLine(entry));
-            ++m_flags.RenamedCount;
-            continue;
+    if (batch) {
+        for (std::size_t i = journal.size(); i-- > 0;) {
+            const JournalEntry entry = journal[i];
+            if (inScript(entry)) {
+                renameScript->writeLine(renameLine(entry));
+                ++m_flags.RenamedCount;
+            } else {
+                log.writeLine(failureLine(entry.oldFullPath(), entry.newName(), {}));
+                ++m_flags.FailureCount;
+            }
+        }
+        for (std::size_t i = 0; scripts && i < journal.size(); ++i) {
+            if (inScript(journal[i]))
+                undoScript->writeLine(undoLine(journal[i]));
+        }
+    } else {
+        if (m_keeper) {
+            try {
+                m_keeper->keep(journal);
+            } catch (...) {
+                // Nothing was renamed: leave no log behind.
+                log.close();
+                m_fileSystem.removeFile(log.path());
+                throw;
+            }
         }
         m_renamingStarted = true;
-        if (isPlainName(entry.newName()) &&
-            m_fileSystem.rename(std::string(entry.oldFullPath()), entry.newFullPath()) == 0) {
-            ++m_flags.RenamedCount;
-        } else {
-            log.writeLine(std::string(entry.oldFullPath()) + " -> " + std::string(entry.newName()));
-            ++m_flags.FailureCount;
+        try {
+            renameAll(log);
+        } catch (...) {
+            if (m_keeper)
+                m_keeper->finish(journal);
+            throw;
         }
-    }
-    if (scripts) {
-        for (std::size_t i = 0; i < journal.size(); ++i)
-            undoScript->writeLine(undoLine(journal[i]));
+        if (m_keeper)
+            m_keeper->finish(journal);
     }
 
     finishFailureLog(log, m_flags, m_fileSystem, m_view);
@@ -94,6 +131,27 @@ void RenameExecutor::run() {
             }
             script->close();
         }
+    }
+}
+
+void RenameExecutor::renameAll(TextFile& log) {
+    UndoJournal& journal = m_flags.Journal;
+    const std::unique_ptr<RenameSession> session = m_fileSystem.openRenameSession();
+    std::string strandedAt;
+    for (std::size_t i = journal.size(); i-- > 0;) {
+        const JournalEntry entry = journal[i];
+        strandedAt.clear();
+        if (isPlainName(entry.newName()) &&
+            !holdsDirectory(entry.oldFullPath(), m_flags.SavedWorkDir) &&
+            session->rename(std::string(entry.oldFullPath()), entry.newFullPath(), strandedAt) ==
+                0) {
+            ++m_flags.RenamedCount;
+            continue;
+        }
+        journal.markFailed(i);
+        ++m_flags.FailureCount;
+        log.writeLine(failureLine(entry.oldFullPath(), entry.newName(), strandedAt));
+        log.flush();
     }
 }
 

@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "rename/run_flags.h"
 #include "rename/script_files.h"
+#include "rename/undo_keeper.h"
 #include "rules/rename_settings.h"
 #include "scan/command_view.h"
 
@@ -17,26 +18,33 @@ namespace zr {
 
 class RenameExecutor {
 public:
+    // `keeper`, when given, keeps the undo data of a renaming run outside memory too.
     RenameExecutor(const RenameSettings& settings, RunFlags& flags, FileSystem& fileSystem,
-                   Clock& clock, CommandView& view);
+                   Clock& clock, CommandView& view, UndoKeeper* keeper = nullptr);
 
     // Works through the journal once. Everything inside a directory is renamed before the
     // directory itself: the walk queues a directory before its contents, so the journal is
     // carried out from its end, and the rename script lists its lines in that order; the undo
     // script keeps journal order, which restores a directory before its contents. Files go
-    // into flags.SavedWorkDir. A failed rename is a line of the failure log and a count; a file
-    // that cannot be created or written throws AppError.
+    // into flags.SavedWorkDir. A failed rename is a line of the failure log, a count and a mark
+    // on its journal entry; an entry that a script cannot hold is left out of the scripts the
+    // same way. The failure log is on the disk, line by line, before the next rename; a file
+    // that cannot be created or written throws AppError (before the first rename, nothing is
+    // renamed).
     void run();
 
     // Whether renaming on disk had begun when run() ended (normally or by an error).
     bool renamingStarted() const { return m_renamingStarted; }
 
 private:
+    void renameAll(TextFile& log);
+
     const RenameSettings& m_settings;
     RunFlags& m_flags;
     FileSystem& m_fileSystem;
     Clock& m_clock;
     CommandView& m_view;
+    UndoKeeper* m_keeper;
     bool m_renamingStarted = false;
 };
 
@@ -45,6 +53,15 @@ private:
 // when there were any.
 std::string renameStatus(std::string_view done, std::int32_t renamed, std::string_view what,
                          std::int32_t failures);
+
+// The closing status of a batch run: the design's words when every entry went into the scripts,
+// and the failures the way renameStatus() counts them when some could not.
+std::string batchStatus(std::int32_t placed, std::int32_t failures);
+
+// Creates the failure log in `directory` and writes its header through to the file: a log that
+// cannot be written stops a run before it renames anything.
+TextFile startFailureLog(FileSystem& fileSystem, const std::string& directory,
+                         const std::string& date, const std::string& time);
 
 // Closes a failure log and keeps it only when something failed: it then becomes the log the
 // front end offers for viewing.

@@ -14,7 +14,7 @@ Renamer::Renamer(RenameSettings& settings, FileSystem& fileSystem, Clock& clock,
 Renamer::~Renamer() = default;
 
 void Renamer::Button1Click() {
-    GoCommand(m_settings, m_flags, m_lists, m_fileSystem, m_clock, m_view).Button1Click();
+    GoCommand(m_settings, m_flags, m_lists, m_fileSystem, m_clock, m_view, m_keeper).Button1Click();
 }
 
 void Renamer::Button3Click() {

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "rename/run_flags.h"
+#include "rename/undo_keeper.h"
 #include "rules/option_lists.h"
 #include "rules/rename_settings.h"
 #include "scan/command_view.h"
@@ -28,6 +29,9 @@ public:
     // "Save &Undo as .bat".
     void SaveUndoasbat1Click();
 
+    // Where Go keeps its undo data besides memory; none when null.
+    void setUndoKeeper(UndoKeeper* keeper) { m_keeper = keeper; }
+
     RunFlags& flags() { return m_flags; }
     const RunFlags& flags() const { return m_flags; }
     // A Scan, Go or Undo is in progress (the window refuses to close then).
@@ -42,6 +46,7 @@ private:
     CommandView& m_view;
     RunFlags m_flags;
     ParsedLists m_lists;
+    UndoKeeper* m_keeper = nullptr;
 };
 
 }  // namespace zr

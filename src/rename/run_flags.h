@@ -8,6 +8,10 @@
 
 namespace zr {
 
+// The error of a command that needs the run's working directory when it is not known (the
+// directory the program was started in was removed).
+inline constexpr const char* kNoWorkingDirectory = "Cannot find the current directory";
+
 // What a batch run writes: the window's .bat files, or POSIX shell scripts (the command line's
 // --script-format sh).
 enum class ScriptFormat { Bat, Sh };

@@ -69,6 +69,11 @@ void TextFile::makeExecutable() {
         throw AppError(systemErrorText(error));
 }
 
+void TextFile::flush() {
+    if (const int error = m_file->flush())
+        throw AppError(systemErrorText(error));
+}
+
 void TextFile::close() {
     if (const int error = m_file->close())
         throw AppError(systemErrorText(error));
@@ -91,8 +96,38 @@ std::string undoScriptLine(const JournalEntry& entry) {
            doublePercent(entry.oldName()) + "\"";
 }
 
+bool isScriptable(const JournalEntry& entry) {
+    const auto quotable = [](std::string_view text) {
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '"' || byte < 32 || byte == 127)
+                return false;
+        }
+        return true;
+    };
+    return quotable(entry.oldFullPath()) && quotable(entry.newName());
+}
+
 bool isPlainName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
+bool holdsDirectory(std::string_view path, std::string_view workingDirectory) {
+    // An entry of the root reads "//name".
+    while (path.starts_with("//"))
+        path.remove_prefix(1);
+    if (path.empty() || !workingDirectory.starts_with(path))
+        return false;
+    return workingDirectory.size() == path.size() || workingDirectory[path.size()] == '/' ||
+           path == "/";
+}
+
+std::string failureLine(std::string_view from, std::string_view to, std::string_view strandedAt) {
+    std::string line = std::string(from) + " -> " + std::string(to);
+    if (!strandedAt.empty())
+        line += " (left as " + std::string(strandedAt) + ")";
+    return line;
 }
 
 }  // namespace zr

@@ -32,6 +32,8 @@ public:
 
     // Writes `line` and the line end.
     void writeLine(std::string_view line);
+    // Hands what was written to the file, so that a full disk shows now.
+    void flush();
     void makeExecutable();
     void close();
 
@@ -52,8 +54,21 @@ std::string renameScriptLine(const JournalEntry& entry);
 // `rename "<new full path>" "<old name>"`, likewise.
 std::string undoScriptLine(const JournalEntry& entry);
 
+// Whether a script line can hold the entry: a path or name with a double quote or a control
+// byte would end its quotes or its line and turn the rest of the name into commands.
+bool isScriptable(const JournalEntry& entry);
+
 // Whether `name` can be the new name of an entry: a rename never moves an entry to another
-// directory, so a name holding "/", ".", ".." and the empty name cannot.
+// directory, so a name holding "/", ".", ".." and the empty name cannot, nor one holding a NUL
+// byte, which a system call would cut short.
 bool isPlainName(std::string_view name);
+
+// Whether renaming the entry at `path` would move `workingDirectory`: it is that directory or
+// lies above it. Such a directory is in use, so the run's files stay where it said they are.
+bool holdsDirectory(std::string_view path, std::string_view workingDirectory);
+
+// The failure-log line of a rename that failed: `from`, " -> ", `to`, and where the entry was
+// left when a detour through a temporary name could not be undone.
+std::string failureLine(std::string_view from, std::string_view to, std::string_view strandedAt);
 
 }  // namespace zr

@@ -23,8 +23,8 @@ void UndoCommand::Button3Click() {
         reverseAll();
         m_flags.Journal.clear();
         m_flags.JournalCount = 0;
-    } catch (const AppError& e) {
-        error = e.what();
+    } catch (...) {
+        error = currentErrorText();
     }
 
     m_view.busyOff(m_flags.JournalCount != 0);
@@ -37,20 +37,29 @@ void UndoCommand::Button3Click() {
 }
 
 void UndoCommand::reverseAll() {
-    TextFile log(m_fileSystem, m_flags.CurrentDir, "renamer_failures.log");
+    const std::string& workDir = m_flags.CurrentDir;
+    if (workDir.empty())
+        throw AppError(kNoWorkingDirectory);
     const std::time_t now = m_clock.now();
-    log.writeLine("; Renamer failure log from " + m_clock.formatDate(now) + " " +
-                  m_clock.formatTime(now));
+    TextFile log =
+        startFailureLog(m_fileSystem, workDir, m_clock.formatDate(now), m_clock.formatTime(now));
     const UndoJournal& journal = m_flags.Journal;
+    const std::unique_ptr<RenameSession> session = m_fileSystem.openRenameSession();
+    std::string strandedAt;
     for (std::size_t i = 0; i < journal.size(); ++i) {
+        // What Go failed to rename was never done: its new name may be someone else's file.
+        if (journal.failed(i))
+            continue;
         const JournalEntry entry = journal[i];
         const std::string newFullPath = entry.newFullPath();
-        if (isPlainName(entry.newName()) &&
-            m_fileSystem.rename(newFullPath, std::string(entry.oldFullPath())) == 0) {
+        strandedAt.clear();
+        if (isPlainName(entry.newName()) && !holdsDirectory(newFullPath, workDir) &&
+            session->rename(newFullPath, std::string(entry.oldFullPath()), strandedAt) == 0) {
             ++m_flags.RenamedCount;
         } else {
-            log.writeLine(std::string(entry.oldFullPath()) + " -> " + newFullPath);
             ++m_flags.FailureCount;
+            log.writeLine(failureLine(entry.oldFullPath(), newFullPath, strandedAt));
+            log.flush();
         }
     }
     finishFailureLog(log, m_flags, m_fileSystem, m_view);
@@ -61,18 +70,35 @@ void UndoCommand::reverseAll() {
 
 void UndoCommand::SaveUndoasbat1Click() {
     try {
+        if (m_flags.SavedWorkDir.empty())
+            throw AppError(kNoWorkingDirectory);
+        // What failed in Go was never done; what a script line cannot hold is left out too.
+        const UndoJournal& journal = m_flags.Journal;
+        std::size_t lines = 0;
+        std::size_t unscriptable = 0;
+        for (std::size_t i = 0; i < journal.size(); ++i) {
+            if (journal.failed(i))
+                continue;
+            if (isScriptable(journal[i]))
+                ++lines;
+            else
+                ++unscriptable;
+        }
         TextFile script(m_fileSystem, m_flags.SavedWorkDir, "renamer_undo.bat");
         const std::time_t now = m_clock.now();
-        const UndoJournal& journal = m_flags.Journal;
-        writeScriptHeader(script, "undo", m_clock.formatDate(now), m_clock.formatTime(now),
-                          journal.size());
-        for (std::size_t i = 0; i < journal.size(); ++i)
-            script.writeLine(undoScriptLine(journal[i]));
+        writeScriptHeader(script, "undo", m_clock.formatDate(now), m_clock.formatTime(now), lines);
+        for (std::size_t i = 0; i < journal.size(); ++i) {
+            if (!journal.failed(i) && isScriptable(journal[i]))
+                script.writeLine(undoScriptLine(journal[i]));
+        }
         script.close();
-        m_view.showMessage(MessageType::Information,
-                           "Undo file '" + script.name() + "' written succesfully.");
-    } catch (const AppError& e) {
-        m_view.showError(e.what());
+        std::string message = "Undo file '" + script.name() + "' written succesfully.";
+        if (unscriptable != 0)
+            message += " " + std::to_string(unscriptable) +
+                       " rename(s) were left out: a script cannot hold their names.";
+        m_view.showMessage(MessageType::Information, message);
+    } catch (...) {
+        m_view.showError(currentErrorText());
     }
 }
 

@@ -1,6 +1,8 @@
 #include "rules/app_error.h"
 
 #include <cerrno>
+#include <exception>
+#include <new>
 
 namespace zr {
 
@@ -31,6 +33,20 @@ std::string systemErrorText(int errorNumber) {
             return "File access denied";
         default:
             return "I/O error " + std::to_string(errorNumber);
+    }
+}
+
+std::string currentErrorText() {
+    try {
+        throw;
+    } catch (const AppError& e) {
+        return e.what();
+    } catch (const std::bad_alloc&) {
+        return "Out of memory";
+    } catch (const std::exception& e) {
+        return std::string("Unexpected error: ") + e.what();
+    } catch (...) {
+        return "Unexpected error";
     }
 }
 

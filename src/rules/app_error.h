@@ -23,4 +23,9 @@ std::string errorBoxText(std::string_view message);
 // The message for a system error number, as the platform's run-time library words it.
 std::string systemErrorText(int errorNumber);
 
+// Inside a catch block: the message of the exception being handled. An AppError's own text,
+// "Out of memory" when memory ran out, the text of any other standard exception, and
+// "Unexpected error" for anything else; so every exception ends a command like an error.
+std::string currentErrorText();
+
 }  // namespace zr

@@ -25,7 +25,7 @@ std::vector<std::string> SplitOptionList(std::string_view text) {
 
 std::string normaliseStartDirectory(std::string_view text) {
     std::string result(text);
-    if (result.empty() || result.back() != '/')
+    if (!result.empty() && result.back() != '/')
         result.push_back('/');
     return result;
 }
@@ -62,6 +62,18 @@ std::optional<std::string> checkListLimits(const RenameSettings& settings) {
                    "), at most " + std::to_string(MaxListEntries) + " allowed !";
     }
     return std::nullopt;
+}
+
+std::string nulValueError(std::string_view key) {
+    return "Invalid value for '" + std::string(key) + "': it holds a NUL byte";
+}
+
+std::optional<std::string> checkRunOptions(const RenameSettings& settings) {
+    for (const OptionInfo& o : RenameSettings::all()) {
+        if (o.kind == ControlKind::Edit && settings.text(o.option).find('\0') != std::string::npos)
+            return nulValueError(o.key);
+    }
+    return checkListLimits(settings);
 }
 
 std::optional<std::string> ParseOptionLists(RenameSettings& settings, ParsedLists& lists) {

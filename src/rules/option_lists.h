@@ -28,13 +28,20 @@ struct ParsedLists {
 // entries; every other text gives at least one.
 std::vector<std::string> SplitOptionList(std::string_view text);
 
-// Appends the path delimiter to a start directory that does not end with one; an empty text
-// becomes "/".
+// Appends the path delimiter to a start directory that does not end with one. An empty text
+// stays empty: it names no directory (never the root, which is typed as "/").
 std::string normaliseStartDirectory(std::string_view text);
 
 // The warning that refuses a run when a list field holds more than MaxListEntries entries, naming
 // the field; nothing when every field fits.
 std::optional<std::string> checkListLimits(const RenameSettings& settings);
+
+// The error for an option value holding a NUL byte, which no name can hold, naming its key.
+std::string nulValueError(std::string_view key);
+
+// Everything that refuses a run before it starts: the list limits, and a NUL byte in a text
+// option (a system call would cut the name there). Nothing when the options can run.
+std::optional<std::string> checkRunOptions(const RenameSettings& settings);
 
 // Fills `lists` from the fields, writes the normalised start directory back into Edit1 and sets
 // the two mismatch flags. A field with more than MaxListEntries entries refuses the run: the

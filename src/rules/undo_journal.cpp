@@ -82,7 +82,17 @@ JournalEntry UndoJournal::operator[](std::size_t index) const {
                         std::string_view(p + s.oldLength + 1, s.newLength));
 }
 
+void UndoJournal::markFailed(std::size_t index) {
+    if (m_failed.size() < m_slots.size())
+        m_failed.resize(m_slots.size());
+    if (!m_failed[index])
+        ++m_failedCount;
+    m_failed[index] = true;
+}
+
 void UndoJournal::clear() {
+    m_failed.clear();
+    m_failedCount = 0;
     m_blocks.clear();
     m_blockSizes.clear();
     m_slots.clear();

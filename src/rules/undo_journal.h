@@ -59,6 +59,11 @@ public:
     JournalEntry operator[](std::size_t index) const;
     void clear();
 
+    // Marks the entry whose rename failed: it was never done, so nothing may undo it.
+    void markFailed(std::size_t index);
+    bool failed(std::size_t index) const { return index < m_failed.size() && m_failed[index]; }
+    std::size_t failedCount() const { return m_failedCount; }
+
     // Bytes held for the entries, for measuring.
     std::size_t bytesReserved() const;
 
@@ -77,6 +82,9 @@ private:
     std::vector<std::size_t> m_blockSizes;
     std::size_t m_used = 0;  // bytes used in the last block
     std::vector<Slot> m_slots;
+    // Sized only once an entry fails.
+    std::vector<bool> m_failed;
+    std::size_t m_failedCount = 0;
 };
 
 }  // namespace zr

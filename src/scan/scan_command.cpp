@@ -25,7 +25,7 @@ void ScanCommand::Button5Click() {
         m_state.ScanStopRequested = true;
         return;
     }
-    if (const auto refusal = checkListLimits(m_settings)) {
+    if (const auto refusal = checkRunOptions(m_settings)) {
         m_view.showMessage(MessageType::Warning, *refusal);
         return;
     }
@@ -54,7 +54,8 @@ void ScanCommand::Button5Click() {
             m_state.CurrentDir = startDirectory;
             walk();
         }
-    } catch (const AppError& error) {
+    } catch (...) {
+        const std::string error = currentErrorText();
         // The walk was abandoned: leave off where a finished walk would have, and go idle
         // before the error is shown.
         std::string parent;
@@ -65,7 +66,7 @@ void ScanCommand::Button5Click() {
         m_view.busyOff(m_state.JournalCount != 0);
         m_state.PreviewMode = false;
         backToIdle();
-        m_view.showError(error.what());
+        m_view.showError(error);
         return;
     }
     m_view.busyOff(m_state.JournalCount != 0);

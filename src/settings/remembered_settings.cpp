@@ -1,5 +1,6 @@
 #include "settings/remembered_settings.h"
 
+#include "rules/option_lists.h"
 #include "settings/settings_file.h"
 
 namespace zr {
@@ -38,6 +39,8 @@ std::optional<std::string> applyValue(SettingsStore& store, const std::string& n
             std::string text;
             if (std::optional<std::string> e = store.readString(name, text))
                 return e;
+            if (text.find('\0') != std::string::npos)
+                return nulValueError(name);
             settings.setText(*option, std::move(text));
         } else {
             std::int32_t value = 0;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "rules/option_lists.h"
 #include "settings/ini_text.h"
 
 namespace zr {
@@ -62,6 +63,13 @@ std::optional<std::string> applySettingsText(std::string_view content, RenameSet
         notice(kOldSettingsFileMessage);
         settings.restoreDefaults();
         return std::nullopt;
+    }
+
+    // A NUL byte would cut a name short at the system call: refuse the file before any option
+    // changes.
+    for (const IniEntry& e : entries) {
+        if (e.value.find('\0') != std::string::npos)
+            return nulValueError(e.key);
     }
 
     std::string error;

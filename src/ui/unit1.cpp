@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFile>
 #include <QFocusEvent>
 #include <QFrame>
@@ -169,6 +170,10 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsSto
       m_store(store),
       m_clock(clock),
       m_renamer(m_settings, fileSystem, clock, *this) {
+    // Started in a folder that was removed: the run's files go to the home folder instead of
+    // having nowhere to go.
+    if (m_renamer.flags().CurrentDir.empty())
+        m_renamer.flags().CurrentDir = QFile::encodeName(QDir::homePath()).toStdString();
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Zentarel Renamer v0.3 by Vornik"));
     setWindowIcon(QIcon(appIconPixmap()));
@@ -265,10 +270,10 @@ void Tmain::createControls() {
     m_busyControls.push_back(m_button3);
     m_button1->setDefault(true);
 
-    connect(m_button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(m_button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(m_button3, &QPushButton::clicked, this, [this] { Button3Click(); });
-    connect(m_button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    connect(m_button1, &QPushButton::clicked, this, [this] { guard([this] { Button1Click(); }); });
+    connect(m_button2, &QPushButton::clicked, this, [this] { guard([this] { Button2Click(); }); });
+    connect(m_button3, &QPushButton::clicked, this, [this] { guard([this] { Button3Click(); }); });
+    connect(m_button5, &QPushButton::clicked, this, [this] { guard([this] { Button5Click(); }); });
     edit(Option::Edit1)->installEventFilter(this);
     createListView();
 }
@@ -320,12 +325,16 @@ void Tmain::createPopupMenu() {
     m_saveUndoasbat1->setEnabled(false);
     m_viewlastfailurelog1->setEnabled(false);
 
-    connect(saveSettings, &QAction::triggered, this, [this] { Savesettings1Click(); });
-    connect(loadSettings, &QAction::triggered, this, [this] { LoadSettings1Click(); });
-    connect(restoreDefaults, &QAction::triggered, this, [this] { Restoredefaults1Click(); });
-    connect(m_saveUndoasbat1, &QAction::triggered, this, [this] { SaveUndoasbat1Click(); });
+    connect(saveSettings, &QAction::triggered, this,
+            [this] { guard([this] { Savesettings1Click(); }); });
+    connect(loadSettings, &QAction::triggered, this,
+            [this] { guard([this] { LoadSettings1Click(); }); });
+    connect(restoreDefaults, &QAction::triggered, this,
+            [this] { guard([this] { Restoredefaults1Click(); }); });
+    connect(m_saveUndoasbat1, &QAction::triggered, this,
+            [this] { guard([this] { SaveUndoasbat1Click(); }); });
     connect(m_viewlastfailurelog1, &QAction::triggered, this,
-            [this] { Viewlastfailurelog1Click(); });
+            [this] { guard([this] { Viewlastfailurelog1Click(); }); });
 }
 
 void Tmain::orderTabs() {
@@ -407,15 +416,15 @@ void Tmain::bindOptions() {
         showOption(option);
         if (info.kind == ControlKind::CheckBox) {
             connect(checkBox(option), &QCheckBox::toggled, this,
-                    [this, option](bool on) { m_settings.setChecked(option, on); });
+                    [this, option](bool on) { guard([&] { m_settings.setChecked(option, on); }); });
         } else if (info.kind == ControlKind::Edit) {
             connect(edit(option), &QLineEdit::textChanged, this, [this, option](const QString& t) {
-                m_settings.setText(option, t.toUtf8().toStdString());
+                guard([&] { m_settings.setText(option, t.toUtf8().toStdString()); });
             });
         }
     }
     connect(m_comboBox1, &QComboBox::currentIndexChanged, this,
-            [this](int index) { m_settings.setItemIndex(index); });
+            [this](int index) { guard([&] { m_settings.setItemIndex(index); }); });
     m_settings.setChangeListener([this](Option option) { optionChanged(option); });
 }
 
@@ -535,6 +544,15 @@ void Tmain::followCheckBox(Option box, std::initializer_list<Option> followers) 
         optionControl(o)->setEnabled(on);
     if (on)
         optionControl(*followers.begin())->setFocus();
+}
+
+void Tmain::guard(const std::function<void()>& reaction) {
+    try {
+        reaction();
+    } catch (...) {
+        // Nothing may cross Qt's event handling; the commands return to idle on their own.
+        showError(currentErrorText());
+    }
 }
 
 void Tmain::uncheckPartner(Option box, Option partner) {
@@ -778,7 +796,7 @@ void Tmain::resizeEvent(QResizeEvent* event) {
 
 bool Tmain::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate)
-        FormActivate();
+        guard([this] { FormActivate(); });
     return QWidget::event(event);
 }
 
@@ -786,12 +804,14 @@ void Tmain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // Where the platform never activates the window, the options still come right after it is
     // shown.
-    QTimer::singleShot(0, this, [this] { FormActivate(); });
+    QTimer::singleShot(0, this, [this] { guard([this] { FormActivate(); }); });
 }
 
 void Tmain::closeEvent(QCloseEvent* event) {
     // A running command holds the window's state: it ends by its own Stop or its end.
-    if (FormClose())
+    bool mayClose = false;
+    guard([&] { mayClose = FormClose(); });
+    if (mayClose)
         event->accept();
     else
         event->ignore();
@@ -817,12 +837,12 @@ void Tmain::keyPressEvent(QKeyEvent* event) {
 bool Tmain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_statusBar1 && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        StatusBar1Click();
+        guard([this] { StatusBar1Click(); });
     } else if (watched == optionControl(Option::Edit1) && event->type() == QEvent::FocusOut) {
         // Leaving the field for another control, not the window for another window.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            Edit1Exit();
+            guard([this] { Edit1Exit(); });
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -113,6 +114,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Runs a reaction of the window; an exception it throws ends it with the error box.
+    void guard(const std::function<void()>& reaction);
+
     void createControls();
     void createListView();
     void createPopupMenu();

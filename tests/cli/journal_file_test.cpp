@@ -10,12 +10,18 @@ namespace {
 class StringFile : public OutputFile {
 public:
     std::string text;
+    std::size_t synced = 0;
     bool closed = false;
     int write(std::string_view bytes) override {
         text += bytes;
         return 0;
     }
     int makeExecutable() override { return 0; }
+    int flush() override { return 0; }
+    int sync() override {
+        synced = text.size();
+        return 0;
+    }
     int close() override {
         closed = true;
         return 0;
@@ -27,7 +33,7 @@ const std::string kHeader = "zentarel-renamer journal 1\n";
 std::string written(const UndoJournal& journal) {
     StringFile file;
     EXPECT_EQ(writeJournal(file, journal), 0);
-    EXPECT_TRUE(file.closed);
+    EXPECT_EQ(file.synced, file.text.size());  // all of it on the disk before any rename
     return file.text;
 }
 
@@ -70,6 +76,29 @@ TEST(JournalFile, LargeAndEmptyJournalsRoundTrip) {
     EXPECT_TRUE(back.empty());
 }
 
+TEST(JournalFile, FailedEntriesAreRecordedAfterTheEndAndReadBackMarked) {
+    UndoJournal journal;
+    for (const char* name : {"/t/A", "/t/B", "/t/C"})
+        journal.appendEntry(name, "x");
+    StringFile file;
+    ASSERT_EQ(writeJournal(file, journal), 0);
+    EXPECT_EQ(appendFailures(file, journal), 0);  // nothing failed: nothing added
+    journal.markFailed(2);
+    journal.markFailed(0);
+    ASSERT_EQ(appendFailures(file, journal), 0);
+    EXPECT_EQ(file.text.substr(file.text.find("end 3\n")), "end 3\nfailed 1\nfailed 3\n");
+    EXPECT_EQ(file.synced, file.text.size());
+
+    // A run killed while it recorded a failure leaves a line cut short, which is passed over.
+    for (const std::string& tail : {std::string(), std::string("fai"), std::string("failed 2")}) {
+        UndoJournal back;
+        std::string error;
+        ASSERT_TRUE(parseJournal(file.text + tail, back, error)) << error;
+        EXPECT_EQ(back.failedCount(), 2u);
+        EXPECT_TRUE(back.failed(0) && !back.failed(1) && back.failed(2));
+    }
+}
+
 TEST(JournalFile, RefusesTextItDidNotWrite) {
     struct Row {
         std::string text;
@@ -85,6 +114,10 @@ TEST(JournalFile, RefusesTextItDidNotWrite) {
              Row{kHeader + "/a*b\nend 2\n",
                  "line 3: the end line counts other entries than the file holds"},
              Row{kHeader + "/a*b\nend 1\n/c*d\n", "line 4: text after the end line"},
+             Row{kHeader + "/a*b\nend 1\nfailed 2\n", "line 4: text after the end line"},
+             Row{kHeader + "/a*b\nend 1\nfailed 0\n", "line 4: text after the end line"},
+             Row{kHeader + "/a*b\nend 1\nfailed 1x",
+                 "line 4: the line has no end (the file was cut short)"},
              Row{kHeader + "/ab\nend 1\n",
                  "line 2: no \"*\" between the old path and the new name"},
              Row{kHeader + "/a*b*c\nend 1\n", "line 2: more than one unescaped \"*\""},

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "platform/file_system.h"
 #include "support/temp_dir.h"
@@ -111,19 +112,31 @@ TEST_F(PosixFileSystemTest, SizesOfTwoGibibytesAndMoreAreKeptWhole) {
 }
 
 TEST_F(PosixFileSystemTest, RenameNeverReplacesAnything) {
-    test::writeFile(dir / "a", "A");
-    test::writeFile(dir / "b", "B");
-    test::makeDirectory(dir / "d");
-    EXPECT_EQ(fs->rename(dir / "a", dir / "b"), EEXIST);
-    EXPECT_EQ(fs->rename(dir / "a", dir / "d"), EEXIST);
-    EXPECT_EQ(test::readFile(dir / "b"), "B");
-    EXPECT_EQ(fs->rename(dir / "a", dir / "c"), 0);
-    EXPECT_EQ(test::readFile(dir / "c"), "A");
-    EXPECT_FALSE(test::exists(dir / "a"));
-    EXPECT_EQ(fs->rename(dir / "d", dir / "e"), 0);
-    EXPECT_EQ(fs->rename(dir / "missing", dir / "x"), ENOENT);
-    EXPECT_EQ(fs->rename(dir / "c", dir / "C"), 0);  // a change of case alone
-    EXPECT_EQ(test::listNames(dir.path()), (std::vector<std::string>{"C", "b", "e"}));
+    const std::unique_ptr<RenameSession> session = fs->openRenameSession();
+    std::string strandedAt;
+    const std::function<int(const std::string&, const std::string&)> renames[] = {
+        [&](const std::string& from, const std::string& to) { return fs->rename(from, to); },
+        [&](const std::string& from, const std::string& to) {
+            return session->rename(from, to, strandedAt);
+        },
+    };
+    for (const auto& rename : renames) {
+        TempDir dir;
+        test::writeFile(dir / "a", "A");
+        test::writeFile(dir / "b", "B");
+        test::makeDirectory(dir / "d");
+        EXPECT_EQ(rename(dir / "a", dir / "b"), EEXIST);
+        EXPECT_EQ(rename(dir / "a", dir / "d"), EEXIST);
+        EXPECT_EQ(test::readFile(dir / "b"), "B");
+        EXPECT_EQ(rename(dir / "a", dir / "c"), 0);
+        EXPECT_EQ(test::readFile(dir / "c"), "A");
+        EXPECT_FALSE(test::exists(dir / "a"));
+        EXPECT_EQ(rename(dir / "d", dir / "e"), 0);
+        EXPECT_EQ(rename(dir / "missing", dir / "x"), ENOENT);
+        EXPECT_EQ(rename(dir / "c", dir / "C"), 0);  // a change of case alone
+        EXPECT_EQ(test::listNames(dir.path()), (std::vector<std::string>{"C", "b", "e"}));
+    }
+    EXPECT_EQ(strandedAt, "");
 }
 
 TEST_F(PosixFileSystemTest, ANameThatIsTheSourceItselfButAnotherLinkIsLeftAlone) {
@@ -131,8 +144,29 @@ TEST_F(PosixFileSystemTest, ANameThatIsTheSourceItselfButAnotherLinkIsLeftAlone)
     // that ignores case; the detour through a temporary name must put everything back.
     test::writeFile(dir / "a", "A");
     ASSERT_EQ(link((dir / "a").c_str(), (dir / "b").c_str()), 0);
-    EXPECT_EQ(fs->rename(dir / "a", dir / "b"), EEXIST);
+    std::string strandedAt;
+    EXPECT_EQ(fs->openRenameSession()->rename(dir / "a", dir / "b", strandedAt), EEXIST);
     EXPECT_EQ(test::listNames(dir.path()), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(strandedAt, "");
+}
+
+TEST_F(PosixFileSystemTest, ASessionNeverRenamesThroughASymbolicLink) {
+    test::writeFile(dir / "tree/d/A", "inside");
+    test::writeFile(dir / "elsewhere/A", "outside");
+    ASSERT_EQ(symlink((dir / "elsewhere").c_str(), (dir / "tree/link").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "tree").c_str(), (dir / "treelink").c_str()), 0);
+    const std::unique_ptr<RenameSession> session = fs->openRenameSession();
+    std::string strandedAt;
+    // A link as the parent, or anywhere above it, refuses the rename.
+    EXPECT_EQ(session->rename(dir / "tree/link/A", dir / "tree/link/a", strandedAt), ELOOP);
+    EXPECT_EQ(session->rename(dir / "treelink/d/A", dir / "treelink/d/a", strandedAt), ELOOP);
+    EXPECT_EQ(test::listNames(dir / "elsewhere"), std::vector<std::string>{"A"});
+    EXPECT_EQ(test::listNames(dir / "tree/d"), std::vector<std::string>{"A"});
+    // The link itself is an entry like any other and is renamed, not what it points to.
+    EXPECT_EQ(session->rename(dir / "tree/link", dir / "tree/link2", strandedAt), 0);
+    EXPECT_EQ(session->rename(dir / "tree/d/A", dir / "tree/d/a", strandedAt), 0);
+    EXPECT_EQ(test::listNames(dir / "tree"), (std::vector<std::string>{"d", "link2"}));
+    EXPECT_EQ(test::readFile(dir / "tree/d/a"), "inside");
 }
 
 TEST_F(PosixFileSystemTest, CreateFileIsExclusive) {

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <new>
+#include <stdexcept>
 
+#include "rules/app_error.h"
 #include "support/command_fixture.h"
 
 namespace zr::test {
@@ -263,7 +267,7 @@ TEST_F(GoTest, ALogThatCannotBeCreatedRenamesNothing) {
     EXPECT_FALSE(renamer->flags().GoRunning);
 }
 
-TEST_F(GoTest, TooManyEntriesRefuseTheRunBeforeTheUndoDataIsTouched) {
+TEST_F(GoTest, RefusalsComeBeforeTheUndoDataIsTouched) {
     writeFile(tree + "/A.JPG");
     startAt();
     lowerCaseWholeName();
@@ -271,13 +275,137 @@ TEST_F(GoTest, TooManyEntriesRefuseTheRunBeforeTheUndoDataIsTouched) {
     std::string many = "x";
     for (int i = 0; i < 150; ++i)
         many += ";x";
-    settings.setChecked(Option::CheckBox5, true);
-    settings.setText(Option::Edit5, many);
-    view.clearLog();
+    struct Row {
+        Option option;
+        std::string text;
+        std::string warning;
+    };
+    for (const Row& r : {
+             Row{Option::Edit5, many,
+                 "Warning Too many entries in Kill string(s) (151), at most 100 allowed !"},
+             // A system call would cut the name at the NUL byte.
+             Row{Option::Edit2, std::string("X\0Y_", 4),
+                 "Warning Invalid value for 'ed14': it holds a NUL byte"},
+         }) {
+        RenameSettings before = settings;
+        settings.setChecked(Option::CheckBox5, true);
+        settings.setText(r.option, r.text);
+        view.clearLog();
+        renamer->Button1Click();
+        EXPECT_EQ(view.log, Lines{r.warning});
+        EXPECT_TRUE(renamer->hasUndoData());
+        settings = before;
+    }
+}
+
+TEST_F(GoTest, AnEmptyStartDirectoryNamesNoDirectory) {
+    // Were it the root, the walk would list "/": a filter that matches nothing and no recursion
+    // keep this test harmless even then.
+    startAt("tree", "no-such-name-*");
+    settings.setChecked(Option::CheckBox1, false);
+    settings.setText(Option::Edit1, "");
     renamer->Button1Click();
-    EXPECT_EQ(view.log, (Lines{"Warning Too many entries in Kill string(s) (151), at most 100 "
-                               "allowed !"}));
+    EXPECT_EQ(view.linesStartingWith("Warning"), Lines{"Warning Cannot find directory "});
+    renamer->Button5Click();
+    EXPECT_EQ(view.status, "Scanning done, found 0 file(s) to be renamed.");
+    EXPECT_EQ(fs.calls(Op::ListDirectory), 0);
+    EXPECT_EQ(settings.text(Option::Edit1), "");
+}
+
+TEST_F(GoTest, AnyExceptionEndsACommandLikeAnErrorAndLeavesTheFrontEndIdle) {
+    writeFile(tree + "/A.JPG");
+    writeFile(tree + "/B.JPG");
+    startAt();
+    lowerCaseWholeName();
+    struct Row {
+        Op op;
+        std::function<void()> thrower;
+        std::function<void()> command;
+        std::string error;
+    };
+    const Row rows[] = {
+        {Op::Rename, [] { throw std::bad_alloc(); }, [&] { renamer->Button1Click(); },
+         "error Out of memory."},
+        {Op::ListDirectory, [] { throw std::runtime_error("boom"); },
+         [&] { renamer->Button5Click(); }, "error Unexpected error: boom."},
+        {Op::Rename, [] { throw 42; }, [&] { renamer->Button3Click(); }, "error Unexpected error."},
+        {Op::CreateFile, [] { throw std::bad_alloc(); }, [&] { renamer->SaveUndoasbat1Click(); },
+         "error Out of memory."},
+    };
+    for (const Row& r : rows) {
+        bool thrown = false;
+        fs.onCall(r.op, [&](const std::string&) {
+            if (!thrown) {
+                thrown = true;
+                r.thrower();
+            }
+        });
+        view.clearLog();
+        r.command();
+        fs.clear();
+        EXPECT_EQ(view.log.back(), r.error);
+        EXPECT_FALSE(view.busy);
+        EXPECT_FALSE(renamer->flags().GoRunning);
+        EXPECT_FALSE(renamer->flags().ScanRunning);
+        EXPECT_FALSE(renamer->flags().PreviewMode);
+        EXPECT_NE(view.captions[Control::Button1], "&Stop !");
+        EXPECT_NE(view.captions[Control::Button5], "&Stop !");
+        EXPECT_TRUE(view.enabled[Control::Button5]);
+    }
+    // The Go had begun renaming, so what it did stays undoable; the Undo that failed kept it.
     EXPECT_TRUE(renamer->hasUndoData());
+    renamer->Button3Click();
+    EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG"}));
+}
+
+// Records what the tree and the work folder hold when the executor hands it the undo data.
+class RecordingKeeper : public UndoKeeper {
+public:
+    RecordingKeeper(std::string tree, std::string work)
+        : m_tree(std::move(tree)), m_work(std::move(work)) {}
+
+    void keep(const UndoJournal& journal) override {
+        keptEntries = journal.size();
+        treeWhenKept = listNames(m_tree);
+        workWhenKept = listNames(m_work);
+        if (refuse)
+            throw AppError("cannot keep");
+    }
+    void finish(const UndoJournal& journal) override { failedAtFinish = journal.failedCount(); }
+
+    bool refuse = false;
+    std::size_t keptEntries = 0;
+    std::size_t failedAtFinish = 99;
+    Lines treeWhenKept;
+    Lines workWhenKept;
+
+private:
+    std::string m_tree;
+    std::string m_work;
+};
+
+TEST_F(GoTest, TheUndoDataIsKeptAfterTheWalkAndBeforeTheFirstRename) {
+    writeFile(tree + "/A.JPG");
+    writeFile(tree + "/B.JPG");
+    writeFile(tree + "/b.jpg");  // makes B.JPG fail
+    startAt();
+    lowerCaseWholeName();
+    RecordingKeeper keeper(tree, work);
+    renamer->setUndoKeeper(&keeper);
+    keeper.refuse = true;
+    renamer->Button1Click();
+    EXPECT_EQ(view.log.back(), "error cannot keep.");
+    EXPECT_EQ(keeper.keptEntries, 2u);
+    EXPECT_EQ(keeper.workWhenKept, Lines{"renamer_failures.log"});   // the log is ready
+    EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG", "b.jpg"}));  // nothing renamed
+    EXPECT_EQ(listNames(work), Lines{});                             // and no log left
+    EXPECT_FALSE(renamer->hasUndoData());
+
+    keeper.refuse = false;
+    renamer->Button1Click();
+    EXPECT_EQ(keeper.treeWhenKept, (Lines{"A.JPG", "B.JPG", "b.jpg"}));
+    EXPECT_EQ(listNames(tree), (Lines{"B.JPG", "a.jpg", "b.jpg"}));
+    EXPECT_EQ(keeper.failedAtFinish, 1u);
 }
 
 }  // namespace

@@ -37,7 +37,8 @@ TEST(SplitOptionList, SemicolonAfterOtherCharactersSeparatesAgain) {
 }
 
 TEST(NormaliseStartDirectory, AppendsTheDelimiterOnce) {
-    EXPECT_EQ(normaliseStartDirectory(""), "/");
+    EXPECT_EQ(normaliseStartDirectory(""), "");  // names no directory, never the root
+    EXPECT_EQ(normaliseStartDirectory("/"), "/");
     EXPECT_EQ(normaliseStartDirectory("/tmp"), "/tmp/");
     EXPECT_EQ(normaliseStartDirectory("/tmp/"), "/tmp/");
     EXPECT_EQ(normaliseStartDirectory("photos"), "photos/");

@@ -23,6 +23,16 @@ public:
         return m_error;
     }
 
+    int flush() override {
+        const int error = m_real->flush();
+        return m_error != 0 ? m_error : error;
+    }
+
+    int sync() override {
+        const int error = m_real->sync();
+        return m_error != 0 ? m_error : error;
+    }
+
     int makeExecutable() override { return m_real->makeExecutable(); }
 
     int close() override {
@@ -66,6 +76,23 @@ private:
     FaultyFileSystem& m_owner;
     std::string m_path;
     std::unique_ptr<DirectoryListing> m_real;
+};
+
+class FaultyRenameSession : public RenameSession {
+public:
+    FaultyRenameSession(FaultyFileSystem& owner, std::unique_ptr<RenameSession> real)
+        : m_owner(owner), m_real(std::move(real)) {}
+
+    int rename(const std::string& from, const std::string& to, std::string& strandedAt) override {
+        strandedAt.clear();
+        if (const int error = m_owner.checkCall(FaultyFileSystem::Op::Rename, from))
+            return error;
+        return m_real->rename(from, to, strandedAt);
+    }
+
+private:
+    FaultyFileSystem& m_owner;
+    std::unique_ptr<RenameSession> m_real;
 };
 
 bool endsWith(const std::string& s, const std::string& end) {
@@ -165,6 +192,10 @@ int FaultyFileSystem::rename(const std::string& from, const std::string& to) {
     return m_real.rename(from, to);
 }
 
+std::unique_ptr<RenameSession> FaultyFileSystem::openRenameSession() {
+    return std::make_unique<FaultyRenameSession>(*this, m_real.openRenameSession());
+}
+
 bool FaultyFileSystem::exists(const std::string& path) {
     return m_real.exists(path);
 }
@@ -182,6 +213,12 @@ int FaultyFileSystem::removeFile(const std::string& path) {
     if (const int error = check(Op::RemoveFile, path))
         return error;
     return m_real.removeFile(path);
+}
+
+int FaultyFileSystem::syncDirectory(const std::string& path) {
+    if (const int error = check(Op::SyncDirectory, path))
+        return error;
+    return m_real.syncDirectory(path);
 }
 
 int FaultyFileSystem::createDirectories(const std::string& path) {

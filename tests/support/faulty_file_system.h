@@ -25,6 +25,7 @@ public:
         ReadFile,
         ReplaceFile,
         CreateDirectories,
+        SyncDirectory,
     };
 
     explicit FaultyFileSystem(FileSystem& real) : m_real(real) {}
@@ -51,9 +52,12 @@ public:
                         std::string& result) override;
     std::unique_ptr<DirectoryListing> listDirectory(const std::string& path, int& error) override;
     int rename(const std::string& from, const std::string& to) override;
+    // The session's renames are checked as Rename, by their source.
+    std::unique_ptr<RenameSession> openRenameSession() override;
     bool exists(const std::string& path) override;
     std::unique_ptr<OutputFile> createFile(const std::string& path, int& error) override;
     int removeFile(const std::string& path) override;
+    int syncDirectory(const std::string& path) override;
     int createDirectories(const std::string& path) override;
     int readFile(const std::string& path, std::string& content) override;
     int replaceFile(const std::string& path, std::string_view content) override;

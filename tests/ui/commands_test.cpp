@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 #include <chrono>
+#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -292,6 +293,31 @@ private slots:
         const std::string log = f->dir / "renamer_failures.log";
         QVERIFY(exists(log));
         QCOMPARE(f->dialogs.log, QStringList{"open " + QUrl::fromLocalFile(qs(log)).toString()});
+    }
+
+    void emptyStartDirectoryWarnsAndRenamesNothing() {
+        // No recursion and a filter that matches nothing: harmless even if "" meant the root.
+        f->window->settings().setChecked(Option::CheckBox1, false);
+        setText(Option::Edit3, "no-such-name-*");
+        f->edit("Edit1")->clear();
+        click(f->button("Button1"));
+        QCOMPARE(f->dialogs.log, QStringList{"Warning Cannot find directory "});
+        QCOMPARE(f->fileSystem.calls(Op::ListDirectory), 0);
+        QCOMPARE(f->edit("Edit1")->text(), "");
+        verifyIdle();
+        QVERIFY(!f->find("Button3")->isEnabled());
+    }
+
+    void undoAfterFailuresLeavesTheFailedEntriesAlone() {
+        writeFile(tree + "/a.jpg", "the user's");  // lower-casing A.JPG fails on it
+        click(f->button("Button1"));
+        QCOMPARE(f->status(), "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]");
+        std::filesystem::remove(tree + "/A.JPG");  // the user clears the blocking file away
+        click(f->button("Button3"));
+        QCOMPARE(f->status(), "Undo done, 1 file(s) renamed back, 0 failure(s).");
+        QCOMPARE(readFile(tree + "/a.jpg"), "the user's");
+        QVERIFY(exists(tree + "/sub/C.JPG"));
+        verifyIdle();
     }
 
     void undoScriptExportFromTheMenu() {

@@ -320,8 +320,8 @@ private slots:
     void startDirectoryFieldOnExit_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("after");
-        QTest::newRow("empty") << ""
-                               << "/";
+        QTest::newRow("empty names no directory") << ""
+                                                  << "";
         QTest::newRow("no delimiter") << "/tmp"
                                       << "/tmp/";
         QTest::newRow("delimiter") << "/tmp/"

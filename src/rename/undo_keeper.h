@@ -1,0 +1,22 @@
+// Where a renaming Go run keeps its undo data besides memory, so that it outlives the process:
+// the command line's journal file (and whatever else a front end keeps it in).
+#pragma once
+
+#include "rules/undo_journal.h"
+
+namespace zr {
+
+// The rename executor hands the keeper the whole journal once the walk is over and before the
+// first rename, and again when the renames are over.
+class UndoKeeper {
+public:
+    virtual ~UndoKeeper() = default;
+    // Puts the journal where it survives a crash before it returns. Throws AppError when it
+    // cannot; then nothing is renamed.
+    virtual void keep(const UndoJournal& journal) = 0;
+    // The renames are over (also when an error ended them); the entries whose rename failed are
+    // marked. The keeper reports its own problems and never throws.
+    virtual void finish(const UndoJournal& journal) = 0;
+};
+
+}  // namespace zr

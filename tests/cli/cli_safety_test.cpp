@@ -1,0 +1,290 @@
+// The command line tried as a careless user and as an attacker would, as whole processes on real
+// trees: nothing is renamed that the user did not ask for, nothing outside the start directory
+// is touched, and what the program reports is true. Every test checks the tree afterwards.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "cli_process.h"
+#include "support/temp_dir.h"
+
+namespace zr::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kSection = "[Renamer Settings]\nver=1005\n";
+
+class SafetyTest : public ::testing::Test {
+protected:
+    SafetyTest() : work(temp / "work"), tree(temp / "tree") {
+        makeDirectory(work);
+        makeDirectory(tree);
+    }
+
+    CliRun run(const Lines& args, std::vector<std::string> env = {}) {
+        ProcessOptions options;
+        options.cwd = work;
+        options.env = std::move(env);
+        return runCli(args, std::move(options));
+    }
+
+    // A folder that the program sees as "/", holding it and its libraries; a run there can never
+    // reach the real root, whatever it does.
+    std::string makeRoot() {
+        const std::string root = temp / "root";
+        makeDirectory(root + "/work");
+        program = prepareRoot(cliProgram(), root);
+        return root;
+    }
+
+    CliRun runInRoot(const std::string& root, const Lines& args, bool removeCwd = false) {
+        ProcessOptions options;
+        options.root = root;
+        options.cwd = "/work";
+        options.removeCwd = removeCwd;
+        ChildProcess child(program, args, std::move(options));
+        return child.wait();
+    }
+
+    // Waits until a run paused by the fault shim has reached its pause.
+    static bool waitForPause(const std::string& pauseDir, ChildProcess& child) {
+        for (int i = 0; i < 3000 && !exists(pauseDir + "/paused"); ++i) {
+            if (child.finished())
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return exists(pauseDir + "/paused");
+    }
+
+    TempDir temp;
+    std::string work;
+    std::string tree;
+    std::string program;
+};
+
+TEST_F(SafetyTest, AnEmptyStartDirectoryNamesNoDirectoryNotTheRoot) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the program a root folder of its own (chroot)";
+    const std::string root = makeRoot();
+    writeFile(root + "/photos/A.JPG", "a");
+    writeFile(root + "/tmp/X.JPG", "x");
+    writeFile(root + "/top.JPG", "t");
+    makeDirectory(root + "/etc");
+    writeFile(root + "/work/empty.rns", kSection + "ed8=\nch13=1\ned14=p_\n");
+    writeFile(root + "/work/nodir.rns", kSection + "ch13=1\ned14=p_\n");
+    // Names only: the root holds the program's libraries, and the program only renames.
+    const Lines before = listTree(root);
+
+    for (const Lines& args :
+         {Lines{"go", "--prefix", "p_", ""}, Lines{"go", "--settings", "empty.rns"},
+          Lines{"go", "--settings", "nodir.rns"},
+          Lines{"scan", "--dirs-only", "--no-recursive", "--case", "upper", ""},
+          Lines{"scan", "--settings", "empty.rns"}}) {
+        const CliRun refused = runInRoot(root, args);
+        EXPECT_EQ(refused.status, 2) << args[1] << " " << args.back() << "\n" << refused.err;
+        EXPECT_NE(refused.err.find("start directory"), std::string::npos) << refused.err;
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(listTree(root), before) << args[1] << " " << args.back();
+    }
+
+    // A start directory on the command line stands in for the missing one; a root typed as "/"
+    // is honoured.
+    const CliRun named = runInRoot(root, {"go", "--settings", "nodir.rns", "/photos"});
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(listNames(root + "/photos"), Lines{"p_A.JPG"});
+    const CliRun slash = runInRoot(
+        root, {"scan", "--dirs-only", "--no-recursive", "--case", "upper", "--format", "tsv", "/"});
+    EXPECT_EQ(slash.status, 0) << slash.err;
+    EXPECT_NE(slash.out.find("etc\tETC\tDIR"), std::string::npos) << slash.out;
+}
+
+TEST_F(SafetyTest, AWorkingDirectoryThatNoLongerExistsRefusesTheRunBeforeAnythingIsWritten) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the program a root folder of its own (chroot)";
+    const std::string root = makeRoot();
+    rmdir((root + "/work").c_str());
+    writeFile(root + "/photos/A.JPG", "a");
+    writeFile(root + "/photos/B.JPG", "b");
+    const Lines before = listTree(root);
+    for (const Lines& args : {Lines{"go", "--batch", "--case", "lower", "/photos"},
+                              Lines{"go", "--case", "lower", "/photos"}}) {
+        makeDirectory(root + "/work");
+        const CliRun refused = runInRoot(root, args, true);
+        EXPECT_EQ(refused.status, 2) << refused.err;
+        EXPECT_NE(refused.err.find("current directory"), std::string::npos) << refused.err;
+        EXPECT_EQ(listTree(root), before) << args[1];
+    }
+}
+
+TEST_F(SafetyTest, ANulByteInASettingsValueIsRefusedNamingTheKey) {
+    writeFile(tree + "/Other.jpg", "o");
+    writeFile(work + "/prefix.rns", kSection + "ch13=1\ned14=X" + std::string(1, '\0') + "Y_\n");
+    writeFile(work + "/start.rns",
+              kSection + "ch13=1\ned14=p_\ned8=" + tree + std::string(1, '\0') + "/nope\n");
+    const auto before = snapshotTree(temp.path());
+    for (const auto& [file, key] : {std::pair{"prefix.rns", "ed14"}, {"start.rns", "ed8"}}) {
+        const CliRun refused = run({"go", "--settings", file, "--journal", "undo.journal", tree});
+        EXPECT_EQ(refused.status, 2) << refused.err;
+        EXPECT_NE(refused.err.find("'" + std::string(key) + "'"), std::string::npos) << refused.err;
+        EXPECT_EQ(snapshotTree(temp.path()), before) << file;
+    }
+}
+
+TEST_F(SafetyTest, UndoLeavesAloneWhatGoFailedToRename) {
+    writeFile(tree + "/IMG1.JPG", "camera");
+    writeFile(tree + "/img1.jpg", "the user's own");  // lower-casing IMG1.JPG fails on it
+    writeFile(tree + "/B.JPG", "b");
+    const CliRun go = run({"go", "--case", "lower", "--journal", "undo.journal", tree});
+    EXPECT_EQ(go.status, 1);
+    EXPECT_EQ(go.out.substr(0, go.out.find('\n')),
+              "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]");
+
+    std::filesystem::remove(tree + "/IMG1.JPG");  // the user clears up
+    const CliRun undo = run({"undo", "--journal", "undo.journal"});
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.out, "Undo done, 1 file(s) renamed back, 0 failure(s).\n");
+    EXPECT_EQ(snapshotTree(tree),
+              (std::map<std::string, std::string>{{"B.JPG", "b"}, {"img1.jpg", "the user's own"}}));
+}
+
+TEST_F(SafetyTest, ADirectorySwappedForALinkBeforeTheRenamesSendsNoRenameOutsideTheTree) {
+    writeFile(tree + "/d/A.JPG", "inside");
+    const std::string elsewhere = temp / "elsewhere";
+    writeFile(elsewhere + "/A.JPG", "outside");
+    const std::string pauseDir = temp / "pause";
+    makeDirectory(pauseDir);
+
+    // The run stops when it creates its failure log: after the walk, before the first rename.
+    ProcessOptions options;
+    options.cwd = work;
+    options.env = faultEnv("open~renamer_failures=pause", pauseDir);
+    const auto child = startCli({"go", "--case", "lower", tree}, std::move(options));
+    ASSERT_TRUE(waitForPause(pauseDir, *child)) << child->wait().err;
+    std::filesystem::rename(tree + "/d", tree + "/d.old");
+    std::filesystem::create_directory_symlink(elsewhere, tree + "/d");
+    writeFile(pauseDir + "/resume");
+    const CliRun go = child->wait();
+
+    EXPECT_EQ(snapshotTree(elsewhere), (std::map<std::string, std::string>{{"A.JPG", "outside"}}));
+    EXPECT_EQ(readFile(tree + "/d.old/A.JPG"), "inside");
+    EXPECT_EQ(go.status, 1) << go.err;
+    EXPECT_EQ(go.out.substr(0, go.out.find('\n')),
+              "Done, 0 file(s) renamed, 1 failure(s).  [see failure log]");
+    EXPECT_NE(readFile(work + "/renamer_failures.log").find(tree + "/d/A.JPG -> a.jpg"),
+              std::string::npos);
+}
+
+TEST_F(SafetyTest, AJournalTakenBeforeItIsWrittenRenamesNothing) {
+    writeFile(tree + "/A.JPG", "a");
+    writeFile(tree + "/B.JPG", "b");
+    const auto before = snapshotTree(tree);
+    // The first open checks that the journal can be made; the second, after the walk, finds it
+    // taken (as when two runs were started with the same journal).
+    const CliRun go = run({"go", "--case", "lower", "--journal", "undo.journal", tree},
+                          faultEnv("open~undo.journal@2=EEXIST"));
+    EXPECT_EQ(go.status, 2);
+    EXPECT_NE(go.err.find("already exists"), std::string::npos) << go.err;
+    EXPECT_NE(go.err.find("Nothing was renamed."), std::string::npos) << go.err;
+    EXPECT_EQ(go.out, "");
+    EXPECT_EQ(snapshotTree(tree), before);
+    EXPECT_EQ(listNames(work), Lines{});
+}
+
+TEST_F(SafetyTest, AnEntryLeftUnderItsTemporaryNameIsNamedInTheFailureLog) {
+    // Two links of one file: "A.txt" to "a.txt" finds the entry itself and goes through a
+    // temporary name; the second step fails (the name is taken) and so does the way back.
+    writeFile(tree + "/A.txt", "content");
+    ASSERT_EQ(link((tree + "/A.txt").c_str(), (tree + "/a.txt").c_str()), 0);
+    const CliRun go =
+        run({"go", "--filter", "*", "--case", "lower", tree}, faultEnv("rename@4=EACCES"));
+    EXPECT_EQ(go.status, 1) << go.err;
+
+    const Lines names = listNames(tree);
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[1], "a.txt");
+    EXPECT_TRUE(names[0].starts_with(".zentarel-rename-")) << names[0];
+    EXPECT_EQ(readFile(tree + "/" + names[0]), "content");
+    const std::string log = readFile(work + "/renamer_failures.log");
+    EXPECT_NE(log.find(tree + "/A.txt -> a.txt"), std::string::npos) << log;
+    EXPECT_NE(log.find(tree + "/" + names[0]), std::string::npos) << log;
+}
+
+TEST_F(SafetyTest, NamesThatCannotBeQuotedStayOutOfTheBatchScripts) {
+    const std::string hostile = "X\" & del C:\\important.txt & \".JPG";
+    writeFile(tree + "/" + hostile, "1");
+    writeFile(tree + "/line\nbreak.JPG", "2");
+    writeFile(tree + "/Plain.JPG", "3");
+    const auto before = snapshotTree(tree);
+    const CliRun go = run({"go", "--batch", "--case", "lower", tree});
+    EXPECT_EQ(go.status, 1) << go.err;
+    EXPECT_EQ(go.out.substr(0, go.out.find('\n')),
+              "Done, 1 file(s) placed in batch file, 2 failure(s).  [see failure log]");
+    EXPECT_EQ(snapshotTree(tree), before);
+
+    const std::string script = readFile(work + "/renamer.bat");
+    EXPECT_TRUE(script.ends_with("rem to rename queued 1 file(s)\r\nrename \"" + tree +
+                                 "/Plain.JPG\" \"plain.jpg\"\r\n"))
+        << script;
+    const std::string undo = readFile(work + "/renamer_undo.bat");
+    EXPECT_TRUE(undo.ends_with("rem to undo queued 1 file(s)\r\nrename \"" + tree +
+                               "/plain.jpg\" \"Plain.JPG\"\r\n"))
+        << undo;
+    const std::string log = readFile(work + "/renamer_failures.log");
+    EXPECT_NE(log.find(tree + "/" + hostile + " -> " + "x\" & del c:\\important.txt & \".jpg"),
+              std::string::npos);
+    EXPECT_NE(log.find(tree + "/line\nbreak.JPG -> line\nbreak.jpg"), std::string::npos);
+}
+
+TEST_F(SafetyTest, TheWorkingDirectoryAndTheFoldersAboveItAreNotRenamed) {
+    makeDirectory(tree + "/Work");
+    makeDirectory(tree + "/Other");
+    ProcessOptions options;
+    options.cwd = tree + "/Work";
+    const CliRun go = runCli({"go", "--dirs-only", "--case", "lower", ".."}, options);
+    EXPECT_EQ(go.status, 1) << go.err;
+    EXPECT_EQ(go.out, "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]\nFailure log: " +
+                          tree + "/Work/renamer_failures.log\n");
+    EXPECT_EQ(listNames(tree), (Lines{"Work", "other"}));
+    EXPECT_NE(readFile(tree + "/Work/renamer_failures.log").find(tree + "/Work -> work"),
+              std::string::npos);
+}
+
+TEST_F(SafetyTest, SavedSettingsKeepTheStartDirectoryAsAnAbsolutePath) {
+    writeFile(tree + "/A.JPG", "a");
+    ProcessOptions options;
+    options.cwd = tree;
+    const CliRun scan =
+        runCli({"scan", "--case", "lower", "--save-settings", "../s.rns", "."}, options);
+    EXPECT_EQ(scan.status, 0) << scan.err;
+    EXPECT_NE(readFile(temp / "s.rns").find("\ned8=" + tree + "/\r\n"), std::string::npos)
+        << readFile(temp / "s.rns");
+    // Used from another folder, it still names the tree.
+    writeFile(work + "/B.JPG", "b");
+    EXPECT_EQ(run({"go", "--settings", "../s.rns"}).status, 0);
+    EXPECT_EQ(listNames(tree), Lines{"a.jpg"});
+    EXPECT_EQ(listNames(work), Lines{"B.JPG"});
+}
+
+TEST_F(SafetyTest, AProblemAfterTheRenamesExitsWithThreeNeverWithTwo) {
+    writeFile(tree + "/A.JPG", "a");
+    // Standard output cannot take the closing text; the renames were done all the same.
+    const CliRun full =
+        runCli(work, {"go", "--case", "lower", "--journal", "undo.journal", tree}, "/dev/full");
+    EXPECT_EQ(full.status, 3) << full.err;
+    EXPECT_NE(full.err.find("standard output"), std::string::npos) << full.err;
+    EXPECT_EQ(listNames(tree), Lines{"a.jpg"});
+
+    // The used-up journal cannot be removed after a complete undo.
+    const CliRun undo =
+        run({"undo", "--journal", "undo.journal"}, faultEnv("unlink~undo.journal=EACCES"));
+    EXPECT_EQ(undo.status, 3) << undo.err;
+    EXPECT_EQ(undo.out, "Undo done, 1 file(s) renamed back, 0 failure(s).\n");
+    EXPECT_NE(undo.err.find("warning"), std::string::npos) << undo.err;
+    EXPECT_EQ(listNames(tree), Lines{"A.JPG"});
+}
+
+}  // namespace
+}  // namespace zr::test
