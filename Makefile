@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_WERROR=ON
 
-.PHONY: all deps configure build run test bench screenshot fuzz clean
+.PHONY: all deps configure build run test package bench screenshot fuzz clean
 
 all: build
 
@@ -23,6 +23,10 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The Debian package of both programs, in $(BUILD)/.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	scripts/run-benchmarks.sh $(BUILD)

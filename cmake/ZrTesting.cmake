@@ -13,3 +13,16 @@ function(zr_add_test)
         ENVIRONMENT "TMPDIR=${work}/tmp;XDG_CONFIG_HOME=${work}/config;XDG_STATE_HOME=${work}/state;HOME=${work};LC_ALL=C.UTF-8;TZ=UTC;QT_QPA_PLATFORM=offscreen;${T_ENV}"
         TIMEOUT 600)
 endfunction()
+
+# zr_add_script_test(NAME <name> COMMAND <script> [args...])
+# Registers a test that is a script, with the same working directory and environment as
+# zr_add_test gives a test executable.
+function(zr_add_script_test)
+    cmake_parse_arguments(T "" "NAME" "COMMAND" ${ARGN})
+    set(work ${CMAKE_BINARY_DIR}/test-work/${T_NAME})
+    file(MAKE_DIRECTORY ${work}/tmp ${work}/config ${work}/state)
+    add_test(NAME ${T_NAME} COMMAND ${T_COMMAND} WORKING_DIRECTORY ${work})
+    set_tests_properties(${T_NAME} PROPERTIES
+        ENVIRONMENT "TMPDIR=${work}/tmp;XDG_CONFIG_HOME=${work}/config;XDG_STATE_HOME=${work}/state;HOME=${work};LC_ALL=C.UTF-8;TZ=UTC;QT_QPA_PLATFORM=offscreen"
+        TIMEOUT 600)
+endfunction()

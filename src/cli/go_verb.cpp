@@ -123,6 +123,7 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
 
     CliView view(console, nullptr);
     Renamer renamer(settings, fileSystem, context.clock, view);
+    renamer.flags().BatchFormat = commandLine.scriptFormat;
     renamer.setUndoKeeper(keeper ? &*keeper : nullptr);
     {
         InterruptHandler interrupt;

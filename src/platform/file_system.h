@@ -46,6 +46,8 @@ public:
     virtual int flush() = 0;
     // flush(), then waits until the data is on the disk.
     virtual int sync() = 0;
+    // Lets whoever may read the file run it too, as `chmod +x` does. Returns 0 or the errno.
+    virtual int makeExecutable() = 0;
     virtual int close() = 0;
 };
 

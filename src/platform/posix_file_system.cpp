@@ -111,6 +111,14 @@ public:
         return m_error;
     }
 
+    int makeExecutable() override {
+        struct stat st;
+        if (m_fd < 0 || fstat(m_fd, &st) != 0)
+            return m_fd < 0 ? EBADF : errno;
+        const mode_t mode = st.st_mode & 07777;
+        return fchmod(m_fd, mode | ((mode & 0444) >> 2)) == 0 ? 0 : errno;
+    }
+
     int close() override {
         if (m_fd < 0)
             return m_error;

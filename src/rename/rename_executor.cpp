@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "rename/script_files.h"
+#include "rename/shell_script.h"
 
 namespace zr {
 
@@ -61,24 +62,33 @@ void RenameExecutor::run() {
     const bool batch = m_settings.checked(Option::CheckBox13);
     const bool scripts = batch && !journal.empty();
 
+    // The scripts as .bat files or as shell scripts: the same entries in the same order. A shell
+    // script can quote every byte of a name, so it leaves none out.
+    const bool sh = m_flags.BatchFormat == ScriptFormat::Sh;
+    const auto writeHeader = sh ? writeShellScriptHeader : writeScriptHeader;
+    const auto renameLine = sh ? shellRenameLine : renameScriptLine;
+    const auto undoLine = sh ? shellUndoLine : undoScriptLine;
+    const auto inScript = [sh](const JournalEntry& entry) { return sh || isScriptable(entry); };
+    const std::string_view lineEnd = sh ? "\n" : "\r\n";
     std::optional<TextFile> renameScript;
     std::optional<TextFile> undoScript;
     if (scripts) {
         std::size_t scriptable = 0;
         for (std::size_t i = 0; i < journal.size(); ++i)
-            scriptable += isScriptable(journal[i]) ? 1 : 0;
-        renameScript.emplace(m_fileSystem, home, "renamer.bat");
-        writeScriptHeader(*renameScript, "rename", date, time, scriptable);
-        undoScript.emplace(m_fileSystem, home, "renamer_undo.bat");
-        writeScriptHeader(*undoScript, "undo", date, time, scriptable);
+            scriptable += inScript(journal[i]) ? 1 : 0;
+        renameScript.emplace(m_fileSystem, home, sh ? "renamer.sh" : "renamer.bat", lineEnd);
+        writeHeader(*renameScript, "rename", date, time, scriptable);
+        undoScript.emplace(m_fileSystem, home, sh ? "renamer_undo.sh" : "renamer_undo.bat",
+                           lineEnd);
+        writeHeader(*undoScript, "undo", date, time, scriptable);
     }
     TextFile log = startFailureLog(m_fileSystem, home, date, time);
 
     if (batch) {
         for (std::size_t i = journal.size(); i-- > 0;) {
             const JournalEntry entry = journal[i];
-            if (isScriptable(entry)) {
-                renameScript->writeLine(renameScriptLine(entry));
+            if (inScript(entry)) {
+                renameScript->writeLine(renameLine(entry));
                 ++m_flags.RenamedCount;
             } else {
                 log.writeLine(failureLine(entry.oldFullPath(), entry.newName(), {}));
@@ -86,8 +96,8 @@ void RenameExecutor::run() {
             }
         }
         for (std::size_t i = 0; scripts && i < journal.size(); ++i) {
-            if (isScriptable(journal[i]))
-                undoScript->writeLine(undoScriptLine(journal[i]));
+            if (inScript(journal[i]))
+                undoScript->writeLine(undoLine(journal[i]));
         }
     } else {
         if (m_keeper) {
@@ -114,8 +124,13 @@ void RenameExecutor::run() {
 
     finishFailureLog(log, m_flags, m_fileSystem, m_view);
     if (scripts) {
-        renameScript->close();
-        undoScript->close();
+        for (TextFile* script : {&*renameScript, &*undoScript}) {
+            if (sh) {
+                writeShellScriptEnd(*script);
+                script->makeExecutable();
+            }
+            script->close();
+        }
     }
 }
 

@@ -41,7 +41,8 @@ std::string UniqueFileName(FileSystem& fileSystem, const std::string& directory,
 }
 
 TextFile::TextFile(FileSystem& fileSystem, const std::string& directory,
-                   const std::string& baseName) {
+                   const std::string& baseName, std::string_view lineEnd)
+    : m_lineEnd(lineEnd) {
     // Another program may take the free name between the test and the creation; the creation
     // is exclusive, so then the next free name is tried.
     for (int tries = 0;; ++tries) {
@@ -58,8 +59,13 @@ TextFile::TextFile(FileSystem& fileSystem, const std::string& directory,
 
 void TextFile::writeLine(std::string_view line) {
     std::string bytes(line);
-    bytes += "\r\n";
+    bytes += m_lineEnd;
     if (const int error = m_file->write(bytes))
+        throw AppError(systemErrorText(error));
+}
+
+void TextFile::makeExecutable() {
+    if (const int error = m_file->makeExecutable())
         throw AppError(systemErrorText(error));
 }
 

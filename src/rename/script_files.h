@@ -23,21 +23,24 @@ std::string UniqueFileName(FileSystem& fileSystem, const std::string& directory,
 class TextFile {
 public:
     // Creates the file under the free name for `baseName` in `directory`, never touching an
-    // existing entry.
-    TextFile(FileSystem& fileSystem, const std::string& directory, const std::string& baseName);
+    // existing entry. Its lines end with `lineEnd`.
+    TextFile(FileSystem& fileSystem, const std::string& directory, const std::string& baseName,
+             std::string_view lineEnd = "\r\n");
 
     const std::string& name() const { return m_name; }
     const std::string& path() const { return m_path; }
 
-    // Writes `line` and CR LF.
+    // Writes `line` and the line end.
     void writeLine(std::string_view line);
     // Hands what was written to the file, so that a full disk shows now.
     void flush();
+    void makeExecutable();
     void close();
 
 private:
     std::string m_name;
     std::string m_path;
+    std::string m_lineEnd;
     std::unique_ptr<OutputFile> m_file;
 };
 

@@ -724,6 +724,14 @@ void Tmain::FormActivate() {
             text += (text.empty() ? "" : "\n") + p;
         showError(text);
     }
+    if (m_startFolder) {
+        std::string directory;
+        if (m_fileSystem.changeDirectory(flags.CurrentDir, *m_startFolder, directory) == 0)
+            m_settings.setText(Option::Edit1, normaliseStartDirectory(directory));
+        else
+            showMessage(MessageType::Warning, "Cannot find directory " + *m_startFolder);
+        m_startFolder.reset();
+    }
     m_button1->setFocus();
 }
 

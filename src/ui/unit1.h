@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,8 +83,12 @@ public:
     // Applies the remembered geometry; part of making the window.
     void FormCreate();
     // At the first activation only: applies the remembered options (or restores the defaults)
-    // and reports, once, what could not be applied.
+    // and reports, once, what could not be applied; then the folder of setStartFolder().
     void FormActivate();
+    // A folder the program was started on: it becomes "Start dir" at the first activation, after
+    // the remembered options, so it wins over the remembered start directory. Relative to the
+    // working directory; one that cannot be entered is reported and leaves "Start dir" alone.
+    void setStartFolder(std::string folder) { m_startFolder = std::move(folder); }
     // Whether the window may close now; writes the remembered settings when it may.
     bool FormClose();
 
@@ -167,6 +172,7 @@ private:
     Clock& m_clock;
     // What reading the remembered geometry ran into, told at the first activation.
     std::vector<std::string> m_storeProblems;
+    std::optional<std::string> m_startFolder;
     Renamer m_renamer;
 
     std::array<QWidget*, kOptionCount> m_optionControls{};

@@ -16,6 +16,7 @@ public:
         text += bytes;
         return 0;
     }
+    int makeExecutable() override { return 0; }
     int flush() override { return 0; }
     int sync() override {
         synced = text.size();

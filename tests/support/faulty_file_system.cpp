@@ -33,6 +33,8 @@ public:
         return m_error != 0 ? m_error : error;
     }
 
+    int makeExecutable() override { return m_real->makeExecutable(); }
+
     int close() override {
         const int error = m_real->close();
         return m_error != 0 ? m_error : error;

@@ -56,6 +56,8 @@ void WindowFixture::start() {
     // As the program's start-up does.
     if (window->settings().itemIndex() < 0)
         window->settings().setItemIndex(kLowerCase);
+    if (startFolder)
+        window->setStartFolder(*startFolder);
     window->show();
     window->activateWindow();
     if (!QTest::qWaitForWindowActive(window.get()))

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QTest>
 
+#include "ui/window_arguments.h"
 #include "window_fixture.h"
 
 using namespace zr;
@@ -42,6 +43,37 @@ private slots:
     void initTestCase() { QApplication::setApplicationName(QStringLiteral("Zentarel Renamer")); }
     void init() { f = std::make_unique<WindowFixture>(); }
     void cleanup() { f.reset(); }
+
+    // What is left of the program's command line once Qt took its own options.
+    void commandLineArguments() {
+        struct Case {
+            std::vector<std::string> args;
+            const char* error;  // nullptr: accepted
+            std::optional<std::string> folder;
+            bool help = false;
+        };
+        const Case cases[] = {
+            {{}, nullptr, std::nullopt},
+            {{"/home/ann/Photos"}, nullptr, "/home/ann/Photos"},
+            {{"--", "-odd"}, nullptr, "-odd"},
+            {{"-"}, nullptr, "-"},
+            {{"--bogus"}, "unknown option '--bogus' (see --help)", std::nullopt},
+            {{"a", "b"}, "more than one folder: 'b'", "a"},
+            // Help is never an error, whatever else the line holds.
+            {{"a", "b", "-x", "-h"}, nullptr, "a", true},
+            {{"--", "--help"}, nullptr, "--help"},
+        };
+        for (const Case& c : cases) {
+            WindowArguments arguments;
+            std::string error;
+            QCOMPARE(parseWindowArguments(c.args, arguments, error), c.error == nullptr);
+            QCOMPARE(error, std::string(c.error ? c.error : ""));
+            QCOMPARE(arguments.folder, c.folder);
+            QCOMPARE(arguments.help, c.help);
+        }
+        QVERIFY(windowVersionText().starts_with(
+            std::string("zentarel-renamer (Zentarel Renamer) ") + ZR_VERSION + "\n"));
+    }
 
     void stateAtCreation() {
         const QStringList disabled = {
