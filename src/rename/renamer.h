@@ -31,7 +31,8 @@ public:
     // "Save &Undo as .bat".
     void SaveUndoasbat1Click();
 
-    // Where Go keeps its undo data besides memory; none when null.
+    // Where Go keeps its undo data besides memory, and which Go and Undo tell when the undo data
+    // is gone; none when null.
     void setUndoKeeper(UndoKeeper* keeper) { m_keeper = keeper; }
 
     RunFlags& flags() { return m_flags; }

@@ -6,8 +6,9 @@
 
 namespace zr {
 
-UndoCommand::UndoCommand(RunFlags& flags, FileSystem& fileSystem, Clock& clock, CommandView& view)
-    : m_flags(flags), m_fileSystem(fileSystem), m_clock(clock), m_view(view) {}
+UndoCommand::UndoCommand(RunFlags& flags, FileSystem& fileSystem, Clock& clock, CommandView& view,
+                         UndoKeeper* keeper)
+    : m_flags(flags), m_fileSystem(fileSystem), m_clock(clock), m_view(view), m_keeper(keeper) {}
 
 void UndoCommand::Button3Click() {
     if (m_flags.GoRunning || m_flags.JournalCount == 0)
@@ -23,6 +24,8 @@ void UndoCommand::Button3Click() {
         reverseAll();
         m_flags.Journal.clear();
         m_flags.JournalCount = 0;
+        if (m_keeper)
+            m_keeper->discard();
     } catch (...) {
         error = currentErrorText();
     }

@@ -221,6 +221,12 @@ int FaultyFileSystem::syncDirectory(const std::string& path) {
     return m_real.syncDirectory(path);
 }
 
+int FaultyFileSystem::lockFile(const std::string& path, std::unique_ptr<FileLock>& lock) {
+    if (const int error = check(Op::LockFile, path))
+        return error;
+    return m_real.lockFile(path, lock);
+}
+
 int FaultyFileSystem::createDirectories(const std::string& path) {
     if (const int error = check(Op::CreateDirectories, path))
         return error;

@@ -26,6 +26,7 @@ public:
         ReplaceFile,
         CreateDirectories,
         SyncDirectory,
+        LockFile,
     };
 
     explicit FaultyFileSystem(FileSystem& real) : m_real(real) {}
@@ -58,6 +59,7 @@ public:
     std::unique_ptr<OutputFile> createFile(const std::string& path, int& error) override;
     int removeFile(const std::string& path) override;
     int syncDirectory(const std::string& path) override;
+    int lockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
     int createDirectories(const std::string& path) override;
     int readFile(const std::string& path, std::string& content) override;
     int replaceFile(const std::string& path, std::string_view content) override;
