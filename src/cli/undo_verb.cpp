@@ -36,6 +36,7 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
     RenameSettings settings;  // Undo reads no option
     Renamer renamer(settings, fileSystem, context.clock, view);
     RunFlags& flags = renamer.flags();
+    flags.Jobs = commandLine.jobs;
     std::string reason;
     if (!parseJournal(text, flags.Journal, reason)) {
         console.error("the journal " + quoted(path) + " cannot be used: " + reason);

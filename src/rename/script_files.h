@@ -67,6 +67,9 @@ bool isPlainName(std::string_view name);
 // lies above it. Such a directory is in use, so the run's files stay where it said they are.
 bool holdsDirectory(std::string_view path, std::string_view workingDirectory);
 
+// Whether `path` lies inside the directory `directory` (the root's entries read "//name").
+bool liesInside(std::string_view path, std::string_view directory);
+
 // The failure-log line of a rename that failed: `from`, " -> ", `to`, and where the entry was
 // left when a detour through a temporary name could not be undone.
 std::string failureLine(std::string_view from, std::string_view to, std::string_view strandedAt);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,8 @@ private:
     int check(Op op, const std::string& path);
 
     FileSystem& m_real;
+    // Renames run on several threads: one call is checked (and its hooks run) at a time.
+    mutable std::recursive_mutex m_mutex;
     std::vector<Fault> m_faults;
     std::multimap<Op, std::function<void(const std::string&)>> m_hooks;
     std::map<Op, int> m_calls;
