@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_WERROR=ON
 
-.PHONY: all deps configure build run test sanitize bench screenshot fuzz clean
+.PHONY: all deps configure build run test sanitize package bench screenshot fuzz clean
 
 all: build
 
@@ -33,7 +33,16 @@ sanitize:
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-bench: build
+# The Debian package of both programs, in $(BUILD)/.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+# The slow file system benchmark needs libfuse3, which nothing else needs: installed here, and
+# the build configured again so that it finds it.
+bench: configure
+	@scripts/deps.sh libfuse3-dev fuse3 rename
+	cmake $(BUILD) > /dev/null
+	cmake --build $(BUILD) -j $(JOBS)
 	scripts/run-benchmarks.sh $(BUILD)
 
 # Scans a small sample tree in the window under Xvfb and saves docs/screenshot.png.

@@ -1,6 +1,8 @@
 # With ZR_SANITIZE, every finding ends the test with an error, and a program the tests start with
 # the fault shim preloaded gets the AddressSanitizer runtime preloaded first, as it must be.
 set(ZR_TEST_ENV "")
+# LD_PRELOAD for a test that preloads the fault shim into itself.
+set(ZR_SHIM_PRELOAD "LD_PRELOAD=$<TARGET_FILE:zr_fault_shim>")
 if(ZR_SANITIZE)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
         OUTPUT_VARIABLE asan_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
@@ -9,6 +11,7 @@ if(ZR_SANITIZE)
         "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
         "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0"
         "ZR_PRELOAD_FIRST=${asan_runtime}")
+    set(ZR_SHIM_PRELOAD "LD_PRELOAD=${asan_runtime}:$<TARGET_FILE:zr_fault_shim>")
 endif()
 
 # zr_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [ENV <VAR=value...>])
@@ -25,4 +28,17 @@ function(zr_add_test)
     set(env TMPDIR=${work}/tmp XDG_CONFIG_HOME=${work}/config XDG_STATE_HOME=${work}/state
         HOME=${work} LC_ALL=C.UTF-8 TZ=UTC QT_QPA_PLATFORM=offscreen ${ZR_TEST_ENV} ${T_ENV})
     set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
+endfunction()
+
+# zr_add_script_test(NAME <name> COMMAND <script> [args...])
+# Registers a test that is a script, with the same working directory and environment as
+# zr_add_test gives a test executable.
+function(zr_add_script_test)
+    cmake_parse_arguments(T "" "NAME" "COMMAND" ${ARGN})
+    set(work ${CMAKE_BINARY_DIR}/test-work/${T_NAME})
+    file(MAKE_DIRECTORY ${work}/tmp ${work}/config ${work}/state)
+    add_test(NAME ${T_NAME} COMMAND ${T_COMMAND} WORKING_DIRECTORY ${work})
+    set_tests_properties(${T_NAME} PROPERTIES
+        ENVIRONMENT "TMPDIR=${work}/tmp;XDG_CONFIG_HOME=${work}/config;XDG_STATE_HOME=${work}/state;HOME=${work};LC_ALL=C.UTF-8;TZ=UTC;QT_QPA_PLATFORM=offscreen"
+        TIMEOUT 600)
 endfunction()

@@ -3,7 +3,11 @@
 # Usage: scripts/deps.sh [extra package ...]
 set -eu
 
-packages="g++ cmake ninja-build pkg-config make libicu-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev $*"
+# Besides the compiler and the libraries: help2man writes the manual pages and rsvg-convert the
+# icons at build time; the package and its test need dpkg-dev (dpkg-shlibdeps), lintian,
+# desktop-file-utils, appstream, man-db and file; the completion test runs bash, zsh and fish.
+packages="g++ cmake ninja-build pkg-config make libicu-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
+help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db file zsh fish $*"
 
 missing=""
 for p in $packages; do

@@ -1,91 +1,205 @@
 #include "cli/command_line.h"
 
 #include <array>
+#include <charconv>
+
+#include "cli/console.h"
 
 namespace zr {
 
-struct RuleFlag {
-    enum class Takes { Nothing, Text, CaseMode, CaseRange };
-
-    std::string_view name;
-    Takes takes;
-    // The check box the flag sets, and to what.
-    std::optional<Option> box;
-    bool boxState = true;
-    // The field a text flag fills.
-    std::optional<Option> field;
-};
-
 namespace {
 
-using Takes = RuleFlag::Takes;
-
-// Every option of the window but "remember last settings" and "auto rescan on changes", which
-// only the window reads. A flag that fills a rule's field also switches the rule on.
-const std::array kRuleFlags = {
-    RuleFlag{"filter", Takes::Text, std::nullopt, true, Option::Edit3},
-    RuleFlag{"recursive", Takes::Nothing, Option::CheckBox1, true, std::nullopt},
-    RuleFlag{"no-recursive", Takes::Nothing, Option::CheckBox1, false, std::nullopt},
-    RuleFlag{"dirs-only", Takes::Nothing, Option::CheckBox14, true, std::nullopt},
-    RuleFlag{"no-dirs-only", Takes::Nothing, Option::CheckBox14, false, std::nullopt},
-    RuleFlag{"ignore-case", Takes::Nothing, Option::CheckBox11, true, std::nullopt},
-    RuleFlag{"no-ignore-case", Takes::Nothing, Option::CheckBox11, false, std::nullopt},
-    RuleFlag{"ignore-case-ext", Takes::Nothing, Option::CheckBox12, true, std::nullopt},
-    RuleFlag{"no-ignore-case-ext", Takes::Nothing, Option::CheckBox12, false, std::nullopt},
-    RuleFlag{"kill-strings", Takes::Text, Option::CheckBox5, true, Option::Edit5},
-    RuleFlag{"no-kill-strings", Takes::Nothing, Option::CheckBox5, false, std::nullopt},
-    RuleFlag{"kill-chars", Takes::Text, Option::CheckBox10, true, Option::Edit8},
-    RuleFlag{"no-kill-chars", Takes::Nothing, Option::CheckBox10, false, std::nullopt},
-    RuleFlag{"convert-strings", Takes::Nothing, Option::CheckBox16, true, std::nullopt},
-    RuleFlag{"convert-strings-from", Takes::Text, Option::CheckBox16, true, Option::Edit9},
-    RuleFlag{"convert-strings-to", Takes::Text, Option::CheckBox16, true, Option::Edit10},
-    RuleFlag{"no-convert-strings", Takes::Nothing, Option::CheckBox16, false, std::nullopt},
-    RuleFlag{"convert-chars", Takes::Nothing, Option::CheckBox9, true, std::nullopt},
-    RuleFlag{"convert-chars-from", Takes::Text, Option::CheckBox9, true, Option::Edit6},
-    RuleFlag{"convert-chars-to", Takes::Text, Option::CheckBox9, true, Option::Edit7},
-    RuleFlag{"no-convert-chars", Takes::Nothing, Option::CheckBox9, false, std::nullopt},
-    RuleFlag{"case", Takes::CaseMode, Option::CheckBox4, true, std::nullopt},
-    RuleFlag{"no-case", Takes::Nothing, Option::CheckBox4, false, std::nullopt},
-    RuleFlag{"case-range", Takes::CaseRange, std::nullopt, true, std::nullopt},
-    RuleFlag{"prefix", Takes::Text, Option::CheckBox2, true, Option::Edit2},
-    RuleFlag{"no-prefix", Takes::Nothing, Option::CheckBox2, false, std::nullopt},
-    RuleFlag{"suffix", Takes::Text, Option::CheckBox3, true, Option::Edit4},
-    RuleFlag{"no-suffix", Takes::Nothing, Option::CheckBox3, false, std::nullopt},
-    RuleFlag{"suffix-after-extension", Takes::Nothing, Option::CheckBox8, true, std::nullopt},
-    RuleFlag{"no-suffix-after-extension", Takes::Nothing, Option::CheckBox8, false, std::nullopt},
-    RuleFlag{"batch", Takes::Nothing, Option::CheckBox13, true, std::nullopt},
-    RuleFlag{"no-batch", Takes::Nothing, Option::CheckBox13, false, std::nullopt},
-};
+using Takes = CliFlag::Takes;
 
 // The items of the case mode list, in their order.
 constexpr std::array<std::string_view, 4> kCaseModes = {"lower", "upper", "first-upper",
                                                         "all-first-upper"};
 // What the case conversion covers: the name without its extension, all of it, the extension.
 constexpr std::array<std::string_view, 3> kCaseRanges = {"name", "all", "extension"};
+constexpr std::array<std::string_view, 3> kFormats = {"table", "tsv", "json"};
+constexpr std::array<std::string_view, 2> kScriptFormats = {"bat", "sh"};
 
-template <std::size_t N>
-int indexOf(const std::array<std::string_view, N>& names, std::string_view value) {
-    for (std::size_t i = 0; i < N; ++i) {
+// Every option of the window but "remember last settings" and "auto rescan on changes", which
+// only the window reads, and the flags of the verbs. A flag that fills a rule's field also
+// switches the rule on.
+const std::array kFlags = {
+    CliFlag{.name = "settings",
+            .takes = Takes::File,
+            .argument = "FILE",
+            .help = "load a settings file (.rns) first",
+            .section = "Settings (scan, go)"},
+    CliFlag{.name = "save-settings",
+            .takes = Takes::File,
+            .argument = "FILE",
+            .help = "save the resulting options to FILE (its other sections are kept)"},
+    CliFlag{.name = "filter",
+            .takes = Takes::Text,
+            .field = Option::Edit3,
+            .argument = "MASKS",
+            .help = "which names to rename, e.g. '*.jpg;*.gif' (wildcards * ? [a-z])",
+            .section = "Which entries (scan, go)"},
+    CliFlag{.name = "recursive",
+            .box = Option::CheckBox1,
+            .help = "process subdirectories too (default: on)"},
+    CliFlag{.name = "no-recursive", .box = Option::CheckBox1, .boxState = false},
+    CliFlag{.name = "dirs-only",
+            .box = Option::CheckBox14,
+            .help = "rename only directories, no filters applied"},
+    CliFlag{.name = "no-dirs-only", .box = Option::CheckBox14, .boxState = false},
+    CliFlag{.name = "ignore-case", .box = Option::CheckBox11, .help = "filters ignore case"},
+    CliFlag{.name = "no-ignore-case", .box = Option::CheckBox11, .boxState = false},
+    CliFlag{.name = "ignore-case-ext",
+            .box = Option::CheckBox12,
+            .help = "filters ignore case in the extension only (default: on)"},
+    CliFlag{.name = "no-ignore-case-ext", .box = Option::CheckBox12, .boxState = false},
+    CliFlag{.name = "kill-strings",
+            .takes = Takes::Text,
+            .box = Option::CheckBox5,
+            .field = Option::Edit5,
+            .argument = "LIST",
+            .help = "remove these strings ('a;b'; ';;' for a ';' in one)",
+            .section = "Renaming rules (scan, go), applied in this order"},
+    CliFlag{.name = "no-kill-strings", .box = Option::CheckBox5, .boxState = false},
+    CliFlag{.name = "kill-chars",
+            .takes = Takes::Text,
+            .box = Option::CheckBox10,
+            .field = Option::Edit8,
+            .argument = "CHARS",
+            .help = "remove each of these characters"},
+    CliFlag{.name = "no-kill-chars", .box = Option::CheckBox10, .boxState = false},
+    CliFlag{.name = "convert-strings-from",
+            .takes = Takes::Text,
+            .box = Option::CheckBox16,
+            .field = Option::Edit9,
+            .argument = "LIST",
+            .help = "replace these strings ('a;b') ..."},
+    CliFlag{.name = "convert-strings-to",
+            .takes = Takes::Text,
+            .box = Option::CheckBox16,
+            .field = Option::Edit10,
+            .argument = "LIST",
+            .help = "... each by the string at the same place of this list"},
+    CliFlag{.name = "convert-strings",
+            .box = Option::CheckBox16,
+            .help = "switch replacing strings on or off"},
+    CliFlag{.name = "no-convert-strings", .box = Option::CheckBox16, .boxState = false},
+    CliFlag{.name = "case",
+            .takes = Takes::CaseMode,
+            .box = Option::CheckBox4,
+            .argument = "MODE",
+            .help = "change the case: lower, upper, first-upper or all-first-upper"},
+    CliFlag{.name = "no-case", .box = Option::CheckBox4, .boxState = false},
+    CliFlag{.name = "case-range",
+            .takes = Takes::CaseRange,
+            .argument = "RANGE",
+            .help = "what --case changes: name (without the extension), all, or extension "
+                    "(default: all)"},
+    CliFlag{.name = "convert-chars-from",
+            .takes = Takes::Text,
+            .box = Option::CheckBox9,
+            .field = Option::Edit6,
+            .argument = "CHARS",
+            .help = "replace these characters ..."},
+    CliFlag{.name = "convert-chars-to",
+            .takes = Takes::Text,
+            .box = Option::CheckBox9,
+            .field = Option::Edit7,
+            .argument = "CHARS",
+            .help = "... each by the character at the same place"},
+    CliFlag{.name = "convert-chars",
+            .box = Option::CheckBox9,
+            .help = "switch replacing characters on or off (its default tables turn Czech "
+                    "letters with diacritics into plain ones)"},
+    CliFlag{.name = "no-convert-chars", .box = Option::CheckBox9, .boxState = false},
+    CliFlag{.name = "prefix",
+            .takes = Takes::Text,
+            .box = Option::CheckBox2,
+            .field = Option::Edit2,
+            .argument = "TEXT",
+            .help = "put TEXT before every name"},
+    CliFlag{.name = "no-prefix", .box = Option::CheckBox2, .boxState = false},
+    CliFlag{.name = "suffix",
+            .takes = Takes::Text,
+            .box = Option::CheckBox3,
+            .field = Option::Edit4,
+            .argument = "TEXT",
+            .help = "put TEXT after every name, before its extension"},
+    CliFlag{.name = "no-suffix", .box = Option::CheckBox3, .boxState = false},
+    CliFlag{.name = "suffix-after-extension",
+            .box = Option::CheckBox8,
+            .help = "put the suffix after the extension instead"},
+    CliFlag{.name = "no-suffix-after-extension", .box = Option::CheckBox8, .boxState = false},
+    CliFlag{.name = "batch",
+            .box = Option::CheckBox13,
+            .help = "go writes a rename script and an undo script into the current directory "
+                    "instead of renaming",
+            .section = "Scripts (go)"},
+    CliFlag{.name = "no-batch", .box = Option::CheckBox13, .boxState = false},
+    CliFlag{.name = "script-format",
+            .takes = Takes::ScriptFormat,
+            .verbs = kForGo,
+            .argument = "FORMAT",
+            .help = "the scripts of --batch: bat (default), renamer.bat and renamer_undo.bat as "
+                    "the window writes them, or sh, renamer.sh and renamer_undo.sh, POSIX shell "
+                    "scripts whose mv -n never replaces an existing entry"},
+    CliFlag{.name = "format",
+            .takes = Takes::Format,
+            .verbs = kForScan,
+            .argument = "FORMAT",
+            .help = "the rows as table, tsv or json (default: a table on a terminal, tsv "
+                    "otherwise); with tsv and json the closing line goes to standard error",
+            .section = "Output (scan)"},
+    CliFlag{.name = "journal",
+            .takes = Takes::File,
+            .verbs = kForGo | kForUndo,
+            .argument = "FILE",
+            .help = "go: also write the undo data to FILE (a new file, never overwritten); "
+                    "undo: the journal of the run to reverse (required)",
+            .section = "Journal (go, undo)"},
+    CliFlag{.name = "jobs",
+            .takes = Takes::Number,
+            .verbs = kForScan | kForGo | kForUndo,
+            .argument = "N",
+            .help = "keep up to N file-system calls in flight at once (default 16, at most 256); "
+                    "on network shares this is many times faster, and the outcome is the same "
+                    "as with --jobs 1, which makes one call after another",
+            .section = "Slow file systems"},
+};
+
+int indexOf(std::span<const std::string_view> names, std::string_view value) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
         if (names[i] == value)
             return static_cast<int>(i);
     }
     return -1;
 }
 
-template <std::size_t N>
-std::string choices(const std::array<std::string_view, N>& names) {
+std::string choices(std::span<const std::string_view> names) {
     std::string text;
     for (const std::string_view name : names)
         text += (text.empty() ? "" : "|") + std::string(name);
     return text;
 }
 
-const RuleFlag* findRuleFlag(std::string_view name) {
-    for (const RuleFlag& flag : kRuleFlags) {
+const CliFlag* findFlag(std::string_view name) {
+    for (const CliFlag& flag : kFlags) {
         if (flag.name == name)
             return &flag;
     }
     return nullptr;
+}
+
+unsigned verbBit(Verb verb) {
+    switch (verb) {
+        case Verb::Scan:
+            return kForScan;
+        case Verb::Go:
+            return kForGo;
+        case Verb::Undo:
+            return kForUndo;
+        default:
+            return 0;
+    }
 }
 
 bool setOnce(std::optional<std::string>& slot, std::string_view flag, std::string value,
@@ -178,20 +292,16 @@ bool parseCommandLine(std::span<const std::string> args, CommandLine& commandLin
             return true;
         };
 
-        const RuleFlag* flag = findRuleFlag(name);
-        const bool known = flag || name == "settings" || name == "save-settings" ||
-                           name == "format" || name == "journal";
-        if (!known) {
+        const CliFlag* flag = findFlag(name);
+        if (!flag) {
             error = "unknown option '--" + name + "' (see --help)";
             return false;
         }
-        const bool allowed =
-            undo ? name == "journal" : name != "journal" || commandLine.verb == Verb::Go;
-        if (!allowed || (name == "format" && commandLine.verb != Verb::Scan)) {
+        if ((flag->verbs & verbBit(commandLine.verb)) == 0) {
             error = "option --" + name + " is not for " + verb;
             return false;
         }
-        if (flag && flag->takes == Takes::Nothing) {
+        if (flag->takes == Takes::Nothing) {
             if (inlineValue) {
                 error = "option --" + name + " takes no value";
                 return false;
@@ -202,37 +312,49 @@ bool parseCommandLine(std::span<const std::string> args, CommandLine& commandLin
         std::string value;
         if (!takeValue(value))
             return false;
-        if (name == "settings") {
-            if (!setOnce(commandLine.settingsFile, name, value, error))
-                return false;
-        } else if (name == "save-settings") {
-            if (!setOnce(commandLine.saveSettingsFile, name, value, error))
-                return false;
-        } else if (name == "journal") {
-            if (!setOnce(commandLine.journalFile, name, value, error))
-                return false;
-        } else if (name == "format") {
-            constexpr std::array<std::string_view, 3> formats = {"table", "tsv", "json"};
-            const int index = indexOf(formats, value);
-            if (index < 0) {
-                error = "--format takes " + choices(formats) + ", not '" + value + "'";
-                return false;
+        const std::span<const std::string_view> allowed = flagChoices(*flag);
+        const int index = indexOf(allowed, value);
+        if (!allowed.empty() && index < 0) {
+            error = "--" + name + " takes " + choices(allowed) + ", not '" + value + "'";
+            return false;
+        }
+        switch (flag->takes) {
+            case Takes::File: {
+                std::optional<std::string>& slot = name == "settings" ? commandLine.settingsFile
+                                                   : name == "save-settings"
+                                                       ? commandLine.saveSettingsFile
+                                                       : commandLine.journalFile;
+                if (!setOnce(slot, name, value, error))
+                    return false;
+                break;
             }
-            constexpr std::array<OutputFormat, 3> byIndex = {OutputFormat::Table, OutputFormat::Tsv,
-                                                             OutputFormat::Json};
-            commandLine.format = byIndex[static_cast<std::size_t>(index)];
-        } else if (flag->takes == Takes::Text) {
-            commandLine.ruleFlags.push_back({flag, value, 0});
-        } else {
-            const bool mode = flag->takes == Takes::CaseMode;
-            const int index = mode ? indexOf(kCaseModes, value) : indexOf(kCaseRanges, value);
-            if (index < 0) {
-                error = "--" + name + " takes " +
-                        (mode ? choices(kCaseModes) : choices(kCaseRanges)) + ", not '" + value +
-                        "'";
-                return false;
+            case Takes::Format: {
+                constexpr std::array<OutputFormat, 3> byIndex = {
+                    OutputFormat::Table, OutputFormat::Tsv, OutputFormat::Json};
+                commandLine.format = byIndex[static_cast<std::size_t>(index)];
+                break;
             }
-            commandLine.ruleFlags.push_back({flag, {}, index});
+            case Takes::ScriptFormat:
+                commandLine.scriptFormat = index == 0 ? ScriptFormat::Bat : ScriptFormat::Sh;
+                break;
+            case Takes::Text:
+                commandLine.ruleFlags.push_back({flag, value, 0});
+                break;
+            case Takes::Number: {
+                int number = 0;
+                const auto [end, ec] =
+                    std::from_chars(value.data(), value.data() + value.size(), number);
+                if (ec != std::errc{} || end != value.data() + value.size() || number < 1 ||
+                    number > 256) {
+                    error = "--" + name + " takes a number from 1 to 256, not '" + value + "'";
+                    return false;
+                }
+                commandLine.jobs = number;
+                break;
+            }
+            default:
+                commandLine.ruleFlags.push_back({flag, {}, index});
+                break;
         }
     }
     if (undo && !commandLine.journalFile) {
@@ -244,7 +366,7 @@ bool parseCommandLine(std::span<const std::string> args, CommandLine& commandLin
 
 void applyRuleFlags(std::span<const FlagUse> flags, RenameSettings& settings) {
     for (const FlagUse& use : flags) {
-        const RuleFlag& flag = *use.flag;
+        const CliFlag& flag = *use.flag;
         if (flag.field)
             settings.setText(*flag.field, use.text);
         if (flag.takes == Takes::CaseMode)
@@ -271,52 +393,121 @@ void keepExclusivePairs(RenameSettings& settings) {
     });
 }
 
+std::span<const CliFlag> cliFlags() {
+    return kFlags;
+}
+
+std::span<const std::string_view> flagChoices(const CliFlag& flag) {
+    switch (flag.takes) {
+        case Takes::CaseMode:
+            return kCaseModes;
+        case Takes::CaseRange:
+            return kCaseRanges;
+        case Takes::Format:
+            return kFormats;
+        case Takes::ScriptFormat:
+            return kScriptFormats;
+        default:
+            return {};
+    }
+}
+
+namespace {
+
+// The column where the descriptions of options start, and the width of a line.
+constexpr std::size_t kHelpColumn = 29;
+constexpr std::size_t kHelpWidth = 79;
+
+// `text` broken into lines of at most kHelpWidth at blanks, the first line going on from
+// `line` (which may already hold the option), the others indented to `indent`.
+void appendWrapped(std::string& out, std::string line, std::string_view text, std::size_t indent) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find(' ', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view word = text.substr(pos, end - pos);
+        const bool lineHasWords = line.size() > indent && line.back() != ' ';
+        if (lineHasWords && line.size() + 1 + word.size() > kHelpWidth) {
+            out += line + "\n";
+            line.assign(indent, ' ');
+        } else if (lineHasWords) {
+            line += ' ';
+        }
+        line += word;
+        pos = end + 1;
+    }
+    out += line + "\n";
+}
+
+// "--name=ARG" and, for the flags that share its line, ", --other".
+std::string optionColumn(std::span<const CliFlag> flags, std::size_t& i) {
+    std::string column;
+    do {
+        const CliFlag& flag = flags[i];
+        column += (column.empty() ? "      --" : ", --") + std::string(flag.name);
+        if (!flag.argument.empty())
+            column += "=" + std::string(flag.argument);
+        ++i;
+    } while (i < flags.size() && flags[i].help.empty());
+    return column;
+}
+
+}  // namespace
+
 std::string helpText() {
-    return R"(Usage:
-  zentarel-renamer-cli scan [options] START_DIR   show what would be renamed, rename nothing
-  zentarel-renamer-cli go [options] START_DIR     rename (or write rename and undo scripts)
-  zentarel-renamer-cli undo --journal FILE        reverse a go run from its journal
-  zentarel-renamer-cli --help | --version
+    const std::string program = kProgramName;
+    std::string out = "Usage: " + program + " scan [OPTION]... START_DIR\n" + "  or:  " + program +
+                      " go [OPTION]... START_DIR\n" + "  or:  " + program +
+                      " undo --journal=FILE\n" + "  or:  " + program + " --help | --version\n";
+    out +=
+        "Rename many files and directories below START_DIR at once: preview the new names\n"
+        "(scan), rename (go), and reverse a run (undo).\n\n";
+    out +=
+        "Commands:\n"
+        "  scan    show what every name would become, rename nothing\n"
+        "  go      rename, or write a rename script and an undo script instead\n"
+        "  undo    reverse a go run from its journal\n\n";
+    appendWrapped(out, "",
+                  "The options start from the window's defaults, then the settings file of "
+                  "--settings is loaded, then the other options are applied in the order "
+                  "given. START_DIR replaces the start directory of the settings file; without "
+                  "a settings file it must be given. A value follows its option after '=' or "
+                  "as the next argument. An option that gives a rule its text also switches the "
+                  "rule on; its --no-... form switches the rule off.",
+                  0);
 
-The options start from the window's defaults, then --settings FILE is loaded, then the flags
-below are applied in the order given. START_DIR replaces the settings file's start directory;
-without a settings file it must be given.
+    const std::span<const CliFlag> flags = cliFlags();
+    for (std::size_t i = 0; i < flags.size();) {
+        if (!flags[i].section.empty())
+            out += "\n" + std::string(flags[i].section) + ":\n";
+        const std::string_view help = flags[i].help;
+        std::string column = optionColumn(flags, i);
+        if (column.size() + 2 > kHelpColumn) {
+            out += column + "\n";
+            column.clear();
+        }
+        column.resize(kHelpColumn, ' ');
+        appendWrapped(out, column, help, kHelpColumn);
+    }
+    out +=
+        "\nOther options:\n"
+        "  -h, --help                 display this help and exit\n"
+        "      --version              output version information and exit\n\n"
+        "Exit status:\n"
+        " 0    everything was done\n"
+        " 1    some renames failed (see the failure log)\n"
+        " 2    an error: bad usage, a filter mask, a start directory, a settings file, or a\n"
+        "      script, log or journal that cannot be written (nothing renamed after it)\n"
+        " 3    the renames were carried out, but a step after them did not work (the\n"
+        "      journal, standard output; a warning says which)\n"
+        " 130  stopped by Ctrl-C\n\n";
+    out += "Zentarel Renamer home page: <" ZR_HOMEPAGE ">\n";
+    return out;
+}
 
-Options for scan and go:
-  --settings FILE            load a settings file (.rns) first
-  --save-settings FILE       save the resulting options to FILE (other sections are kept)
-  --filter MASKS             which names to rename, e.g. '*.jpg;*.gif' (wildcards * ? [a-z])
-  --recursive, --no-recursive            process subdirectories too (default: on)
-  --dirs-only, --no-dirs-only            rename only directories, no filters applied
-  --ignore-case, --no-ignore-case        filters ignore case
-  --ignore-case-ext, --no-ignore-case-ext
-                             filters ignore case in the extension only (default: on)
-  --kill-strings LIST, --no-kill-strings remove strings ('a;b'; ';;' for a ';' in one)
-  --kill-chars CHARS, --no-kill-chars    remove each of these characters
-  --convert-strings-from LIST, --convert-strings-to LIST
-                             replace each string by the one at the same place
-  --convert-strings, --no-convert-strings
-  --convert-chars-from CHARS, --convert-chars-to CHARS
-                             replace each character by the one at the same place
-  --convert-chars, --no-convert-chars    (its default tables turn Czech letters with
-                             diacritics into plain ones)
-  --case MODE, --no-case     lower, upper, first-upper or all-first-upper
-  --case-range RANGE         name (without extension), all, or extension (default: all)
-  --prefix TEXT, --no-prefix
-  --suffix TEXT, --no-suffix
-  --suffix-after-extension, --no-suffix-after-extension
-  --batch, --no-batch        go writes renamer.bat and renamer_undo.bat instead of renaming
-A flag that gives a rule its text also switches the rule on; --no-... switches it off.
-
-scan:
-  --format table|tsv|json    the rows (default: a table on a terminal, tsv otherwise); with
-                             tsv and json the closing line goes to standard error
-go:
-  --journal FILE             also write the undo data to FILE (a new file, never overwritten)
-
-Exit status: 0 done, 1 some renames failed, 2 an error (nothing renamed after it),
-130 stopped by Ctrl-C.
-)";
+std::string versionText(std::string_view programName) {
+    return std::string(programName) + " (Zentarel Renamer) " ZR_VERSION "\nWritten by Vornik.\n";
 }
 
 }  // namespace zr

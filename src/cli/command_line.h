@@ -2,12 +2,15 @@
 // after a settings file, in the order given), a start directory and the verb's own flags.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "rename/rename_scheduler.h"
+#include "rename/run_flags.h"
 #include "rules/rename_settings.h"
 
 namespace zr {
@@ -17,11 +20,41 @@ enum class Verb { Scan, Go, Undo, Help, Version };
 // How scan prints its rows; Automatic is a table on a terminal and tab-separated otherwise.
 enum class OutputFormat { Automatic, Table, Tsv, Json };
 
-struct RuleFlag;
+// Which verbs take a flag.
+enum VerbMask : unsigned { kForScan = 1, kForGo = 2, kForUndo = 4, kForScanAndGo = 3 };
+
+// One flag of the command line. The parser, --help (and so the manual page) and the shell
+// completions all read the same table, so none of them can list a flag the others do not know.
+struct CliFlag {
+    enum class Takes { Nothing, Text, Number, File, CaseMode, CaseRange, Format, ScriptFormat };
+
+    std::string_view name{};  // without the leading "--"
+    Takes takes = Takes::Nothing;
+    // The check box a rule flag sets, and to what.
+    std::optional<Option> box{};
+    bool boxState = true;
+    // The field a text flag fills.
+    std::optional<Option> field{};
+    unsigned verbs = kForScanAndGo;
+    // What --help calls the value ("FILE"); empty when the flag takes none.
+    std::string_view argument{};
+    // The flag's line in --help; empty when it shares the line of the flag before it.
+    std::string_view help{};
+    // A heading in --help that this flag starts.
+    std::string_view section{};
+};
+
+// Every flag, in the order --help lists them.
+std::span<const CliFlag> cliFlags();
+// The values a flag takes when they are a fixed set (case modes, case ranges, formats, script
+// formats); empty otherwise.
+std::span<const std::string_view> flagChoices(const CliFlag& flag);
+// The verbs, in the order --help lists them.
+constexpr std::array<std::string_view, 3> kVerbNames = {"scan", "go", "undo"};
 
 // One option flag as given: the flag and its value (text, or the index of a case mode or range).
 struct FlagUse {
-    const RuleFlag* flag = nullptr;
+    const CliFlag* flag = nullptr;
     std::string text;
     int index = 0;
 };
@@ -33,6 +66,9 @@ struct CommandLine {
     std::optional<std::string> journalFile;
     std::optional<std::string> startDirectory;
     OutputFormat format = OutputFormat::Automatic;
+    ScriptFormat scriptFormat = ScriptFormat::Bat;
+    // File-system calls kept in flight at once (--jobs); 1 does one after another.
+    int jobs = kDefaultJobs;
     std::vector<FlagUse> ruleFlags;
 };
 
@@ -49,6 +85,9 @@ void applyRuleFlags(std::span<const FlagUse> flags, RenameSettings& settings);
 // reactions do in the window.
 void keepExclusivePairs(RenameSettings& settings);
 
+// What --help prints, in the usual GNU form.
 std::string helpText();
+// What --version prints, in the usual GNU form: "NAME (Zentarel Renamer) VERSION" first.
+std::string versionText(std::string_view programName);
 
 }  // namespace zr

@@ -16,7 +16,7 @@ int runCommandLine(std::span<const std::string> args, const CliContext& context)
             std::fputs(helpText().c_str(), context.console.out);
             return kExitDone;
         case Verb::Version:
-            context.console.line(std::string(kProgramName) + " " + ZR_VERSION);
+            std::fputs(versionText(kProgramName).c_str(), context.console.out);
             return kExitDone;
         case Verb::Scan:
             return runScan(commandLine, context);

@@ -3,10 +3,10 @@
 #include <cerrno>
 
 #include "cli/cli_view.h"
-#include "cli/journal_file.h"
 #include "cli/name_text.h"
 #include "cli/prepare_options.h"
 #include "cli/verbs.h"
+#include "rename/journal_file.h"
 #include "rename/renamer.h"
 #include "rules/app_error.h"
 
@@ -19,31 +19,18 @@ namespace {
 bool readJournal(FileSystem& fileSystem, const std::string& path, UndoJournal& journal,
                  const Console& console) {
     int error = 0;
-    std::unique_ptr<InputFile> file = fileSystem.openTextFile(path, error);
-    JournalReader reader(journal);
-    std::string line;
-    while (file && (error = file->readLine(line, kMaxJournalLine)) == 0 && !line.empty()) {
-        if (!reader.addLine(line))
-            break;
-    }
-    if (error == EOVERFLOW) {
-        console.error("the journal " + quoted(path) + " cannot be used: line " +
-                      std::to_string(reader.lineNumber() + 1) + ": the line is longer than " +
-                      std::to_string(kMaxJournalLine / (1024 * 1024)) + " MiB");
-        return false;
-    }
-    if (error != 0) {
-        const std::string refusal = refusalText(error);
+    std::string reason;
+    if (readJournalFile(fileSystem, path, journal, error, reason))
+        return true;
+    const std::string refusal = refusalText(error);
+    if (error != 0 && reason.empty()) {
         console.error(
             "cannot read the journal " + quoted(path) + ": " +
             (refusal.empty() ? errorBoxText(systemErrorText(error)) : "it is " + refusal + "."));
-        return false;
+    } else {
+        console.error("the journal " + quoted(path) + " cannot be used: " + reason);
     }
-    if (!reader.finish()) {
-        console.error("the journal " + quoted(path) + " cannot be used: " + reader.error());
-        return false;
-    }
-    return true;
+    return false;
 }
 
 // After an undo that ended part of the way: the journal file gets the marks of the entries
@@ -71,10 +58,19 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
     const std::string& path = *commandLine.journalFile;
     if (!checkWorkingDirectory(fileSystem, console))
         return kExitError;
+    // A journal that a running window or go still holds is theirs to undo.
+    std::unique_ptr<FileLock> lock;
+    if (fileSystem.lockFile(path, lock) == EWOULDBLOCK) {
+        console.error("the journal " + quoted(path) +
+                      " is in use by a window or a go that is still running; nothing was done");
+        return kExitError;
+    }
+
     CliView view(console, nullptr);
     RenameSettings settings;  // Undo reads no option
     Renamer renamer(settings, fileSystem, context.clock, view);
     RunFlags& flags = renamer.flags();
+    flags.Jobs = commandLine.jobs;
     if (!readJournal(fileSystem, path, flags.Journal, console))
         return kExitError;
     flags.JournalCount = static_cast<std::int32_t>(flags.Journal.size());

@@ -44,6 +44,7 @@ public:
         : m_owner(owner), m_path(std::move(path)), m_inner(std::move(inner)) {}
 
     int write(std::string_view bytes) override { return watch(m_inner->write(bytes)); }
+    int makeExecutable() override { return watch(m_inner->makeExecutable()); }
     int flush() override { return watch(m_inner->flush()); }
     int sync() override { return watch(m_inner->sync()); }
     int close() override { return watch(m_inner->close()); }

@@ -48,6 +48,8 @@ public:
     virtual int flush() = 0;
     // flush(), then waits until the data is on the disk.
     virtual int sync() = 0;
+    // Lets whoever may read the file run it too, as `chmod +x` does. Returns 0 or the errno.
+    virtual int makeExecutable() = 0;
     virtual int close() = 0;
     // Gives a file made by FileSystem::createUnnamedFile() the name `path`, in the folder it was
     // made in, never replacing an entry (EEXIST). What was flushed before is in the file under
@@ -75,6 +77,12 @@ inline constexpr int kErrorFileTooLarge = EFBIG;
 // The words for those refusals ("not a regular file", "larger than 16 MiB"); empty for any other
 // error.
 std::string refusalText(int error);
+
+// A lock a process holds on a file for as long as the object lives (or the process does).
+class FileLock {
+public:
+    virtual ~FileLock() = default;
+};
 
 // Renames entries of a tree, one after another. Each rename is carried out relative to a handle
 // of its parent directory that was opened from the root without following any symbolic link, so
@@ -137,6 +145,11 @@ public:
     // Waits until the entries of the directory `path` (a file just created in it) are on the
     // disk. Returns 0 or the errno.
     virtual int syncDirectory(const std::string& path) = 0;
+
+    // Takes the lock of the file `path` without waiting: 0 and `lock` when no other process
+    // holds it, EWOULDBLOCK when one does, ENOENT when the name no longer names the file that
+    // was locked, or another errno.
+    virtual int lockFile(const std::string& path, std::unique_ptr<FileLock>& lock) = 0;
 
     // Creates a directory and any missing parents (mode 0700 for the ones it creates).
     // Returns 0 or the errno; an existing directory is no error.

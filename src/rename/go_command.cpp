@@ -33,6 +33,8 @@ void GoCommand::Button1Click() {
         return;
     }
     m_view.setCaption(Control::Button1, "&Stop !");
+    // Running from here on: while the question is open nothing else may start.
+    m_flags.GoRunning = true;
     if (m_flags.JournalCount != 0 &&
         !m_view.askYesNo("Are you sure to discard undo data within new rename ?")) {
         m_flags.GoRunning = false;
@@ -50,6 +52,8 @@ void GoCommand::Button1Click() {
     m_flags.JournalCount = 0;
     m_flags.JournalCreated = true;
     m_flags.Journal.clear();
+    if (m_keeper)
+        m_keeper->discard();
 
     const std::string workDir = m_flags.CurrentDir;
     std::string error;
@@ -61,6 +65,7 @@ void GoCommand::Button1Click() {
     m_flags.DirectoryPass = false;
 
     m_view.setEnabled(Control::Button5, true);
+    m_view.setEnabled(Control::Button1, true);
     m_view.busyOff(m_flags.JournalCount != 0);
     m_view.setEnabled(Control::Button3, m_flags.JournalCount != 0);
     m_view.setEnabled(Control::SaveUndoasbat1, m_flags.JournalCount != 0);
@@ -74,26 +79,32 @@ void GoCommand::Button1Click() {
 
 void GoCommand::run() {
     ParseOptionLists(m_settings, m_lists);
-    if (m_settings.checked(Option::CheckBox16) && m_lists.ConvertCountMismatch)
+    // The run works on the options as they are now, whatever happens to the window meanwhile.
+    const RenameSettings options = m_settings;
+    if (options.checked(Option::CheckBox16) && m_lists.ConvertCountMismatch)
         m_view.showMessage(MessageType::Warning, "Count of convert string(s) not equal !");
-    if (m_settings.checked(Option::CheckBox9) && m_lists.ConvertCharsLengthMismatch)
+    if (options.checked(Option::CheckBox9) && m_lists.ConvertCharsLengthMismatch)
         m_view.showMessage(MessageType::Warning, "Lengths of convert chars not equal !");
     m_flags.SavedWorkDir = m_flags.CurrentDir;
 
     std::string startDirectory;
-    if (m_fileSystem.changeDirectory(m_flags.CurrentDir, m_settings.text(Option::Edit1),
+    if (m_fileSystem.changeDirectory(m_flags.CurrentDir, options.text(Option::Edit1),
                                      startDirectory) != 0) {
         m_view.showMessage(MessageType::Warning,
-                           "Cannot find directory " + m_settings.text(Option::Edit1));
+                           "Cannot find directory " + options.text(Option::Edit1));
         return;
     }
     m_flags.CurrentDir = startDirectory;
 
-    RenameExecutor executor(m_settings, m_flags, m_fileSystem, m_clock, m_view, m_keeper);
+    const bool batch = options.checked(Option::CheckBox13);
+    RenameExecutor executor(options, m_flags, m_fileSystem, m_clock, m_view, m_keeper);
     try {
-        NewNameComputer computer(m_settings, m_lists, m_flags);
-        DirectoryWalker walker(m_settings, m_flags, computer, m_fileSystem, m_view);
+        NewNameComputer computer(options, m_lists, m_flags);
+        DirectoryWalker walker(options, m_flags, computer, m_fileSystem, m_view);
         walker.WalkDirectory();
+        // Past the walk a press can stop nothing: the button says what is under way instead.
+        m_view.setCaption(Control::Button1, batch ? "Writing scripts" : "Renaming");
+        m_view.setEnabled(Control::Button1, false);
         executor.run();
     } catch (...) {
         // Nothing was renamed: what was queued is no undo data. Once renaming has begun, the
@@ -105,7 +116,7 @@ void GoCommand::run() {
         throw;
     }
 
-    if (m_settings.checked(Option::CheckBox13)) {
+    if (batch) {
         m_view.setStatusText(batchStatus(m_flags.RenamedCount, m_flags.FailureCount));
         m_flags.Journal.clear();
         m_flags.JournalCount = 0;

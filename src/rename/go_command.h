@@ -22,6 +22,8 @@ public:
     // The handler of "&Go !". Every way out, an error included, leaves the front end idle and
     // the run's working directory where it was when Go was pressed. An error before anything
     // was renamed drops what was queued; one while renaming keeps the journal as undo data.
+    // The run works on a copy of the options taken when it starts, so nothing done to the
+    // options meanwhile changes it.
     void Button1Click();
 
 private:

@@ -1,8 +1,11 @@
 #include "rename/rename_executor.h"
 
 #include <optional>
+#include <vector>
 
+#include "rename/rename_scheduler.h"
 #include "rename/script_files.h"
+#include "rename/shell_script.h"
 
 namespace zr {
 
@@ -79,6 +82,14 @@ void RenameExecutor::writeScripts(const std::string& date, const std::string& ti
     UndoJournal& journal = m_flags.Journal;
     const std::string& home = m_flags.SavedWorkDir;
     const bool scripts = !journal.empty();
+    // The scripts as .bat files or as shell scripts: the same entries in the same order. A shell
+    // script can quote every byte of a name, so it leaves none out.
+    const bool sh = m_flags.BatchFormat == ScriptFormat::Sh;
+    const auto writeHeader = sh ? writeShellScriptHeader : writeScriptHeader;
+    const auto renameLine = sh ? shellRenameLine : renameScriptLine;
+    const auto undoLine = sh ? shellUndoLine : undoScriptLine;
+    const auto inScript = [sh](const JournalEntry& entry) { return sh || isScriptable(entry); };
+    const std::string_view lineEnd = sh ? "\n" : "\r\n";
     std::optional<TextFile> renameScript;
     std::optional<TextFile> undoScript;
     std::optional<FailureLog> log;
@@ -86,17 +97,18 @@ void RenameExecutor::writeScripts(const std::string& date, const std::string& ti
         if (scripts) {
             std::size_t scriptable = 0;
             for (std::size_t i = 0; i < journal.size(); ++i)
-                scriptable += isScriptable(journal[i]) ? 1 : 0;
-            renameScript.emplace(m_fileSystem, home, "renamer.bat");
-            writeScriptHeader(*renameScript, "rename", date, time, scriptable);
-            undoScript.emplace(m_fileSystem, home, "renamer_undo.bat");
-            writeScriptHeader(*undoScript, "undo", date, time, scriptable);
+                scriptable += inScript(journal[i]) ? 1 : 0;
+            renameScript.emplace(m_fileSystem, home, sh ? "renamer.sh" : "renamer.bat", lineEnd);
+            writeHeader(*renameScript, "rename", date, time, scriptable);
+            undoScript.emplace(m_fileSystem, home, sh ? "renamer_undo.sh" : "renamer_undo.bat",
+                               lineEnd);
+            writeHeader(*undoScript, "undo", date, time, scriptable);
         }
         log.emplace(m_fileSystem, home, date, time);
         for (std::size_t i = journal.size(); i-- > 0;) {
             const JournalEntry entry = journal[i];
-            if (isScriptable(entry)) {
-                renameScript->writeLine(renameScriptLine(entry));
+            if (inScript(entry)) {
+                renameScript->writeLine(renameLine(entry));
                 ++m_flags.RenamedCount;
             } else {
                 ++m_flags.FailureCount;
@@ -104,12 +116,17 @@ void RenameExecutor::writeScripts(const std::string& date, const std::string& ti
             }
         }
         for (std::size_t i = 0; scripts && i < journal.size(); ++i) {
-            if (isScriptable(journal[i]))
-                undoScript->writeLine(undoScriptLine(journal[i]));
+            if (inScript(journal[i]))
+                undoScript->writeLine(undoLine(journal[i]));
         }
         if (scripts) {
-            renameScript->close();
-            undoScript->close();
+            for (TextFile* script : {&*renameScript, &*undoScript}) {
+                if (sh) {
+                    writeShellScriptEnd(*script);
+                    script->makeExecutable();
+                }
+                script->close();
+            }
         }
     } catch (...) {
         // A script cut short would do part of what its header says, and the other one would not
@@ -160,28 +177,51 @@ void RenameExecutor::carryOut(const std::string& date, const std::string& time) 
 
 void RenameExecutor::renameAll(FailureLog& log) {
     UndoJournal& journal = m_flags.Journal;
-    const std::unique_ptr<RenameSession> session = m_fileSystem.openRenameSession();
-    std::string strandedAt;
-    std::size_t i = journal.size();
+    const std::size_t count = journal.size();
+    // Which entries were handed back: after an error, the others never started.
+    std::vector<bool> handedBack(count);
+    bool logBroken = false;
     try {
-        while (i-- > 0) {
-            const JournalEntry entry = journal[i];
-            strandedAt.clear();
-            if (isPlainName(entry.newName()) &&
-                !holdsDirectory(entry.oldFullPath(), m_flags.SavedWorkDir) &&
-                session->rename(std::string(entry.oldFullPath()), entry.newFullPath(),
-                                strandedAt) == 0) {
-                ++m_flags.RenamedCount;
-                continue;
-            }
-            journal.markFailed(i);
-            ++m_flags.FailureCount;
-            log.add(failureLine(entry.oldFullPath(), entry.newName(), strandedAt));
-        }
+        // The journal is carried out from its end: step k of the run is entry count - 1 - k.
+        RenameScheduler(m_fileSystem, m_flags.Jobs)
+            .run(
+                count,
+                [&](std::size_t step, RenameScheduler::Rename& rename) {
+                    const std::size_t i = count - 1 - step;
+                    const JournalEntry entry = journal[i];
+                    rename.from = entry.oldFullPath();
+                    rename.to = entry.newFullPath();
+                    rename.refused = !isPlainName(entry.newName()) ||
+                                     holdsDirectory(entry.oldFullPath(), m_flags.SavedWorkDir);
+                    // A directory whose contents were queued after it: they are renamed first.
+                    if (i + 1 < count &&
+                        liesInside(journal[i + 1].oldFullPath(), entry.oldFullPath()))
+                        rename.fence = RenameScheduler::Fence::WaitsForEarlier;
+                },
+                [&](std::size_t step, RenameScheduler::Outcome& outcome) {
+                    const std::size_t i = count - 1 - step;
+                    handedBack[i] = true;
+                    if (outcome.error == 0) {
+                        ++m_flags.RenamedCount;
+                        return;
+                    }
+                    const JournalEntry entry = journal[i];
+                    journal.markFailed(i);
+                    ++m_flags.FailureCount;
+                    // Once a line could not be written, the renames still under way are only
+                    // counted.
+                    if (logBroken)
+                        return;
+                    logBroken = true;
+                    log.add(failureLine(entry.oldFullPath(), entry.newName(), outcome.strandedAt));
+                    logBroken = false;
+                });
     } catch (...) {
-        // The entries not reached were never renamed: nothing may undo them.
-        while (i-- > 0)
-            journal.markFailed(i);
+        // The entries never started were never renamed: nothing may undo them.
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!handedBack[i])
+                journal.markFailed(i);
+        }
         throw;
     }
 }

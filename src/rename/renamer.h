@@ -14,6 +14,8 @@
 
 namespace zr {
 
+// One command at a time: while a Scan, Go or Undo runs, the other commands do nothing, and the
+// running one's own button only asks it to stop.
 class Renamer {
 public:
     // The run's working directory starts as the file system's initial directory.
@@ -29,7 +31,8 @@ public:
     // "Save &Undo as .bat".
     void SaveUndoasbat1Click();
 
-    // Where Go keeps its undo data besides memory; none when null.
+    // Where Go keeps its undo data besides memory, and which Go and Undo tell when the undo data
+    // is gone; none when null.
     void setUndoKeeper(UndoKeeper* keeper) { m_keeper = keeper; }
 
     RunFlags& flags() { return m_flags; }

@@ -41,17 +41,17 @@ std::string UniqueFileName(FileSystem& fileSystem, const std::string& directory,
 }
 
 TextFile::TextFile(FileSystem& fileSystem, const std::string& directory,
-                   const std::string& baseName)
-    : TextFile(fileSystem, directory, baseName, false) {}
+                   const std::string& baseName, std::string_view lineEnd)
+    : TextFile(fileSystem, directory, baseName, lineEnd, false) {}
 
 TextFile TextFile::unnamed(FileSystem& fileSystem, const std::string& directory,
                            const std::string& baseName) {
-    return TextFile(fileSystem, directory, baseName, true);
+    return TextFile(fileSystem, directory, baseName, "\r\n", true);
 }
 
 TextFile::TextFile(FileSystem& fileSystem, const std::string& directory,
-                   const std::string& baseName, bool unnamed)
-    : m_fileSystem(&fileSystem), m_directory(directory), m_baseName(baseName) {
+                   const std::string& baseName, std::string_view lineEnd, bool unnamed)
+    : m_fileSystem(&fileSystem), m_directory(directory), m_baseName(baseName), m_lineEnd(lineEnd) {
     int error = 0;
     if (unnamed) {
         m_file = fileSystem.createUnnamedFile(pathInDirectory(directory, baseName), error);
@@ -95,8 +95,13 @@ void TextFile::discard() {
 
 void TextFile::writeLine(std::string_view line) {
     std::string bytes(line);
-    bytes += "\r\n";
+    bytes += m_lineEnd;
     if (const int error = m_file->write(bytes))
+        throw AppError(systemErrorText(error));
+}
+
+void TextFile::makeExecutable() {
+    if (const int error = m_file->makeExecutable())
         throw AppError(systemErrorText(error));
 }
 
@@ -152,6 +157,15 @@ bool holdsDirectory(std::string_view path, std::string_view workingDirectory) {
         return false;
     return workingDirectory.size() == path.size() || workingDirectory[path.size()] == '/' ||
            path == "/";
+}
+
+bool liesInside(std::string_view path, std::string_view directory) {
+    while (directory.starts_with("//"))
+        directory.remove_prefix(1);
+    while (path.starts_with("//"))
+        path.remove_prefix(1);
+    return path.size() > directory.size() + 1 && path.starts_with(directory) &&
+           path[directory.size()] == '/';
 }
 
 std::string failureLine(std::string_view from, std::string_view to, std::string_view strandedAt) {

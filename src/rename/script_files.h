@@ -23,11 +23,13 @@ std::string UniqueFileName(FileSystem& fileSystem, const std::string& directory,
 class TextFile {
 public:
     // Creates the file under the free name for `baseName` in `directory`, never touching an
-    // existing entry.
-    TextFile(FileSystem& fileSystem, const std::string& directory, const std::string& baseName);
+    // existing entry. Its lines end with `lineEnd`.
+    TextFile(FileSystem& fileSystem, const std::string& directory, const std::string& baseName,
+             std::string_view lineEnd = "\r\n");
 
     // Creates the file without a name, where the file system allows that, until giveName():
-    // if the process ends first, nothing is left. Elsewhere it is named at once.
+    // if the process ends first, nothing is left. Elsewhere it is named at once. Its lines end
+    // with CR LF.
     static TextFile unnamed(FileSystem& fileSystem, const std::string& directory,
                             const std::string& baseName);
 
@@ -38,23 +40,25 @@ public:
 
     // Gives an unnamed file the name that is free for its base name now.
     void giveName();
-    // Writes `line` and CR LF.
+    // Writes `line` and the line end.
     void writeLine(std::string_view line);
     // Hands what was written to the file, so that a full disk shows now.
     void flush();
+    void makeExecutable();
     void close();
     // Closes the file, ignoring errors, and removes it if it has a name.
     void discard();
 
 private:
     TextFile(FileSystem& fileSystem, const std::string& directory, const std::string& baseName,
-             bool unnamed);
+             std::string_view lineEnd, bool unnamed);
 
     FileSystem* m_fileSystem;
     std::string m_directory;
     std::string m_baseName;
     std::string m_name;
     std::string m_path;
+    std::string m_lineEnd;
     std::unique_ptr<OutputFile> m_file;
 };
 
@@ -80,6 +84,9 @@ bool isPlainName(std::string_view name);
 // Whether renaming the entry at `path` would move `workingDirectory`: it is that directory or
 // lies above it. Such a directory is in use, so the run's files stay where it said they are.
 bool holdsDirectory(std::string_view path, std::string_view workingDirectory);
+
+// Whether `path` lies inside the directory `directory` (the root's entries read "//name").
+bool liesInside(std::string_view path, std::string_view directory);
 
 // The failure-log line of a rename that failed: `from`, " -> ", `to`, and where the entry was
 // left when a detour through a temporary name could not be undone.

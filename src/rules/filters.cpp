@@ -35,6 +35,11 @@ const FilterMatcher::Compiled& FilterMatcher::compiled(std::size_t index, int va
 
 bool FilterMatcher::PassesFilters(std::u32string_view name, bool ignoreCase,
                                   bool ignoreCaseInExtension) {
+    return PassesFilters(name, hasCombiningMark(name), ignoreCase, ignoreCaseInExtension);
+}
+
+bool FilterMatcher::PassesFilters(std::u32string_view name, bool nameHasMarks, bool ignoreCase,
+                                  bool ignoreCaseInExtension) {
     const int variant = (ignoreCase ? 1 : 0) | (ignoreCaseInExtension ? 2 : 0);
     bool passed = false;
     bool nameReady = false;
@@ -46,10 +51,20 @@ bool FilterMatcher::PassesFilters(std::u32string_view name, bool ignoreCase,
             continue;  // the later masks are still compiled, so an invalid one is reported
         if (!nameReady) {
             m_name.assign(name);
-            applyFilterCase(m_name, ignoreCase, ignoreCaseInExtension);
+            if (nameHasMarks) {
+                // Split into characters once for all masks. Lowercasing brings no mark in.
+                applyFilterCase(m_name, ignoreCase, ignoreCaseInExtension);
+                m_characters.assign(m_name);
+            } else {
+                if (ignoreCase)
+                    lowerCaseCodePoints(m_name, 0, m_name.size());
+                if (ignoreCaseInExtension)
+                    lowerCaseCodePoints(m_name, m_name.size() - extensionLength(m_name),
+                                        m_name.size());
+            }
             nameReady = true;
         }
-        passed = c.mask.matches(m_name);
+        passed = nameHasMarks ? c.mask.matches(m_characters) : c.mask.matchesWithoutMarks(m_name);
     }
     return passed;
 }

@@ -22,6 +22,9 @@ public:
     // Whether `name` matches at least one mask. Throws AppError with the invalid-mask text when
     // any mask is invalid, even when an earlier one matched.
     bool PassesFilters(std::u32string_view name, bool ignoreCase, bool ignoreCaseInExtension);
+    // The same for a name already known to hold combining marks or not.
+    bool PassesFilters(std::u32string_view name, bool nameHasMarks, bool ignoreCase,
+                       bool ignoreCaseInExtension);
 
 private:
     struct Compiled {
@@ -35,10 +38,12 @@ private:
     std::vector<std::u32string> m_masks;
     std::array<std::vector<std::optional<Compiled>>, 4> m_cache;
     std::u32string m_name;
+    CharacterText m_characters;
 };
 
 // Applies the case options to a copy of a name or mask: all of it lowercased for
-// `ignoreCase`, then its extension lowercased for `ignoreCaseInExtension`.
+// `ignoreCase`, then its extension lowercased for `ignoreCaseInExtension`. A letter with
+// combining marks is lowercased as its composed form (see lowerCaseRange).
 void applyFilterCase(std::u32string& text, bool ignoreCase, bool ignoreCaseInExtension);
 
 }  // namespace zr

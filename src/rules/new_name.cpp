@@ -6,13 +6,49 @@
 
 namespace zr {
 
+namespace {
+
+// One step of the case conversion for a character whose first code point is `c`; `wordStart`
+// and `noLetterYet` carry from character to character.
+inline char32_t convertCase(int mode, char32_t c, bool& wordStart, bool& noLetterYet) {
+    switch (mode) {
+        case kLowerCase:
+            return toLowerCase(c);
+        case kUpperCase:
+            return toUpperCase(c);
+        case kFirstUpper:
+            if (isLetter(c)) {
+                const char32_t converted = noLetterYet ? toUpperCase(c) : toLowerCase(c);
+                wordStart = false;
+                noLetterYet = false;
+                return converted;
+            }
+            wordStart = true;
+            return c;
+        default:  // kAllFirstUpper
+            if (isLetter(c)) {
+                const char32_t converted = wordStart ? toUpperCase(c) : c;
+                wordStart = false;
+                return converted;
+            }
+            wordStart = true;
+            return c;
+    }
+}
+
+}  // namespace
+
 NewNameComputer::NewNameComputer(const RenameSettings& settings, const ParsedLists& lists,
                                  RuleState& state)
     : m_settings(settings), m_lists(lists), m_state(state), m_filters(lists.FilterMasks) {
     for (const std::string& k : lists.KillStrings)
-        m_killStrings.push_back(toCodePoints(k));
-    for (const auto& [from, to] : lists.ConvertPairs)
-        m_convertPairs.emplace_back(toCodePoints(from), toCodePoints(to));
+        m_killStrings.push_back(composeCharacters(toCodePoints(k)));
+    for (const auto& [from, to] : lists.ConvertPairs) {
+        std::u32string composedTo = composeCharacters(toCodePoints(to));
+        const bool marks = hasCombiningMark(composedTo);
+        m_convertPairs.push_back(
+            ConvertPair{composeCharacters(toCodePoints(from)), std::move(composedTo), marks});
+    }
 }
 
 void NewNameComputer::refreshFields() {
@@ -26,14 +62,16 @@ void NewNameComputer::refreshFields() {
         if (c < 128)
             m_asciiKill[c] = true;
     }
+    m_killCharsHaveMarks = hasCombiningMark(m_killChars);
     decodeUtf8(m_settings.text(Option::Edit2), m_prefix);
     decodeUtf8(m_settings.text(Option::Edit4), m_suffix);
 
     // Replacements chain: with "ab" -> "bc" an a becomes b and then c. The chain of each
     // character is worked out once. The second field can be shorter than the first when the
-    // fields changed during the run; characters without a partner are then left alone.
-    const std::u32string from = toCodePoints(m_settings.text(Option::Edit6));
-    const std::u32string to = toCodePoints(m_settings.text(Option::Edit7));
+    // fields changed during the run; characters without a partner are then left alone. A
+    // letter written with combining marks in a field counts as its composed form.
+    const std::u32string from = composeCharacters(toCodePoints(m_settings.text(Option::Edit6)));
+    const std::u32string to = composeCharacters(toCodePoints(m_settings.text(Option::Edit7)));
     for (char32_t c = 0; c < 128; ++c)
         m_asciiCharMap[c] = c;
     m_charMap.clear();
@@ -52,112 +90,230 @@ void NewNameComputer::refreshFields() {
     m_charMap.erase(std::unique(m_charMap.begin(), m_charMap.end()), m_charMap.end());
 }
 
-void NewNameComputer::applyCase(int mode) {
-    if (mode < kLowerCase || mode > kAllFirstUpper)
-        return;
-    const std::size_t length = m_work.size();
-    const std::size_t extension = extensionLength(m_work);
-    std::size_t begin = 0;
-    std::size_t end = length - extension;
+inline bool NewNameComputer::isKillChar(char32_t c) const {
+    return c < 128 ? m_asciiKill[c] : m_killChars.find(c) != std::u32string::npos;
+}
+
+inline char32_t NewNameComputer::convertChar(char32_t c) const {
+    if (c < 128)
+        return m_asciiCharMap[c];
+    if (m_charMap.empty())
+        return c;
+    auto it =
+        std::lower_bound(m_charMap.begin(), m_charMap.end(), std::pair<char32_t, char32_t>(c, 0));
+    return it != m_charMap.end() && it->first == c ? it->second : c;
+}
+
+void NewNameComputer::caseRange(std::u32string_view text, std::size_t& begin,
+                                std::size_t& end) const {
+    const std::size_t length = text.size();
+    const std::size_t extension = extensionLength(text);
+    begin = 0;
+    end = length - extension;
     if (m_settings.checked(Option::CheckBox7)) {
         begin = length - extension;
         end = length;
     } else if (m_settings.checked(Option::CheckBox6)) {
         end = length;
     }
+}
+
+void NewNameComputer::applyCase(int mode) {
+    if (mode < kLowerCase || mode > kAllFirstUpper)
+        return;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    caseRange(m_work, begin, end);
     bool wordStart = true;
     bool noLetterYet = true;
-    for (std::size_t i = begin; i < end; ++i) {
-        char32_t& c = m_work[i];
-        switch (mode) {
-            case kLowerCase:
-                c = toLowerCase(c);
-                break;
-            case kUpperCase:
-                c = toUpperCase(c);
-                break;
-            case kFirstUpper:
-                if (isLetter(c)) {
-                    c = noLetterYet ? toUpperCase(c) : toLowerCase(c);
-                    wordStart = false;
-                    noLetterYet = false;
-                } else {
-                    wordStart = true;
-                }
-                break;
-            default:  // kAllFirstUpper
-                if (isLetter(c)) {
-                    if (wordStart)
-                        c = toUpperCase(c);
-                    wordStart = false;
-                } else {
-                    wordStart = true;
-                }
-                break;
+    for (std::size_t i = begin; i < end; ++i)
+        m_work[i] = convertCase(mode, m_work[i], wordStart, noLetterYet);
+}
+
+void NewNameComputer::killStringsInCharacters() {
+    for (const std::u32string& kill : m_killStrings) {
+        std::size_t last = 0;
+        const std::size_t first = m_characters.find(kill, 0, last);
+        if (first != CharacterText::npos)
+            m_characters.replace(first, last, {});
+    }
+}
+
+void NewNameComputer::killCharsInCharacters() {
+    // A letter goes when its composed form is in the field; a combining mark in the field is
+    // removed from every letter that carries it, composed or not.
+    for (std::size_t i = 0; i < m_characters.size();) {
+        const std::u32string_view ch = m_characters[i];
+        if (ch.size() == 1 && isKillChar(ch[0])) {
+            i = m_characters.replace(i, i + 1, {});
+            continue;
         }
+        if (m_killCharsHaveMarks) {
+            m_scratch.clear();
+            appendDecomposed(ch, m_scratch);
+            const std::size_t before = m_scratch.size();
+            std::erase_if(m_scratch,
+                          [this](char32_t c) { return isCombiningMark(c) && isKillChar(c); });
+            if (m_scratch.size() != before) {
+                // Without its marks the letter may be one the field names too.
+                std::u32string composed;
+                if (!m_scratch.empty())
+                    appendComposed(m_scratch, composed);
+                if (composed.size() == 1 && isKillChar(composed[0]))
+                    composed.clear();
+                i = m_characters.replace(i, i + 1, composed);
+                continue;
+            }
+        }
+        ++i;
+    }
+}
+
+void NewNameComputer::convertStringInCharacters(const std::u32string& from,
+                                                const std::u32string& to) {
+    // Left to right; the search goes on behind each replacement.
+    std::size_t last = 0;
+    for (std::size_t i = 0; (i = m_characters.find(from, i, last)) != CharacterText::npos;)
+        i = m_characters.replace(i, last, to);
+}
+
+void NewNameComputer::applyCaseToCharacters(int mode) {
+    if (mode < kLowerCase || mode > kAllFirstUpper)
+        return;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    caseRange(m_characters.composed(), begin, end);
+    // The range begins and ends at a dot or an end of the text, so between characters.
+    std::size_t i = m_characters.characterAt(begin);
+    const std::size_t stop = m_characters.characterAt(end);
+    if (i == CharacterText::npos || stop == CharacterText::npos)
+        return;
+    const std::size_t behind = m_characters.size() - stop;
+    bool wordStart = true;
+    bool noLetterYet = true;
+    while (i + behind < m_characters.size()) {
+        const std::u32string_view ch = m_characters[i];
+        // Marks that follow no letter belong to the character before them: they neither are
+        // a letter nor start a word.
+        const char32_t converted =
+            isCombiningMark(ch[0]) ? ch[0] : convertCase(mode, ch[0], wordStart, noLetterYet);
+        if (converted == ch[0]) {
+            ++i;
+            continue;
+        }
+        m_scratch.assign(ch);
+        m_scratch[0] = converted;
+        i = m_characters.replace(i, i + 1, m_scratch);
+    }
+}
+
+void NewNameComputer::convertCharsInCharacters() {
+    for (std::size_t i = 0; i < m_characters.size();) {
+        const std::u32string_view ch = m_characters[i];
+        if (ch.size() == 1) {
+            const char32_t converted = convertChar(ch[0]);
+            i = converted == ch[0] ? i + 1 : m_characters.replace(i, i + 1, {&converted, 1});
+            continue;
+        }
+        m_scratch.assign(ch);
+        for (char32_t& c : m_scratch)
+            c = convertChar(c);
+        if (m_scratch == ch)
+            ++i;
+        else
+            i = m_characters.replace(i, i + 1, m_scratch);
     }
 }
 
 void NewNameComputer::ComputeNewName(std::string_view directory, std::string_view name) {
     m_state.NewNameResult.clear();
-    decodeUtf8(name, m_name);
+    // A name with combining marks goes through the rules as characters; one without stays on
+    // the code-point path unless a rule brings marks in.
+    bool characters = decodeUtf8(name, m_name) && hasCombiningMark(m_name);
     if (!m_state.DirectoryPass &&
-        !m_filters.PassesFilters(m_name, m_settings.checked(Option::CheckBox11),
+        !m_filters.PassesFilters(m_name, characters, m_settings.checked(Option::CheckBox11),
                                  m_settings.checked(Option::CheckBox12)))
         return;
 
     refreshFields();
     m_work = m_name;
+    if (characters)
+        m_characters.assign(m_work);
 
     if (m_settings.checked(Option::CheckBox5)) {
-        for (const std::u32string& kill : m_killStrings) {
-            if (kill.empty())
-                continue;
-            const std::size_t at = m_work.find(kill);
-            if (at != std::u32string::npos)
-                m_work.erase(at, kill.size());
+        if (characters) {
+            killStringsInCharacters();
+        } else {
+            for (const std::u32string& kill : m_killStrings) {
+                if (kill.empty())
+                    continue;
+                const std::size_t at = m_work.find(kill);
+                if (at != std::u32string::npos)
+                    m_work.erase(at, kill.size());
+            }
         }
     }
 
     if (m_settings.checked(Option::CheckBox10) && !m_killChars.empty()) {
-        std::erase_if(m_work, [this](char32_t c) {
-            return c < 128 ? m_asciiKill[c] : m_killChars.find(c) != std::u32string::npos;
-        });
+        // A mark in the field is also removed from precomposed letters, which only the
+        // character path takes apart. Nothing below U+00C0 has a decomposition.
+        if (!characters && m_killCharsHaveMarks &&
+            std::any_of(m_work.begin(), m_work.end(), [](char32_t c) { return c >= 0xC0; })) {
+            m_characters.assign(m_work);
+            characters = true;
+        }
+        if (characters)
+            killCharsInCharacters();
+        else
+            std::erase_if(m_work, [this](char32_t c) { return isKillChar(c); });
     }
 
     if (m_settings.checked(Option::CheckBox16) && !m_lists.ConvertCountMismatch) {
-        for (const auto& [from, to] : m_convertPairs) {
-            if (from.empty() || m_work.find(from) == std::u32string::npos)
+        for (const ConvertPair& pair : m_convertPairs) {
+            if (pair.from.empty())
+                continue;
+            if (characters) {
+                convertStringInCharacters(pair.from, pair.to);
+                continue;
+            }
+            if (m_work.find(pair.from) == std::u32string::npos)
                 continue;
             // Left to right; the search goes on behind each replacement, so an inserted
             // to-string is never searched again.
             m_scratch.clear();
             std::size_t pos = 0;
-            for (std::size_t at; (at = m_work.find(from, pos)) != std::u32string::npos;) {
+            for (std::size_t at; (at = m_work.find(pair.from, pos)) != std::u32string::npos;) {
                 m_scratch.append(m_work, pos, at - pos);
-                m_scratch += to;
-                pos = at + from.size();
+                m_scratch += pair.to;
+                pos = at + pair.from.size();
             }
             m_scratch.append(m_work, pos);
             m_work.swap(m_scratch);
-        }
-    }
-
-    if (m_settings.checked(Option::CheckBox4))
-        applyCase(m_settings.itemIndex());
-
-    if (m_settings.checked(Option::CheckBox9) && !m_lists.ConvertCharsLengthMismatch) {
-        for (char32_t& c : m_work) {
-            if (c < 128) {
-                c = m_asciiCharMap[c];
-            } else if (!m_charMap.empty()) {
-                auto it = std::lower_bound(m_charMap.begin(), m_charMap.end(),
-                                           std::pair<char32_t, char32_t>(c, 0));
-                if (it != m_charMap.end() && it->first == c)
-                    c = it->second;
+            if (pair.toHasMarks) {
+                m_characters.assign(m_work);
+                characters = true;
             }
         }
     }
+
+    if (m_settings.checked(Option::CheckBox4)) {
+        if (characters)
+            applyCaseToCharacters(m_settings.itemIndex());
+        else
+            applyCase(m_settings.itemIndex());
+    }
+
+    if (m_settings.checked(Option::CheckBox9) && !m_lists.ConvertCharsLengthMismatch) {
+        if (characters) {
+            convertCharsInCharacters();
+        } else {
+            for (char32_t& c : m_work)
+                c = convertChar(c);
+        }
+    }
+
+    if (characters)
+        m_characters.write(m_work);
 
     if (m_settings.checked(Option::CheckBox2))
         m_work.insert(0, m_prefix);

@@ -95,9 +95,13 @@ std::optional<std::string> ParseOptionLists(RenameSettings& settings, ParsedList
         lists.ConvertPairs.emplace_back(i < from.size() ? from[i] : std::string(), to[i]);
 
     lists.ConvertCountMismatch = settings.checked(Option::CheckBox16) && from.size() != to.size();
+    // The two fields pair their characters with letters composed, whichever form they were
+    // typed in.
+    auto length = [&settings](Option field) {
+        return composeCharacters(toCodePoints(settings.text(field))).size();
+    };
     lists.ConvertCharsLengthMismatch =
-        settings.checked(Option::CheckBox9) && codePointCount(settings.text(Option::Edit6)) !=
-                                                   codePointCount(settings.text(Option::Edit7));
+        settings.checked(Option::CheckBox9) && length(Option::Edit6) != length(Option::Edit7);
     return refusal;
 }
 

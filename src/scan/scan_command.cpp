@@ -15,8 +15,10 @@ ScanCommand::ScanCommand(RenameSettings& settings, WalkState& state, ParsedLists
       m_view(view) {}
 
 void ScanCommand::walk() {
-    NewNameComputer computer(m_settings, m_lists, m_state);
-    DirectoryWalker walker(m_settings, m_state, computer, m_fileSystem, m_view);
+    // The scan works on the options as they are now, whatever happens to the window meanwhile.
+    const RenameSettings options = m_settings;
+    NewNameComputer computer(options, m_lists, m_state);
+    DirectoryWalker walker(options, m_state, computer, m_fileSystem, m_view);
     walker.WalkDirectory();
 }
 

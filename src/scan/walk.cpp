@@ -28,9 +28,9 @@ DirectoryWalker::DirectoryWalker(const RenameSettings& settings, WalkState& stat
 
 void DirectoryWalker::changeTo(const std::string& path) {
     std::string result;
-    if (const int error = m_fileSystem.changeDirectory(m_state.CurrentDir, path, result))
+    if (const int error = m_fileSystem.changeDirectory(m_currentDir, path, result))
         throw AppError(systemErrorText(error));
-    m_state.CurrentDir = std::move(result);
+    m_currentDir = std::move(result);
 }
 
 void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
@@ -50,8 +50,17 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
 }
 
 void DirectoryWalker::WalkDirectory() {
-    int error = 0;
-    walkListing(m_fileSystem.listDirectory(m_state.CurrentDir, error));
+    // The walk keeps its own place: whatever else runs while it hands over events cannot move
+    // it. The run state learns where it ended.
+    m_currentDir = m_state.CurrentDir;
+    try {
+        int error = 0;
+        walkListing(m_fileSystem.listDirectory(m_currentDir, error));
+    } catch (...) {
+        m_state.CurrentDir = m_currentDir;
+        throw;
+    }
+    m_state.CurrentDir = m_currentDir;
 }
 
 void DirectoryWalker::walkListing(std::unique_ptr<DirectoryListing> listing) {
@@ -65,7 +74,7 @@ void DirectoryWalker::walkListing(std::unique_ptr<DirectoryListing> listing) {
         if (!dotName && entry.isDirectory && m_settings.checked(Option::CheckBox14)) {
             m_state.DirectoryPass = true;
             try {
-                m_computer.ComputeNewName(m_state.CurrentDir, entry.name);
+                m_computer.ComputeNewName(m_currentDir, entry.name);
             } catch (...) {
                 m_state.DirectoryPass = false;
                 throw;
@@ -79,15 +88,15 @@ void DirectoryWalker::walkListing(std::unique_ptr<DirectoryListing> listing) {
                 std::unique_ptr<DirectoryListing> subdirectory;
                 if (const int error = listing->enterSubdirectory(entry.name, subdirectory))
                     throw AppError(systemErrorText(error));
-                m_state.CurrentDir = pathInDirectory(m_state.CurrentDir, entry.name);
+                m_currentDir = pathInDirectory(m_currentDir, entry.name);
                 walkListing(std::move(subdirectory));
             } else if (!m_settings.checked(Option::CheckBox14)) {
-                m_computer.ComputeNewName(m_state.CurrentDir, entry.name);
+                m_computer.ComputeNewName(m_currentDir, entry.name);
                 if (m_state.PreviewMode && !m_state.NewNameResult.empty())
                     addRow(*listing, entry.name, false);
             }
         }
-        m_view.setStatusText(m_state.CurrentDir);
+        m_view.setStatusText(m_currentDir);
         m_view.processPendingEvents();
         if (m_state.GoStopRequested || m_state.ScanStopRequested)
             break;

@@ -36,6 +36,8 @@ private:
     NewNameComputer& m_computer;
     FileSystem& m_fileSystem;
     CommandView& m_view;
+    // Where the walk is: the directory of its deepest active level.
+    std::string m_currentDir;
 };
 
 // The time shown in the preview: the last-write time with its seconds truncated to even.

@@ -73,10 +73,11 @@ std::unique_ptr<Dialogs> makeQtDialogs() {
 
 std::unique_ptr<QMessageBox> buildQuestionBox(QWidget* parent, const QString& question) {
     auto box = buildBox(parent, QMessageBox::Warning, QStringLiteral("Warning"), question);
-    QPushButton* yes = box->addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    box->addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
     QPushButton* no = box->addButton(QStringLiteral("&No"), QMessageBox::NoRole);
-    box->setDefaultButton(yes);
-    // Escape and the close box answer No: a question is never taken as agreed unasked.
+    // Every question asks before undo data is thrown away: Return, Escape, the close box and a
+    // held key all answer No, so nothing is discarded unless Yes is chosen.
+    box->setDefaultButton(no);
     box->setEscapeButton(no);
     return box;
 }

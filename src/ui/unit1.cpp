@@ -1,5 +1,6 @@
 #include "ui/unit1.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -11,6 +12,7 @@
 #include <QFocusEvent>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,6 +20,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcutEvent>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTableView>
@@ -25,6 +28,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/user_folders.h"
 #include "rules/app_error.h"
 #include "rules/option_lists.h"
 #include "settings/settings_file.h"
@@ -162,6 +166,56 @@ int labelRoom(const QLabel& label) {
     return room;
 }
 
+// Watches every event of the program before it is delivered: a held key never triggers an
+// access key or presses a button, an access key clicks at once, and input is dropped while the
+// window asks for that.
+class InputGate : public QObject {
+public:
+    InputGate(const bool& dropping, QObject* parent) : QObject(parent), m_dropping(dropping) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::ShortcutOverride:
+                // Claimed as a plain key press, a repeat never reaches the access keys.
+                if (static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
+                    event->accept();
+                    return true;
+                }
+                return m_dropping;
+            case QEvent::KeyPress:
+                if (static_cast<QKeyEvent*>(event)->isAutoRepeat() &&
+                    qobject_cast<QAbstractButton*>(watched))
+                    return true;
+                return m_dropping;
+            case QEvent::Shortcut:
+                if (m_dropping)
+                    return true;
+                if (auto* button = qobject_cast<QAbstractButton*>(watched);
+                    button && !static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
+                    // An access key acts at once, on the button as it is now; Qt's own click
+                    // comes a tenth of a second later, when the button may have been disabled
+                    // or may have come to mean something else ("&Go !" after "&Stop !").
+                    button->click();
+                    return true;
+                }
+                return false;
+            case QEvent::KeyRelease:
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::Wheel:
+            case QEvent::ContextMenu:
+                return m_dropping;
+            default:
+                return false;
+        }
+    }
+
+private:
+    const bool& m_dropping;
+};
+
 }  // namespace
 
 Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsStore& store,
@@ -171,7 +225,9 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsSto
       m_dialogs(dialogs),
       m_store(store),
       m_clock(clock),
-      m_renamer(m_settings, fileSystem, clock, *this) {
+      m_renamer(m_settings, fileSystem, clock, *this),
+      m_stateJournal(fileSystem, userStateFolder()) {
+    m_renamer.setUndoKeeper(&m_stateJournal);
     // Started in a folder that was removed: the run's files go to the home folder instead of
     // having nowhere to go.
     if (m_renamer.flags().CurrentDir.empty())
@@ -186,11 +242,28 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsSto
     orderTabs();
     fitFont();
     bindOptions();
+    m_inputGate = new InputGate(m_droppingInput, this);
+    qApp->installEventFilter(m_inputGate);
     setStatusText(kHomePage);
     move(196, 108);
     resize(594, kClientHeight);
     FormResize();
     FormCreate();
+    adoptInterruptedRun();
+}
+
+void Tmain::adoptInterruptedRun() {
+    RunFlags& flags = m_renamer.flags();
+    const std::optional<std::size_t> renames = m_stateJournal.adopt(flags.Journal, m_storeProblems);
+    if (!renames)
+        return;
+    flags.JournalCreated = true;
+    flags.JournalCount = static_cast<std::int32_t>(*renames);
+    flags.SavedWorkDir = flags.CurrentDir;
+    m_button3->setEnabled(true);
+    m_saveUndoasbat1->setEnabled(true);
+    setStatusText("The undo data of an interrupted run was kept: " + std::to_string(*renames) +
+                  " rename(s) can be undone.");
 }
 
 Tmain::~Tmain() {
@@ -272,10 +345,13 @@ void Tmain::createControls() {
     m_busyControls.push_back(m_button3);
     m_button1->setDefault(true);
 
-    connect(m_button1, &QPushButton::clicked, this, [this] { guard([this] { Button1Click(); }); });
+    connect(m_button1, &QPushButton::clicked, this,
+            [this] { guard([this] { commandPressed(m_button1, &Tmain::Button1Click); }); });
     connect(m_button2, &QPushButton::clicked, this, [this] { guard([this] { Button2Click(); }); });
-    connect(m_button3, &QPushButton::clicked, this, [this] { guard([this] { Button3Click(); }); });
-    connect(m_button5, &QPushButton::clicked, this, [this] { guard([this] { Button5Click(); }); });
+    connect(m_button3, &QPushButton::clicked, this,
+            [this] { guard([this] { commandPressed(m_button3, &Tmain::Button3Click); }); });
+    connect(m_button5, &QPushButton::clicked, this,
+            [this] { guard([this] { commandPressed(m_button5, &Tmain::Button5Click); }); });
     edit(Option::Edit1)->installEventFilter(this);
     createListView();
 }
@@ -317,9 +393,9 @@ void Tmain::createPopupMenu() {
     auto separator = [this](const char* name) {
         m_popupMenu1->addSeparator()->setObjectName(QString::fromLatin1(name));
     };
-    QAction* saveSettings = add("Savesettings1", "&Save settings");
-    QAction* loadSettings = add("LoadSettings1", "&Load settings");
-    QAction* restoreDefaults = add("Restoredefaults1", "&Restore defaults");
+    m_savesettings1 = add("Savesettings1", "&Save settings");
+    m_loadSettings1 = add("LoadSettings1", "&Load settings");
+    m_restoredefaults1 = add("Restoredefaults1", "&Restore defaults");
     separator("N1");
     m_saveUndoasbat1 = add("SaveUndoasbat1", "Save &Undo as .bat");
     separator("N2");
@@ -327,11 +403,11 @@ void Tmain::createPopupMenu() {
     m_saveUndoasbat1->setEnabled(false);
     m_viewlastfailurelog1->setEnabled(false);
 
-    connect(saveSettings, &QAction::triggered, this,
+    connect(m_savesettings1, &QAction::triggered, this,
             [this] { guard([this] { Savesettings1Click(); }); });
-    connect(loadSettings, &QAction::triggered, this,
+    connect(m_loadSettings1, &QAction::triggered, this,
             [this] { guard([this] { LoadSettings1Click(); }); });
-    connect(restoreDefaults, &QAction::triggered, this,
+    connect(m_restoredefaults1, &QAction::triggered, this,
             [this] { guard([this] { Restoredefaults1Click(); }); });
     connect(m_saveUndoasbat1, &QAction::triggered, this,
             [this] { guard([this] { SaveUndoasbat1Click(); }); });
@@ -548,6 +624,35 @@ void Tmain::followCheckBox(Option box, std::initializer_list<Option> followers) 
         optionControl(*followers.begin())->setFocus();
 }
 
+void Tmain::commandPressed(QPushButton* button, void (Tmain::*handler)()) {
+    if (!button->isEnabled())
+        return;
+    RunFlags& flags = m_renamer.flags();
+    if (m_renamer.commandRunning()) {
+        // Inside a run: its own button's Stop, or nothing.
+        (this->*handler)();
+        m_stopRequested = m_stopRequested || flags.GoStopRequested || flags.ScanStopRequested;
+        return;
+    }
+    if (m_sinceStoppedRun.isValid() &&
+        m_sinceStoppedRun.elapsed() < QApplication::doubleClickInterval())
+        return;
+    m_stopRequested = false;
+    (this->*handler)();
+    dropPendingInput();
+    if (m_stopRequested)
+        m_sinceStoppedRun.restart();
+    else
+        m_sinceStoppedRun.invalidate();
+    m_stopRequested = false;
+}
+
+void Tmain::dropPendingInput() {
+    m_droppingInput = true;
+    QCoreApplication::processEvents();
+    m_droppingInput = false;
+}
+
 void Tmain::guard(const std::function<void()>& reaction) {
     try {
         reaction();
@@ -563,10 +668,19 @@ void Tmain::uncheckPartner(Option box, Option partner) {
 }
 
 void Tmain::Edit1Exit() {
+    if (m_renamer.commandRunning())
+        return;
     m_settings.setText(Option::Edit1, normaliseStartDirectory(m_settings.text(Option::Edit1)));
 }
 
+void Tmain::Restoredefaults1Click() {
+    if (!m_renamer.commandRunning())
+        m_settings.restoreDefaults();
+}
+
 void Tmain::Button2Click() {
+    if (m_renamer.commandRunning())
+        return;
     const std::optional<QString> chosen =
         m_dialogs.chooseDirectory(this, QStringLiteral("Please specify a base directory"),
                                   QFile::decodeName(m_renamer.flags().CurrentDir.c_str()));
@@ -638,14 +752,25 @@ void Tmain::FormActivate() {
             text += (text.empty() ? "" : "\n") + p;
         showError(text);
     }
+    if (m_startFolder) {
+        std::string directory;
+        if (m_fileSystem.changeDirectory(flags.CurrentDir, *m_startFolder, directory) == 0)
+            m_settings.setText(Option::Edit1, normaliseStartDirectory(directory));
+        else
+            showMessage(MessageType::Warning, "Cannot find directory " + *m_startFolder);
+        m_startFolder.reset();
+    }
     m_button1->setFocus();
 }
 
 bool Tmain::FormClose() {
     if (m_renamer.commandRunning())
         return false;
-    if (m_renamer.hasUndoData() && !askYesNo("Are you sure to discard undo data when closing ?"))
-        return false;
+    if (m_renamer.hasUndoData()) {
+        if (!askYesNo("Are you sure to discard undo data when closing ?"))
+            return false;
+        m_stateJournal.discard();
+    }
     std::optional<std::string> error = rememberGeometry(m_store, geometry());
     if (!error && m_settings.checked(Option::CheckBox15))
         error = rememberOptions(m_store, m_settings);
@@ -680,6 +805,8 @@ FileDialogRequest Tmain::settingsFileDialog(bool save) const {
 }
 
 void Tmain::Savesettings1Click() {
+    if (m_renamer.commandRunning())
+        return;
     const std::optional<QString> chosen = m_dialogs.chooseFile(this, settingsFileDialog(true));
     if (!chosen)
         return;
@@ -689,6 +816,8 @@ void Tmain::Savesettings1Click() {
 }
 
 void Tmain::LoadSettings1Click() {
+    if (m_renamer.commandRunning())
+        return;
     const std::optional<QString> chosen = m_dialogs.chooseFile(this, settingsFileDialog(false));
     if (!chosen)
         return;
@@ -709,10 +838,14 @@ void Tmain::setStatusText(std::string_view text) {
 }
 
 void Tmain::setCaption(Control control, std::string_view caption) {
-    if (QPushButton* b = button(control))
+    if (QPushButton* b = button(control)) {
         b->setText(fromBytes(caption));
-    else
+        // A run that takes no events for a while (its renames) still shows what it does.
+        if (m_busy)
+            b->repaint();
+    } else {
         action(control)->setText(fromBytes(caption));
+    }
 }
 
 void Tmain::setEnabled(Control control, bool enabled) {
@@ -729,6 +862,9 @@ void Tmain::busyOn() {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     for (QWidget* w : m_busyControls)
         w->setEnabled(false);
+    // Nothing may change the options, or start anything, under a run.
+    for (QAction* a : {m_savesettings1, m_loadSettings1, m_restoredefaults1, m_saveUndoasbat1})
+        a->setEnabled(false);
     m_sinceEvents.restart();
 }
 
@@ -739,6 +875,9 @@ void Tmain::busyOff(bool undoDataPresent) {
     publishRows();
     for (QWidget* w : m_busyControls)
         w->setEnabled(true);
+    for (QAction* a : {m_savesettings1, m_loadSettings1, m_restoredefaults1})
+        a->setEnabled(true);
+    m_saveUndoasbat1->setEnabled(undoDataPresent);
     CheckBox5Click();
     CheckBox10Click();
     CheckBox4Click();
@@ -825,8 +964,11 @@ void Tmain::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void Tmain::keyPressEvent(QKeyEvent* event) {
-    // Enter presses the focused button, and else the default button "&Go !".
+    // Enter presses the focused button, and else the default button "&Go !"; a held key never
+    // presses it again.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (event->isAutoRepeat())
+            return;
         auto* focused = qobject_cast<QPushButton*>(focusWidget());
         QPushButton* target = focused ? focused : m_button1;
         if (target->isEnabled())

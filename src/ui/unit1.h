@@ -8,12 +8,14 @@
 #include <array>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/settings_store.h"
+#include "rename/journal_keeper.h"
 #include "rename/renamer.h"
 #include "rules/rename_settings.h"
 #include "scan/command_view.h"
@@ -65,14 +67,15 @@ public:
     RenameSettings& settings() { return m_settings; }
     Renamer& renamer() { return m_renamer; }
 
-    // What the controls and menu items do.
+    // What the controls and menu items do. While a command runs, only its own button acts (as
+    // its Stop); every other reaction that starts or changes something does nothing.
     void Button1Click() { m_renamer.Button1Click(); }
     void Button3Click() { m_renamer.Button3Click(); }
     void Button5Click() { m_renamer.Button5Click(); }
     void SaveUndoasbat1Click() { m_renamer.SaveUndoasbat1Click(); }
     void Button2Click();
     void Edit1Exit();
-    void Restoredefaults1Click() { m_settings.restoreDefaults(); }
+    void Restoredefaults1Click();
     void Savesettings1Click();
     void LoadSettings1Click();
     void Viewlastfailurelog1Click();
@@ -81,8 +84,12 @@ public:
     // Applies the remembered geometry; part of making the window.
     void FormCreate();
     // At the first activation only: applies the remembered options (or restores the defaults)
-    // and reports, once, what could not be applied.
+    // and reports, once, what could not be applied; then the folder of setStartFolder().
     void FormActivate();
+    // A folder the program was started on: it becomes "Start dir" at the first activation, after
+    // the remembered options, so it wins over the remembered start directory. Relative to the
+    // working directory; one that cannot be entered is reported and leaves "Start dir" alone.
+    void setStartFolder(std::string folder) { m_startFolder = std::move(folder); }
     // Whether the window may close now; writes the remembered settings when it may.
     bool FormClose();
 
@@ -111,6 +118,16 @@ protected:
 private:
     // Runs a reaction of the window; an exception it throws ends it with the error box.
     void guard(const std::function<void()>& reaction);
+    // A press of a command button however it came (a click, an access key, Return). A disabled
+    // button never acts, whenever the press is delivered; a press right after a run the user
+    // stopped is the rest of that Stop, not a new run; and what the user did while the command
+    // could not listen (its renames) is dropped when it ends.
+    void commandPressed(QPushButton* button, void (Tmain::*handler)());
+    // Handles what is pending, dropping all input from the keyboard and the mouse.
+    void dropPendingInput();
+    // At start-up: the undo data that a window which ended without discarding it left behind
+    // becomes this window's.
+    void adoptInterruptedRun();
 
     void createControls();
     void createListView();
@@ -159,7 +176,10 @@ private:
     Clock& m_clock;
     // What reading the remembered geometry ran into, told at the first activation.
     std::vector<std::string> m_storeProblems;
+    std::optional<std::string> m_startFolder;
     Renamer m_renamer;
+    // The undo data on disk while the window holds it, for a window started after a crash.
+    StateJournal m_stateJournal;
 
     std::array<QWidget*, kOptionCount> m_optionControls{};
     QComboBox* m_comboBox1 = nullptr;
@@ -171,12 +191,21 @@ private:
     QStatusBar* m_statusBar1 = nullptr;
     PreviewModel* m_preview = nullptr;
     QMenu* m_popupMenu1 = nullptr;
+    QAction* m_savesettings1 = nullptr;
+    QAction* m_loadSettings1 = nullptr;
+    QAction* m_restoredefaults1 = nullptr;
     QAction* m_saveUndoasbat1 = nullptr;
     QAction* m_viewlastfailurelog1 = nullptr;
+    // Keeps held keys and input that arrived during a run away from the window.
+    QObject* m_inputGate = nullptr;
     // What the busy state disables and enables again.
     std::vector<QWidget*> m_busyControls;
 
     bool m_busy = false;
+    bool m_droppingInput = false;
+    bool m_stopRequested = false;
+    // Since the end of a run that the user stopped.
+    QElapsedTimer m_sinceStoppedRun;
     std::string m_statusText;
     QElapsedTimer m_sinceEvents;
     QElapsedTimer m_sincePublished;

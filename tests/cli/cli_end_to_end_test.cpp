@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
@@ -214,6 +215,23 @@ TEST_F(CliTest, BatchModeWritesBothScriptsAndLeavesAnEmptyJournal) {
     EXPECT_FALSE(exists(work + "/j"));
 }
 
+TEST_F(CliTest, ScriptFormatShWritesShellScriptsUnderTheirOwnFreeNames) {
+    writeFile(tree + "/it's.JPG");
+    writeFile(work + "/renamer.sh", "mine");
+    const CliRun go =
+        run({"go", "--case", "lower", "--filter", "*.jpg", "--batch", "--script-format=sh", tree});
+    EXPECT_EQ(go.status, 0) << go.err;
+    EXPECT_EQ(listNames(work), (Lines{"renamer.sh", "renamer_1.sh", "renamer_undo.sh"}));
+    EXPECT_EQ(readFile(work + "/renamer.sh"), "mine");
+    EXPECT_NE(readFile(work + "/renamer_1.sh")
+                  .find("\ntaken '" + tree + "/it'\\''s.jpg' || mv -n -- '" + tree +
+                        "/it'\\''s.JPG' '" + tree + "/it'\\''s.jpg' || failed=1\n"),
+              std::string::npos);
+    EXPECT_EQ(access((work + "/renamer_undo.sh").c_str(), X_OK), 0);
+    EXPECT_EQ(run({"go", "--script-format", "cmd", tree}).err,
+              "zentarel-renamer-cli: --script-format takes bat|sh, not 'cmd'\n");
+}
+
 TEST_F(CliTest, SettingsSavedWithAwkwardValuesLoadBackAndSaveTheSame) {
     writeFile(tree + "/photo a;b.jpg");
     writeFile(work + "/one.rns", "; mine\r\n[Other]\r\nkey=kept\r\n");
@@ -331,12 +349,16 @@ TEST_F(CliTest, OutputThatCannotBeWrittenIsAnError) {
 TEST_F(CliTest, HelpAndVersion) {
     const CliRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.starts_with("Usage:\n"));
-    EXPECT_NE(help.out.find("--journal FILE"), std::string::npos);
+    EXPECT_TRUE(help.out.starts_with("Usage: zentarel-renamer-cli scan [OPTION]... START_DIR\n"));
+    EXPECT_NE(help.out.find("\n      --journal=FILE "), std::string::npos);
+    EXPECT_EQ(help.err, "");
     EXPECT_EQ(run({"go", "--prefix", "x", "--help"}).status, 0);
+    // The GNU form: "program (package) version" first, as help2man reads it.
     const CliRun version = run({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, std::string("zentarel-renamer-cli ") + ZR_VERSION + "\n");
+    EXPECT_TRUE(version.out.starts_with(std::string("zentarel-renamer-cli (Zentarel Renamer) ") +
+                                        ZR_VERSION + "\n"))
+        << version.out;
 }
 
 }  // namespace

@@ -151,3 +151,37 @@ TEST(CommandLine, ErrorsSayWhatIsWrong) {
 
 }  // namespace
 }  // namespace zr
+
+namespace zr {
+namespace {
+
+// The one table of flags drives the parser and --help: each flag is taken by exactly the verbs
+// it names, and --help shows it.
+TEST(CommandLine, EveryFlagOfTheTableIsTakenByItsVerbsAndListedInHelp) {
+    const std::string help = helpText();
+    for (const CliFlag& flag : cliFlags()) {
+        const std::string option = "--" + std::string(flag.name);
+        EXPECT_NE(help.find(option + (flag.argument.empty() ? "" : "=")), std::string::npos)
+            << option;
+        const std::span<const std::string_view> choices = flagChoices(flag);
+        const std::string value = !choices.empty() ? std::string(choices.back())
+                                  : flag.takes == CliFlag::Takes::Number ? "4"
+                                                                         : "x";
+        for (std::size_t v = 0; v < kVerbNames.size(); ++v) {
+            Args args = {std::string(kVerbNames[v]), option};
+            if (flag.takes != CliFlag::Takes::Nothing)
+                args.push_back(value);
+            if (kVerbNames[v] != "undo")
+                args.push_back("dir");
+            else if (flag.name != "journal")
+                args.insert(args.end(), {"--journal", "j"});
+            CommandLine commandLine;
+            std::string error;
+            const bool taken = (flag.verbs & (1u << v)) != 0;
+            EXPECT_EQ(parseCommandLine(args, commandLine, error), taken) << option << " " << error;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zr

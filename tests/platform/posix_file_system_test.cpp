@@ -1,9 +1,13 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "platform/file_system.h"
 #include "support/child_process.h"
@@ -305,6 +309,61 @@ TEST_F(PosixFileSystemTest, FoldersThatCannotBeMadeOrEnteredAreReported) {
         },
         asNobody);
     EXPECT_EQ(seen, std::to_string(EACCES) + " " + std::to_string(EACCES));
+}
+
+// The rules of the fault shim, when the test has it preloaded (ctest does): for the calls no real
+// condition makes fail, or not at the moment a test needs.
+class ShimRules {
+public:
+    ShimRules()
+        : m_set(reinterpret_cast<void (*)(const char*)>(dlsym(RTLD_DEFAULT, "zr_fault_shim_set"))) {
+    }
+    ~ShimRules() {
+        if (m_set)
+            m_set("");
+    }
+    bool loaded() const { return m_set != nullptr; }
+    void set(const std::string& rules) { m_set(rules.c_str()); }
+
+private:
+    void (*m_set)(const char*);
+};
+
+TEST_F(PosixFileSystemTest, ALockIsTakenOnlyOfTheFileTheNameStillNames) {
+    const std::string path = dir / "undo.journal";
+    test::writeFile(path, "first");
+    ASSERT_EQ(symlink("undo.journal", (dir / "link").c_str()), 0);
+    std::unique_ptr<FileLock> lock;
+    std::unique_ptr<FileLock> other;
+    EXPECT_EQ(fs->lockFile(dir / "missing", lock), ENOENT);
+    EXPECT_EQ(fs->lockFile(dir / "link", lock), ELOOP);
+    ASSERT_EQ(fs->lockFile(path, lock), 0);
+    EXPECT_EQ(fs->lockFile(path, other), EWOULDBLOCK);  // held, even by this same process
+    lock.reset();
+
+    ShimRules shim;
+    if (!shim.loaded())
+        GTEST_SKIP() << "needs the fault shim preloaded, as ctest does";
+    // The name is given to another file between the open and the lock: what is locked is not
+    // what the name names.
+    const std::string pauseDir = dir / "pause";
+    test::makeDirectory(pauseDir);
+    setenv("ZR_FAULTS_DIR", pauseDir.c_str(), 1);
+    shim.set("stat~" + path + "$@1=pause");
+    std::thread replacer([&] {
+        for (int i = 0; i < 3000 && !test::exists(pauseDir + "/paused"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        test::writeFile(dir / "second", "second");
+        std::filesystem::rename(dir / "second", path);
+        test::writeFile(pauseDir + "/resume");
+    });
+    EXPECT_EQ(fs->lockFile(path, lock), ENOENT);
+    replacer.join();
+    unsetenv("ZR_FAULTS_DIR");
+    EXPECT_FALSE(lock);
+    // Nor when the name cannot be looked at.
+    shim.set("stat~" + path + "$=EIO");
+    EXPECT_EQ(fs->lockFile(path, lock), ENOENT);
 }
 
 }  // namespace

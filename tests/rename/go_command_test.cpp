@@ -25,11 +25,13 @@ TEST_F(GoTest, RenamesAndShowsEveryStateInOrder) {
     startAt();
     lowerCaseWholeName();
     renamer->Button1Click();
-    EXPECT_EQ(goLog(), (Lines{"caption Button1 &Stop !", "enable Button5 0", "busy on",
-                              "enable Viewlastfailurelog1 0",
-                              "status Done, 1 file(s) renamed, 0 failure(s).", "enable Button5 1",
-                              "busy off undo=1", "enable Button3 1", "enable SaveUndoasbat1 1",
-                              "caption Button1 &Go !"}));
+    // Past the walk the button says what is under way, since a press can stop nothing there.
+    EXPECT_EQ(goLog(),
+              (Lines{"caption Button1 &Stop !", "enable Button5 0", "busy on",
+                     "caption Button1 Renaming", "enable Button1 0", "enable Viewlastfailurelog1 0",
+                     "status Done, 1 file(s) renamed, 0 failure(s).", "enable Button5 1",
+                     "enable Button1 1", "busy off undo=1", "enable Button3 1",
+                     "enable SaveUndoasbat1 1", "caption Button1 &Go !"}));
     EXPECT_EQ(listNames(tree), (Lines{"a.jpg", "b.jpg"}));
     EXPECT_EQ(readFile(tree + "/a.jpg"), "a");
     // The failure log was created and deleted again.
@@ -318,26 +320,27 @@ TEST_F(GoTest, AnyExceptionEndsACommandLikeAnErrorAndLeavesTheFrontEndIdle) {
     lowerCaseWholeName();
     struct Row {
         Op op;
+        int call;  // the call of `op` that throws, counted from 1
         std::function<void()> thrower;
         std::function<void()> command;
         std::string error;
     };
     const Row rows[] = {
-        {Op::Rename, [] { throw std::bad_alloc(); }, [&] { renamer->Button1Click(); },
+        // The Go renames one file before the second rename throws.
+        {Op::Rename, 2, [] { throw std::bad_alloc(); }, [&] { renamer->Button1Click(); },
          "error Out of memory."},
-        {Op::ListDirectory, [] { throw std::runtime_error("boom"); },
+        {Op::ListDirectory, 1, [] { throw std::runtime_error("boom"); },
          [&] { renamer->Button5Click(); }, "error Unexpected error: boom."},
-        {Op::Rename, [] { throw 42; }, [&] { renamer->Button3Click(); }, "error Unexpected error."},
-        {Op::CreateFile, [] { throw std::bad_alloc(); }, [&] { renamer->SaveUndoasbat1Click(); },
+        {Op::Rename, 1, [] { throw 42; }, [&] { renamer->Button3Click(); },
+         "error Unexpected error."},
+        {Op::CreateFile, 1, [] { throw std::bad_alloc(); }, [&] { renamer->SaveUndoasbat1Click(); },
          "error Out of memory."},
     };
     for (const Row& r : rows) {
-        bool thrown = false;
+        int calls = 0;
         fs.onCall(r.op, [&](const std::string&) {
-            if (!thrown) {
-                thrown = true;
+            if (++calls == r.call)
                 r.thrower();
-            }
         });
         view.clearLog();
         r.command();
@@ -355,6 +358,49 @@ TEST_F(GoTest, AnyExceptionEndsACommandLikeAnErrorAndLeavesTheFrontEndIdle) {
     EXPECT_TRUE(renamer->hasUndoData());
     renamer->Button3Click();
     EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG"}));
+}
+
+TEST_F(GoTest, WhileACommandRunsTheOthersDoNothingAndTheWalkKeepsItsPlace) {
+    for (int i = 0; i < 3; ++i)
+        writeFile(tree + "/D" + std::to_string(i) + "/F.JPG");
+    writeFile(temp / "D0/F.JPG");  // a look-alike where a walk that lost its place would look
+    startAt();
+    lowerCaseWholeName();
+    renamer->Button1Click();  // undo data for an Undo or an export to act on
+    renamer->Button3Click();
+    renamer->Button1Click();
+    ASSERT_TRUE(renamer->hasUndoData());
+    renamer->Button3Click();
+
+    int pending = 0;
+    view.onPendingEvents = [&] {
+        if (++pending != 2)
+            return;
+        renamer->Button5Click();  // a Scan, an Undo and an export inside the Go
+        renamer->Button3Click();
+        renamer->SaveUndoasbat1Click();
+        renamer->flags().CurrentDir = temp.path();  // and the run state's place moved away
+    };
+    renamer->Button1Click();
+    EXPECT_GE(pending, 2);
+    EXPECT_TRUE(view.linesStartingWith("row").empty());
+    EXPECT_TRUE(listNames(work).empty());  // no export was written
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(listNames(tree + "/D" + std::to_string(i)), Lines{"f.jpg"});
+    EXPECT_EQ(listNames(temp / "D0"), Lines{"F.JPG"});
+    EXPECT_EQ(renamer->flags().CurrentDir, work);
+
+    // And a Go inside a Scan, which would have to ask before it throws the undo data away.
+    pending = 0;
+    view.onPendingEvents = [&] {
+        if (++pending == 2)
+            renamer->Button1Click();
+    };
+    view.clearLog();
+    renamer->Button5Click();
+    EXPECT_TRUE(view.linesStartingWith("ask").empty());
+    EXPECT_TRUE(renamer->hasUndoData());
+    EXPECT_EQ(view.status, "Scanning done, found 0 file(s) to be renamed.");
 }
 
 // Records what the tree and the work folder hold when the executor hands it the undo data.

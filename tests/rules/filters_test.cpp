@@ -31,6 +31,16 @@ TEST(PassesFilters, CaseOptionsOnAccentedLetters) {
     EXPECT_FALSE(passes({"Ä*.x"}, "äb.x", false, true));
 }
 
+TEST(PassesFilters, CaseOptionsTreatBothFormsAlike) {
+    EXPECT_TRUE(passes({"É*"}, "e\u0301te\u0301.txt", true, false));
+    EXPECT_TRUE(passes({"E\u0301*"}, "été.txt", true, false));
+    EXPECT_FALSE(passes({"E\u0301*"}, "été.txt"));
+    EXPECT_TRUE(passes({"*.É"}, "x.e\u0301", false, true));
+    // Lowercased as one letter: İ becomes i in either form.
+    EXPECT_TRUE(passes({"i*"}, "I\u0307stanbul", true, false));
+    EXPECT_TRUE(passes({"I\u0307*"}, "istanbul", true, false));
+}
+
 TEST(PassesFilters, EveryMaskIsCompiledSoALaterInvalidOneStillFails) {
     try {
         passes({"*.txt", "["}, "notes.txt");
@@ -75,6 +85,15 @@ TEST(PassesFilters, AMaskCompiledForOneCaseOptionIsNotReusedForAnother) {
         EXPECT_FALSE(matcher.PassesFilters(lower, false, true));
         EXPECT_TRUE(matcher.PassesFilters(extension, false, true));
         EXPECT_FALSE(matcher.PassesFilters(extension, false, false));
+    }
+}
+
+TEST(PassesFilters, ErrorCountsCharactersAndQuotesALoweredLetterComposed) {
+    try {
+        passes({"E\u0301["}, "x", true, false);
+        FAIL() << "no error";
+    } catch (const AppError& e) {
+        EXPECT_STREQ(e.what(), "'é[' is an invalid mask at (3)");
     }
 }
 

@@ -331,5 +331,151 @@ TEST_F(NewNameTest, ListFieldsChangedDuringTheRunAreNotSeenByIt) {
     EXPECT_EQ(state.NewNameResult, "");
 }
 
+// Names copied from macOS often hold their accents decomposed: "é" as "e" and U+0301. Such a
+// letter is one character to the rules, found and converted as its composed form; characters no
+// rule changes keep their bytes, changed ones are written composed.
+struct FormsRow {
+    const char* composed;    // the name with its letters composed
+    const char* decomposed;  // the same name with some or all of them decomposed
+    const char* fromComposed;
+    const char* fromDecomposed;
+};
+
+class AccentTest : public NewNameTest {
+protected:
+    void expectRows(std::initializer_list<FormsRow> rows) {
+        for (const FormsRow& row : rows) {
+            EXPECT_EQ(rename(row.composed), row.fromComposed) << row.composed;
+            EXPECT_EQ(rename(row.decomposed), row.fromDecomposed) << row.decomposed;
+        }
+    }
+    void convertChars(const std::string& from, const std::string& to) {
+        settings.setChecked(Option::CheckBox9, true);
+        settings.setText(Option::Edit6, from);
+        settings.setText(Option::Edit7, to);
+    }
+    void killChars(const std::string& chars) {
+        settings.setChecked(Option::CheckBox10, true);
+        settings.setText(Option::Edit8, chars);
+    }
+};
+
+TEST_F(AccentTest, CaseRulesCountAccentsAsPartOfTheLetter) {
+    caseMode(kAllFirstUpper, true);
+    expectRows({
+        {"résumé file.txt", "re\u0301sume\u0301 file.txt", "Résumé File.Txt",
+         "Re\u0301sume\u0301 File.Txt"},
+        // A changed letter is written composed; a mixed name keeps its untouched forms.
+        {"žlutý élan", "z\u030Clutý e\u0301lan", "Žlutý Élan", "Žlutý Élan"},
+        // A mark after a separator starts no word.
+        {"x-\u0301y", "x-\u0301y", "X-\u0301Y", "X-\u0301Y"},
+    });
+    caseMode(kFirstUpper);
+    expectRows({{"élan VITAL.txt", "e\u0301lan VITAL.txt", "Élan vital.txt", "Élan vital.txt"}});
+    caseMode(kUpperCase);
+    expectRows({
+        {"été.txt", "e\u0301te\u0301.txt", "ÉTÉ.txt", "ÉTÉ.txt"},
+        // The iota below is a mark and stays one: alpha with it becomes its capital.
+        {"ᾳ.txt", "α\u0345.txt", "ᾼ.txt", "ᾼ.txt"},
+    });
+    caseMode(kLowerCase);
+    expectRows({{"İstanbul.txt", "I\u0307stanbul.txt", "istanbul.txt", "istanbul.txt"}});
+    caseMode(kFirstUpper, false, true);  // the extension is found from its dot as ever
+    expectRows({{"e\u0301.JPÉG", "e\u0301.JPE\u0301G", "e\u0301.Jpég", "e\u0301.Jpég"}});
+}
+
+TEST_F(AccentTest, ConvertCharsFindDecomposedLetters) {
+    convertChars(kDefaultConvertFrom, kDefaultConvertTo);
+    expectRows({
+        {"čat.txt", "c\u030Cat.txt", "cat.txt", "cat.txt"},
+        // ň is not in the table: decomposed, it keeps its bytes.
+        {"Příliš žluťoučký kůň.jpg", "Pr\u030Ci\u0301lis\u030C žluťoučký ku\u030An\u030C.jpg",
+         "Prilis zlutoucky kuň.jpg", "Prilis zlutoucky kun\u030C.jpg"},
+        // Two marks: the caron goes, the dot below stays.
+        {"č\u0323.txt", "c\u0323\u030C.txt", "c\u0323.txt", "c\u0323.txt"},
+    });
+    // A table typed with decomposed letters pairs them as composed ones.
+    convertChars("c\u030Ce\u0301", "ce");
+    expectRows({{"čé.txt", "c\u030Ce\u0301.txt", "ce.txt", "ce.txt"}});
+}
+
+TEST_F(AccentTest, ConvertAndKillStringsMatchWholeLetters) {
+    settings.setChecked(Option::CheckBox16, true);
+    settings.setText(Option::Edit9, "Re\u0301sume\u0301;é");
+    settings.setText(Option::Edit10, "CV;e");
+    expectRows({
+        {"café é.txt", "cafe\u0301 e\u0301.txt", "cafe e.txt", "cafe e.txt"},
+        {"Résumé.pdf", "Re\u0301sume\u0301.pdf", "CV.pdf", "CV.pdf"},
+    });
+    // "e" is not found in "é", however it is stored; an inserted text is written composed.
+    settings.setText(Option::Edit9, "e;CV");
+    settings.setText(Option::Edit10, "x;Re\u0301sume\u0301");
+    expectRows({{"café CV", "cafe\u0301 CV", "café Résumé", "cafe\u0301 Résumé"}});
+
+    settings.setChecked(Option::CheckBox16, false);
+    settings.setChecked(Option::CheckBox5, true);
+    settings.setText(Option::Edit5, "é;e");
+    expectRows({{"été e.txt", "e\u0301te\u0301 e.txt", "té .txt", "te\u0301 .txt"}});
+}
+
+TEST_F(AccentTest, KillCharsRemoveMarksAndWholeLetters) {
+    killChars("\u030C");  // the caron alone strips it from every letter
+    expectRows({{"čas ďas.txt", "c\u030Cas d\u030Cas.txt", "cas das.txt", "cas das.txt"}});
+    killChars("č");  // a precomposed letter removes its decomposed form too
+    expectRows({{"čas ča.txt", "c\u030Cas ča.txt", "as a.txt", "as a.txt"}});
+    killChars("e");  // but a base letter alone does not take an accented one
+    expectRows({{"été.txt", "e\u0301te\u0301.txt", "=", "="}});
+    killChars("\u0301e");  // without its accent, é is an e
+    expectRows({{"été.txt", "e\u0301te\u0301.txt", "t.txt", "t.txt"}});
+    killChars("\u0323");
+    expectRows({{"ệ.txt", "e\u0323\u0302.txt", "ê.txt", "ê.txt"}});
+}
+
+TEST_F(AccentTest, ANameNoRuleChangesKeepsItsBytes) {
+    settings.setText(Option::Edit3, "*.txt;Ma\u0308d*");
+    settings.setChecked(Option::CheckBox5, true);
+    settings.setText(Option::Edit5, "zzz;a");  // "a" is not "ä"
+    killChars("#");
+    settings.setChecked(Option::CheckBox16, true);
+    settings.setText(Option::Edit9, "IMG");
+    settings.setText(Option::Edit10, "x");
+    caseMode(kLowerCase, false, true);
+    convertChars(kDefaultConvertFrom, kDefaultConvertTo);
+    expectRows({{"Mädchen ñ.txt", "Ma\u0308dchen n\u0303.txt", "=", "="}});
+    state.PreviewMode = false;
+    rename("Ma\u0308dchen n\u0303.txt");
+    rename("Ma\u0308dchen");
+    EXPECT_EQ(state.JournalCount, 0);
+}
+
+TEST_F(AccentTest, HangulAndOtherScriptsAreLeftAloneUnlessARuleChangesThem) {
+    // 한 composed, and as three conjoining letters, which are no combining marks.
+    convertChars("한", "h");
+    expectRows({{"한.txt", "\u1112\u1161\u11AB.txt", "h.txt", "="}});
+    settings.setChecked(Option::CheckBox9, false);
+    killChars("한");
+    expectRows({{"한.txt", "\u1112\u1161\u11AB.txt", ".txt", "="}});
+    settings.setChecked(Option::CheckBox10, false);
+    caseMode(kUpperCase, true);
+    expectRows(
+        {{"한 कि.txt", "\u1112\u1161\u11AB कि.txt", "한 कि.TXT", "\u1112\u1161\u11AB कि.TXT"}});
+}
+
+TEST_F(AccentTest, StrayBytesAreNeverComposed) {
+    // \xE9 is é in Latin-1, not valid UTF-8: followed by an accent it stays a byte of its own.
+    const std::string name = "\xE9\u0301x.txt";
+    convertChars(kDefaultConvertFrom, kDefaultConvertTo);
+    EXPECT_EQ(rename(name), "=");
+    settings.setChecked(Option::CheckBox9, false);
+    caseMode(kUpperCase);
+    EXPECT_EQ(rename(name), "\xE9\u0301X.txt");
+    settings.setChecked(Option::CheckBox4, false);
+    killChars("\u0301");
+    EXPECT_EQ(rename(name), "\xE9x.txt");
+    // With the byte gone, the accent joins the letter before it, in the bytes it had.
+    killChars("\xFF");
+    EXPECT_EQ(rename("e\xFF\u0301.txt"), "e\u0301.txt");
+}
+
 }  // namespace
 }  // namespace zr

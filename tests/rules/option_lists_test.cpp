@@ -117,6 +117,16 @@ TEST_F(ParseOptionListsTest, CharLengthsAreComparedInCharacters) {
     ParseOptionLists(settings, lists);
     EXPECT_FALSE(lists.ConvertCharsLengthMismatch);
 
+    // A letter typed decomposed is one character; a mark without a composed form is one more.
+    settings.setText(Option::Edit6, "c\u030Ce\u0301");
+    settings.setText(Option::Edit7, "ce");
+    ParseOptionLists(settings, lists);
+    EXPECT_FALSE(lists.ConvertCharsLengthMismatch);
+    settings.setText(Option::Edit6, "q\u030C");
+    settings.setText(Option::Edit7, "q");
+    ParseOptionLists(settings, lists);
+    EXPECT_TRUE(lists.ConvertCharsLengthMismatch);
+
     settings.setText(Option::Edit7, "xy");
     settings.setChecked(Option::CheckBox9, false);
     ParseOptionLists(settings, lists);

@@ -1,6 +1,8 @@
 #include "rules/text.h"
 
 #include <gtest/gtest.h>
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
 
 #include <cerrno>
 
@@ -44,6 +46,78 @@ TEST(CaseMapping, OneToOneAndStrayBytesUntouched) {
     EXPECT_TRUE(isLetter(U'ž'));
     EXPECT_FALSE(isLetter(U'2'));
     EXPECT_FALSE(isLetter(U'\''));
+}
+
+TEST(CombiningMarks, AreTheMarkCategoriesAndMapToThemselves) {
+    EXPECT_TRUE(isCombiningMark(0x301));   // Mn
+    EXPECT_TRUE(isCombiningMark(0x903));   // Mc
+    EXPECT_TRUE(isCombiningMark(0x20DD));  // Me
+    EXPECT_FALSE(isCombiningMark(U'é'));
+    EXPECT_FALSE(isCombiningMark(0x1161));  // a conjoining Hangul vowel is a letter
+    EXPECT_FALSE(isCombiningMark(kEscapeBase + 0xCC));
+    EXPECT_FALSE(hasCombiningMark(U"Příliš žluťoučký"));
+    EXPECT_TRUE(hasCombiningMark(U"Pr\u030Ci"));
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        const bool mark = (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_M_MASK) != 0;
+        ASSERT_EQ(isCombiningMark(c), mark) << std::hex << static_cast<std::uint32_t>(c);
+        if (mark) {
+            ASSERT_EQ(toUpperCase(c), c) << std::hex << static_cast<std::uint32_t>(c);
+            ASSERT_EQ(toLowerCase(c), c) << std::hex << static_cast<std::uint32_t>(c);
+        }
+    }
+}
+
+// ICU's own normalizer on a whole text, for comparison.
+std::u32string icuCompose(const std::u32string& text) {
+    UErrorCode error = U_ZERO_ERROR;
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(error);
+    icu::UnicodeString source;
+    for (char32_t c : text)
+        source.append(static_cast<UChar32>(c));
+    const icu::UnicodeString result = nfc->normalize(source, error);
+    std::u32string out;
+    for (int32_t i = 0; i < result.length(); i = result.moveIndex32(i, 1))
+        out += static_cast<char32_t>(result.char32At(i));
+    return out;
+}
+
+TEST(Composition, AgreesWithTheNormalizerCharacterByCharacter) {
+    // Every ASCII character with every mark of the basic block (the quick path), and letters
+    // with several marks.
+    for (char32_t base = 0x20; base < 0x7F; ++base) {
+        for (char32_t mark = 0x300; mark <= 0x36F; ++mark) {
+            const std::u32string pair{base, mark};
+            ASSERT_EQ(composeCharacters(pair), icuCompose(pair))
+                << std::hex << static_cast<std::uint32_t>(base) << " "
+                << static_cast<std::uint32_t>(mark);
+        }
+    }
+    for (const std::u32string text : {U"e\u0323\u0302", U"c\u0323\u030C", U"é\u0323",
+                                      U"\u0301\u0323", U"a\u0344", U"\u212B\u0301"})
+        EXPECT_EQ(composeCharacters(text), icuCompose(text));
+    EXPECT_EQ(composeCharacters(U"e\u0323\u0302"), U"\u1EC7");
+    // Characters are composed one by one: conjoining Hangul letters stay apart.
+    EXPECT_EQ(composeCharacters(U"\u1112\u1161\u11AB"), U"\u1112\u1161\u11AB");
+    EXPECT_EQ(icuCompose(U"\u1112\u1161\u11AB"), U"한");
+    // A stray byte takes no mark.
+    const std::u32string stray{kEscapeBase + 0xE9, 0x301};
+    EXPECT_EQ(characterEnd(stray, 0), 1u);
+    EXPECT_EQ(composeCharacters(stray), stray);
+    EXPECT_EQ(toBytes(composeCharacters(toCodePoints("\xC3\xA9\xCC"))), "\xC3\xA9\xCC");
+}
+
+TEST(CaseMapping, LowerCaseRangeMapsALetterWithMarksAsItsComposedForm) {
+    auto lower = [](std::u32string text) {
+        lowerCaseRange(text, 0, text.size());
+        return text;
+    };
+    EXPECT_EQ(lower(U"E\u0301X"), U"éx");            // changed: written composed
+    EXPECT_EQ(lower(U"e\u0301X"), U"e\u0301x");      // unchanged: kept
+    EXPECT_EQ(lower(U"I\u0307"), lower(U"\u0130"));  // İ gives i in both forms
+    EXPECT_EQ(lower(U"J\u030C"), U"\u01F0");         // ǰ has a composed form, J̌ has not
+    std::u32string text = U"A\u0301.A\u0301";
+    lowerCaseRange(text, 2, text.size());
+    EXPECT_EQ(text, U"A\u0301.á");
 }
 
 TEST(Extension, FromTheLastDot) {

@@ -20,8 +20,9 @@
 // anchor it. @N fires on the N-th matching call only, counting from 1; without it every
 // matching call fires. ACTION is an errno name (EACCES, ENOSPC, ...) or number; "pause": the call
 // creates $ZR_FAULTS_DIR/paused and waits until $ZR_FAULTS_DIR/resume exists before it goes on
-// (at most a minute); for readdir, "unknown": the entry comes back without its type (DT_UNKNOWN),
-// as some file systems deliver it.
+// (at most a minute); "sleepMS": the call waits MS milliseconds and then goes on, as on a slow
+// disk; for readdir, "unknown": the entry comes back without its type (DT_UNKNOWN), as some file
+// systems deliver it.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -69,6 +70,8 @@ constexpr int kMaxRules = 16;
 constexpr int kMaxTracked = 1024;
 constexpr int kPause = -1;
 constexpr int kUnknownType = -2;
+// Actions at or below this are sleeps of (kSleep - action) milliseconds.
+constexpr int kSleep = -3;
 
 struct Rule {
     Call call;
@@ -77,7 +80,7 @@ struct Rule {
     bool anchorEnd;
     long nth;  // 0: every matching call
     long seen;
-    int action;  // an errno, kPause or kUnknownType
+    int action;  // an errno, kPause, kUnknownType or a sleep (at or below kSleep)
 };
 
 Rule g_rules[kMaxRules];
@@ -105,6 +108,8 @@ int parseAction(const char* text) {
         return kPause;
     if (std::strcmp(text, "unknown") == 0)
         return kUnknownType;
+    if (std::strncmp(text, "sleep", 5) == 0)
+        return kSleep - std::atoi(text + 5);
     for (const ErrnoName& e : kErrnoNames) {
         if (std::strcmp(text, e.name) == 0)
             return e.value;
@@ -154,7 +159,8 @@ void parseRule(char* text) {
     std::abort();
 }
 
-void parseRules() {
+// Read once as the library is loaded, before the program can start threads.
+__attribute__((constructor)) void parseRules() {
     if (g_parsed)
         return;
     g_parsed = true;
@@ -238,12 +244,16 @@ int fault(Call call, const char* path, const char* other = nullptr) {
             continue;
         if (rule.text[0] && !matches(rule, path) && !matches(rule, other))
             continue;
-        ++rule.seen;
-        if (rule.nth != 0 && rule.seen != rule.nth)
+        // Calls come from several threads: each one counts once.
+        const long seen = __atomic_add_fetch(&rule.seen, 1, __ATOMIC_SEQ_CST);
+        if (rule.nth != 0 && seen != rule.nth)
             continue;
-        if (rule.action != kPause)
+        if (rule.action <= kSleep)
+            usleep(static_cast<useconds_t>(kSleep - rule.action) * 1000);
+        else if (rule.action == kPause)
+            pause();
+        else
             return rule.action;
-        pause();
     }
     return 0;
 }
@@ -571,6 +581,20 @@ char* getcwd(char* buffer, size_t size) {
     if (failed(kGetcwd, nullptr))
         return nullptr;
     return real<char* (*)(char*, size_t)>("getcwd")(buffer, size);
+}
+
+// Replaces the rules, for a test that has the library preloaded into itself: it finds this
+// function with dlsym(). Not for use while other threads make calls.
+void zr_fault_shim_set(const char* rules) {
+    parseRules();
+    g_ruleCount = 0;
+    static char copy[4096];
+    std::snprintf(copy, sizeof copy, "%s", rules ? rules : "");
+    char* save = nullptr;
+    for (char* rule = strtok_r(copy, ",", &save); rule; rule = strtok_r(nullptr, ",", &save)) {
+        g_rules[g_ruleCount] = Rule{};
+        parseRule(rule);
+    }
 }
 
 }  // extern "C"

@@ -1,6 +1,8 @@
 // The window as it was left: remembered geometry and options across a restart, the version rule,
 // closing (refused while a command runs, the question about undo data), and settings files saved
 // and loaded through the popup menu.
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QHeaderView>
 #include <QScreen>
@@ -125,6 +127,36 @@ private slots:
         startWithStore("\"ed8\"=\"/photos/\"\n\"ch28\"=dword:00000001\n");
         QCOMPARE(f->edit("Edit1")->text(), "/photos/");
         QVERIFY(f->edit("Edit8")->isEnabled());
+    }
+
+    void aFolderOnTheCommandLineWinsOverTheRememberedStartDirectory() {
+        struct Case {
+            const char* folder;  // relative to the program's working directory
+            const char* edit1;   // "Start dir" after the first activation; "" the remembered one
+            const char* warning;
+        };
+        for (const Case& c :
+             {Case{"photos", "/photos/", nullptr}, Case{"link", "/photos/", nullptr},
+              Case{"nowhere", "", "Warning Cannot find directory nowhere"},
+              Case{"a file", "", "Warning Cannot find directory a file"}}) {
+            f = std::make_unique<WindowFixture>(false);
+            makeDirectory(f->dir / "photos");
+            symlink("photos", (f->dir / "link").c_str());
+            writeFile(f->dir / "a file");
+            writeFile(f->storePath,
+                      test::storeWithKey("\"ed8\"=\"/remembered/\"\n\"ch28\"=dword:00000001\n"));
+            f->startFolder = c.folder;
+            f->start();
+            const std::string expected = *c.edit1 ? f->dir.path() + c.edit1 : "/remembered/";
+            QCOMPARE(f->edit("Edit1")->text().toStdString(), expected);
+            // The rest of the remembered options still apply.
+            QVERIFY(f->box("CheckBox10")->isChecked());
+            QCOMPARE(f->dialogs.log, c.warning ? QStringList{c.warning} : QStringList{});
+            // Only the first activation applies it.
+            settings().setText(Option::Edit1, "/mine/");
+            f->window->FormActivate();
+            QCOMPARE(f->edit("Edit1")->text(), "/mine/");
+        }
     }
 
     void geometryAloneRestoresNoDefaults() {

@@ -68,6 +68,8 @@ public:
     std::string storePath;
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<Tmain> window;
+    // The folder the program is started on (its command line), for start().
+    std::optional<std::string> startFolder;
 
     template <class T = QWidget>
     T* find(const char* name) const {

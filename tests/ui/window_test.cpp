@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QTest>
 
+#include "ui/window_arguments.h"
 #include "window_fixture.h"
 
 using namespace zr;
@@ -42,6 +43,37 @@ private slots:
     void initTestCase() { QApplication::setApplicationName(QStringLiteral("Zentarel Renamer")); }
     void init() { f = std::make_unique<WindowFixture>(); }
     void cleanup() { f.reset(); }
+
+    // What is left of the program's command line once Qt took its own options.
+    void commandLineArguments() {
+        struct Case {
+            std::vector<std::string> args;
+            const char* error;  // nullptr: accepted
+            std::optional<std::string> folder;
+            bool help = false;
+        };
+        const Case cases[] = {
+            {{}, nullptr, std::nullopt},
+            {{"/home/ann/Photos"}, nullptr, "/home/ann/Photos"},
+            {{"--", "-odd"}, nullptr, "-odd"},
+            {{"-"}, nullptr, "-"},
+            {{"--bogus"}, "unknown option '--bogus' (see --help)", std::nullopt},
+            {{"a", "b"}, "more than one folder: 'b'", "a"},
+            // Help is never an error, whatever else the line holds.
+            {{"a", "b", "-x", "-h"}, nullptr, "a", true},
+            {{"--", "--help"}, nullptr, "--help"},
+        };
+        for (const Case& c : cases) {
+            WindowArguments arguments;
+            std::string error;
+            QCOMPARE(parseWindowArguments(c.args, arguments, error), c.error == nullptr);
+            QCOMPARE(error, std::string(c.error ? c.error : ""));
+            QCOMPARE(arguments.folder, c.folder);
+            QCOMPARE(arguments.help, c.help);
+        }
+        QVERIFY(windowVersionText().starts_with(
+            std::string("zentarel-renamer (Zentarel Renamer) ") + ZR_VERSION + "\n"));
+    }
 
     void stateAtCreation() {
         const QStringList disabled = {
@@ -364,12 +396,18 @@ private slots:
             QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
         for (const char* name : {"Button1", "Button5", "ListView1", "StatusBar1"})
             QVERIFY2(f->find(name)->isEnabled(), name);
-        QVERIFY(f->action("Restoredefaults1")->isEnabled());
+        // Nothing in the menu may change the options or start anything under a run.
+        for (const char* name :
+             {"Savesettings1", "LoadSettings1", "Restoredefaults1", "SaveUndoasbat1"})
+            QVERIFY2(!f->action(name)->isEnabled(), name);
         QVERIFY(QApplication::overrideCursor());
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
 
         f->window->busyOff(false);
         QVERIFY(!QApplication::overrideCursor());
+        for (const char* name : {"Savesettings1", "LoadSettings1", "Restoredefaults1"})
+            QVERIFY2(f->action(name)->isEnabled(), name);
+        QVERIFY(!f->action("SaveUndoasbat1")->isEnabled());  // no undo data
         for (const char* name : {"Button2", "Label1", "Label2", "CheckBox1", "CheckBox4",
                                  "CheckBox12", "CheckBox17", "Edit1", "Edit3"})
             QVERIFY2(f->find(name)->isEnabled(), name);
@@ -487,6 +525,11 @@ private slots:
         const auto question = buildQuestionBox(nullptr, "Sure ?");
         QCOMPARE(describe(*question), "Warning|2|Sure ?|&No,&Yes");
         QCOMPARE(question->escapeButton()->text(), "&No");
+        // Every question is about throwing undo data away: Return, or a key held down, says No.
+        question->show();
+        QVERIFY(QTest::qWaitForWindowExposed(question.get()));
+        QTest::keyClick(question.get(), Qt::Key_Return);
+        QCOMPARE(question->clickedButton()->text(), "&No");
         QCOMPARE(describe(*buildMessageBox(nullptr, MessageType::Warning, "w")), "Warning|2|w|OK");
         QCOMPARE(describe(*buildMessageBox(nullptr, MessageType::Error, "e")), "Error|3|e|OK");
         QCOMPARE(describe(*buildMessageBox(nullptr, MessageType::Information, "i")),

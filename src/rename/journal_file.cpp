@@ -1,9 +1,11 @@
-#include "cli/journal_file.h"
+#include "rename/journal_file.h"
 
+#include <cerrno>
 #include <charconv>
+#include <memory>
 
-#include "cli/name_text.h"
 #include "platform/file_system.h"
+#include "rules/escaped_text.h"
 
 namespace zr {
 
@@ -125,7 +127,7 @@ bool JournalReader::addLine(std::string_view line) {
         return fail("text after the end line");
     if (m_lineNumber == 1) {
         if (line != kJournalHeader)
-            return fail("this is not a journal written by zentarel-renamer-cli go --journal");
+            return fail("this is not an undo journal of zentarel-renamer");
         return true;
     }
     if (m_ended) {
@@ -168,6 +170,27 @@ bool JournalReader::finish() {
     if (!m_ended)
         return fail("the end line is missing (the file was cut short)");
     return true;
+}
+
+bool readJournalFile(FileSystem& fileSystem, const std::string& path, UndoJournal& journal,
+                     int& error, std::string& reason) {
+    const std::unique_ptr<InputFile> file = fileSystem.openTextFile(path, error);
+    JournalReader reader(journal);
+    std::string line;
+    while (file && (error = file->readLine(line, kMaxJournalLine)) == 0 && !line.empty()) {
+        if (!reader.addLine(line))
+            break;
+    }
+    if (error == EOVERFLOW)
+        reason = "line " + std::to_string(reader.lineNumber() + 1) + " is longer than " +
+                 std::to_string(kMaxJournalLine / (1024 * 1024)) + " MiB";
+    if (error != 0) {
+        journal.clear();
+        return false;
+    }
+    const bool whole = reader.finish();
+    reason = reader.error();
+    return whole;
 }
 
 bool parseJournal(std::string_view text, UndoJournal& journal, std::string& error) {

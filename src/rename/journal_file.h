@@ -1,4 +1,5 @@
-// The journal file of a Go run: its undo data on disk, so that a later `undo` can reverse it.
+// The journal file of a Go run: its undo data on disk, so that it outlives the process (the
+// command line's `go --journal`, and the window's journal in the user's state folder).
 //
 //   zentarel-renamer journal 1
 //   /photos/IMG\*1.JPG*img\*1.jpg
@@ -19,6 +20,7 @@
 
 namespace zr {
 
+class FileSystem;
 class OutputFile;
 
 extern const char* const kJournalHeader;
@@ -67,6 +69,13 @@ private:
     std::string m_oldFullPath;
     std::string m_newName;
 };
+
+// Reads the journal file at `path` line by line into `journal`, failed entries marked. False when
+// it cannot be read, with `error` the errno (what FileSystem::openTextFile refuses included) and
+// `reason` the number of a line too long, or when it is no journal written by writeJournal,
+// with `error` 0 and `reason` naming the line and what is wrong with it.
+bool readJournalFile(FileSystem& fileSystem, const std::string& path, UndoJournal& journal,
+                     int& error, std::string& reason);
 
 // Reads a journal file's text into `journal`, failed entries marked. False, with `error` naming
 // the line and what is wrong with it, when the text is not a complete journal written by
