@@ -237,6 +237,8 @@ TEST_F(PosixFileSystemTest, AnUnnamedFileIsNamedOnlyWhenAskedAndNeverOverAnEntry
     auto named = fs->createFile(dir / "named", error);
     ASSERT_TRUE(named);
     EXPECT_EQ(named->giveName(dir / "other"), EINVAL);
+    EXPECT_EQ(named->close(), 0);
+    EXPECT_EQ(named->makeExecutable(), EBADF);  // closed
     EXPECT_FALSE(fs->createUnnamedFile(dir / "missing/log", error));
     EXPECT_EQ(error, ENOENT);
 }
