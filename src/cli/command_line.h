@@ -65,6 +65,8 @@ struct CommandLine {
     std::optional<std::string> journalFile;
     std::optional<std::string> startDirectory;
     OutputFormat format = OutputFormat::Automatic;
+    // tsv rows get a sixth column: why Go will fail to rename the entry.
+    bool showConflicts = false;
     ScriptFormat scriptFormat = ScriptFormat::Bat;
     std::vector<FlagUse> ruleFlags;
 };

@@ -138,11 +138,12 @@ void RenameExecutor::renameAll(TextFile& log) {
     UndoJournal& journal = m_flags.Journal;
     const std::unique_ptr<RenameSession> session = m_fileSystem.openRenameSession();
     std::string strandedAt;
-    for (std::size_t i = journal.size(); i-- > 0;) {
+    for (std::size_t step = 0; step < journal.size(); ++step) {
+        const std::size_t i = renamedAt(step, journal.size());
         const JournalEntry entry = journal[i];
         strandedAt.clear();
-        if (isPlainName(entry.newName()) &&
-            !holdsDirectory(entry.oldFullPath(), m_flags.SavedWorkDir) &&
+        if (refusedRename(entry.oldFullPath(), entry.newName(), m_flags.SavedWorkDir) ==
+                Conflict::None &&
             session->rename(std::string(entry.oldFullPath()), entry.newFullPath(), strandedAt) ==
                 0) {
             ++m_flags.RenamedCount;

@@ -108,21 +108,6 @@ bool isScriptable(const JournalEntry& entry) {
     return quotable(entry.oldFullPath()) && quotable(entry.newName());
 }
 
-bool isPlainName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
-}
-
-bool holdsDirectory(std::string_view path, std::string_view workingDirectory) {
-    // An entry of the root reads "//name".
-    while (path.starts_with("//"))
-        path.remove_prefix(1);
-    if (path.empty() || !workingDirectory.starts_with(path))
-        return false;
-    return workingDirectory.size() == path.size() || workingDirectory[path.size()] == '/' ||
-           path == "/";
-}
-
 std::string failureLine(std::string_view from, std::string_view to, std::string_view strandedAt) {
     std::string line = std::string(from) + " -> " + std::string(to);
     if (!strandedAt.empty())

@@ -899,6 +899,10 @@ void Tmain::addPreviewRow(PreviewRow row) {
     m_preview->append(std::move(row));
 }
 
+void Tmain::settlePreviewRows(std::string_view, std::span<const RowOutcome> outcomes) {
+    m_preview->settle(outcomes);
+}
+
 void Tmain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     FormResize();
