@@ -1,14 +1,31 @@
 #include "scan/conflict_finder.h"
 
 #include <algorithm>
-#include <functional>
+#include <cstring>
 
 namespace zr {
 
 namespace {
 
-std::string_view textAt(const std::string& text, std::uint32_t at, std::uint32_t size) {
-    return std::string_view(text).substr(at, size);
+// A quick hash of a name, eight bytes at a time; the table uses its low bits.
+std::size_t hashName(std::string_view name) {
+    std::uint64_t h = name.size();
+    std::size_t i = 0;
+    const auto mix = [&h](std::uint64_t word) {
+        h = (h ^ word) * 0x9E3779B97F4A7C15ull;
+        h ^= h >> 29;
+    };
+    for (; i + 8 <= name.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, name.data() + i, 8);
+        mix(word);
+    }
+    if (i < name.size()) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, name.data() + i, name.size() - i);
+        mix(word);
+    }
+    return static_cast<std::size_t>(h ^ (h >> 32));
 }
 
 }  // namespace
@@ -21,33 +38,27 @@ void ConflictFinder::openFolder(const std::string& path) {
         m_folders.emplace_back();
     Folder& folder = m_folders[m_depth++];
     folder.path = path;
+    folder.text.clear();
     folder.names.clear();
-    folder.nameEnds.clear();
-    folder.planText.clear();
     folder.plans.clear();
 }
 
 void ConflictFinder::listed(std::string_view name) {
     Folder& folder = m_folders[m_depth - 1];
-    folder.names += name;
-    folder.nameEnds.push_back(static_cast<std::uint32_t>(folder.names.size()));
+    folder.names.push_back(Span{static_cast<std::uint32_t>(folder.text.size()),
+                                static_cast<std::uint32_t>(name.size())});
+    folder.text += name;
 }
 
 void ConflictFinder::renamed(std::string_view newName, bool hasRow) {
-    // The entry listed last moves from the names that stay to the renamed ones.
+    // The entry listed last leaves the names that stay.
     Folder& folder = m_folders[m_depth - 1];
-    folder.nameEnds.pop_back();
-    const std::size_t start = folder.nameEnds.empty() ? 0 : folder.nameEnds.back();
-    Plan plan{};
-    plan.oldAt = static_cast<std::uint32_t>(folder.planText.size());
-    plan.oldSize = static_cast<std::uint32_t>(folder.names.size() - start);
-    folder.planText.append(folder.names, start);
-    folder.names.resize(start);
-    plan.newAt = static_cast<std::uint32_t>(folder.planText.size());
-    plan.newSize = static_cast<std::uint32_t>(newName.size());
-    folder.planText += newName;
-    plan.row = hasRow ? m_rows++ : -1;
-    folder.plans.push_back(plan);
+    const Span old = folder.names.back();
+    folder.names.pop_back();
+    folder.plans.push_back(Plan{old.at, old.size, static_cast<std::uint32_t>(folder.text.size()),
+                                static_cast<std::uint32_t>(newName.size()),
+                                hasRow ? m_rows++ : -1});
+    folder.text += newName;
 }
 
 void ConflictFinder::closeFolder(DirectoryListing& listing) {
@@ -63,7 +74,7 @@ void ConflictFinder::closeAll() {
 }
 
 ConflictFinder::Slot* ConflictFinder::find(std::string_view name) {
-    for (std::size_t i = std::hash<std::string_view>{}(name)&m_mask;; i = (i + 1) & m_mask) {
+    for (std::size_t i = hashName(name) & m_mask;; i = (i + 1) & m_mask) {
         Slot& s = m_table[i];
         if (!s.used)
             return nullptr;
@@ -73,7 +84,7 @@ ConflictFinder::Slot* ConflictFinder::find(std::string_view name) {
 }
 
 ConflictFinder::Slot& ConflictFinder::slot(std::string_view name) {
-    for (std::size_t i = std::hash<std::string_view>{}(name)&m_mask;; i = (i + 1) & m_mask) {
+    for (std::size_t i = hashName(name) & m_mask;; i = (i + 1) & m_mask) {
         Slot& s = m_table[i];
         if (!s.used) {
             s = Slot{};
@@ -90,12 +101,9 @@ void ConflictFinder::settle(Folder& folder, long nameLimit) {
     const std::size_t count = folder.plans.size();
     if (count == 0)
         return;
-    const auto oldName = [&folder](const Plan& p) {
-        return textAt(folder.planText, p.oldAt, p.oldSize);
-    };
-    const auto newName = [&folder](const Plan& p) {
-        return textAt(folder.planText, p.newAt, p.newSize);
-    };
+    const std::string_view text = folder.text;
+    const auto oldName = [text](const Plan& p) { return text.substr(p.oldAt, p.oldSize); };
+    const auto newName = [text](const Plan& p) { return text.substr(p.newAt, p.newSize); };
 
     // The table holds the old and new names of the renames (at most half full), and learns which
     // of the names that stay are wanted as new names.
@@ -105,23 +113,28 @@ void ConflictFinder::settle(Folder& folder, long nameLimit) {
     m_table.assign(size, Slot{});
     m_mask = size - 1;
     std::size_t longestNew = 0;
+    // Each rename's two names hashed once: where they lie in the table, old then new.
+    m_places.resize(2 * count);
     for (std::size_t j = 0; j < count; ++j) {
         Slot& s = slot(oldName(folder.plans[j]));
         s.holder = static_cast<std::int64_t>(j);
         s.present = true;
+        m_places[2 * j] = static_cast<std::size_t>(&s - m_table.data());
     }
-    for (const Plan& p : folder.plans) {
-        slot(newName(p));
+    for (std::size_t j = 0; j < count; ++j) {
+        const Plan& p = folder.plans[j];
+        m_places[2 * j + 1] = static_cast<std::size_t>(&slot(newName(p)) - m_table.data());
         longestNew = std::max<std::size_t>(longestNew, p.newSize);
     }
-    std::uint32_t start = 0;
-    for (const std::uint32_t end : folder.nameEnds) {
-        if (end - start <= longestNew) {
-            if (Slot* s = find(std::string_view(folder.names).substr(start, end - start)))
+    for (const Span name : folder.names) {
+        if (name.size <= longestNew) {
+            if (Slot* s = find(text.substr(name.at, name.size)))
                 s->present = true;
         }
-        start = end;
     }
+    // No entry of a folder that neither is nor holds the working directory holds it: the
+    // entry's path is needed only for those that may.
+    const bool nearWorkingDirectory = holdsDirectory(folder.path, m_workingDirectory);
 
     // Go's order, comparing names as the file system's bytes.
     m_outcomes.clear();
@@ -130,16 +143,19 @@ void ConflictFinder::settle(Folder& folder, long nameLimit) {
         const Plan& plan = folder.plans[j];
         const std::string_view name = oldName(plan);
         const std::string_view target = newName(plan);
-        m_oldPath.assign(folder.path);
-        m_oldPath += '/';
-        m_oldPath += name;
+        m_oldPath.clear();
+        if (nearWorkingDirectory) {
+            m_oldPath.assign(folder.path);
+            m_oldPath += '/';
+            m_oldPath += name;
+        }
         Conflict fails = refusedRename(m_oldPath, target, m_workingDirectory);
         if (fails == Conflict::None && nameLimit > 0 && target.size() > std::size_t(nameLimit))
             fails = Conflict::NameTooLong;
         if (fails == Conflict::None) {
-            Slot& to = *find(target);
+            Slot& to = m_table[m_places[2 * j + 1]];
             if (!to.present) {
-                find(name)->present = false;
+                m_table[m_places[2 * j]].present = false;
                 to.present = true;
                 to.arrived = true;
             } else if (to.arrived) {

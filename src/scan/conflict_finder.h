@@ -50,13 +50,17 @@ private:
         std::uint32_t newSize;
         std::int64_t row;  // -1 without a row
     };
+    struct Span {
+        std::uint32_t at;
+        std::uint32_t size;
+    };
     struct Folder {
         std::string path;
-        // The names listed and not renamed, back to back, and where each ends.
-        std::string names;
-        std::vector<std::uint32_t> nameEnds;
-        // The old and new names of the renamed entries, in walk order.
-        std::string planText;
+        // Every name listed, and the new names, back to back.
+        std::string text;
+        // The names listed and not renamed.
+        std::vector<Span> names;
+        // The renamed entries, in walk order.
         std::vector<Plan> plans;
     };
     // What a name of the folder being played through is, at the current step.
@@ -82,6 +86,7 @@ private:
     // An open-addressing table of the names that matter while a folder is played through.
     std::vector<Slot> m_table;
     std::size_t m_mask = 0;
+    std::vector<std::size_t> m_places;
     std::vector<RowOutcome> m_outcomes;
     std::string m_oldPath;
 };

@@ -46,6 +46,7 @@ bool isPlainName(std::string_view name);
 
 // Whether renaming the entry at `path` would move `workingDirectory`: it is that directory or
 // lies above it. Such a directory is in use, so the run's files stay where it said they are.
+// An empty path holds nothing.
 bool holdsDirectory(std::string_view path, std::string_view workingDirectory);
 
 // What a run refuses before it tries a rename at all: InvalidName, InUse or None. `oldFullPath`
