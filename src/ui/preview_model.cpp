@@ -105,8 +105,10 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
         const std::string_view why = conflictExplanation(fails);
-        return QStringLiteral("This rename will fail: ") +
-               QString::fromUtf8(why.data(), static_cast<qsizetype>(why.size()));
+        const QString text = QStringLiteral("This rename will fail: ") +
+                             QString::fromUtf8(why.data(), static_cast<qsizetype>(why.size()));
+        // A tooltip in rich text is wrapped rather than one long line.
+        return role == Qt::ToolTipRole ? "<p>" + text.toHtmlEscaped() + "</p>" : text;
     }
     return {};
 }

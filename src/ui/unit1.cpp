@@ -465,7 +465,10 @@ void Tmain::fitFont() {
     fitSize();
     for (QLabel* label : findChildren<QLabel*>())
         label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
-    m_listView1->verticalHeader()->setDefaultSectionSize(m_listView1->fontMetrics().height() + 4);
+    const int lineHeight = m_listView1->fontMetrics().height();
+    m_listView1->verticalHeader()->setDefaultSectionSize(lineHeight + 4);
+    // The mark of a rename that will fail fits in its row.
+    m_listView1->setIconSize(QSize(lineHeight, lineHeight));
 }
 
 void Tmain::bindOptions() {

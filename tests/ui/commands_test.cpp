@@ -310,7 +310,8 @@ private slots:
             const QString why = fails ? "This rename will fail: another entry of this folder has "
                                         "the new name and keeps it; nothing is overwritten."
                                       : QString();
-            QCOMPARE(model->data(cell, Qt::ToolTipRole).toString(), why);
+            QCOMPARE(model->data(cell, Qt::ToolTipRole).toString(),
+                     fails ? "<p>" + why.toHtmlEscaped() + "</p>" : QString());
             QCOMPARE(model->data(cell, Qt::AccessibleDescriptionRole).toString(), why);
             QVERIFY(model->data(model->index(r, 0), Qt::DecorationRole).isNull());
         }
@@ -337,8 +338,9 @@ private slots:
         model.settle(waiting);
         QCOMPARE(changed.count(), 1);
         model.publish();
-        QVERIFY(
-            model.data(model.index(2, 1), Qt::ToolTipRole).toString().endsWith("same name first."));
+        QVERIFY(model.data(model.index(2, 1), Qt::AccessibleDescriptionRole)
+                    .toString()
+                    .endsWith("same name first."));
         QVERIFY(model.data(model.index(1, 1), Qt::ToolTipRole).isNull());
     }
 
