@@ -50,24 +50,39 @@ void PreviewPrinter::add(const PreviewRow& row) {
         case OutputFormat::Json:
             break;
     }
-    m_waiting.emplace(index, row);
+    m_waiting.emplace_back(index, row);
 }
 
 void PreviewPrinter::settle(std::string_view folder, std::span<const RowOutcome> outcomes) {
     const bool table = m_format == OutputFormat::Table || m_format == OutputFormat::Automatic;
-    for (const RowOutcome& outcome : outcomes) {
-        if (table) {
+    if (table) {
+        for (const RowOutcome& outcome : outcomes) {
             if (outcome.row < m_table.size())
                 m_table[outcome.row].fails = outcome.fails;
-            continue;
         }
-        const auto waiting = m_waiting.find(outcome.row);
+        return;
+    }
+    // The rows settled are the last ones waiting; were they not, each would be looked for.
+    const std::size_t count = outcomes.size();
+    bool last = count <= m_waiting.size();
+    const std::size_t first = last ? m_waiting.size() - count : 0;
+    for (std::size_t i = 0; last && i < count; ++i)
+        last = m_waiting[first + i].first == outcomes[i].row;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto waiting =
+            last ? m_waiting.begin() + static_cast<std::ptrdiff_t>(first + i)
+                 : std::find_if(m_waiting.begin(), m_waiting.end(),
+                                [&](const auto& w) { return w.first == outcomes[i].row; });
         if (waiting == m_waiting.end())
             continue;
-        waiting->second.fails = outcome.fails;
+        waiting->second.fails = outcomes[i].fails;
         writeRow(waiting->second, folder);
-        m_waiting.erase(waiting);
+        waiting->first = SIZE_MAX;
     }
+    if (last)
+        m_waiting.resize(first);
+    else
+        std::erase_if(m_waiting, [](const auto& w) { return w.first == SIZE_MAX; });
 }
 
 void PreviewPrinter::writeRow(const PreviewRow& row, std::string_view folder) {

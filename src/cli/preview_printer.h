@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <span>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "cli/command_line.h"
@@ -42,8 +42,10 @@ private:
     std::FILE* m_out;
     bool m_showConflicts;
     std::vector<PreviewRow> m_table;
-    // Rows waiting for their folder's listing to end, by index.
-    std::unordered_map<std::size_t, PreviewRow> m_waiting;
+    // Rows waiting for their folder's listing to end, with their indexes, in the order they
+    // came. A folder's rows settle after those of the folders inside it, so they are the last
+    // ones waiting: only the folders open in the walk have rows here.
+    std::vector<std::pair<std::size_t, PreviewRow>> m_waiting;
     std::size_t m_added = 0;
     std::string m_line;
     PreviewText m_text;

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 namespace zr {
 
 namespace {
 
 // A quick hash of a name, eight bytes at a time; the table uses its low bits.
+constexpr std::uint32_t kNowhere = ~std::uint32_t{0};
+
 std::size_t hashName(std::string_view name) {
     std::uint64_t h = name.size();
     std::size_t i = 0;
@@ -65,35 +68,54 @@ void ConflictFinder::closeFolder(DirectoryListing& listing) {
     Folder& folder = m_folders[m_depth - 1];
     // Only a folder with renames needs its file system's name limit.
     settle(folder, folder.plans.empty() ? 0 : listing.nameLimit());
+    release(folder);
     --m_depth;
 }
 
 void ConflictFinder::closeAll() {
-    for (; m_depth > 0; --m_depth)
+    for (; m_depth > 0; --m_depth) {
         settle(m_folders[m_depth - 1], 0);
+        release(m_folders[m_depth - 1]);
+    }
 }
 
-ConflictFinder::Slot* ConflictFinder::find(std::string_view name) {
-    for (std::size_t i = hashName(name) & m_mask;; i = (i + 1) & m_mask) {
+void ConflictFinder::release(Folder& folder) {
+    // What a huge folder needed is given back; what an ordinary one needed is kept for the next.
+    constexpr std::size_t kKeep = 64 * 1024;
+    const auto shrink = [](auto& buffer) {
+        if (buffer.capacity() > kKeep)
+            std::decay_t<decltype(buffer)>().swap(buffer);
+    };
+    shrink(folder.text);
+    shrink(folder.names);
+    shrink(folder.plans);
+    shrink(m_table);
+    shrink(m_places);
+    shrink(m_outcomes);
+}
+
+ConflictFinder::Slot* ConflictFinder::find(Span name) {
+    const std::string_view text = m_text.substr(name.at, name.size);
+    for (std::size_t i = hashName(text) & m_mask;; i = (i + 1) & m_mask) {
         Slot& s = m_table[i];
         if (!s.used)
             return nullptr;
-        if (s.name == name)
+        if (s.name.size == name.size && m_text.substr(s.name.at, s.name.size) == text)
             return &s;
     }
 }
 
-ConflictFinder::Slot& ConflictFinder::slot(std::string_view name) {
-    for (std::size_t i = hashName(name) & m_mask;; i = (i + 1) & m_mask) {
+std::uint32_t ConflictFinder::slot(Span name) {
+    const std::string_view text = m_text.substr(name.at, name.size);
+    for (std::size_t i = hashName(text) & m_mask;; i = (i + 1) & m_mask) {
         Slot& s = m_table[i];
         if (!s.used) {
-            s = Slot{};
             s.used = true;
             s.name = name;
-            return s;
+            return static_cast<std::uint32_t>(i);
         }
-        if (s.name == name)
-            return s;
+        if (s.name.size == name.size && m_text.substr(s.name.at, s.name.size) == text)
+            return static_cast<std::uint32_t>(i);
     }
 }
 
@@ -101,34 +123,38 @@ void ConflictFinder::settle(Folder& folder, long nameLimit) {
     const std::size_t count = folder.plans.size();
     if (count == 0)
         return;
-    const std::string_view text = folder.text;
-    const auto oldName = [text](const Plan& p) { return text.substr(p.oldAt, p.oldSize); };
-    const auto newName = [text](const Plan& p) { return text.substr(p.newAt, p.newSize); };
+    m_text = folder.text;
+    const auto oldName = [](const Plan& p) { return Span{p.oldAt, p.oldSize}; };
+    const auto newName = [](const Plan& p) { return Span{p.newAt, p.newSize}; };
 
-    // The table holds the old and new names of the renames (at most half full), and learns which
-    // of the names that stay are wanted as new names.
+    // The table holds the new names (at most half full). A name matters only as a new name: it
+    // learns which of them the folder has, whether an entry that stays or one renamed (its
+    // holder).
     std::size_t size = 16;
-    while (size < 4 * count)
+    while (size < 2 * count)
         size *= 2;
     m_table.assign(size, Slot{});
     m_mask = size - 1;
     std::size_t longestNew = 0;
-    // Each rename's two names hashed once: where they lie in the table, old then new.
+    // Where each rename's names lie in the table, old then new; kNowhere for an old name that no
+    // rename wants.
     m_places.resize(2 * count);
     for (std::size_t j = 0; j < count; ++j) {
-        Slot& s = slot(oldName(folder.plans[j]));
-        s.holder = static_cast<std::int64_t>(j);
-        s.present = true;
-        m_places[2 * j] = static_cast<std::size_t>(&s - m_table.data());
+        const Plan& p = folder.plans[j];
+        m_places[2 * j + 1] = slot(newName(p));
+        longestNew = std::max<std::size_t>(longestNew, p.newSize);
     }
     for (std::size_t j = 0; j < count; ++j) {
-        const Plan& p = folder.plans[j];
-        m_places[2 * j + 1] = static_cast<std::size_t>(&slot(newName(p)) - m_table.data());
-        longestNew = std::max<std::size_t>(longestNew, p.newSize);
+        Slot* s = find(oldName(folder.plans[j]));
+        m_places[2 * j] = s ? static_cast<std::uint32_t>(s - m_table.data()) : kNowhere;
+        if (s) {
+            s->holder = static_cast<std::int32_t>(j);
+            s->present = true;
+        }
     }
     for (const Span name : folder.names) {
         if (name.size <= longestNew) {
-            if (Slot* s = find(text.substr(name.at, name.size)))
+            if (Slot* s = find(name))
                 s->present = true;
         }
     }
@@ -141,8 +167,8 @@ void ConflictFinder::settle(Folder& folder, long nameLimit) {
     for (std::size_t step = 0; step < count; ++step) {
         const std::size_t j = renamedAt(step, count);
         const Plan& plan = folder.plans[j];
-        const std::string_view name = oldName(plan);
-        const std::string_view target = newName(plan);
+        const std::string_view name = m_text.substr(plan.oldAt, plan.oldSize);
+        const std::string_view target = m_text.substr(plan.newAt, plan.newSize);
         m_oldPath.clear();
         if (nearWorkingDirectory) {
             m_oldPath.assign(folder.path);
@@ -155,7 +181,8 @@ void ConflictFinder::settle(Folder& folder, long nameLimit) {
         if (fails == Conflict::None) {
             Slot& to = m_table[m_places[2 * j + 1]];
             if (!to.present) {
-                m_table[m_places[2 * j]].present = false;
+                if (m_places[2 * j] != kNowhere)
+                    m_table[m_places[2 * j]].present = false;
                 to.present = true;
                 to.arrived = true;
             } else if (to.arrived) {

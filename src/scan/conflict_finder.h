@@ -65,16 +65,18 @@ private:
     };
     // What a name of the folder being played through is, at the current step.
     struct Slot {
-        std::string_view name;
-        std::int64_t holder = -1;  // the plan whose old name it is
+        Span name{};               // in the folder's text
+        std::int32_t holder = -1;  // the rename whose old name it is
         bool used = false;
         bool present = false;
         bool arrived = false;  // given by a rename of this run
     };
 
     void settle(Folder& folder, long nameLimit);
-    Slot& slot(std::string_view name);
-    Slot* find(std::string_view name);
+    void release(Folder& folder);
+    // The slot of `name`, a name in m_text, made if it is new; or null when there is none.
+    std::uint32_t slot(Span name);
+    Slot* find(Span name);
 
     std::string m_workingDirectory;
     CommandView& m_view;
@@ -86,7 +88,8 @@ private:
     // An open-addressing table of the names that matter while a folder is played through.
     std::vector<Slot> m_table;
     std::size_t m_mask = 0;
-    std::vector<std::size_t> m_places;
+    std::string_view m_text;
+    std::vector<std::uint32_t> m_places;
     std::vector<RowOutcome> m_outcomes;
     std::string m_oldPath;
 };
