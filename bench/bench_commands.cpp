@@ -5,6 +5,7 @@
 //     most new names given twice)
 //   go    / rename loop   (renameat2 over the same paths)         goal <= 1.2
 //   undo  / rename loop back                                      goal <= 1.2
+//   go with the window's undo journal / go without it             goal <= 1.05
 //   rename loop / find | xargs rename (Debian's rename)           for scale
 //   directory-relative rename loop / rename loop                  for scale
 //   zentarel-renamer-cli scan --format tsv, whole process / raw walk      goal <= 1.5
@@ -34,6 +35,7 @@
 #include "collector_view.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "rename/journal_keeper.h"
 #include "rename/renamer.h"
 #include "tree_builder.h"
 
@@ -234,6 +236,8 @@ void benchGoAndUndo(const std::string& root) {
     double bestLoop = 1e9;
     double bestLoopBack = 1e9;
     double bestRelative = 1e9;
+    double bestJournal = 1e9;
+    double bestWithout = 1e9;
     double bestCliGo = 1e9;
     double bestCliGoJournal = 1e9;
     double bestCliUndo = 1e9;
@@ -257,6 +261,16 @@ void benchGoAndUndo(const std::string& root) {
         bestRelative = std::min(bestRelative, renameLoopRelative(pairs));
         renameLoop(pairs, true);
 
+        // The window's Go, keeping its undo data in a journal before the first rename, against
+        // the same Go in the same round without it.
+        StateJournal journal(*fs, root + ".state");
+        renamer.setUndoKeeper(&journal);
+        bestJournal = std::min(bestJournal, seconds([&] { renamer.Button1Click(); }));
+        renamer.Button3Click();
+        renamer.setUndoKeeper(nullptr);
+        bestWithout = std::min(bestWithout, seconds([&] { renamer.Button1Click(); }));
+        renamer.Button3Click();
+
         std::vector<std::string> args = cliGo;
         args.push_back(root);
         bestCliGo = std::min(bestCliGo, runCli(args));
@@ -269,6 +283,9 @@ void benchGoAndUndo(const std::string& root) {
     printRatio("undo (renames back)", bestUndo, bestLoopBack, "renameat2 loop back", "<= 1.2");
     printRatio("renameat2 loop, directory-relative", bestRelative, bestLoop, "renameat2 loop",
                "for scale");
+    printRatio("go with the undo journal", bestJournal, bestWithout, "the same go without it",
+               "<= 1.05");
+    printRatio("go with the undo journal", bestJournal, bestLoop, "renameat2 loop", "for scale");
     printRatio("cli go (process)", bestCliGo, bestLoop, "renameat2 loop", "<= 1.5");
     printRatio("cli go --journal (process)", bestCliGoJournal, bestLoop, "renameat2 loop",
                "<= 1.5");

@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include <array>
+#include <charconv>
 
 #include "cli/console.h"
 
@@ -160,6 +161,14 @@ const std::array kFlags = {
             .help = "go: also write the undo data to FILE (a new file, never overwritten); "
                     "undo: the journal of the run to reverse (required)",
             .section = "Journal (go, undo)"},
+    CliFlag{.name = "jobs",
+            .takes = Takes::Number,
+            .verbs = kForScan | kForGo | kForUndo,
+            .argument = "N",
+            .help = "keep up to N file-system calls in flight at once (default 16, at most 256); "
+                    "on network shares this is many times faster, and the outcome is the same "
+                    "as with --jobs 1, which makes one call after another",
+            .section = "Slow file systems"},
 };
 
 int indexOf(std::span<const std::string_view> names, std::string_view value) {
@@ -340,6 +349,18 @@ bool parseCommandLine(std::span<const std::string> args, CommandLine& commandLin
             case Takes::Text:
                 commandLine.ruleFlags.push_back({flag, value, 0});
                 break;
+            case Takes::Number: {
+                int number = 0;
+                const auto [end, ec] =
+                    std::from_chars(value.data(), value.data() + value.size(), number);
+                if (ec != std::errc{} || end != value.data() + value.size() || number < 1 ||
+                    number > 256) {
+                    error = "--" + name + " takes a number from 1 to 256, not '" + value + "'";
+                    return false;
+                }
+                commandLine.jobs = number;
+                break;
+            }
             default:
                 commandLine.ruleFlags.push_back({flag, {}, index});
                 break;

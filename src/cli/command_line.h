@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "rename/rename_scheduler.h"
 #include "rename/run_flags.h"
 #include "rules/rename_settings.h"
 
@@ -25,7 +26,7 @@ enum VerbMask : unsigned { kForScan = 1, kForGo = 2, kForUndo = 4, kForScanAndGo
 // One flag of the command line. The parser, --help (and so the manual page) and the shell
 // completions all read the same table, so none of them can list a flag the others do not know.
 struct CliFlag {
-    enum class Takes { Nothing, Text, File, CaseMode, CaseRange, Format, ScriptFormat };
+    enum class Takes { Nothing, Text, Number, File, CaseMode, CaseRange, Format, ScriptFormat };
 
     std::string_view name{};  // without the leading "--"
     Takes takes = Takes::Nothing;
@@ -68,6 +69,8 @@ struct CommandLine {
     // tsv rows get a sixth column: why Go will fail to rename the entry.
     bool showConflicts = false;
     ScriptFormat scriptFormat = ScriptFormat::Bat;
+    // File-system calls kept in flight at once (--jobs); 1 does one after another.
+    int jobs = kDefaultJobs;
     std::vector<FlagUse> ruleFlags;
 };
 

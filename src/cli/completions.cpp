@@ -103,7 +103,7 @@ std::string bashCompletion() {
                                   singleQuoted(joined(choices, " ")) + " -- \"$2\") ;;\n");
         } else if (flag.takes == Takes::File) {
             fileFlags.push_back(option);
-        } else if (flag.takes == Takes::Text) {
+        } else if (flag.takes == Takes::Text || flag.takes == Takes::Number) {
             textFlags.push_back(option);
         }
     }
@@ -242,7 +242,7 @@ std::string zshCompletion() {
                 spec += "=" + explanation + ":" + what + ":(" + joined(choices, " ") + ")";
             else if (flag.takes == Takes::File)
                 spec += "=" + explanation + ":" + what + ":_files";
-            else if (flag.takes == Takes::Text)
+            else if (flag.takes == Takes::Text || flag.takes == Takes::Number)
                 spec += "=" + explanation + ":" + what + ": ";
             else
                 spec += explanation;
@@ -287,7 +287,7 @@ std::string fishCompletion() {
             line += " -x -a " + fishQuoted(joined(choices, " "));
         else if (flag.takes == Takes::File)
             line += " -r -F";
-        else if (flag.takes == Takes::Text)
+        else if (flag.takes == Takes::Text || flag.takes == Takes::Number)
             line += " -x";
         out += line + " -d " + fishQuoted(description(i)) + "\n";
     }

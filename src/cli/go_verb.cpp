@@ -4,10 +4,10 @@
 
 #include "cli/cli_view.h"
 #include "cli/interrupt.h"
-#include "cli/journal_file.h"
 #include "cli/name_text.h"
 #include "cli/prepare_options.h"
 #include "cli/verbs.h"
+#include "rename/journal_keeper.h"
 #include "rename/renamer.h"
 #include "rules/app_error.h"
 
@@ -34,75 +34,6 @@ int probeJournal(FileSystem& fileSystem, const std::string& path) {
     return error;
 }
 
-// The journal file of a run. It is created, exclusively, once the walk is over, and the whole
-// journal is on the disk before the first rename; a journal that cannot be written renames
-// nothing. The renames that failed are recorded after them.
-class JournalKeeper : public UndoKeeper {
-public:
-    JournalKeeper(FileSystem& fileSystem, std::string path)
-        : m_fileSystem(fileSystem), m_path(std::move(path)) {}
-
-    void keep(const UndoJournal& journal) override {
-        int error = 0;
-        m_file = m_fileSystem.createFile(m_path, error);
-        if (m_file) {
-            error = writeJournal(*m_file, journal);
-            if (error == 0) {
-                const std::string_view folder = directoryOfPath(m_path);
-                error = m_fileSystem.syncDirectory(folder.empty() ? "." : std::string(folder));
-            }
-            if (error != 0) {
-                // Half a journal would undo half a run: none is better.
-                m_file.reset();
-                m_fileSystem.removeFile(m_path);
-            }
-        }
-        if (error != 0) {
-            m_keepError = error;
-            throw AppError(journalErrorText(m_path, error));
-        }
-        m_created = true;
-    }
-
-    void finish(const UndoJournal& journal) override {
-        if (!m_file)
-            return;
-        m_finishError = appendFailures(*m_file, journal);
-        const int closeError = m_file->close();
-        if (m_finishError == 0)
-            m_finishError = closeError;
-        m_failed = journal.failedCount();
-        m_file.reset();
-    }
-
-    // Writes an empty journal, for a run that never reached its renames (a batch run, or one
-    // that found nothing). Returns 0 or the errno.
-    int keepEmpty() {
-        try {
-            keep(UndoJournal{});
-        } catch (const AppError&) {
-            return m_keepError;
-        }
-        finish(UndoJournal{});
-        return m_finishError;
-    }
-
-    bool created() const { return m_created; }
-    int keepError() const { return m_keepError; }
-    int finishError() const { return m_finishError; }
-    std::size_t failedCount() const { return m_failed; }
-    const std::string& path() const { return m_path; }
-
-private:
-    FileSystem& m_fileSystem;
-    std::string m_path;
-    std::unique_ptr<OutputFile> m_file;
-    int m_keepError = 0;
-    int m_finishError = 0;
-    std::size_t m_failed = 0;
-    bool m_created = false;
-};
-
 }  // namespace
 
 int runGo(const CommandLine& commandLine, const CliContext& context) {
@@ -112,7 +43,7 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
     if (!prepareOptions(commandLine, fileSystem, console, settings))
         return kExitError;
 
-    std::optional<JournalKeeper> keeper;
+    std::optional<JournalFileKeeper> keeper;
     if (commandLine.journalFile) {
         if (const int error = probeJournal(fileSystem, *commandLine.journalFile)) {
             console.error(journalErrorText(*commandLine.journalFile, error));
@@ -124,6 +55,7 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
     CliView view(console, nullptr);
     Renamer renamer(settings, fileSystem, context.clock, view);
     renamer.flags().BatchFormat = commandLine.scriptFormat;
+    renamer.flags().Jobs = commandLine.jobs;
     renamer.setUndoKeeper(keeper ? &*keeper : nullptr);
     {
         InterruptHandler interrupt;

@@ -1,23 +1,15 @@
-// How names, which are the file system's bytes and need not be UTF-8, are written where text is
-// expected: tab-separated cells (also what a terminal shows), JSON strings and journal fields.
-// Every form can be turned back into the exact bytes.
+// How names, which are the file system's bytes and need not be UTF-8, are written on a terminal:
+// tab-separated cells (rules/escaped_text.h) and JSON strings, and how wide they show. Every
+// form can be turned back into the exact bytes.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "rules/escaped_text.h"
+
 namespace zr {
-
-// Appends `bytes` with "\\" for a backslash, "\t", "\n" and "\r", and "\xHH" for every other
-// control byte and for every byte that is not part of valid UTF-8; with `escapeStar`, "\*" for
-// "*" as well. The result is valid UTF-8 without tabs or line breaks.
-void appendEscaped(std::string& out, std::string_view bytes, bool escapeStar = false);
-std::string escapeTsv(std::string_view bytes);
-
-// Reverses appendEscaped (with "\*" accepted). False, with `error` set, for an unknown escape,
-// a lone backslash at the end, "\x00", or a raw control character.
-bool unescape(std::string_view text, std::string& out, std::string& error);
 
 // Appends `bytes` as the body of a JSON string (without the quotes): valid UTF-8 as it is, '"'
 // and '\\' and control characters escaped, and each byte that is not valid UTF-8 as "\udcXX",

@@ -1,10 +1,12 @@
 // `undo --journal FILE`: reverses a go run from its journal file, as the Undo command reverses
 // the last run in the window.
+#include <cerrno>
+
 #include "cli/cli_view.h"
-#include "cli/journal_file.h"
 #include "cli/name_text.h"
 #include "cli/prepare_options.h"
 #include "cli/verbs.h"
+#include "rename/journal_file.h"
 #include "rename/renamer.h"
 #include "rules/app_error.h"
 
@@ -16,6 +18,13 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
     const std::string& path = *commandLine.journalFile;
     if (!checkWorkingDirectory(fileSystem, console))
         return kExitError;
+    // A journal that a running window or go still holds is theirs to undo.
+    std::unique_ptr<FileLock> lock;
+    if (fileSystem.lockFile(path, lock) == EWOULDBLOCK) {
+        console.error("the journal " + quoted(path) +
+                      " is in use by a window or a go that is still running; nothing was done");
+        return kExitError;
+    }
     std::string text;
     if (const int error = fileSystem.readFile(path, text)) {
         console.error("cannot read the journal " + quoted(path) + ": " +
@@ -27,6 +36,7 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
     RenameSettings settings;  // Undo reads no option
     Renamer renamer(settings, fileSystem, context.clock, view);
     RunFlags& flags = renamer.flags();
+    flags.Jobs = commandLine.jobs;
     std::string reason;
     if (!parseJournal(text, flags.Journal, reason)) {
         console.error("the journal " + quoted(path) + " cannot be used: " + reason);

@@ -41,6 +41,9 @@ public:
     std::unique_ptr<OutputFile> createFile(const std::string& path, int& error) override;
     int removeFile(const std::string& path) override { return m_inner.removeFile(path); }
     int syncDirectory(const std::string& path) override { return m_inner.syncDirectory(path); }
+    int lockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override {
+        return m_inner.lockFile(path, lock);
+    }
     int createDirectories(const std::string& path) override {
         return m_inner.createDirectories(path);
     }

@@ -53,6 +53,12 @@ public:
     virtual int close() = 0;
 };
 
+// A lock a process holds on a file for as long as the object lives (or the process does).
+class FileLock {
+public:
+    virtual ~FileLock() = default;
+};
+
 // Renames entries of a tree, one after another. Each rename is carried out relative to a handle
 // of its parent directory that was opened from the root without following any symbolic link, so
 // a directory swapped for a link after the walk can never send a rename outside the tree: such a
@@ -108,6 +114,11 @@ public:
     // Waits until the entries of the directory `path` (a file just created in it) are on the
     // disk. Returns 0 or the errno.
     virtual int syncDirectory(const std::string& path) = 0;
+
+    // Takes the lock of the file `path` without waiting: 0 and `lock` when no other process
+    // holds it, EWOULDBLOCK when one does, ENOENT when the name no longer names the file that
+    // was locked, or another errno.
+    virtual int lockFile(const std::string& path, std::unique_ptr<FileLock>& lock) = 0;
 
     // Creates a directory and any missing parents (mode 0700 for the ones it creates).
     // Returns 0 or the errno; an existing directory is no error.

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -320,6 +321,15 @@ private:
     int m_fd = -1;
 };
 
+class PosixFileLock : public FileLock {
+public:
+    explicit PosixFileLock(int fd) : m_fd(fd) {}
+    ~PosixFileLock() override { ::close(m_fd); }
+
+private:
+    int m_fd;
+};
+
 class PosixFileSystem : public FileSystem {
 public:
     std::string initialDirectory() override {
@@ -410,6 +420,28 @@ public:
 
     int removeFile(const std::string& path) override {
         return unlink(path.c_str()) == 0 ? 0 : errno;
+    }
+
+    int lockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override {
+        const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+        // The name may have been removed, or given to another file, between the open and the
+        // lock: then what is locked is not what the name names.
+        struct stat byDescriptor;
+        struct stat byName;
+        if (fstat(fd, &byDescriptor) != 0 || lstat(path.c_str(), &byName) != 0 ||
+            byDescriptor.st_dev != byName.st_dev || byDescriptor.st_ino != byName.st_ino) {
+            ::close(fd);
+            return ENOENT;
+        }
+        lock = std::make_unique<PosixFileLock>(fd);
+        return 0;
     }
 
     int syncDirectory(const std::string& path) override {

@@ -52,6 +52,8 @@ void GoCommand::Button1Click() {
     m_flags.JournalCount = 0;
     m_flags.JournalCreated = true;
     m_flags.Journal.clear();
+    if (m_keeper)
+        m_keeper->discard();
 
     const std::string workDir = m_flags.CurrentDir;
     std::string error;

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "rename/rename_scheduler.h"
 #include "rename/script_files.h"
 #include "rename/shell_script.h"
 
@@ -136,24 +137,34 @@ void RenameExecutor::run() {
 
 void RenameExecutor::renameAll(TextFile& log) {
     UndoJournal& journal = m_flags.Journal;
-    const std::unique_ptr<RenameSession> session = m_fileSystem.openRenameSession();
-    std::string strandedAt;
-    for (std::size_t step = 0; step < journal.size(); ++step) {
-        const std::size_t i = renamedAt(step, journal.size());
-        const JournalEntry entry = journal[i];
-        strandedAt.clear();
-        if (refusedRename(entry.oldFullPath(), entry.newName(), m_flags.SavedWorkDir) ==
-                Conflict::None &&
-            session->rename(std::string(entry.oldFullPath()), entry.newFullPath(), strandedAt) ==
-                0) {
-            ++m_flags.RenamedCount;
-            continue;
-        }
-        journal.markFailed(i);
-        ++m_flags.FailureCount;
-        log.writeLine(failureLine(entry.oldFullPath(), entry.newName(), strandedAt));
-        log.flush();
-    }
+    const std::size_t count = journal.size();
+    RenameScheduler(m_fileSystem, m_flags.Jobs)
+        .run(
+            count,
+            [&](std::size_t step, RenameScheduler::Rename& rename) {
+                const std::size_t i = renamedAt(step, count);
+                const JournalEntry entry = journal[i];
+                rename.from = entry.oldFullPath();
+                rename.to = entry.newFullPath();
+                rename.refused = refusedRename(entry.oldFullPath(), entry.newName(),
+                                               m_flags.SavedWorkDir) != Conflict::None;
+                // A directory whose contents were queued after it: they are renamed first.
+                if (i + 1 < count && liesInside(journal[i + 1].oldFullPath(), entry.oldFullPath()))
+                    rename.fence = RenameScheduler::Fence::WaitsForEarlier;
+            },
+            [&](std::size_t step, RenameScheduler::Outcome& outcome) {
+                const std::size_t i = renamedAt(step, count);
+                if (outcome.error == 0) {
+                    ++m_flags.RenamedCount;
+                    return;
+                }
+                const JournalEntry entry = journal[i];
+                journal.markFailed(i);
+                ++m_flags.FailureCount;
+                log.writeLine(
+                    failureLine(entry.oldFullPath(), entry.newName(), outcome.strandedAt));
+                log.flush();
+            });
 }
 
 }  // namespace zr

@@ -23,7 +23,7 @@ void Renamer::Button1Click() {
 void Renamer::Button3Click() {
     if (commandRunning())
         return;
-    UndoCommand(m_flags, m_fileSystem, m_clock, m_view).Button3Click();
+    UndoCommand(m_flags, m_fileSystem, m_clock, m_view, m_keeper).Button3Click();
 }
 
 void Renamer::Button5Click() {

@@ -38,7 +38,8 @@ public:
     // runs from where the scan leaves off.
     void foreseeGoFrom(std::string directory) { m_goDirectory = std::move(directory); }
 
-    // Where Go keeps its undo data besides memory; none when null.
+    // Where Go keeps its undo data besides memory, and which Go and Undo tell when the undo data
+    // is gone; none when null.
     void setUndoKeeper(UndoKeeper* keeper) { m_keeper = keeper; }
 
     RunFlags& flags() { return m_flags; }

@@ -108,6 +108,15 @@ bool isScriptable(const JournalEntry& entry) {
     return quotable(entry.oldFullPath()) && quotable(entry.newName());
 }
 
+bool liesInside(std::string_view path, std::string_view directory) {
+    while (directory.starts_with("//"))
+        directory.remove_prefix(1);
+    while (path.starts_with("//"))
+        path.remove_prefix(1);
+    return path.size() > directory.size() + 1 && path.starts_with(directory) &&
+           path[directory.size()] == '/';
+}
+
 std::string failureLine(std::string_view from, std::string_view to, std::string_view strandedAt) {
     std::string line = std::string(from) + " -> " + std::string(to);
     if (!strandedAt.empty())

@@ -59,6 +59,9 @@ std::string undoScriptLine(const JournalEntry& entry);
 // byte would end its quotes or its line and turn the rest of the name into commands.
 bool isScriptable(const JournalEntry& entry);
 
+// Whether `path` lies inside the directory `directory` (the root's entries read "//name").
+bool liesInside(std::string_view path, std::string_view directory);
+
 // The failure-log line of a rename that failed: `from`, " -> ", `to`, and where the entry was
 // left when a detour through a temporary name could not be undone.
 std::string failureLine(std::string_view from, std::string_view to, std::string_view strandedAt);

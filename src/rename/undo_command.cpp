@@ -1,13 +1,15 @@
 #include "rename/undo_command.h"
 
 #include "rename/rename_executor.h"
+#include "rename/rename_scheduler.h"
 #include "rename/script_files.h"
 #include "rules/app_error.h"
 
 namespace zr {
 
-UndoCommand::UndoCommand(RunFlags& flags, FileSystem& fileSystem, Clock& clock, CommandView& view)
-    : m_flags(flags), m_fileSystem(fileSystem), m_clock(clock), m_view(view) {}
+UndoCommand::UndoCommand(RunFlags& flags, FileSystem& fileSystem, Clock& clock, CommandView& view,
+                         UndoKeeper* keeper)
+    : m_flags(flags), m_fileSystem(fileSystem), m_clock(clock), m_view(view), m_keeper(keeper) {}
 
 void UndoCommand::Button3Click() {
     if (m_flags.GoRunning || m_flags.JournalCount == 0)
@@ -23,6 +25,8 @@ void UndoCommand::Button3Click() {
         reverseAll();
         m_flags.Journal.clear();
         m_flags.JournalCount = 0;
+        if (m_keeper)
+            m_keeper->discard();
     } catch (...) {
         error = currentErrorText();
     }
@@ -44,24 +48,35 @@ void UndoCommand::reverseAll() {
     TextFile log =
         startFailureLog(m_fileSystem, workDir, m_clock.formatDate(now), m_clock.formatTime(now));
     const UndoJournal& journal = m_flags.Journal;
-    const std::unique_ptr<RenameSession> session = m_fileSystem.openRenameSession();
-    std::string strandedAt;
-    for (std::size_t i = 0; i < journal.size(); ++i) {
-        // What Go failed to rename was never done: its new name may be someone else's file.
-        if (journal.failed(i))
-            continue;
-        const JournalEntry entry = journal[i];
-        const std::string newFullPath = entry.newFullPath();
-        strandedAt.clear();
-        if (isPlainName(entry.newName()) && !holdsDirectory(newFullPath, workDir) &&
-            session->rename(newFullPath, std::string(entry.oldFullPath()), strandedAt) == 0) {
-            ++m_flags.RenamedCount;
-        } else {
-            ++m_flags.FailureCount;
-            log.writeLine(failureLine(entry.oldFullPath(), newFullPath, strandedAt));
-            log.flush();
-        }
-    }
+    const std::size_t count = journal.size();
+    // Journal order: a directory gets its old name back before its contents.
+    RenameScheduler(m_fileSystem, m_flags.Jobs)
+        .run(
+            count,
+            [&](std::size_t i, RenameScheduler::Rename& rename) {
+                const JournalEntry entry = journal[i];
+                rename.from = entry.newFullPath();
+                rename.to = entry.oldFullPath();
+                // What Go failed to rename was never done: its new name may be someone else's.
+                rename.refused = journal.failed(i) || !isPlainName(entry.newName()) ||
+                                 holdsDirectory(rename.from, workDir);
+                if (!journal.failed(i) && i + 1 < count &&
+                    liesInside(journal[i + 1].oldFullPath(), entry.oldFullPath()))
+                    rename.fence = RenameScheduler::Fence::HoldsLater;
+            },
+            [&](std::size_t i, RenameScheduler::Outcome& outcome) {
+                if (journal.failed(i))
+                    return;
+                if (outcome.error == 0) {
+                    ++m_flags.RenamedCount;
+                    return;
+                }
+                const JournalEntry entry = journal[i];
+                ++m_flags.FailureCount;
+                log.writeLine(
+                    failureLine(entry.oldFullPath(), entry.newFullPath(), outcome.strandedAt));
+                log.flush();
+            });
     finishFailureLog(log, m_flags, m_fileSystem, m_view);
 
     m_view.setStatusText(renameStatus("Undo done, ", m_flags.RenamedCount,

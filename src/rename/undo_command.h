@@ -5,13 +5,16 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "rename/run_flags.h"
+#include "rename/undo_keeper.h"
 #include "scan/command_view.h"
 
 namespace zr {
 
 class UndoCommand {
 public:
-    UndoCommand(RunFlags& flags, FileSystem& fileSystem, Clock& clock, CommandView& view);
+    // `keeper`, when given, is told when the undo data is gone.
+    UndoCommand(RunFlags& flags, FileSystem& fileSystem, Clock& clock, CommandView& view,
+                UndoKeeper* keeper = nullptr);
 
     // The handler of "&Undo": does nothing while a Go or Undo runs or without undo data.
     // Reverses the entries in journal order (a directory before its contents), logs the
@@ -32,6 +35,7 @@ private:
     FileSystem& m_fileSystem;
     Clock& m_clock;
     CommandView& m_view;
+    UndoKeeper* m_keeper;
 };
 
 }  // namespace zr

@@ -1,5 +1,5 @@
 // Where a renaming Go run keeps its undo data besides memory, so that it outlives the process:
-// the command line's journal file (and whatever else a front end keeps it in).
+// the command line's journal file, the window's journal in the user's state folder.
 #pragma once
 
 #include "rules/undo_journal.h"
@@ -7,7 +7,7 @@
 namespace zr {
 
 // The rename executor hands the keeper the whole journal once the walk is over and before the
-// first rename, and again when the renames are over.
+// first rename, and again when the renames are over; Go and Undo say when the undo data is gone.
 class UndoKeeper {
 public:
     virtual ~UndoKeeper() = default;
@@ -17,6 +17,8 @@ public:
     // The renames are over (also when an error ended them); the entries whose rename failed are
     // marked. The keeper reports its own problems and never throws.
     virtual void finish(const UndoJournal& journal) = 0;
+    // The undo data is gone (Undo has run, or a new run discards it): so is what was kept.
+    virtual void discard() {}
 };
 
 }  // namespace zr

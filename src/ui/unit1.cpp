@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/user_folders.h"
 #include "rules/app_error.h"
 #include "rules/option_lists.h"
 #include "settings/settings_file.h"
@@ -222,7 +223,9 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsSto
       m_dialogs(dialogs),
       m_store(store),
       m_clock(clock),
-      m_renamer(m_settings, fileSystem, clock, *this) {
+      m_renamer(m_settings, fileSystem, clock, *this),
+      m_stateJournal(fileSystem, userStateFolder()) {
+    m_renamer.setUndoKeeper(&m_stateJournal);
     // Started in a folder that was removed: the run's files go to the home folder instead of
     // having nowhere to go.
     if (m_renamer.flags().CurrentDir.empty())
@@ -244,6 +247,21 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsSto
     resize(594, kClientHeight);
     FormResize();
     FormCreate();
+    adoptInterruptedRun();
+}
+
+void Tmain::adoptInterruptedRun() {
+    RunFlags& flags = m_renamer.flags();
+    const std::optional<std::size_t> renames = m_stateJournal.adopt(flags.Journal, m_storeProblems);
+    if (!renames)
+        return;
+    flags.JournalCreated = true;
+    flags.JournalCount = static_cast<std::int32_t>(*renames);
+    flags.SavedWorkDir = flags.CurrentDir;
+    m_button3->setEnabled(true);
+    m_saveUndoasbat1->setEnabled(true);
+    setStatusText("The undo data of an interrupted run was kept: " + std::to_string(*renames) +
+                  " rename(s) can be undone.");
 }
 
 Tmain::~Tmain() {
@@ -741,8 +759,11 @@ void Tmain::FormActivate() {
 bool Tmain::FormClose() {
     if (m_renamer.commandRunning())
         return false;
-    if (m_renamer.hasUndoData() && !askYesNo("Are you sure to discard undo data when closing ?"))
-        return false;
+    if (m_renamer.hasUndoData()) {
+        if (!askYesNo("Are you sure to discard undo data when closing ?"))
+            return false;
+        m_stateJournal.discard();
+    }
     std::optional<std::string> error = rememberGeometry(m_store, geometry());
     if (!error && m_settings.checked(Option::CheckBox15))
         error = rememberOptions(m_store, m_settings);

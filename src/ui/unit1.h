@@ -15,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/settings_store.h"
+#include "rename/journal_keeper.h"
 #include "rename/renamer.h"
 #include "rules/rename_settings.h"
 #include "scan/command_view.h"
@@ -125,6 +126,9 @@ private:
     void commandPressed(QPushButton* button, void (Tmain::*handler)());
     // Handles what is pending, dropping all input from the keyboard and the mouse.
     void dropPendingInput();
+    // At start-up: the undo data that a window which ended without discarding it left behind
+    // becomes this window's.
+    void adoptInterruptedRun();
 
     void createControls();
     void createListView();
@@ -175,6 +179,8 @@ private:
     std::vector<std::string> m_storeProblems;
     std::optional<std::string> m_startFolder;
     Renamer m_renamer;
+    // The undo data on disk while the window holds it, for a window started after a crash.
+    StateJournal m_stateJournal;
 
     std::array<QWidget*, kOptionCount> m_optionControls{};
     QComboBox* m_comboBox1 = nullptr;

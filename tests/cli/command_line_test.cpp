@@ -167,7 +167,9 @@ TEST(CommandLine, EveryFlagOfTheTableIsTakenByItsVerbsAndListedInHelp) {
         EXPECT_NE(help.find(option + (flag.argument.empty() ? "" : "=")), std::string::npos)
             << option;
         const std::span<const std::string_view> choices = flagChoices(flag);
-        const std::string value = !choices.empty() ? std::string(choices.back()) : "x";
+        const std::string value = !choices.empty() ? std::string(choices.back())
+                                  : flag.takes == CliFlag::Takes::Number ? "4"
+                                                                         : "x";
         for (std::size_t v = 0; v < kVerbNames.size(); ++v) {
             Args args = {std::string(kVerbNames[v]), option};
             if (flag.takes != CliFlag::Takes::Nothing)

@@ -34,7 +34,7 @@ cases=(
     "go --format|"
     "scan --format j|json "
     "go --script-format |bat sh "
-    "undo --|--help --journal "
+    "undo --|--help --jobs --journal "
     "go --journal t|trip.rns "
     "go --prefix p|"
     "scan --no-recursive ph|photo album photos "

@@ -10,7 +10,8 @@
 // descriptor was opened with) contains TEXT. @N fires on the N-th matching call only, counting
 // from 1; without it every matching call fires. ACTION is an errno name (EACCES, ENOSPC, ...)
 // or number, or "pause": the call then creates $ZR_FAULTS_DIR/paused and waits until
-// $ZR_FAULTS_DIR/resume exists before it goes on (at most a minute).
+// $ZR_FAULTS_DIR/resume exists before it goes on (at most a minute), or "sleepMS": the call
+// waits MS milliseconds and then goes on, as on a slow disk.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdarg.h>
@@ -31,6 +32,8 @@ const char* const kCallNames[kCallCount] = {"open", "rename", "unlink", "write",
 constexpr int kMaxRules = 16;
 constexpr int kMaxTracked = 1024;
 constexpr int kPause = -1;
+// Actions below this are sleeps of (kSleep - action) milliseconds.
+constexpr int kSleep = -2;
 
 struct Rule {
     Call call;
@@ -63,6 +66,8 @@ const ErrnoName kErrnoNames[] = {
 int parseAction(const char* text) {
     if (std::strcmp(text, "pause") == 0)
         return kPause;
+    if (std::strncmp(text, "sleep", 5) == 0)
+        return kSleep - std::atoi(text + 5);
     for (const ErrnoName& e : kErrnoNames) {
         if (std::strcmp(text, e.name) == 0)
             return e.value;
@@ -104,7 +109,8 @@ void parseRule(char* text) {
     std::abort();
 }
 
-void parseRules() {
+// Read once as the library is loaded, before the program can start threads.
+__attribute__((constructor)) void parseRules() {
     if (g_parsed)
         return;
     g_parsed = true;
@@ -169,12 +175,16 @@ int fault(Call call, const char* path, const char* other = nullptr) {
         if (rule.text[0] && !(path && std::strstr(path, rule.text)) &&
             !(other && std::strstr(other, rule.text)))
             continue;
-        ++rule.seen;
-        if (rule.nth != 0 && rule.seen != rule.nth)
+        // Calls come from several threads: each one counts once.
+        const long seen = __atomic_add_fetch(&rule.seen, 1, __ATOMIC_SEQ_CST);
+        if (rule.nth != 0 && seen != rule.nth)
             continue;
-        if (rule.action != kPause)
+        if (rule.action <= kSleep)
+            usleep(static_cast<useconds_t>(kSleep - rule.action) * 1000);
+        else if (rule.action != kPause)
             return rule.action;
-        pause();
+        else
+            pause();
     }
     return 0;
 }

@@ -122,6 +122,7 @@ bool endsWith(const std::string& s, const std::string& end) {
 }  // namespace
 
 void FaultyFileSystem::fail(Op op, std::string pathEnd, int error) {
+    const std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_faults.push_back(Fault{op, std::move(pathEnd), error});
 }
 
@@ -132,16 +133,19 @@ void FaultyFileSystem::failWritesAfter(std::size_t bytes, int error) {
 }
 
 void FaultyFileSystem::onCall(Op op, std::function<void(const std::string&)> hook) {
+    const std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_hooks.emplace(op, std::move(hook));
 }
 
 void FaultyFileSystem::clear() {
+    const std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_faults.clear();
     m_hooks.clear();
     m_writeLimited = false;
 }
 
 int FaultyFileSystem::calls(Op op) const {
+    const std::lock_guard<std::recursive_mutex> lock(m_mutex);
     const auto it = m_calls.find(op);
     return it == m_calls.end() ? 0 : it->second;
 }
@@ -151,6 +155,7 @@ int FaultyFileSystem::checkCall(Op op, const std::string& path) {
 }
 
 int FaultyFileSystem::check(Op op, const std::string& path) {
+    const std::lock_guard<std::recursive_mutex> lock(m_mutex);
     ++m_calls[op];
     const auto range = m_hooks.equal_range(op);
     // A hook may add hooks; run the ones present now.
@@ -168,6 +173,7 @@ int FaultyFileSystem::check(Op op, const std::string& path) {
 
 int FaultyFileSystem::chargeWrite(const std::string& path, std::string_view bytes,
                                   std::size_t& allowed) {
+    const std::lock_guard<std::recursive_mutex> lock(m_mutex);
     allowed = bytes.size();
     if (const int error = check(Op::Write, path)) {
         allowed = 0;
@@ -239,6 +245,12 @@ int FaultyFileSystem::syncDirectory(const std::string& path) {
     if (const int error = check(Op::SyncDirectory, path))
         return error;
     return m_real.syncDirectory(path);
+}
+
+int FaultyFileSystem::lockFile(const std::string& path, std::unique_ptr<FileLock>& lock) {
+    if (const int error = check(Op::LockFile, path))
+        return error;
+    return m_real.lockFile(path, lock);
 }
 
 int FaultyFileSystem::createDirectories(const std::string& path) {

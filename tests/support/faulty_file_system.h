@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ public:
         ReplaceFile,
         CreateDirectories,
         SyncDirectory,
+        LockFile,
     };
 
     explicit FaultyFileSystem(FileSystem& real) : m_real(real) {}
@@ -63,6 +65,7 @@ public:
     std::unique_ptr<OutputFile> createFile(const std::string& path, int& error) override;
     int removeFile(const std::string& path) override;
     int syncDirectory(const std::string& path) override;
+    int lockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
     int createDirectories(const std::string& path) override;
     int readFile(const std::string& path, std::string& content) override;
     int replaceFile(const std::string& path, std::string_view content) override;
@@ -83,6 +86,8 @@ private:
     int check(Op op, const std::string& path);
 
     FileSystem& m_real;
+    // Renames run on several threads: one call is checked (and its hooks run) at a time.
+    mutable std::recursive_mutex m_mutex;
     std::vector<Fault> m_faults;
     std::multimap<Op, std::function<void(const std::string&)>> m_hooks;
     std::map<Op, int> m_calls;

@@ -349,9 +349,10 @@ private slots:
         f->window->settings().setChecked(Option::CheckBox1, false);
         setText(Option::Edit3, "no-such-name-*");
         f->edit("Edit1")->clear();
+        const int listings = f->fileSystem.calls(Op::ListDirectory);
         click(f->button("Button1"));
         QCOMPARE(f->dialogs.log, QStringList{"Warning Cannot find directory "});
-        QCOMPARE(f->fileSystem.calls(Op::ListDirectory), 0);
+        QCOMPARE(f->fileSystem.calls(Op::ListDirectory), listings);
         QCOMPARE(f->edit("Edit1")->text(), "");
         verifyIdle();
         QVERIFY(!f->find("Button3")->isEnabled());

@@ -45,6 +45,8 @@ WindowFixture::WindowFixture(bool startNow)
     : realFileSystem(makePosixFileSystem()), fileSystem(*realFileSystem) {
     fileSystem.setInitialDirectory(dir.path());
     setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    // Each window's undo journal too, so that no window adopts another test's.
+    setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
     storePath = userSettingsStorePath();
     store = std::make_unique<SettingsStore>(fileSystem, storePath);
     if (startNow)

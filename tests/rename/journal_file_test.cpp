@@ -1,4 +1,4 @@
-#include "cli/journal_file.h"
+#include "rename/journal_file.h"
 
 #include <gtest/gtest.h>
 
@@ -106,9 +106,7 @@ TEST(JournalFile, RefusesTextItDidNotWrite) {
     };
     for (const Row& r : {
              Row{"", "the file is empty"},
-             Row{"/a*b\nend 1\n",
-                 "line 1: this is not a journal written by "
-                 "zentarel-renamer-cli go --journal"},
+             Row{"/a*b\nend 1\n", "line 1: this is not an undo journal of zentarel-renamer"},
              Row{kHeader + "/a*b\n", "line 2: the end line is missing (the file was cut short)"},
              Row{kHeader + "/a*b\nend 1", "line 3: the line has no end (the file was cut short)"},
              Row{kHeader + "/a*b\nend 2\n",

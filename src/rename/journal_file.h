@@ -1,4 +1,5 @@
-// The journal file of a Go run: its undo data on disk, so that a later `undo` can reverse it.
+// The journal file of a Go run: its undo data on disk, so that it outlives the process (the
+// command line's `go --journal`, and the window's journal in the user's state folder).
 //
 //   zentarel-renamer journal 1
 //   /photos/IMG\*1.JPG*img\*1.jpg

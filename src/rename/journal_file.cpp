@@ -1,9 +1,9 @@
-#include "cli/journal_file.h"
+#include "rename/journal_file.h"
 
 #include <charconv>
 
-#include "cli/name_text.h"
 #include "platform/file_system.h"
+#include "rules/escaped_text.h"
 
 namespace zr {
 
@@ -113,7 +113,7 @@ bool parseJournal(std::string_view text, UndoJournal& journal, std::string& erro
 
         if (lineNumber == 1) {
             if (line != kJournalHeader)
-                return fail("this is not a journal written by zentarel-renamer-cli go --journal");
+                return fail("this is not an undo journal of zentarel-renamer");
             continue;
         }
         if (ended) {

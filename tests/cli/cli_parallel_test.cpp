@@ -1,0 +1,149 @@
+// Many calls in flight, the outcome of one after another: on random trees (collisions, chains of
+// names that depend on the order, folders renamed with their contents, names that fail), go and
+// undo with --jobs 16 give byte for byte what --jobs 1 gives: the output, the journal, the
+// failure log, the scripts and the final tree, and the same exit status; also with a rename
+// failing in one of the workers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <random>
+
+#include "cli_process.h"
+#include "support/temp_dir.h"
+
+namespace zr::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// The time a header line names differs from run to run: cut it off.
+std::string withoutTimes(const std::string& text) {
+    std::string out;
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        std::size_t end = text.find('\n', begin);
+        end = end == std::string::npos ? text.size() : end + 1;
+        std::string line = text.substr(begin, end - begin);
+        for (const char* header : {"rem Renamer rename file from", "rem Renamer undo file from",
+                                   "; Renamer failure log from"}) {
+            if (line.starts_with(header))
+                line = header;
+        }
+        out += line;
+        begin = end;
+    }
+    return out;
+}
+
+// Every occurrence of `from` in `text` replaced by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// A tree whose renames collide and chain: "x" and "p_x" under a prefix "p_" work in one order
+// and not in the other; "A.JPG" beside "a.jpg" cannot be lower-cased; folders hold folders.
+void buildTree(const std::string& root, std::mt19937& rng) {
+    const char* const names[] = {"x",     "p_x",        "p_p_x", "A.JPG", "a.jpg",
+                                 "B.JPG", "Tab\tC.JPG", "P_Y",   "y"};
+    std::function<void(const std::string&, int)> fill = [&](const std::string& folder, int depth) {
+        makeDirectory(folder);
+        for (const char* name : names) {
+            if (rng() % 3 != 0)
+                writeFile(folder + "/" + name, folder + "/" + name);
+        }
+        const int folders = depth < 3 ? static_cast<int>(rng() % 4) : 0;
+        for (int i = 0; i < folders; ++i)
+            fill(folder + "/" + (rng() % 2 ? "Dir" : "p_Dir") + std::to_string(i), depth + 1);
+    };
+    fill(root, 0);
+}
+
+Lines rulesFor(std::mt19937& rng) {
+    switch (rng() % 4) {
+        case 0:
+            return {"--filter", "*", "--prefix", "p_"};
+        case 1:
+            return {"--filter", "*", "--case", "lower", "--case-range", "all"};
+        case 2:
+            return {"--dirs-only", "--prefix", "p_"};
+        default:
+            return {"--filter", "*", "--case", "upper", "--case-range", "all", "--batch"};
+    }
+}
+
+struct Outcome {
+    int status = 0;
+    std::string out;
+    std::string err;
+    std::map<std::string, std::string> files;  // the tree and the work folder, paths relative
+};
+
+class ParallelTest : public ::testing::Test {
+protected:
+    // Runs `args` in <temp>/<name>/work on <temp>/<name>/tree, with `faults` for the fault shim;
+    // everything that names the folder is made relative to it.
+    Outcome run(const std::string& name, Lines args, const std::string& faults) {
+        const std::string base = temp / name;
+        ProcessOptions options;
+        options.cwd = base + "/work";
+        options.env = faultEnv(faults);
+        const CliRun result = runCli(args, options);
+        Outcome outcome{result.status,
+                        replaced(result.out, base, "<base>"),
+                        replaced(result.err, base, "<base>"),
+                        {}};
+        for (const auto& [path, content] : snapshotTree(base))
+            outcome.files[path] = withoutTimes(replaced(content, base, "<base>"));
+        return outcome;
+    }
+
+    TempDir temp;
+};
+
+TEST_F(ParallelTest, ManyCallsInFlightGiveTheOutcomeOfOneAfterAnother) {
+    for (unsigned seed = 1; seed <= 24; ++seed) {
+        std::mt19937 rng(seed);
+        for (const char* jobs : {"1", "16"}) {
+            std::mt19937 same(seed);
+            buildTree(temp / (std::string("run") + jobs + "/tree"), same);
+            makeDirectory(temp / (std::string("run") + jobs + "/work"));
+        }
+        buildTree(temp / "scratch", rng);  // keeps both trees' draws out of the rules' draws
+        const Lines rules = rulesFor(rng);
+        // A rename that fails in whichever worker carries it out; renames that take their time,
+        // so that what runs at once really overlaps.
+        const std::string faults = std::string(seed % 3 == 0 ? "rename~B.JPG=EACCES," : "") +
+                                   (seed % 2 == 0 ? "rename~p_x=sleep3" : "rename~/x=sleep3");
+        const std::string what = "seed " + std::to_string(seed);
+        for (const Lines& verb : {Lines{"go", "--journal", "undo.journal"},
+                                  Lines{"undo", "--journal", "undo.journal"}}) {
+            Outcome outcomes[2];
+            for (int i = 0; i < 2; ++i) {
+                const std::string jobs = i == 0 ? "1" : "16";
+                Lines args = verb;
+                args.insert(args.end(), {"--jobs", jobs});
+                if (verb[0] == "go") {
+                    args.insert(args.end(), rules.begin(), rules.end());
+                    args.push_back("../tree");
+                }
+                outcomes[i] = run("run" + jobs, args, faults);
+            }
+            EXPECT_EQ(outcomes[0].status, outcomes[1].status) << what << " " << verb[0];
+            EXPECT_EQ(outcomes[0].out, outcomes[1].out) << what << " " << verb[0];
+            EXPECT_EQ(outcomes[0].err, outcomes[1].err) << what << " " << verb[0];
+            EXPECT_EQ(outcomes[0].files, outcomes[1].files) << what << " " << verb[0];
+            if (verb[0] == "go" && seed == 1) {
+                EXPECT_NE(outcomes[0].files.at("work/undo.journal").find('*'), std::string::npos);
+            }
+        }
+        for (const char* folder : {"run1", "run16", "scratch"})
+            std::filesystem::remove_all(temp / folder);
+    }
+}
+
+}  // namespace
+}  // namespace zr::test

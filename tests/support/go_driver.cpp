@@ -1,0 +1,33 @@
+// The window's Go without the window, for tests that kill a run part-way: the core's Go over a
+// tree, lower-casing every name, with its undo data kept in the window's journal in a state
+// folder. Usage: zr_go_driver STATE_FOLDER START_DIR
+#include <cstdio>
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "rename/journal_keeper.h"
+#include "rename/renamer.h"
+#include "support/recording_view.h"
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fputs("usage: zr_go_driver STATE_FOLDER START_DIR\n", stderr);
+        return 2;
+    }
+    const auto fileSystem = zr::makePosixFileSystem();
+    const auto clock = zr::makeSystemClock();
+    zr::RenameSettings settings;
+    settings.setText(zr::Option::Edit1, argv[2]);
+    settings.setText(zr::Option::Edit3, "*");
+    settings.setChecked(zr::Option::CheckBox1, true);
+    settings.setChecked(zr::Option::CheckBox4, true);
+    settings.setItemIndex(zr::kLowerCase);
+    settings.setChecked(zr::Option::CheckBox6, true);
+    zr::test::RecordingView view;
+    zr::Renamer renamer(settings, *fileSystem, *clock, view);
+    zr::StateJournal journal(*fileSystem, argv[1]);
+    renamer.setUndoKeeper(&journal);
+    renamer.Button1Click();
+    std::puts(view.status.c_str());
+    return renamer.flags().FailureCount == 0 ? 0 : 1;
+}
