@@ -8,9 +8,10 @@ namespace zr {
 
 namespace {
 
-// A quick hash of a name, eight bytes at a time; the table uses its low bits.
+// The place of an old name that no rename wants as its new name.
 constexpr std::uint32_t kNowhere = ~std::uint32_t{0};
 
+// A quick hash of a name, eight bytes at a time; the table uses its low bits.
 std::size_t hashName(std::string_view name) {
     std::uint64_t h = name.size();
     std::size_t i = 0;
@@ -127,17 +128,15 @@ void ConflictFinder::settle(Folder& folder, long nameLimit) {
     const auto oldName = [](const Plan& p) { return Span{p.oldAt, p.oldSize}; };
     const auto newName = [](const Plan& p) { return Span{p.newAt, p.newSize}; };
 
-    // The table holds the new names (at most half full). A name matters only as a new name: it
-    // learns which of them the folder has, whether an entry that stays or one renamed (its
-    // holder).
+    // The table holds the new names, at most half full: only a name some rename wants matters.
+    // Each learns whether the folder has it, and which rename (its holder) would give it up.
     std::size_t size = 16;
     while (size < 2 * count)
         size *= 2;
     m_table.assign(size, Slot{});
     m_mask = size - 1;
     std::size_t longestNew = 0;
-    // Where each rename's names lie in the table, old then new; kNowhere for an old name that no
-    // rename wants.
+    // Where each rename's names lie in the table, old then new.
     m_places.resize(2 * count);
     for (std::size_t j = 0; j < count; ++j) {
         const Plan& p = folder.plans[j];

@@ -74,8 +74,9 @@ private:
 
     void settle(Folder& folder, long nameLimit);
     void release(Folder& folder);
-    // The slot of `name`, a name in m_text, made if it is new; or null when there is none.
+    // Where `name`, a name in m_text, lies in the table; put there if it is new.
     std::uint32_t slot(Span name);
+    // The slot of `name`, or null when it is not in the table.
     Slot* find(Span name);
 
     std::string m_workingDirectory;
