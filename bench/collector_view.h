@@ -31,6 +31,10 @@ public:
     void processPendingEvents() override {}
     void clearPreview() override { rows.clear(); }
     void addPreviewRow(PreviewRow row) override { rows.push_back(std::move(row)); }
+    void settlePreviewRows(std::string_view, std::span<const RowOutcome> outcomes) override {
+        for (const RowOutcome& outcome : outcomes)
+            rows[outcome.row].fails = outcome.fails;
+    }
 };
 
 }  // namespace zr::bench

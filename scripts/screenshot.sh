@@ -1,13 +1,15 @@
 #!/bin/sh
 # Takes docs/screenshot.png: starts the window under Xvfb, scans a small sample tree of photos
-# with accented and upper-case names, driving the window from outside as a user would (mouse and
-# keyboard through xdotool), and saves a picture of the window.
+# with accented and upper-case names, two of whose renames would fail, driving the window from
+# outside as a user would (mouse and keyboard through xdotool), rests the pointer on a row marked
+# as failing so that its tooltip shows, and saves a picture of the window.
 # Usage: scripts/screenshot.sh BUILD_DIR OUTPUT.png   (needs xvfb, xdotool and imagemagick)
 set -eu
 
 build=$1
 output=$2
 program=$build/src/ui/zentarel-renamer
+cli=$build/src/cli/zentarel-renamer-cli
 work=$(mktemp -d)
 xvfb_pid=""
 app_pid=""
@@ -20,8 +22,11 @@ trap cleanup EXIT
 
 photos=$work/Photos
 mkdir -p "$photos/Léto 2023"
+# IMG_0042.JPG would become img0042.jpg, which is there already; KARLŮV MOST.JPG and Karlův most.jpg
+# would both become karluv most.jpg.
 for name in "Dovolená Šumava 001.JPG" "Ústí nad Labem.JPG" "Křivoklát #2.jpg" "IMG_0042.JPG" \
-    "Karlův most.jpg" "notes.txt" "Léto 2023/Řeka Vltava.JPG" "Léto 2023/Mělník.GIF"; do
+    "img0042.jpg" "Karlův most.jpg" "KARLŮV MOST.JPG" "notes.txt" "Léto 2023/Řeka Vltava.JPG" \
+    "Léto 2023/Mělník.GIF"; do
     head -c $((2000 + ${#name} * 731)) /dev/zero >"$photos/$name"
 done
 touch -d "2023-07-14 16:42:10" "$photos"/* "$photos/Léto 2023"/*
@@ -60,8 +65,19 @@ at 14 297 click 1
 xdotool key alt+s
 sleep 1
 at 360 36 click 1
-at 700 700
+# The pointer rests on the new name of the first row marked as failing: the command line's table
+# lists the same rows in the same order, with the reason in a last column.
+marked=$("$cli" scan --filter '*.jpg;*.gif' --kill-chars '#_' --convert-chars --case lower \
+    --case-range all --format table "$photos/" | awk 'NR > 1 && /  name taken$|  same new name$/ \
+    { print NR - 2; exit }')
+# At the right edge of the screen, so that the tooltip opens to the left, over the window.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool windowmove "$window" $((1024 - WIDTH)) 0
 sleep 0.5
+at 420 $((32 + 15 * ${marked:-0}))
+sleep 2
 
-import -window "$window" "$output"
+# The tooltip is a window of its own: the picture is taken from the screen, cut to the window.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$output"
 echo "screenshot: $output"

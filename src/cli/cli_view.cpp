@@ -77,4 +77,12 @@ void CliView::addPreviewRow(PreviewRow row) {
     m_printer->add(row);
 }
 
+void CliView::settlePreviewRows(std::string_view folder, std::span<const RowOutcome> outcomes) {
+    if (!m_printer)
+        return;
+    if (m_progress && m_console.outIsTerminal)
+        m_progress->erase();
+    m_printer->settle(folder, outcomes);
+}
+
 }  // namespace zr

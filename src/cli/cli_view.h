@@ -47,6 +47,7 @@ public:
     void processPendingEvents() override;
     void clearPreview() override;
     void addPreviewRow(PreviewRow row) override;
+    void settlePreviewRows(std::string_view folder, std::span<const RowOutcome> outcomes) override;
 
 private:
     const Console& m_console;

@@ -149,6 +149,11 @@ const std::array kFlags = {
             .help = "the rows as table, tsv or json (default: a table on a terminal, tsv "
                     "otherwise); with tsv and json the closing line goes to standard error",
             .section = "Output (scan)"},
+    CliFlag{.name = "show-conflicts",
+            .verbs = kForScan,
+            .help = "add a sixth column to tsv rows: why go will fail to rename the entry, "
+                    "empty when it will not (json rows have \"fails\" for it, a table a last "
+                    "column)"},
     CliFlag{.name = "journal",
             .takes = Takes::File,
             .verbs = kForGo | kForUndo,
@@ -305,6 +310,10 @@ bool parseCommandLine(std::span<const std::string> args, CommandLine& commandLin
             if (inlineValue) {
                 error = "option --" + name + " takes no value";
                 return false;
+            }
+            if (name == "show-conflicts") {
+                commandLine.showConflicts = true;
+                continue;
             }
             commandLine.ruleFlags.push_back({flag, {}, 0});
             continue;

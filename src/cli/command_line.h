@@ -66,6 +66,8 @@ struct CommandLine {
     std::optional<std::string> journalFile;
     std::optional<std::string> startDirectory;
     OutputFormat format = OutputFormat::Automatic;
+    // tsv rows get a sixth column: why Go will fail to rename the entry.
+    bool showConflicts = false;
     ScriptFormat scriptFormat = ScriptFormat::Bat;
     // File-system calls kept in flight at once (--jobs); 1 does one after another.
     int jobs = kDefaultJobs;

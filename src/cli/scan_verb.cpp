@@ -17,9 +17,11 @@ int runScan(const CommandLine& commandLine, const CliContext& context) {
     OutputFormat format = commandLine.format;
     if (format == OutputFormat::Automatic)
         format = console.outIsTerminal ? OutputFormat::Table : OutputFormat::Tsv;
-    PreviewPrinter printer(format, console.out, context.clock);
+    PreviewPrinter printer(format, console.out, context.clock, commandLine.showConflicts);
     CliView view(console, &printer);
     Renamer renamer(settings, fileSystem, context.clock, view);
+    // The marks foresee a go run from this same directory.
+    renamer.foreseeGoFrom(renamer.flags().CurrentDir);
     {
         InterruptHandler interrupt;
         view.setStopAction([&renamer] { renamer.Button5Click(); });

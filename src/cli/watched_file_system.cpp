@@ -18,6 +18,7 @@ public:
 
     bool next(DirEntry& entry) override { return m_inner->next(entry); }
     bool info(const std::string& name, EntryInfo& out) override { return m_inner->info(name, out); }
+    long nameLimit() override { return m_inner->nameLimit(); }
     int enterSubdirectory(const std::string& name,
                           std::unique_ptr<DirectoryListing>& listing) override {
         std::unique_ptr<DirectoryListing> inner;

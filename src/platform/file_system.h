@@ -35,6 +35,8 @@ public:
     // `listing` is then its listing, or null when it can be entered but not listed.
     virtual int enterSubdirectory(const std::string& name,
                                   std::unique_ptr<DirectoryListing>& listing) = 0;
+    // The longest name, in bytes, the directory's file system takes; 0 when it cannot be told.
+    virtual long nameLimit() = 0;
 };
 
 // A text file created for writing; nothing is written through to the disk after an error.

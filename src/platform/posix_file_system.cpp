@@ -86,6 +86,11 @@ public:
         return true;
     }
 
+    long nameLimit() override {
+        const long limit = fpathconf(dirfd(m_dir), _PC_NAME_MAX);
+        return limit > 0 ? limit : 0;
+    }
+
     bool info(const std::string& name, EntryInfo& out) override {
         struct stat st;
         if (fstatat(dirfd(m_dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)

@@ -182,24 +182,23 @@ void RenameExecutor::renameAll(FailureLog& log) {
     std::vector<bool> handedBack(count);
     bool logBroken = false;
     try {
-        // The journal is carried out from its end: step k of the run is entry count - 1 - k.
         RenameScheduler(m_fileSystem, m_flags.Jobs)
             .run(
                 count,
                 [&](std::size_t step, RenameScheduler::Rename& rename) {
-                    const std::size_t i = count - 1 - step;
+                    const std::size_t i = renamedAt(step, count);
                     const JournalEntry entry = journal[i];
                     rename.from = entry.oldFullPath();
                     rename.to = entry.newFullPath();
-                    rename.refused = !isPlainName(entry.newName()) ||
-                                     holdsDirectory(entry.oldFullPath(), m_flags.SavedWorkDir);
+                    rename.refused = refusedRename(entry.oldFullPath(), entry.newName(),
+                                                   m_flags.SavedWorkDir) != Conflict::None;
                     // A directory whose contents were queued after it: they are renamed first.
                     if (i + 1 < count &&
                         liesInside(journal[i + 1].oldFullPath(), entry.oldFullPath()))
                         rename.fence = RenameScheduler::Fence::WaitsForEarlier;
                 },
                 [&](std::size_t step, RenameScheduler::Outcome& outcome) {
-                    const std::size_t i = count - 1 - step;
+                    const std::size_t i = renamedAt(step, count);
                     handedBack[i] = true;
                     if (outcome.error == 0) {
                         ++m_flags.RenamedCount;

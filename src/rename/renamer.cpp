@@ -29,7 +29,9 @@ void Renamer::Button3Click() {
 void Renamer::Button5Click() {
     if (m_flags.GoRunning)
         return;
-    ScanCommand(m_settings, m_flags, m_lists, m_fileSystem, m_view).Button5Click();
+    ScanCommand(m_settings, m_flags, m_lists, m_fileSystem, m_view,
+                m_goDirectory ? &*m_goDirectory : nullptr)
+        .Button5Click();
 }
 
 void Renamer::SaveUndoasbat1Click() {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
@@ -31,6 +33,11 @@ public:
     // "Save &Undo as .bat".
     void SaveUndoasbat1Click();
 
+    // The working directory of the Go run that Scan's marks foresee (that of a later process
+    // started in `directory`). Unset, they foresee a Go pressed right after the scan, which
+    // runs from where the scan leaves off.
+    void foreseeGoFrom(std::string directory) { m_goDirectory = std::move(directory); }
+
     // Where Go keeps its undo data besides memory, and which Go and Undo tell when the undo data
     // is gone; none when null.
     void setUndoKeeper(UndoKeeper* keeper) { m_keeper = keeper; }
@@ -50,6 +57,7 @@ private:
     RunFlags m_flags;
     ParsedLists m_lists;
     UndoKeeper* m_keeper = nullptr;
+    std::optional<std::string> m_goDirectory;
 };
 
 }  // namespace zr

@@ -144,21 +144,6 @@ bool isScriptable(const JournalEntry& entry) {
     return quotable(entry.oldFullPath()) && quotable(entry.newName());
 }
 
-bool isPlainName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
-}
-
-bool holdsDirectory(std::string_view path, std::string_view workingDirectory) {
-    // An entry of the root reads "//name".
-    while (path.starts_with("//"))
-        path.remove_prefix(1);
-    if (path.empty() || !workingDirectory.starts_with(path))
-        return false;
-    return workingDirectory.size() == path.size() || workingDirectory[path.size()] == '/' ||
-           path == "/";
-}
-
 bool liesInside(std::string_view path, std::string_view directory) {
     while (directory.starts_with("//"))
         directory.remove_prefix(1);

@@ -9,6 +9,7 @@
 
 #include "platform/file_system.h"
 #include "rules/undo_journal.h"
+#include "scan/rename_outcome.h"
 
 namespace zr {
 
@@ -75,15 +76,6 @@ std::string undoScriptLine(const JournalEntry& entry);
 // Whether a script line can hold the entry: a path or name with a double quote or a control
 // byte would end its quotes or its line and turn the rest of the name into commands.
 bool isScriptable(const JournalEntry& entry);
-
-// Whether `name` can be the new name of an entry: a rename never moves an entry to another
-// directory, so a name holding "/", ".", ".." and the empty name cannot, nor one holding a NUL
-// byte, which a system call would cut short.
-bool isPlainName(std::string_view name);
-
-// Whether renaming the entry at `path` would move `workingDirectory`: it is that directory or
-// lies above it. Such a directory is in use, so the run's files stay where it said they are.
-bool holdsDirectory(std::string_view path, std::string_view workingDirectory);
 
 // Whether `path` lies inside the directory `directory` (the root's entries read "//name").
 bool liesInside(std::string_view path, std::string_view directory);

@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <ctime>
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "scan/rename_outcome.h"
 
 namespace zr {
 
@@ -33,6 +36,15 @@ struct PreviewRow {
     bool directory = false;
     // False when the entry's size and time could not be read (it vanished meanwhile).
     bool known = true;
+    // Why Go will fail to carry the rename out; None until the row is settled, and after.
+    Conflict fails = Conflict::None;
+};
+
+// What Go will do with the entry of a preview row: the row's index (counted from the first row
+// added after clearPreview()) and why its rename will fail, or None.
+struct RowOutcome {
+    std::size_t row = 0;
+    Conflict fails = Conflict::None;
 };
 
 class CommandView {
@@ -64,6 +76,12 @@ public:
 
     virtual void clearPreview() = 0;
     virtual void addPreviewRow(PreviewRow row) = 0;
+    // The rows of `outcomes`, all entries of the folder `folder` (as the walk names it), are
+    // final: the folder's listing is over and what Go will do with each is known. Rows are
+    // settled once each, a folder's rows in the order they were added, a folder after the
+    // folders inside it.
+    virtual void settlePreviewRows(std::string_view folder,
+                                   std::span<const RowOutcome> outcomes) = 0;
 };
 
 }  // namespace zr

@@ -7,19 +7,26 @@
 namespace zr {
 
 ScanCommand::ScanCommand(RenameSettings& settings, WalkState& state, ParsedLists& lists,
-                         FileSystem& fileSystem, CommandView& view)
+                         FileSystem& fileSystem, CommandView& view, const std::string* goDirectory)
     : m_settings(settings),
       m_state(state),
       m_lists(lists),
       m_fileSystem(fileSystem),
-      m_view(view) {}
+      m_view(view),
+      m_goDirectory(goDirectory) {}
 
-void ScanCommand::walk() {
+void ScanCommand::walk(ConflictFinder& finder) {
     // The scan works on the options as they are now, whatever happens to the window meanwhile.
     const RenameSettings options = m_settings;
     NewNameComputer computer(options, m_lists, m_state);
-    DirectoryWalker walker(options, m_state, computer, m_fileSystem, m_view);
-    walker.WalkDirectory();
+    DirectoryWalker walker(options, m_state, computer, m_fileSystem, m_view, &finder);
+    try {
+        walker.WalkDirectory();
+    } catch (...) {
+        // The rows shown so far are settled from what was listed.
+        finder.closeAll();
+        throw;
+    }
 }
 
 void ScanCommand::Button5Click() {
@@ -44,6 +51,7 @@ void ScanCommand::Button5Click() {
     };
 
     std::string startDirectory;
+    std::int32_t failures = 0;
     try {
         m_state.PreviewCount = 0;
         m_view.busyOn();
@@ -54,7 +62,11 @@ void ScanCommand::Button5Click() {
                                          startDirectory) == 0) {
             m_view.clearPreview();
             m_state.CurrentDir = startDirectory;
-            walk();
+            ConflictFinder finder(
+                m_goDirectory ? *m_goDirectory : std::string(directoryOfPath(startDirectory)),
+                m_view);
+            walk(finder);
+            failures = finder.failures();
         }
     } catch (...) {
         const std::string error = currentErrorText();
@@ -74,8 +86,11 @@ void ScanCommand::Button5Click() {
     m_view.busyOff(m_state.JournalCount != 0);
     m_state.PreviewMode = false;
     backToIdle();
-    m_view.setStatusText("Scanning done, found " + std::to_string(m_state.PreviewCount) +
-                         " file(s) to be renamed.");
+    std::string status =
+        "Scanning done, found " + std::to_string(m_state.PreviewCount) + " file(s) to be renamed";
+    if (failures != 0)
+        status += ", " + std::to_string(failures) + " will fail";
+    m_view.setStatusText(status + ".");
 }
 
 }  // namespace zr

@@ -6,28 +6,34 @@
 #include "rules/option_lists.h"
 #include "rules/rename_settings.h"
 #include "scan/command_view.h"
+#include "scan/conflict_finder.h"
 #include "scan/walk_state.h"
 
 namespace zr {
 
 class ScanCommand {
 public:
+    // `goDirectory` is the working directory of the Go run whose outcome the marks foresee;
+    // when null, a Go started right after the scan, from where the scan leaves off.
     ScanCommand(RenameSettings& settings, WalkState& state, ParsedLists& lists,
-                FileSystem& fileSystem, CommandView& view);
+                FileSystem& fileSystem, CommandView& view,
+                const std::string* goDirectory = nullptr);
 
-    // The handler of "&Scan". Fills the preview with one row per entry whose name would change
-    // and reports how many were found. The run's working directory is left at the parent of
-    // the start directory. Every way out, an error included, leaves the front end idle.
+    // The handler of "&Scan". Fills the preview with one row per entry whose name would change,
+    // settles each row with what Go will do with it, and reports how many were found and how
+    // many of them will fail. The run's working directory is left at the parent of the start
+    // directory. Every way out, an error included, leaves the front end idle.
     void Button5Click();
 
 private:
-    void walk();
+    void walk(ConflictFinder& finder);
 
     RenameSettings& m_settings;
     WalkState& m_state;
     ParsedLists& m_lists;
     FileSystem& m_fileSystem;
     CommandView& m_view;
+    const std::string* m_goDirectory;
 };
 
 }  // namespace zr

@@ -19,12 +19,13 @@ std::time_t previewTime(std::time_t lastWrite) {
 
 DirectoryWalker::DirectoryWalker(const RenameSettings& settings, WalkState& state,
                                  NewNameComputer& computer, FileSystem& fileSystem,
-                                 CommandView& view)
+                                 CommandView& view, ConflictFinder* finder)
     : m_settings(settings),
       m_state(state),
       m_computer(computer),
       m_fileSystem(fileSystem),
-      m_view(view) {}
+      m_view(view),
+      m_finder(finder) {}
 
 void DirectoryWalker::changeTo(const std::string& path) {
     std::string result;
@@ -49,6 +50,18 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
     m_view.addPreviewRow(std::move(row));
 }
 
+void DirectoryWalker::handOver(DirectoryListing& listing, const std::string& name,
+                               bool directoryRow) {
+    const std::int32_t counted = m_state.PreviewCount;
+    m_computer.ComputeNewName(m_currentDir, name);
+    const bool row = m_state.PreviewMode && !m_state.NewNameResult.empty();
+    // An entry renamed to an empty name is counted but gets no row; Go will still try it.
+    if (m_finder && m_state.PreviewCount != counted)
+        m_finder->renamed(m_state.NewNameResult, row);
+    if (row)
+        addRow(listing, name, directoryRow);
+}
+
 void DirectoryWalker::WalkDirectory() {
     // The walk keeps its own place: whatever else runs while it hands over events cannot move
     // it. The run state learns where it ended.
@@ -69,19 +82,21 @@ void DirectoryWalker::walkListing(std::unique_ptr<DirectoryListing> listing) {
         changeTo("..");
         return;
     }
+    if (m_finder)
+        m_finder->openFolder(m_currentDir);
     do {
+        if (m_finder)
+            m_finder->listed(entry.name);
         const bool dotName = isDotName(entry.name);
         if (!dotName && entry.isDirectory && m_settings.checked(Option::CheckBox14)) {
             m_state.DirectoryPass = true;
             try {
-                m_computer.ComputeNewName(m_currentDir, entry.name);
+                handOver(*listing, entry.name, true);
             } catch (...) {
                 m_state.DirectoryPass = false;
                 throw;
             }
             m_state.DirectoryPass = false;
-            if (m_state.PreviewMode && !m_state.NewNameResult.empty())
-                addRow(*listing, entry.name, true);
         }
         if (!dotName) {
             if (entry.isDirectory && m_settings.checked(Option::CheckBox1)) {
@@ -91,9 +106,7 @@ void DirectoryWalker::walkListing(std::unique_ptr<DirectoryListing> listing) {
                 m_currentDir = pathInDirectory(m_currentDir, entry.name);
                 walkListing(std::move(subdirectory));
             } else if (!m_settings.checked(Option::CheckBox14)) {
-                m_computer.ComputeNewName(m_currentDir, entry.name);
-                if (m_state.PreviewMode && !m_state.NewNameResult.empty())
-                    addRow(*listing, entry.name, false);
+                handOver(*listing, entry.name, false);
             }
         }
         m_view.setStatusText(m_currentDir);
@@ -101,6 +114,8 @@ void DirectoryWalker::walkListing(std::unique_ptr<DirectoryListing> listing) {
         if (m_state.GoStopRequested || m_state.ScanStopRequested)
             break;
     } while (listing->next(entry));
+    if (m_finder)
+        m_finder->closeFolder(*listing);
     changeTo("..");
 }
 

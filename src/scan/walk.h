@@ -9,14 +9,16 @@
 #include "rules/new_name.h"
 #include "rules/rename_settings.h"
 #include "scan/command_view.h"
+#include "scan/conflict_finder.h"
 #include "scan/walk_state.h"
 
 namespace zr {
 
 class DirectoryWalker {
 public:
+    // `finder`, when given, is told what the walk lists and what it would rename.
     DirectoryWalker(const RenameSettings& settings, WalkState& state, NewNameComputer& computer,
-                    FileSystem& fileSystem, CommandView& view);
+                    FileSystem& fileSystem, CommandView& view, ConflictFinder* finder = nullptr);
 
     // Walks state.CurrentDir, depth first in the file system's order, and leaves CurrentDir at
     // its parent, also when it stopped on a stop request or could not list a directory.
@@ -29,6 +31,8 @@ public:
 private:
     void walkListing(std::unique_ptr<DirectoryListing> listing);
     void addRow(DirectoryListing& listing, const std::string& name, bool directoryRow);
+    // Computes the new name of `name` in the current directory and shows it.
+    void handOver(DirectoryListing& listing, const std::string& name, bool directoryRow);
     void changeTo(const std::string& path);
 
     const RenameSettings& m_settings;
@@ -36,6 +40,7 @@ private:
     NewNameComputer& m_computer;
     FileSystem& m_fileSystem;
     CommandView& m_view;
+    ConflictFinder* m_finder;
     // Where the walk is: the directory of its deepest active level.
     std::string m_currentDir;
 };

@@ -1,5 +1,8 @@
 #include "ui/preview_model.h"
 
+#include <QApplication>
+#include <QStyle>
+
 namespace zr {
 
 namespace {
@@ -43,6 +46,24 @@ void PreviewModel::publish() {
     endInsertRows();
 }
 
+void PreviewModel::settle(std::span<const RowOutcome> outcomes) {
+    int first = -1;
+    int last = -1;
+    for (const RowOutcome& outcome : outcomes) {
+        if (outcome.row >= m_rows.size())
+            continue;
+        m_rows[outcome.row].fails = outcome.fails;
+        const int row = static_cast<int>(outcome.row);
+        if (outcome.fails != Conflict::None && row < m_published) {
+            first = first < 0 ? row : std::min(first, row);
+            last = std::max(last, row);
+        }
+    }
+    // Rows not yet published show their marks when they are.
+    if (first >= 0)
+        emit dataChanged(index(first, 1), index(last, 1));
+}
+
 int PreviewModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_published;
 }
@@ -73,6 +94,22 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(kColumns[index.column()].alignment | Qt::AlignVCenter);
+    const Conflict fails = row(index.row()).fails;
+    if (index.column() != 1 || fails == Conflict::None)
+        return {};
+    // An icon for the eye, and words for everyone: the tooltip and what a screen reader says.
+    if (role == Qt::DecorationRole) {
+        if (m_warning.isNull())
+            m_warning = QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        return m_warning;
+    }
+    if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
+        const std::string_view why = conflictExplanation(fails);
+        const QString text = QStringLiteral("This rename will fail: ") +
+                             QString::fromUtf8(why.data(), static_cast<qsizetype>(why.size()));
+        // A tooltip in rich text is wrapped rather than one long line.
+        return role == Qt::ToolTipRole ? "<p>" + text.toHtmlEscaped() + "</p>" : text;
+    }
     return {};
 }
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QIcon>
+#include <span>
 #include <vector>
 
 #include "scan/command_view.h"
@@ -12,7 +14,8 @@
 namespace zr {
 
 // A read-only table over a vector of rows. append() only stores a row; publish() makes the rows
-// stored since the last publish() visible to views, in one insertion.
+// stored since the last publish() visible to views, in one insertion. A row whose rename will
+// fail at Go shows a warning icon in its new-name cell, with the reason as its tooltip.
 class PreviewModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -24,6 +27,8 @@ public:
     void clear();
     void append(PreviewRow row);
     void publish();
+    // Marks the rows of `outcomes` with what Go will do with them.
+    void settle(std::span<const RowOutcome> outcomes);
     const PreviewRow& row(int index) const { return m_rows[static_cast<std::size_t>(index)]; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -38,6 +43,7 @@ private:
     mutable PreviewText m_text;
     // Rows before this index are visible to views; the others wait for publish().
     int m_published = 0;
+    mutable QIcon m_warning;
 };
 
 }  // namespace zr

@@ -485,7 +485,10 @@ void Tmain::fitFont() {
     fitSize();
     for (QLabel* label : findChildren<QLabel*>())
         label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
-    m_listView1->verticalHeader()->setDefaultSectionSize(m_listView1->fontMetrics().height() + 4);
+    const int lineHeight = m_listView1->fontMetrics().height();
+    m_listView1->verticalHeader()->setDefaultSectionSize(lineHeight + 4);
+    // The mark of a rename that will fail fits in its row.
+    m_listView1->setIconSize(QSize(lineHeight, lineHeight));
 }
 
 void Tmain::bindOptions() {
@@ -928,6 +931,10 @@ void Tmain::clearPreview() {
 
 void Tmain::addPreviewRow(PreviewRow row) {
     m_preview->append(std::move(row));
+}
+
+void Tmain::settlePreviewRows(std::string_view, std::span<const RowOutcome> outcomes) {
+    m_preview->settle(outcomes);
 }
 
 void Tmain::resizeEvent(QResizeEvent* event) {

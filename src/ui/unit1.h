@@ -105,6 +105,7 @@ public:
     void processPendingEvents() override;
     void clearPreview() override;
     void addPreviewRow(PreviewRow row) override;
+    void settlePreviewRows(std::string_view folder, std::span<const RowOutcome> outcomes) override;
 
 protected:
     bool event(QEvent* event) override;

@@ -80,12 +80,16 @@ TEST_F(CliTest, ScanWritesJsonLinesWithStrayBytesAsLoneSurrogates) {
     buildAwkwardFlatTree();
     const CliRun json = run({"scan", "--case", "lower", "--format=json", tree});
     EXPECT_EQ(json.status, 0);
-    const std::string tail = "\",\"size\":5,\"date\":\"" + kDate + "\",\"time\":\"" + kTime + "\"}";
-    EXPECT_EQ(sortedLines(json.out),
-              (Lines{"{\"current\":\"A.JPG\",\"new\":\"a.jpg" + tail,
-                     "{\"current\":\"back\\\\D.JPG\",\"new\":\"back\\\\d.jpg" + tail,
-                     "{\"current\":\"bad\\udcffC.JPG\",\"new\":\"bad\\udcffc.jpg" + tail,
-                     "{\"current\":\"tab\\tB.JPG\",\"new\":\"tab\\tb.jpg" + tail}));
+    // Each row names the entry's full path, so rows of a recursive scan can be told apart.
+    const auto row = [&](const std::string& current, const std::string& renamed) {
+        return "{\"current\":\"" + current + "\",\"new\":\"" + renamed +
+               "\",\"size\":5,\"date\":\"" + kDate + "\",\"time\":\"" + kTime + "\",\"path\":\"" +
+               tree + "/" + current + "\"}";
+    };
+    EXPECT_EQ(
+        sortedLines(json.out),
+        (Lines{row("A.JPG", "a.jpg"), row("back\\\\D.JPG", "back\\\\d.jpg"),
+               row("bad\\udcffC.JPG", "bad\\udcffc.jpg"), row("tab\\tB.JPG", "tab\\tb.jpg")}));
     EXPECT_EQ(json.err, "Scanning done, found 4 file(s) to be renamed.\n");
 
     // A directory row shows "DIR" in place of a size, as the preview does.
@@ -93,7 +97,8 @@ TEST_F(CliTest, ScanWritesJsonLinesWithStrayBytesAsLoneSurrogates) {
     setMtime(tree + "/Sub");
     const CliRun dirs = run({"scan", "--dirs-only", "--case", "lower", "--format", "json", tree});
     EXPECT_EQ(dirs.out, "{\"current\":\"Sub\",\"new\":\"sub\",\"size\":\"DIR\",\"date\":\"" +
-                            kDate + "\",\"time\":\"" + kTime + "\"}\n");
+                            kDate + "\",\"time\":\"" + kTime + "\",\"path\":\"" + tree +
+                            "/Sub\"}\n");
 }
 
 TEST_F(CliTest, ScanTableAlignsColumnsAndEndsWithTheStatus) {
@@ -114,6 +119,42 @@ TEST_F(CliTest, ScanTableAlignsColumnsAndEndsWithTheStatus) {
 
     const CliRun empty = run({"scan", "--filter", "*.none", "--format", "table", tree});
     EXPECT_EQ(empty.out, "Scanning done, found 0 file(s) to be renamed.\n");
+}
+
+TEST_F(CliTest, ScanMarksTheRowsGoWillFailToRenameInEveryFormat) {
+    // A.JPG would become a.jpg, which stays; Sub's A.JPG has its folder to itself.
+    for (const char* name : {"A.JPG", "a.jpg", "Sub/A.JPG"}) {
+        writeFile(tree + "/" + name, "12345");
+        setMtime(tree + "/" + name);
+    }
+    const std::string cells = "\t5\t" + kDate + "\t" + kTime;
+    const Lines scan = {"scan", "--case", "lower", tree};
+    auto with = [&scan](Lines extra) {
+        extra.insert(extra.begin(), scan.begin(), scan.end() - 1);
+        extra.push_back(scan.back());
+        return extra;
+    };
+
+    const CliRun json = run(with({"--format", "json"}));
+    const std::string tail =
+        "\",\"size\":5,\"date\":\"" + kDate + "\",\"time\":\"" + kTime + "\",\"path\":\"" + tree;
+    // A folder's rows come once its listing is over, so after those of the folders inside it.
+    EXPECT_EQ(json.out, "{\"current\":\"A.JPG\",\"new\":\"a.jpg" + tail + "/Sub/A.JPG\"}\n" +
+                            "{\"current\":\"A.JPG\",\"new\":\"a.jpg" + tail +
+                            "/A.JPG\",\"fails\":\"name taken\"}\n");
+    EXPECT_EQ(json.err, "Scanning done, found 2 file(s) to be renamed, 1 will fail.\n");
+
+    // tsv keeps its five columns unless asked for the sixth.
+    EXPECT_EQ(run(with({"--format", "tsv"})).out,
+              "A.JPG\ta.jpg" + cells + "\n" + "A.JPG\ta.jpg" + cells + "\n");
+    EXPECT_EQ(sortedLines(run(with({"--format", "tsv", "--show-conflicts"})).out),
+              (Lines{"A.JPG\ta.jpg" + cells + "\t", "A.JPG\ta.jpg" + cells + "\tname taken"}));
+
+    const Lines table = sortedLines(run(with({"--format", "table"})).out);
+    ASSERT_EQ(table.size(), 4u);
+    EXPECT_TRUE(table[0].ends_with("  " + kTime)) << table[0];
+    EXPECT_TRUE(table[1].ends_with("  " + kTime + "  name taken")) << table[1];
+    EXPECT_EQ(table[3], "current name  new name  filesize  filedate  filetime  will fail");
 }
 
 TEST_F(CliTest, GoAndUndoThroughAJournalRestoreTheTreeByteForByte) {

@@ -243,6 +243,15 @@ TEST_F(SafetyTest, TheWorkingDirectoryAndTheFoldersAboveItAreNotRenamed) {
     makeDirectory(tree + "/Other");
     ProcessOptions options;
     options.cwd = tree + "/Work";
+    // The scan foresees it for a go run from the same directory.
+    const CliRun scan = runCli(
+        {"scan", "--dirs-only", "--case", "lower", "--format", "tsv", "--show-conflicts", ".."},
+        options);
+    const std::size_t work = scan.out.find("Work\twork\tDIR\t");
+    ASSERT_NE(work, std::string::npos) << scan.out;
+    EXPECT_EQ(scan.out.find('\n', work), scan.out.find("\tworking directory\n") + 18);
+    EXPECT_NE(scan.out.find("Other\tother\tDIR\t"), std::string::npos) << scan.out;
+    EXPECT_EQ(scan.err, "Scanning done, found 2 file(s) to be renamed, 1 will fail.\n");
     const CliRun go = runCli({"go", "--dirs-only", "--case", "lower", ".."}, options);
     EXPECT_EQ(go.status, 1) << go.err;
     EXPECT_EQ(go.out, "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]\nFailure log: " +

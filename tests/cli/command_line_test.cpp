@@ -121,6 +121,8 @@ TEST(CommandLine, VerbFlagsAndTheStartDirectory) {
     EXPECT_EQ(scan.saveSettingsFile, "b.rns");
     EXPECT_EQ(scan.format, OutputFormat::Json);
     EXPECT_EQ(scan.startDirectory, "-odd");
+    EXPECT_FALSE(scan.showConflicts);
+    EXPECT_TRUE(parsed({"scan", "--show-conflicts", "d"}).showConflicts);
     EXPECT_EQ(parsed({"go", "dir", "--journal", "j"}).journalFile, "j");
     EXPECT_EQ(parsed({"go", "dir"}).startDirectory, "dir");
     EXPECT_EQ(parsed({"undo", "--journal", "j"}).verb, Verb::Undo);
@@ -137,6 +139,7 @@ TEST(CommandLine, ErrorsSayWhatIsWrong) {
     EXPECT_EQ(parseError({"scan", "--nope"}), "unknown option '--nope' (see --help)");
     EXPECT_EQ(parseError({"scan", "--journal", "j"}), "option --journal is not for scan");
     EXPECT_EQ(parseError({"go", "--format", "tsv"}), "option --format is not for go");
+    EXPECT_EQ(parseError({"go", "--show-conflicts"}), "option --show-conflicts is not for go");
     EXPECT_EQ(parseError({"undo", "--prefix", "p", "--journal", "j"}),
               "option --prefix is not for undo");
     EXPECT_EQ(parseError({"undo"}), "undo needs --journal FILE");

@@ -36,6 +36,11 @@ TEST_F(DecomposedNamesTest, ScanShowsBothPlanningTheSameName) {
     }
     std::sort(current.begin(), current.end());
     EXPECT_EQ(current, (Lines{decomposed, composed}));
+    // Two entries to the file system, one new name: Go renames the one walked last first, and
+    // the other fails, as its row says.
+    EXPECT_EQ(view.rows[0].fails, Conflict::SameNewName);
+    EXPECT_EQ(view.rows[1].fails, Conflict::None);
+    EXPECT_EQ(view.status, "Scanning done, found 2 file(s) to be renamed, 1 will fail.");
 }
 
 TEST_F(DecomposedNamesTest, GoRenamesOneAndLogsTheOtherWithoutOverwriting) {

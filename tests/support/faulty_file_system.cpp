@@ -56,8 +56,25 @@ public:
     FaultyListing(FaultyFileSystem& owner, std::string path, std::unique_ptr<DirectoryListing> real)
         : m_owner(owner), m_path(std::move(path)), m_real(std::move(real)) {}
 
-    bool next(DirEntry& entry) override { return m_real->next(entry); }
+    bool next(DirEntry& entry) override {
+        if (m_owner.listingOrder() == 0)
+            return m_real->next(entry);
+        if (!m_sorted) {
+            m_sorted = true;
+            for (DirEntry e; m_real->next(e);)
+                m_entries.push_back(e);
+            std::sort(m_entries.begin(), m_entries.end(),
+                      [this](const DirEntry& a, const DirEntry& b) {
+                          return m_owner.listingOrder() > 0 ? a.name < b.name : a.name > b.name;
+                      });
+        }
+        if (m_next == m_entries.size())
+            return false;
+        entry = m_entries[m_next++];
+        return true;
+    }
     bool info(const std::string& name, EntryInfo& out) override { return m_real->info(name, out); }
+    long nameLimit() override { return m_real->nameLimit(); }
 
     int enterSubdirectory(const std::string& name,
                           std::unique_ptr<DirectoryListing>& listing) override {
@@ -78,6 +95,9 @@ private:
     FaultyFileSystem& m_owner;
     std::string m_path;
     std::unique_ptr<DirectoryListing> m_real;
+    bool m_sorted = false;
+    std::vector<DirEntry> m_entries;
+    std::size_t m_next = 0;
 };
 
 class FaultyRenameSession : public RenameSession {

@@ -46,6 +46,11 @@ public:
     // How many times `op` was called.
     int calls(Op op) const;
 
+    // Listings hand out their entries sorted by name as bytes: ascending for 1, descending for
+    // -1, the real order for 0 (so a test can walk one tree in two known orders).
+    void sortListings(int order) { m_listingOrder = order; }
+    int listingOrder() const { return m_listingOrder; }
+
     // What initialDirectory() reports; the real one's when empty.
     void setInitialDirectory(std::string path) { m_initialDirectory = std::move(path); }
 
@@ -94,6 +99,7 @@ private:
     std::size_t m_writeBudget = 0;
     int m_writeError = 0;
     std::string m_initialDirectory;
+    int m_listingOrder = 0;
 };
 
 }  // namespace zr::test

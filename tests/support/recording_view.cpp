@@ -76,6 +76,7 @@ void RecordingView::processPendingEvents() {
 
 void RecordingView::clearPreview() {
     rows.clear();
+    rowPaths.clear();
     log.push_back("clear");
 }
 
@@ -83,6 +84,19 @@ void RecordingView::addPreviewRow(PreviewRow row) {
     log.push_back("row " + row.currentName + "|" + row.newName + "|" + PreviewText::size(row) +
                   "|" + m_rowText.date(row) + "|" + m_rowText.time(row));
     rows.push_back(std::move(row));
+}
+
+void RecordingView::settlePreviewRows(std::string_view folder,
+                                      std::span<const RowOutcome> outcomes) {
+    std::string line = "settle " + std::string(folder) + ":";
+    for (const RowOutcome& outcome : outcomes) {
+        line += (line.back() == ':' ? " " : ", ") + std::to_string(outcome.row) + " " +
+                std::string(outcome.fails == Conflict::None ? "ok" : conflictReason(outcome.fails));
+        rows.at(outcome.row).fails = outcome.fails;
+        rowPaths.resize(rows.size());
+        rowPaths[outcome.row] = std::string(folder) + "/" + rows[outcome.row].currentName;
+    }
+    log.push_back(line);
 }
 
 std::vector<std::string> RecordingView::logWithoutWalkStatus() const {

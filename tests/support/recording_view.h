@@ -30,10 +30,12 @@ public:
     // "enable Button3 1", "busy on", "busy off undo=1", "ask <question>",
     // "Warning <text>" / "Error <text>" / "Information <text>", "error <text as shown>",
     // "clear", "row <name>|<new>|<size>|<date>|<time>" (date and time as FixedClock formats
-    // them). Pending-event calls are counted, not
-    // logged.
+    // them), "settle <folder>: <row> ok, <row> <reason>" (the rows settle marks as rows[i].fails).
+    // Pending-event calls are counted, not logged.
     std::vector<std::string> log;
     std::vector<PreviewRow> rows;
+    // The full old path of each settled row ("<folder>/<name>", as Go's journal has it).
+    std::vector<std::string> rowPaths;
     // Answers for askYesNo, first first; Yes when empty.
     std::deque<bool> answers;
     std::function<void()> onPendingEvents;
@@ -54,6 +56,7 @@ public:
     void processPendingEvents() override;
     void clearPreview() override;
     void addPreviewRow(PreviewRow row) override;
+    void settlePreviewRows(std::string_view folder, std::span<const RowOutcome> outcomes) override;
 
     // The log without the walk's status lines (which name every directory after every entry).
     std::vector<std::string> logWithoutWalkStatus() const;

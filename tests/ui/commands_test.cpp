@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <set>
 #include <thread>
 
+#include "ui/preview_model.h"
 #include "window_fixture.h"
 
 using namespace zr;
@@ -293,6 +295,53 @@ private slots:
         const std::string log = f->dir / "renamer_failures.log";
         QVERIFY(exists(log));
         QCOMPARE(f->dialogs.log, QStringList{"open " + QUrl::fromLocalFile(qs(log)).toString()});
+    }
+
+    void rowsThatWillFailAreMarkedInTheNewNameCell() {
+        writeFile(tree + "/a.jpg", "taken");  // what A.JPG would become
+        click(f->button("Button5"));
+        QCOMPARE(f->status(), "Scanning done, found 2 file(s) to be renamed, 1 will fail.");
+        const QAbstractItemModel* model = f->find<QTableView>("ListView1")->model();
+        for (int r = 0; r < 2; ++r) {
+            const bool fails = f->cell(r, 0) == "A.JPG";
+            const QModelIndex cell = model->index(r, 1);
+            QCOMPARE(model->data(cell, Qt::DecorationRole).value<QIcon>().isNull(), !fails);
+            // Words, not only a picture: the tooltip and what a screen reader says.
+            const QString why = fails ? "This rename will fail: another entry of this folder has "
+                                        "the new name and keeps it; nothing is overwritten."
+                                      : QString();
+            QCOMPARE(model->data(cell, Qt::ToolTipRole).toString(),
+                     fails ? "<p>" + why.toHtmlEscaped() + "</p>" : QString());
+            QCOMPARE(model->data(cell, Qt::AccessibleDescriptionRole).toString(), why);
+            QVERIFY(model->data(model->index(r, 0), Qt::DecorationRole).isNull());
+        }
+        click(f->button("Button1"));
+        QCOMPARE(f->status(), "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]");
+    }
+
+    void marksReachRowsAlreadyShownAndRowsShownLater() {
+        PreviewModel model(f->clock, nullptr);
+        PreviewRow row;
+        row.currentName = "A";
+        row.newName = "b";
+        model.append(row);
+        model.append(row);
+        model.publish();
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        const RowOutcome shown[] = {{0, Conflict::Taken}, {1, Conflict::None}};
+        model.settle(shown);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed[0][0].toModelIndex(), model.index(0, 1));
+        QCOMPARE(changed[0][1].toModelIndex(), model.index(0, 1));
+        model.append(row);
+        const RowOutcome waiting[] = {{2, Conflict::SameNewName}};
+        model.settle(waiting);
+        QCOMPARE(changed.count(), 1);
+        model.publish();
+        QVERIFY(model.data(model.index(2, 1), Qt::AccessibleDescriptionRole)
+                    .toString()
+                    .endsWith("same name first."));
+        QVERIFY(model.data(model.index(1, 1), Qt::ToolTipRole).isNull());
     }
 
     void emptyStartDirectoryWarnsAndRenamesNothing() {
