@@ -20,6 +20,7 @@ int runScan(const CommandLine& commandLine, const CliContext& context) {
     PreviewPrinter printer(format, console.out, context.clock, commandLine.showConflicts);
     CliView view(console, &printer);
     Renamer renamer(settings, fileSystem, context.clock, view);
+    renamer.flags().Jobs = commandLine.jobs;
     // The marks foresee a go run from this same directory.
     renamer.foreseeGoFrom(renamer.flags().CurrentDir);
     {

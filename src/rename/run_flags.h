@@ -28,8 +28,6 @@ struct RunFlags : WalkState {
     // The failure log of the latest Go or Undo run that had failures; empty when there is none.
     std::string FailureLogPath;
     ScriptFormat BatchFormat = ScriptFormat::Bat;
-    // File-system calls a run keeps in flight at once; 1 makes one after another.
-    int Jobs = 16;
 };
 
 }  // namespace zr

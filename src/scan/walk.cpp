@@ -1,5 +1,7 @@
 #include "scan/walk.h"
 
+#include <optional>
+
 #include "rules/app_error.h"
 
 namespace zr {
@@ -40,6 +42,15 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
     row.currentName = name;
     row.newName = m_state.NewNameResult;
     row.directory = directoryRow;
+    if (m_readAhead) {
+        // Its size and time are read by the read-ahead; the row follows once they are there,
+        // after the rows before it.
+        m_readAhead->requestInfo(m_level->handle, name);
+        m_pendingRows.push_back(std::move(row));
+        if (m_pendingRows.size() > kPendingRowLimit)
+            showRows(1);
+        return;
+    }
     // Only an entry that gets a row needs its size and time.
     EntryInfo info;
     row.known = listing.info(name, info);
@@ -48,6 +59,30 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
         row.time = previewTime(info.lastWrite);
     }
     m_view.addPreviewRow(std::move(row));
+}
+
+void DirectoryWalker::showRows(std::size_t atLeast) {
+    while (!m_pendingRows.empty()) {
+        EntryInfo info;
+        bool known = false;
+        if (!m_readAhead->takeInfo(atLeast > 0, info, known))
+            return;
+        PreviewRow row = std::move(m_pendingRows.front());
+        m_pendingRows.pop_front();
+        row.known = known;
+        if (known) {
+            row.size = info.size;
+            row.time = previewTime(info.lastWrite);
+        }
+        m_view.addPreviewRow(std::move(row));
+        if (atLeast > 0)
+            --atLeast;
+    }
+}
+
+void DirectoryWalker::showAllRows() {
+    if (m_readAhead)
+        showRows(m_pendingRows.size());
 }
 
 void DirectoryWalker::handOver(DirectoryListing& listing, const std::string& name,
@@ -66,21 +101,87 @@ void DirectoryWalker::WalkDirectory() {
     // The walk keeps its own place: whatever else runs while it hands over events cannot move
     // it. The run state learns where it ended.
     m_currentDir = m_state.CurrentDir;
+    m_pendingRows.clear();
+    // With several calls in flight, listings and the details of rows are read ahead of the
+    // walk; the walk itself goes on in its order on this thread.
+    std::optional<ReadAhead> readAhead;
+    if (m_state.Jobs > 1)
+        m_readAhead = &readAhead.emplace(m_state.Jobs);
     try {
         int error = 0;
-        walkListing(m_fileSystem.listDirectory(m_currentDir, error));
+        Level level;
+        level.handle = m_fileSystem.listDirectory(m_currentDir, error);
+        if (m_readAhead && level.handle) {
+            level.entries = readWhole(*level.handle);
+            level.read = true;
+        }
+        walkLevel(level);
+        showAllRows();
     } catch (...) {
+        // What the walk met before the error shows, as it would have one row at a time.
+        if (m_readAhead) {
+            m_readAhead->cancel();
+            showAllRows();
+        }
+        m_readAhead = nullptr;
         m_state.CurrentDir = m_currentDir;
         throw;
     }
+    m_readAhead = nullptr;
     m_state.CurrentDir = m_currentDir;
 }
 
-void DirectoryWalker::walkListing(std::unique_ptr<DirectoryListing> listing) {
+bool DirectoryWalker::Level::next(DirEntry& entry) {
+    if (!read)
+        return handle->next(entry);
+    if (index >= entries.size())
+        return false;
+    entry = entries[index++];
+    return true;
+}
+
+void DirectoryWalker::enter(Level& parent, const std::string& name, Level& level) {
+    if (m_readAhead && parent.read) {
+        WalkPlace place = parent.place;
+        place.push_back(static_cast<std::uint32_t>(parent.index - 1));
+        if (std::unique_ptr<ReadListing> listing = m_readAhead->take(place)) {
+            if (listing->enterError == 0) {
+                level.handle = std::move(listing->handle);
+                level.entries = std::move(listing->entries);
+                level.read = true;
+                level.place = std::move(place);
+                return;
+            }
+            // Met ahead: nothing read after this point is used, and the walk enters the
+            // directory itself, so the failure is met here, in its order.
+            m_readAhead->cancel();
+            showAllRows();
+        }
+    }
+    std::unique_ptr<DirectoryListing> listing;
+    if (const int error = parent.handle->enterSubdirectory(name, listing))
+        throw AppError(systemErrorText(error));
+    level.handle = std::move(listing);
+}
+
+void DirectoryWalker::walkLevel(Level& level) {
     DirEntry entry;
-    if (!listing || !listing->next(entry)) {
+    if (!level.handle || !level.next(entry)) {
         changeTo("..");
         return;
+    }
+    Level* const outer = m_level;
+    m_level = &level;
+    if (m_readAhead && level.read && m_settings.checked(Option::CheckBox1)) {
+        // The subdirectories this level descends into, in its order.
+        for (std::size_t i = 0; i < level.entries.size(); ++i) {
+            const DirEntry& e = level.entries[i];
+            if (!e.isDirectory || isDotName(e.name))
+                continue;
+            WalkPlace place = level.place;
+            place.push_back(static_cast<std::uint32_t>(i));
+            m_readAhead->request(std::move(place), level.handle, e.name, true);
+        }
     }
     if (m_finder)
         m_finder->openFolder(m_currentDir);
@@ -91,7 +192,7 @@ void DirectoryWalker::walkListing(std::unique_ptr<DirectoryListing> listing) {
         if (!dotName && entry.isDirectory && m_settings.checked(Option::CheckBox14)) {
             m_state.DirectoryPass = true;
             try {
-                handOver(*listing, entry.name, true);
+                handOver(*level.handle, entry.name, true);
             } catch (...) {
                 m_state.DirectoryPass = false;
                 throw;
@@ -100,22 +201,32 @@ void DirectoryWalker::walkListing(std::unique_ptr<DirectoryListing> listing) {
         }
         if (!dotName) {
             if (entry.isDirectory && m_settings.checked(Option::CheckBox1)) {
-                std::unique_ptr<DirectoryListing> subdirectory;
-                if (const int error = listing->enterSubdirectory(entry.name, subdirectory))
-                    throw AppError(systemErrorText(error));
+                Level inner;
+                enter(level, entry.name, inner);
                 m_currentDir = pathInDirectory(m_currentDir, entry.name);
-                walkListing(std::move(subdirectory));
+                walkLevel(inner);
+                m_level = &level;
             } else if (!m_settings.checked(Option::CheckBox14)) {
-                handOver(*listing, entry.name, false);
+                handOver(*level.handle, entry.name, false);
             }
         }
+        if (m_readAhead)
+            showRows(0);
         m_view.setStatusText(m_currentDir);
         m_view.processPendingEvents();
-        if (m_state.GoStopRequested || m_state.ScanStopRequested)
+        if (m_state.GoStopRequested || m_state.ScanStopRequested) {
+            // Nothing more is read ahead for a walk that stops here.
+            if (m_readAhead)
+                m_readAhead->cancel();
             break;
-    } while (listing->next(entry));
-    if (m_finder)
-        m_finder->closeFolder(*listing);
+        }
+    } while (level.next(entry));
+    if (m_finder) {
+        // The folder's rows are all shown before its marks come.
+        showAllRows();
+        m_finder->closeFolder(*level.handle);
+    }
+    m_level = outer;
     changeTo("..");
 }
 

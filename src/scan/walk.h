@@ -3,13 +3,17 @@
 // after every entry shows where it is and lets the front end handle pending events.
 #pragma once
 
+#include <deque>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "rules/new_name.h"
 #include "rules/rename_settings.h"
 #include "scan/command_view.h"
 #include "scan/conflict_finder.h"
+#include "scan/read_ahead.h"
 #include "scan/walk_state.h"
 
 namespace zr {
@@ -29,8 +33,25 @@ public:
     void WalkDirectory();
 
 private:
-    void walkListing(std::unique_ptr<DirectoryListing> listing);
+    // One directory being walked: its handle, and, when read ahead, its entries read whole.
+    struct Level {
+        std::shared_ptr<DirectoryListing> handle;  // null when it cannot be listed
+        bool read = false;
+        std::vector<DirEntry> entries;
+        std::size_t index = 0;
+        WalkPlace place;
+        bool next(DirEntry& entry);
+    };
+    // Rows waiting for their size and time beyond this wait for the oldest.
+    static constexpr std::size_t kPendingRowLimit = 256;
+
+    void walkLevel(Level& level);
+    // Enters the subdirectory `name` of `parent` (its entry just taken), or throws AppError.
+    void enter(Level& parent, const std::string& name, Level& level);
     void addRow(DirectoryListing& listing, const std::string& name, bool directoryRow);
+    // Shows the rows whose size and time are there, in order; waits for `atLeast` of them.
+    void showRows(std::size_t atLeast);
+    void showAllRows();
     // Computes the new name of `name` in the current directory and shows it.
     void handOver(DirectoryListing& listing, const std::string& name, bool directoryRow);
     void changeTo(const std::string& path);
@@ -43,6 +64,9 @@ private:
     ConflictFinder* m_finder;
     // Where the walk is: the directory of its deepest active level.
     std::string m_currentDir;
+    ReadAhead* m_readAhead = nullptr;
+    Level* m_level = nullptr;
+    std::deque<PreviewRow> m_pendingRows;
 };
 
 // The time shown in the preview: the last-write time with its seconds truncated to even.

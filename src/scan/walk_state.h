@@ -17,6 +17,9 @@ struct WalkState : RuleState {
     std::string CurrentDir;
     // The working directory at the start of the latest Go or Scan: where scripts and logs go.
     std::string SavedWorkDir;
+    // File-system calls a run keeps in flight at once (listings read ahead, renames); 1 makes
+    // one after another.
+    int Jobs = 16;
 };
 
 }  // namespace zr

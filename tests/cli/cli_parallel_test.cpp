@@ -2,7 +2,8 @@
 // names that depend on the order, folders renamed with their contents, names that fail), go and
 // undo with --jobs 16 give byte for byte what --jobs 1 gives: the output, the journal, the
 // failure log, the scripts and the final tree, and the same exit status; also with a rename
-// failing in one of the workers.
+// failing in one of the workers. Scan reads ahead and still shows what it shows reading one
+// call at a time.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -142,6 +143,41 @@ TEST_F(ParallelTest, ManyCallsInFlightGiveTheOutcomeOfOneAfterAnother) {
         }
         for (const char* folder : {"run1", "run16", "scratch"})
             std::filesystem::remove_all(temp / folder);
+    }
+}
+
+TEST_F(ParallelTest, ScanReadingAheadShowsWhatOneCallAtATimeShows) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        std::mt19937 rng(seed);
+        buildTree(temp / "run/tree", rng);
+        makeDirectory(temp / "run/work");
+        Lines rules = rulesFor(rng);
+        std::erase(rules, "--batch");
+        rules.insert(rules.end(), {"--format", seed % 2 ? "tsv" : "json", "--show-conflicts"});
+        // Slow listings, so that they are really read ahead; a folder that cannot be entered,
+        // rows whose details cannot be read, entries that come without their type.
+        std::string faults = "open~Dir=sleep2";
+        if (seed % 3 == 0)
+            faults += ",open~^Dir1$=EACCES";
+        if (seed % 4 == 1)
+            faults += ",stat~^a.jpg$=EIO";
+        if (seed % 5 == 2)
+            faults += ",readdir=unknown";
+        Outcome outcomes[2];
+        for (int i = 0; i < 2; ++i) {
+            Lines args{"scan", "--jobs", i == 0 ? "1" : "16"};
+            args.insert(args.end(), rules.begin(), rules.end());
+            args.push_back("../tree");
+            outcomes[i] = run("run", args, faults);
+        }
+        const std::string what = "seed " + std::to_string(seed) + " " + faults;
+        EXPECT_EQ(outcomes[0].status, outcomes[1].status) << what;
+        EXPECT_EQ(outcomes[0].out, outcomes[1].out) << what;
+        EXPECT_EQ(outcomes[0].err, outcomes[1].err) << what;
+        if (seed % 3 != 0) {
+            EXPECT_FALSE(outcomes[0].out.empty()) << what;
+        }
+        std::filesystem::remove_all(temp / "run");
     }
 }
 

@@ -181,6 +181,65 @@ TEST_F(ScanTest, AStopFromInsideTheEventProcessingEndsADeepWalkPromptly) {
     EXPECT_EQ(view.captions[Control::Button5], "&Scan");
 }
 
+// With listings and row details read ahead, the view sees what the walk shows reading one call
+// at a time: the same rows in the same order, the same statuses in the same order, the same
+// errors, marks and count; plain, stopped at various points, with an unenterable or an
+// unlistable folder, and folders only. (A row may come a few statuses later: it waits for its
+// size and time.)
+TEST_F(ScanTest, ReadingAheadShowsExactlyWhatOneCallAtATimeShows) {
+    for (const char* top : {"A", "B", "C"}) {
+        for (const char* mid : {"M1", "M2", "M3"}) {
+            const std::string folder = tree + "/" + top + "/" + mid;
+            writeFile(folder + "/X" + mid + ".JPG", "xx");
+            writeFile(folder + "/Deep/Y.JPG", "y");
+        }
+        writeFile(tree + "/" + top + "/Z.JPG", top);
+    }
+    writeFile(tree + "/T.JPG");
+    startAt();
+    lowerCaseWholeName();
+    struct Case {
+        const char* what;
+        int stopAt;  // the pending-event call that asks for a stop; 0: none
+        Op fault;
+        const char* faultAt;
+        bool foldersOnly;
+    };
+    const Case cases[] = {
+        {"plain", 0, Op::Rename, nullptr, false},
+        {"stop at 1", 1, Op::Rename, nullptr, false},
+        {"stop at 7", 7, Op::Rename, nullptr, false},
+        {"stop at 23", 23, Op::Rename, nullptr, false},
+        {"unenterable", 0, Op::ChangeDirectory, "/B/M2", false},
+        {"unlistable", 0, Op::ListDirectory, "/A/M3", false},
+        {"unenterable, folders only", 0, Op::ChangeDirectory, "/C", true},
+        {"stop, folders only", 9, Op::Rename, nullptr, true},
+    };
+    for (const Case& c : cases) {
+        Rows logs[2];
+        Rows statuses[2];
+        for (const int jobs : {1, 16}) {
+            fs.clear();
+            if (c.faultAt)
+                fs.fail(c.fault, c.faultAt, EACCES);
+            settings.setChecked(Option::CheckBox14, c.foldersOnly);
+            int calls = 0;
+            view.onPendingEvents = [&] {
+                if (++calls == c.stopAt)
+                    renamer->Button5Click();
+            };
+            renamer->flags().Jobs = jobs;
+            view.clearLog();
+            renamer->Button5Click();
+            logs[jobs == 1 ? 0 : 1] = view.logWithoutWalkStatus();
+            statuses[jobs == 1 ? 0 : 1] = view.linesStartingWith("status /");
+        }
+        EXPECT_EQ(logs[0], logs[1]) << c.what;
+        EXPECT_EQ(statuses[0], statuses[1]) << c.what;
+        EXPECT_FALSE(view.linesStartingWith("row ").empty()) << c.what;
+    }
+}
+
 TEST_F(ScanTest, AMissingStartDirectoryKeepsThePreviousRowsAndReportsNone) {
     writeFile(tree + "/A.JPG");
     startAt();

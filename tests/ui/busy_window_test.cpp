@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -25,25 +26,16 @@ using Tree = std::map<std::string, std::string>;
 
 constexpr int kFolders = 40;
 
-// Runs `action` once, from the event processing of a walk, after `op` was called `after` times.
-void duringRun(FaultyFileSystem& fs, Op op, int after, std::function<void()> action) {
-    auto calls = std::make_shared<int>(0);
-    fs.onCall(op, [calls, after, action](const std::string&) {
-        if (++*calls == after)
-            QTimer::singleShot(0, action);
+// Runs `action` once, from the event processing of a walk, after it has left `folders` folders.
+// Each folder takes a moment, so that the walk spans several frames and handles events again
+// after that.
+void duringRun(FaultyFileSystem& fs, int folders, std::function<void()> action) {
+    auto left = std::make_shared<int>(0);
+    onLeavingFolder(fs, [left, folders, action] {
+        std::this_thread::sleep_for(2ms);
+        if (++*left == folders)
+            QTimer::singleShot(0, qApp, action);
     });
-}
-
-// A click that the window system delivers later, after whatever runs now.
-void postClick(QWidget* widget) {
-    const QPointF at = QRectF(widget->rect()).center();
-    const QPointF global = widget->mapToGlobal(at);
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-        QCoreApplication::postEvent(
-            widget,
-            new QMouseEvent(type, at, global, Qt::LeftButton,
-                            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                            Qt::NoModifier));
 }
 
 void autoRepeatReturn(QWidget* widget) {
@@ -160,7 +152,7 @@ private slots:
         // During a Go, Alt+S is the access key of "&Stop !": it stops the run, and must not
         // click the button again once it reads "&Go !".
         // Pressed at the last folder, so the run is over well before a tenth of a second.
-        duringRun(f->fileSystem, Op::ListDirectory, kFolders + 1,
+        duringRun(f->fileSystem, kFolders,
                   [this] { QTest::keyClick(f->window.get(), Qt::Key_S, Qt::AltModifier); });
         click(f->button("Button1"));
         waitUntilIdle();
@@ -223,7 +215,7 @@ private slots:
         const std::string file = f->dir / "other.rns";
         writeFile(file, "[Renamer Settings]\nver=1005\n" + settingsFile.toStdString() + "\n");
         f->dialogs.chosenFile = QString::fromStdString(file);
-        duringRun(f->fileSystem, Op::ListDirectory, kFolders / 4,
+        duringRun(f->fileSystem, kFolders / 4,
                   [&] { chooseFromMenu(item.toLatin1().constData()); });
         click(f->button("Button1"));
         waitUntilIdle();
@@ -243,7 +235,7 @@ private slots:
     void heldReturnOnGoRunsItOnce() {
         QPushButton* go = f->button("Button1");
         go->setFocus();
-        duringRun(f->fileSystem, Op::ListDirectory, 5, [go] {
+        duringRun(f->fileSystem, 5, [go] {
             for (int i = 0; i < 5; ++i)
                 autoRepeatReturn(go);
         });
@@ -264,7 +256,7 @@ private slots:
         const int interval = QApplication::doubleClickInterval();
         QApplication::setDoubleClickInterval(60000);  // however slow this machine is today
         QPushButton* go = f->button("Button1");
-        duringRun(f->fileSystem, Op::ListDirectory, 3, [go] { click(go); });
+        duringRun(f->fileSystem, 3, [go] { click(go); });
         click(go);
         const int renamed = count("f.jpg");
         QVERIFY(renamed < kFolders);
@@ -292,14 +284,14 @@ private slots:
         QPushButton* go = f->button("Button1");
         const bool stopFirst = op == static_cast<int>(Op::CreateFile);
         if (stopFirst)
-            duringRun(f->fileSystem, Op::ListDirectory, 3, [go] { click(go); });
+            duringRun(f->fileSystem, 3, [go] { click(go); });
         // After the walk the window takes no events until the run ends: these wait till then.
-        bool posted = false;
+        std::atomic<bool> posted = false;
+        const LaterClick clicks[] = {LaterClick(go), LaterClick(f->button("Button3"))};
         f->fileSystem.onCall(static_cast<Op>(op), [&](const std::string&) {
-            if (!posted) {
-                posted = true;
-                postClick(go);
-                postClick(f->button("Button3"));
+            if (!posted.exchange(true)) {
+                for (const LaterClick& click : clicks)
+                    click.post();
             }
         });
         click(go);

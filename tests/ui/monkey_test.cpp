@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -112,15 +113,7 @@ class MonkeyTest : public QObject {
     }
 
     // Posts a click that the window receives later, as input that waits while it is busy.
-    void postClick(QWidget* target) {
-        const QPointF at = QRectF(target->rect()).center();
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-            QCoreApplication::postEvent(
-                target,
-                new QMouseEvent(type, at, target->mapToGlobal(at), Qt::LeftButton,
-                                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                                Qt::NoModifier));
-    }
+    void postClick(QWidget* target) { LaterClick(target).post(); }
 
     // One random thing a hurried user does while a command runs.
     void act() {
@@ -189,20 +182,31 @@ class MonkeyTest : public QObject {
         }
     }
 
-    // Lets the monkey act now and then while the run lists folders, renames or writes.
+    // Lets the monkey act now and then while the run walks, renames or writes. Listings are
+    // read ahead and renames carried out on other threads: their hooks only wait or post
+    // clicks, and draw no numbers, so that a seed still replays the same actions.
     void unleash() {
-        for (Op op : {Op::ListDirectory, Op::Rename, Op::CreateFile}) {
-            f->fileSystem.onCall(op, [this, op](const std::string&) {
-                if (op == Op::ListDirectory)
-                    std::this_thread::sleep_for(4ms);  // a walk that spans several frames
-                if (rng() % 3 == 0)
-                    QTimer::singleShot(0, this, [this] { act(); });
-                // Past the walk a run takes no events: clicks wait until it has ended, on its
-                // own button too, since nothing can be stopped there any more.
-                if (op != Op::ListDirectory && rng() % 4 == 0)
-                    postClick(f->button(rng() % 2 ? "Button1" : "Button3"));
-            });
-        }
+        onLeavingFolder(f->fileSystem, [this] {
+            std::this_thread::sleep_for(4ms);  // a walk that spans several frames
+            if (rng() % 3 == 0)
+                QTimer::singleShot(0, this, [this] { act(); });
+        });
+        // Past the walk a run takes no events: clicks wait until it has ended, on its own
+        // button too, since nothing can be stopped there any more.
+        f->fileSystem.onCall(Op::CreateFile, [this](const std::string&) {
+            if (rng() % 3 == 0)
+                QTimer::singleShot(0, this, [this] { act(); });
+            if (rng() % 4 == 0)
+                postClick(f->button(rng() % 2 ? "Button1" : "Button3"));
+        });
+        auto renames = std::make_shared<std::atomic<int>>(0);
+        const auto clicks = std::make_shared<std::vector<LaterClick>>(std::vector<LaterClick>{
+            LaterClick(f->button("Button1")), LaterClick(f->button("Button3"))});
+        f->fileSystem.onCall(Op::Rename, [renames, clicks](const std::string&) {
+            const int n = ++*renames;
+            if (n % 4 == 0)
+                (*clicks)[(n / 4) % 2].post();
+        });
     }
 
     // What the run gives when nobody touches anything: the same options on a copy of the tree,

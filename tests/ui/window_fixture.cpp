@@ -1,8 +1,32 @@
 #include "window_fixture.h"
 
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QTest>
 
 namespace zr::test {
+
+LaterClick::LaterClick(QWidget* widget)
+    : m_widget(widget),
+      m_at(QRectF(widget->rect()).center()),
+      m_global(widget->mapToGlobal(m_at)) {}
+
+void LaterClick::post() const {
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(
+            m_widget,
+            new QMouseEvent(type, m_at, m_global, Qt::LeftButton,
+                            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                            Qt::NoModifier));
+}
+
+void onLeavingFolder(FaultyFileSystem& fs, std::function<void()> hook) {
+    // The walk goes back up with a change to "..", on its own thread.
+    fs.onCall(FaultyFileSystem::Op::ChangeDirectory, [hook](const std::string& path) {
+        if (path.ends_with("/.."))
+            hook();
+    });
+}
 
 bool FakeDialogs::askYesNo(QWidget*, const QString& question) {
     log << "ask " + question;

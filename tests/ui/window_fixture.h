@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -21,6 +22,23 @@
 #include "ui/unit1.h"
 
 namespace zr::test {
+
+// A click that the window system delivers later, after whatever runs now. It is aimed on the
+// window's thread and can be posted from any thread (renames run on threads of their own).
+class LaterClick {
+public:
+    explicit LaterClick(QWidget* widget);
+    void post() const;
+
+private:
+    QWidget* m_widget;
+    QPointF m_at;
+    QPointF m_global;
+};
+
+// Runs `hook` on the window's thread each time a walk over `fs` leaves a folder, in the walk's
+// order (listings are read ahead on other threads, so they cannot mark the walk's progress).
+void onLeavingFolder(FaultyFileSystem& fs, std::function<void()> hook);
 
 class FakeDialogs : public Dialogs {
 public:

@@ -1,0 +1,108 @@
+// Directory listings and entry details read ahead of a walk by a few threads, so that on a slow
+// file system (a network share) many calls wait at once while the walk itself stays in order on
+// its own thread.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace zr {
+
+// A directory read whole: its entries in the file system's order, and its handle for entering
+// its subdirectories and reading the details of its entries.
+struct ReadListing {
+    // Entering it failed with this errno; the walk enters it again itself, so the failure is
+    // met and reported at its place in the walk.
+    int enterError = 0;
+    // Null when it could be entered but not listed.
+    std::shared_ptr<DirectoryListing> handle;
+    std::vector<DirEntry> entries;
+};
+
+// Reads `listing` to its end.
+std::vector<DirEntry> readWhole(DirectoryListing& listing);
+
+// The place of a directory in the walk's order: the positions of the entries that lead to it
+// from the start directory, so that comparing two places compares when the walk reaches them.
+using WalkPlace = std::vector<std::uint32_t>;
+
+// Reads the subdirectories of a walk ahead of it, in the order the walk will want them (depth
+// first), with up to `jobs` calls at once and a bounded number read but not yet taken; and the
+// size and time of entries, asked for one by one and taken in the order asked. Every call it
+// makes is one the walk would make itself; what the walk never reaches is at most read in vain.
+class ReadAhead {
+public:
+    explicit ReadAhead(int jobs);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Asks for the subdirectory `name` of `parent`, which the walk reaches at `place`; with
+    // `descend`, the subdirectories of what is read are asked for too.
+    void request(WalkPlace place, std::shared_ptr<DirectoryListing> parent, std::string name,
+                 bool descend);
+    // The directory at `place`, as soon as it is read; one not started yet is read now, on this
+    // thread. Null when it was never asked for.
+    std::unique_ptr<ReadListing> take(const WalkPlace& place);
+
+    // Asks for the size and time of `name` in `listing`; the answers are taken in this order.
+    void requestInfo(std::shared_ptr<DirectoryListing> listing, std::string name);
+    // The next answer, in the order asked: true with `known` (whether the entry could be read)
+    // and `info`; false when none is asked for, or, without `wait`, when it is not there yet.
+    bool takeInfo(bool wait, EntryInfo& info, bool& known);
+    std::size_t pendingInfo() const {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_infos.size();
+    }
+
+    // Drops the listings not started and waits for those under way (the walk was stopped or
+    // met an error); no listing is read ahead after it. Details asked for are still answered.
+    void cancel();
+
+private:
+    struct Slot {
+        std::shared_ptr<DirectoryListing> parent;
+        std::string name;
+        bool descend = false;
+        enum class State { Waiting, Running, Done } state = State::Waiting;
+        std::unique_ptr<ReadListing> result;
+    };
+    struct InfoJob {
+        std::shared_ptr<DirectoryListing> listing;
+        std::string name;
+        bool started = false;
+        bool done = false;
+        bool known = false;
+        EntryInfo info;
+    };
+
+    void work();
+    static std::unique_ptr<ReadListing> read(DirectoryListing& parent, const std::string& name);
+    // Asks for the subdirectories of what was read at `place` (under the mutex).
+    void requestChildren(const WalkPlace& place, const ReadListing& listing);
+
+    const std::size_t m_limit;  // listings read or being read but not taken
+    mutable std::mutex m_mutex;
+    std::condition_variable m_work;
+    std::condition_variable m_done;
+    std::map<WalkPlace, Slot> m_slots;
+    std::set<WalkPlace> m_waiting;  // the slots not started, first in the walk's order first
+    std::size_t m_busy = 0;         // slots running or done
+    std::deque<std::shared_ptr<InfoJob>> m_infos;
+    std::size_t m_firstUnstarted = 0;  // in m_infos; they start in order
+    bool m_cancelled = false;
+    bool m_stopping = false;
+    std::vector<std::thread> m_threads;
+};
+
+}  // namespace zr
