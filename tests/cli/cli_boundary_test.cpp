@@ -91,16 +91,6 @@ protected:
         return ChildProcess(program, args, std::move(options)).wait();
     }
 
-    // Waits until a run paused by the fault shim has reached its pause.
-    static bool waitForPause(const std::string& pauseDir, ChildProcess& child) {
-        for (int i = 0; i < 3000 && !exists(pauseDir + "/paused"); ++i) {
-            if (child.finished())
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return exists(pauseDir + "/paused");
-    }
-
     TempDir temp;
     std::string work;
     std::string tree;

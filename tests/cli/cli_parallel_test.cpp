@@ -5,10 +5,12 @@
 // failing in one of the workers. Scan reads ahead and still shows what it shows reading one
 // call at a time.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <thread>
 
 #include "cli_process.h"
 #include "support/temp_dir.h"
@@ -178,6 +180,39 @@ TEST_F(ParallelTest, ScanReadingAheadShowsWhatOneCallAtATimeShows) {
             EXPECT_FALSE(outcomes[0].out.empty()) << what;
         }
         std::filesystem::remove_all(temp / "run");
+    }
+}
+
+// Ctrl-C twice while the renames are in flight ends the program at once: the journal, written
+// before the first rename, then undoes exactly what was renamed, and the tree is as before.
+TEST_F(ParallelTest, ASecondCtrlCAmongRenamesInFlightLeavesAJournalThatUndoesThem) {
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        std::mt19937 rng(seed);
+        buildTree(temp / "run/tree", rng);
+        makeDirectory(temp / "run/work");
+        makeDirectory(temp / "pause");
+        const auto before = snapshotTree(temp / "run/tree");
+        ProcessOptions options;
+        options.cwd = temp / "run/work";
+        options.env = faultEnv("renameat2@" + std::to_string(5 + seed * 3) + "=pause,rename=sleep1",
+                               temp / "pause");
+        const auto child = startCli({"go", "--jobs", "16", "--journal", "undo.journal", "--filter",
+                                     "*", "--prefix", "p_", "../tree"},
+                                    std::move(options));
+        ASSERT_TRUE(waitForPause(temp / "pause", *child)) << child->wait().err;
+        child->signal(SIGINT);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        child->signal(SIGINT);
+        EXPECT_EQ(child->wait().status, 128 + SIGINT) << "seed " << seed;
+        EXPECT_NE(snapshotTree(temp / "run/tree"), before) << "seed " << seed;
+
+        ProcessOptions undoOptions;
+        undoOptions.cwd = temp / "run/work";
+        const CliRun undo = runCli({"undo", "--journal", "undo.journal"}, std::move(undoOptions));
+        EXPECT_FALSE(undo.timedOut);
+        EXPECT_EQ(snapshotTree(temp / "run/tree"), before) << "seed " << seed << "\n" << undo.out;
+        for (const char* folder : {"run", "pause"})
+            std::filesystem::remove_all(temp / folder);
     }
 }
 

@@ -1,7 +1,11 @@
 #include "cli_process.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
+
+#include "support/temp_dir.h"
 
 namespace zr::test {
 
@@ -40,6 +44,15 @@ std::vector<std::string> faultEnv(const std::string& rules, const std::string& p
     if (!pauseDir.empty())
         env.push_back("ZR_FAULTS_DIR=" + pauseDir);
     return env;
+}
+
+bool waitForPause(const std::string& pauseDir, ChildProcess& child) {
+    for (int i = 0; i < 3000 && !exists(pauseDir + "/paused"); ++i) {
+        if (child.finished())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return exists(pauseDir + "/paused");
 }
 
 }  // namespace zr::test

@@ -30,4 +30,8 @@ std::string cliProgram();
 // in `pauseDir`.
 std::vector<std::string> faultEnv(const std::string& rules, const std::string& pauseDir = {});
 
+// Waits until a run paused by the fault shim has reached its pause (false: it ended first, or
+// thirty seconds passed).
+bool waitForPause(const std::string& pauseDir, ChildProcess& child);
+
 }  // namespace zr::test

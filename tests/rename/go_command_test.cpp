@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <new>
 #include <stdexcept>
@@ -152,6 +153,41 @@ TEST_F(GoTest, AStopDuringTheWalkRenamesWhatWasQueuedSoFar) {
         queued);
     EXPECT_TRUE(view.linesStartingWith("Information").empty());
     EXPECT_FALSE(renamer->flags().GoStopRequested);
+}
+
+// Stopped at the same entry, a walk that reads ahead queues what one reading a call at a time
+// queues, and the run renames the same: the journal, its failed marks, the counts and the tree.
+TEST_F(GoTest, AStoppedWalkReadingAheadQueuesWhatOneCallAtATimeQueues) {
+    startAt();
+    lowerCaseWholeName();
+    settings.setChecked(Option::CheckBox14, false);
+    for (const int stopAt : {1, 4, 9, 15, 0}) {
+        Lines outcomes[2];
+        for (const int jobs : {1, 16}) {
+            std::filesystem::remove_all(tree);
+            for (const char* top : {"A", "B", "C", "D"}) {
+                for (const char* name : {"X.JPG", "Y.JPG", "x.jpg", "In/Z.JPG", "In/Deep/W.JPG"})
+                    writeFile(tree + "/" + top + "/" + name);
+            }
+            int calls = 0;
+            view.onPendingEvents = [&] {
+                if (++calls == stopAt)
+                    renamer->Button1Click();
+            };
+            renamer->flags().Jobs = jobs;
+            renamer->Button1Click();
+            Lines& outcome = outcomes[jobs == 1 ? 0 : 1];
+            const UndoJournal& journal = renamer->flags().Journal;
+            for (std::size_t i = 0; i < journal.size(); ++i)
+                outcome.push_back(std::string(journal[i].oldFullPath()) + " > " +
+                                  std::string(journal[i].newName()) +
+                                  (journal.failed(i) ? " failed" : ""));
+            outcome.push_back(view.status);
+            for (const std::string& path : listTree(tree))
+                outcome.push_back(path);
+        }
+        EXPECT_EQ(outcomes[0], outcomes[1]) << "stop at " << stopAt;
+    }
 }
 
 TEST_F(GoTest, NestedDirectoriesAreRenamedAtEveryLevelAndUndoneInBothDirections) {
