@@ -2,7 +2,8 @@
 # The Debian package: built from the build tree, accepted by lintian without errors, with the
 # library dependencies dpkg-shlibdeps found; unpacked into a temporary root, where the installed
 # programs run (--version, a scan, a go and its undo on a small tree), the desktop entry and the
-# AppStream metadata validate, both manual pages render and the icons have their sizes.
+# AppStream metadata validate, the desktop entry starts the window on a folder under Xvfb,
+# both manual pages render and the icons have their sizes.
 # Usage: package_test.sh BUILD_DIR VERSION
 set -u
 build=$1
@@ -103,6 +104,44 @@ else
 fi
 grep -qx 'Exec=zentarel-renamer %f' "$desktop" || fail "the desktop entry's Exec"
 grep -qx 'Categories=Utility;FileTools;Qt;' "$desktop" || fail "the desktop entry's Categories"
+
+# Started as the desktop starts it: the entry's Exec with a folder for %f, under Xvfb. The
+# remembered options (a store written as the window writes it) switch lower case on and name
+# another start directory; the folder of the command line wins over it. Alt+G then renames the
+# folder's photos, which shows on the disk that the window started there.
+home=$work/home
+photos="$work/desktop photos"
+mkdir -p "$home/config/zentarel-renamer" "$home/state" "$photos" "$work/elsewhere"
+touch "$photos/IMG_3.JPG" "$work/elsewhere/IMG_4.JPG"
+printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Vornik]\n\n%s\n%s\n%s\n%s\n%s\n%s\n' \
+    '[HKEY_CURRENT_USER\Software\Vornik\Zentarelrenamer]' '"ver"=dword:000003ed' \
+    "\"ed8\"=\"$work/elsewhere/\"" '"ed11"="*.jpg"' '"ch17"=dword:00000001' '"cb18"=dword:00000000' \
+    >"$home/config/zentarel-renamer/settings.reg"
+exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+command=$(printf '%s' "$exec_line" | sed "s|^zentarel-renamer |$window |; s|%f|'$photos'|")
+cat >"$work/desktop-start.sh" <<SCRIPT
+#!/bin/sh
+cd "$work"
+$command &
+window_pid=\$!
+id=\$(timeout 30 xdotool search --sync --onlyvisible --name 'Zentarel Renamer' | head -n 1)
+[ -n "\$id" ] && xdotool windowfocus --sync "\$id" key --clearmodifiers alt+g
+for i in \$(seq 100); do
+    [ -f '$photos/img_3.jpg' ] && break
+    sleep 0.1
+done
+kill \$window_pid
+wait \$window_pid 2>/dev/null
+exit 0
+SCRIPT
+chmod +x "$work/desktop-start.sh"
+XDG_CONFIG_HOME=$home/config XDG_STATE_HOME=$home/state HOME=$home QT_QPA_PLATFORM=xcb \
+    run xvfb-run -a "$work/desktop-start.sh" >"$work/desktop-start.log" 2>&1
+if [ -f "$photos/img_3.jpg" ] && [ -f "$work/elsewhere/IMG_4.JPG" ]; then
+    ok "started from its desktop entry on a folder: Go renamed there"
+else
+    fail "started from its desktop entry: $(ls "$photos" "$work/elsewhere" | tr '\n' ' ') $(head -c 600 "$work/desktop-start.log")"
+fi
 
 if run appstreamcli validate --no-net --explain \
     "$root/usr/share/metainfo/example.vornik.ZentarelRenamer.metainfo.xml" >"$work/appstream.log" 2>&1; then
