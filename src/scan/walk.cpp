@@ -1,7 +1,5 @@
 #include "scan/walk.h"
 
-#include <optional>
-
 #include "rules/app_error.h"
 
 namespace zr {
@@ -45,7 +43,7 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
     if (m_readAhead) {
         // Its size and time are read by the read-ahead; the row follows once they are there,
         // after the rows before it.
-        m_readAhead->requestInfo(m_level->handle, name);
+        m_readAhead->requestInfo(m_levels.back()->handle, name);
         m_pendingRows.push_back(std::move(row));
         if (m_pendingRows.size() > kPendingRowLimit)
             showRows(1);
@@ -53,7 +51,9 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
     }
     // Only an entry that gets a row needs its size and time.
     EntryInfo info;
+    const auto start = std::chrono::steady_clock::now();
     row.known = listing.info(name, info);
+    noteCall(start);
     if (row.known) {
         row.size = info.size;
         row.time = previewTime(info.lastWrite);
@@ -102,19 +102,16 @@ void DirectoryWalker::WalkDirectory() {
     // it. The run state learns where it ended.
     m_currentDir = m_state.CurrentDir;
     m_pendingRows.clear();
-    // With several calls in flight, listings and the details of rows are read ahead of the
-    // walk; the walk itself goes on in its order on this thread.
-    std::optional<ReadAhead> readAhead;
-    if (m_state.Jobs > 1)
-        m_readAhead = &readAhead.emplace(m_state.Jobs);
+    m_blockCalls = 0;
+    m_blockTime = {};
+    m_nextPlace = UINT32_MAX;
+    m_levels.clear();
     try {
         int error = 0;
         Level level;
+        const auto start = std::chrono::steady_clock::now();
         level.handle = m_fileSystem.listDirectory(m_currentDir, error);
-        if (m_readAhead && level.handle) {
-            level.entries = readWhole(*level.handle);
-            level.read = true;
-        }
+        noteCall(start);
         walkLevel(level);
         showAllRows();
     } catch (...) {
@@ -123,12 +120,61 @@ void DirectoryWalker::WalkDirectory() {
             m_readAhead->cancel();
             showAllRows();
         }
-        m_readAhead = nullptr;
+        stopReadingAhead();
         m_state.CurrentDir = m_currentDir;
         throw;
     }
-    m_readAhead = nullptr;
+    stopReadingAhead();
     m_state.CurrentDir = m_currentDir;
+}
+
+void DirectoryWalker::noteCall(std::chrono::steady_clock::time_point start) {
+    if (m_readAhead || m_state.Jobs <= 1)
+        return;
+    m_blockTime += std::chrono::steady_clock::now() - start;
+    if (++m_blockCalls < kBlockCalls)
+        return;
+    // With several calls in flight, listings and the details of rows are read ahead of the
+    // walk from now on; the walk itself goes on in its order on this thread.
+    const bool slow = m_blockTime >= kBlockCalls * kSlowCall;
+    m_blockCalls = 0;
+    m_blockTime = {};
+    if (slow)
+        startReadingAhead();
+}
+
+void DirectoryWalker::startReadingAhead() {
+    m_readAhead = &m_ownedReadAhead.emplace(m_state.Jobs);
+    // The levels being walked are read to their ends, and the folders left in them asked for.
+    // Places count down: a deeper level's folders come earlier in the walk's order than those
+    // left above it, and so does a level entered later.
+    for (Level* level : m_levels) {
+        if (level->read)
+            continue;
+        level->entries = readWhole(*level->handle);
+        level->index = 0;
+        level->read = true;
+        level->place = WalkPlace{m_nextPlace--};
+        requestSubdirectories(*level);
+    }
+}
+
+void DirectoryWalker::requestSubdirectories(const Level& level) {
+    if (!m_settings.checked(Option::CheckBox1))
+        return;
+    for (std::size_t i = 0; i < level.entries.size(); ++i) {
+        const DirEntry& e = level.entries[i];
+        if (!e.isDirectory || isDotName(e.name))
+            continue;
+        WalkPlace place = level.place;
+        place.push_back(static_cast<std::uint32_t>(i));
+        m_readAhead->request(std::move(place), level.handle, e.name, true);
+    }
+}
+
+void DirectoryWalker::stopReadingAhead() {
+    m_readAhead = nullptr;
+    m_ownedReadAhead.reset();
 }
 
 bool DirectoryWalker::Level::next(DirEntry& entry) {
@@ -159,9 +205,19 @@ void DirectoryWalker::enter(Level& parent, const std::string& name, Level& level
         }
     }
     std::unique_ptr<DirectoryListing> listing;
-    if (const int error = parent.handle->enterSubdirectory(name, listing))
+    const auto start = std::chrono::steady_clock::now();
+    const int error = parent.handle->enterSubdirectory(name, listing);
+    noteCall(start);
+    if (error)
         throw AppError(systemErrorText(error));
     level.handle = std::move(listing);
+    if (m_readAhead && level.handle) {
+        // Reading ahead began while this level was being entered: it is read whole, and what
+        // lies below it is read ahead, with places of its own.
+        level.entries = readWhole(*level.handle);
+        level.read = true;
+        level.place = WalkPlace{m_nextPlace--};
+    }
 }
 
 void DirectoryWalker::walkLevel(Level& level) {
@@ -170,19 +226,9 @@ void DirectoryWalker::walkLevel(Level& level) {
         changeTo("..");
         return;
     }
-    Level* const outer = m_level;
-    m_level = &level;
-    if (m_readAhead && level.read && m_settings.checked(Option::CheckBox1)) {
-        // The subdirectories this level descends into, in its order.
-        for (std::size_t i = 0; i < level.entries.size(); ++i) {
-            const DirEntry& e = level.entries[i];
-            if (!e.isDirectory || isDotName(e.name))
-                continue;
-            WalkPlace place = level.place;
-            place.push_back(static_cast<std::uint32_t>(i));
-            m_readAhead->request(std::move(place), level.handle, e.name, true);
-        }
-    }
+    m_levels.push_back(&level);
+    if (m_readAhead && level.read)
+        requestSubdirectories(level);
     if (m_finder)
         m_finder->openFolder(m_currentDir);
     do {
@@ -205,7 +251,6 @@ void DirectoryWalker::walkLevel(Level& level) {
                 enter(level, entry.name, inner);
                 m_currentDir = pathInDirectory(m_currentDir, entry.name);
                 walkLevel(inner);
-                m_level = &level;
             } else if (!m_settings.checked(Option::CheckBox14)) {
                 handOver(*level.handle, entry.name, false);
             }
@@ -226,7 +271,7 @@ void DirectoryWalker::walkLevel(Level& level) {
         showAllRows();
         m_finder->closeFolder(*level.handle);
     }
-    m_level = outer;
+    m_levels.pop_back();
     changeTo("..");
 }
 

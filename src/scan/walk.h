@@ -3,8 +3,10 @@
 // after every entry shows where it is and lets the front end handle pending events.
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,11 @@ private:
     };
     // Rows waiting for their size and time beyond this wait for the oldest.
     static constexpr std::size_t kPendingRowLimit = 256;
+    // The walk times its own calls in blocks of kBlockCalls; a block whose calls took
+    // kSlowCall each on average (a network share, a busy disk) turns the read-ahead on for the
+    // rest of the walk. On a fast local disk reading ahead would only cost.
+    static constexpr int kBlockCalls = 8;
+    static constexpr std::chrono::microseconds kSlowCall{100};
 
     void walkLevel(Level& level);
     // Enters the subdirectory `name` of `parent` (its entry just taken), or throws AppError.
@@ -52,6 +59,12 @@ private:
     // Shows the rows whose size and time are there, in order; waits for `atLeast` of them.
     void showRows(std::size_t atLeast);
     void showAllRows();
+    // Counts a call of the walk that began at `start`.
+    void noteCall(std::chrono::steady_clock::time_point start);
+    void startReadingAhead();
+    void stopReadingAhead();
+    // Asks the read-ahead for the subdirectories `level` descends into, in its order.
+    void requestSubdirectories(const Level& level);
     // Computes the new name of `name` in the current directory and shows it.
     void handOver(DirectoryListing& listing, const std::string& name, bool directoryRow);
     void changeTo(const std::string& path);
@@ -64,8 +77,12 @@ private:
     ConflictFinder* m_finder;
     // Where the walk is: the directory of its deepest active level.
     std::string m_currentDir;
-    ReadAhead* m_readAhead = nullptr;
-    Level* m_level = nullptr;
+    std::optional<ReadAhead> m_ownedReadAhead;
+    ReadAhead* m_readAhead = nullptr;  // null while the walk reads one call at a time
+    int m_blockCalls = 0;
+    std::chrono::steady_clock::duration m_blockTime{};
+    std::uint32_t m_nextPlace = 0;
+    std::vector<Level*> m_levels;  // the levels being walked, outermost first
     std::deque<PreviewRow> m_pendingRows;
 };
 

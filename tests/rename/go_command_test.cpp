@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
 #include "rules/app_error.h"
 #include "support/command_fixture.h"
@@ -169,6 +171,11 @@ TEST_F(GoTest, AStoppedWalkReadingAheadQueuesWhatOneCallAtATimeQueues) {
                 for (const char* name : {"X.JPG", "Y.JPG", "x.jpg", "In/Z.JPG", "In/Deep/W.JPG"})
                     writeFile(tree + "/" + top + "/" + name);
             }
+            // Entering a folder takes a while, as on a network share, so the walk reads ahead.
+            fs.onCall(Op::ChangeDirectory, [](const std::string& path) {
+                if (!path.ends_with("/.."))
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            });
             int calls = 0;
             view.onPendingEvents = [&] {
                 if (++calls == stopAt)

@@ -4,7 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <set>
+#include <thread>
+#include <tuple>
 
 #include "support/command_fixture.h"
 
@@ -22,6 +26,15 @@ protected:
             out.push_back(r.currentName + ">" + r.newName + (r.directory ? " DIR" : ""));
         std::sort(out.begin(), out.end());
         return out;
+    }
+
+    // Entering a folder takes a millisecond, as on a network share: enough for a walk with
+    // calls to spare to read ahead.
+    void slowDownEntering() {
+        fs.onCall(Op::ChangeDirectory, [](const std::string& path) {
+            if (!path.ends_with("/.."))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
     }
 
     void buildNestedTree() {
@@ -181,6 +194,30 @@ TEST_F(ScanTest, AStopFromInsideTheEventProcessingEndsADeepWalkPromptly) {
     EXPECT_EQ(view.captions[Control::Button5], "&Scan");
 }
 
+// Reading ahead is for slow file systems: on a fast one every listing is read by the walk
+// itself, on a slow one (or a slow part of one) a few threads read ahead, unless --jobs 1.
+TEST_F(ScanTest, ListingsAreReadAheadOnlyWhereCallsAreSlow) {
+    for (int i = 0; i < 12; ++i)
+        writeFile(tree + "/D" + std::to_string(i) + "/F.JPG");
+    startAt();
+    lowerCaseWholeName();
+    const std::thread::id walker = std::this_thread::get_id();
+    for (const auto& [slow, jobs, ahead] :
+         {std::tuple{false, 16, false}, std::tuple{true, 16, true}, std::tuple{true, 1, false}}) {
+        fs.clear();
+        if (slow)
+            slowDownEntering();
+        std::atomic<int> elsewhere = 0;
+        fs.onCall(Op::ListDirectory, [&](const std::string&) {
+            elsewhere += std::this_thread::get_id() != walker ? 1 : 0;
+        });
+        renamer->flags().Jobs = jobs;
+        renamer->Button5Click();
+        EXPECT_EQ(elsewhere > 0, ahead) << slow << " " << jobs;
+        EXPECT_EQ(view.rows.size(), 12u);
+    }
+}
+
 // With listings and row details read ahead, the view sees what the walk shows reading one call
 // at a time: the same rows in the same order, the same statuses in the same order, the same
 // errors, marks and count; plain, stopped at various points, with an unenterable or an
@@ -220,6 +257,7 @@ TEST_F(ScanTest, ReadingAheadShowsExactlyWhatOneCallAtATimeShows) {
         Rows statuses[2];
         for (const int jobs : {1, 16}) {
             fs.clear();
+            slowDownEntering();
             if (c.faultAt)
                 fs.fail(c.fault, c.faultAt, EACCES);
             settings.setChecked(Option::CheckBox14, c.foldersOnly);
