@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -45,25 +46,44 @@ RenameScheduler::RenameScheduler(FileSystem& fileSystem, int jobs)
     : m_fileSystem(fileSystem), m_jobs(std::max(jobs, 1)) {}
 
 void RenameScheduler::run(std::size_t count, const Describe& describe, const Settle& settle) {
-    if (m_jobs == 1 || count < 2)
-        runInOrder(count, describe, settle);
-    else
-        runInParallel(count, describe, settle);
+    const std::size_t begin = runInOrder(count, describe, settle);
+    if (begin < count)
+        runInParallel(begin, count, describe, settle);
 }
 
-void RenameScheduler::runInOrder(std::size_t count, const Describe& describe,
-                                 const Settle& settle) {
+std::size_t RenameScheduler::runInOrder(std::size_t count, const Describe& describe,
+                                        const Settle& settle) {
+    // One rename after another while they are quick: on a local disk handing renames to other
+    // threads would cost more than it saves. Renames that took kSlowRename each on average in
+    // a block of kBlock (a network share) send the rest to the workers.
+    constexpr std::size_t kBlock = 8;
+    constexpr std::chrono::microseconds kSlowRename{100};
+    const bool watch = m_jobs > 1;
     const std::unique_ptr<RenameSession> session = m_fileSystem.openRenameSession();
     Rename rename;
+    std::chrono::steady_clock::duration blockTime{};
     for (std::size_t i = 0; i < count; ++i) {
         rename = Rename{};
         describe(i, rename);
+        const auto start = std::chrono::steady_clock::now();
         Outcome outcome = attempt(*session, rename);
+        if (watch) {
+            blockTime += std::chrono::steady_clock::now() - start;
+            if ((i + 1) % kBlock == 0) {
+                const bool slow = blockTime >= kBlock * kSlowRename;
+                blockTime = {};
+                if (slow) {
+                    settle(i, outcome);
+                    return i + 1;
+                }
+            }
+        }
         settle(i, outcome);
     }
+    return count;
 }
 
-void RenameScheduler::runInParallel(std::size_t count, const Describe& describe,
+void RenameScheduler::runInParallel(std::size_t begin, std::size_t count, const Describe& describe,
                                     const Settle& settle) {
     // Renames described but not yet handed back, at most this many: memory stays bounded
     // however long the run is.
@@ -136,8 +156,8 @@ void RenameScheduler::runInParallel(std::size_t count, const Describe& describe,
     // The outcome being handed back: where to go on after an exception.
     std::size_t settling = 0;
     try {
-        std::size_t described = 0;
-        std::size_t settled = 0;
+        std::size_t described = begin;
+        std::size_t settled = begin;
         std::size_t inWindow = 0;
         Chain* open = nullptr;  // the chain being filled, not yet handed to the workers
 

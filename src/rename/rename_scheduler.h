@@ -21,7 +21,8 @@ namespace zr {
 //   earlier one is known; so the failure log, the counts and the marks come out as the
 //   sequential run gives them.
 // Consecutive renames of one directory go to one worker together, with one directory handle.
-// With one job everything runs on the calling thread, one rename after another.
+// Renames run on the calling thread, one after another, with one job and for as long as they
+// are quick; slow ones (a network share) send the rest of the run to the workers.
 class RenameScheduler {
 public:
     enum class Fence { None, WaitsForEarlier, HoldsLater };
@@ -59,8 +60,11 @@ public:
     void run(std::size_t count, const Describe& describe, const Settle& settle);
 
 private:
-    void runInOrder(std::size_t count, const Describe& describe, const Settle& settle);
-    void runInParallel(std::size_t count, const Describe& describe, const Settle& settle);
+    // Runs renames one after another from the first; returns where the workers take over
+    // (`count` when they never do).
+    std::size_t runInOrder(std::size_t count, const Describe& describe, const Settle& settle);
+    void runInParallel(std::size_t begin, std::size_t count, const Describe& describe,
+                       const Settle& settle);
 
     FileSystem& m_fileSystem;
     int m_jobs;

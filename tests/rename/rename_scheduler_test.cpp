@@ -13,6 +13,7 @@
 #include <random>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 
 namespace zr {
 namespace {
@@ -34,6 +35,10 @@ public:
     std::atomic<int> inFlight{0};
     std::atomic<int> mostInFlight{0};
     std::string throwAt;
+    // Renames from this index on are quick, and those before it slow, as on a network share.
+    std::size_t quickFrom = SIZE_MAX;
+    std::thread::id caller = std::this_thread::get_id();
+    std::atomic<int> elsewhere{0};  // renames run on another thread than the caller's
 
     std::unique_ptr<RenameSession> openRenameSession() override {
         return std::make_unique<Session>(*this);
@@ -83,7 +88,10 @@ private:
             }
             Span& span = m_owner.spans[index];
             span.start = Clock::now();
-            std::this_thread::sleep_for(std::chrono::microseconds(200 + (index * 7919) % 700));
+            if (index < m_owner.quickFrom)
+                std::this_thread::sleep_for(std::chrono::microseconds(200 + (index * 7919) % 700));
+            if (std::this_thread::get_id() != m_owner.caller)
+                ++m_owner.elsewhere;
             span.end = Clock::now();
             --m_owner.inFlight;
             if (from == m_owner.throwAt)
@@ -214,6 +222,32 @@ TEST(RenameScheduler, WhenTakingAnOutcomeThrowsEveryRenameDoneIsStillHandedBack)
         EXPECT_EQ(handedBack, fs.ran(i)) << i;
     }
     EXPECT_EQ(fs.inFlight, 0);
+}
+
+// Quick renames (a local disk) run one after another on the calling thread; slow ones send
+// the rest of the run to the workers, and with one job nothing does.
+TEST(RenameScheduler, OnlySlowRenamesAreHandedToOtherThreads) {
+    const std::size_t count = 300;
+    const std::vector<Planned> planned = plan(count, 3);
+    for (const auto& [quickFrom, jobs, handedOver] :
+         {std::tuple{std::size_t{0}, 8, false}, std::tuple{std::size_t{40}, 8, true},
+          std::tuple{std::size_t{40}, 1, false}}) {
+        TimedFileSystem fs(count);
+        fs.quickFrom = quickFrom;
+        std::vector<std::size_t> settled;
+        RenameScheduler(fs, jobs).run(
+            count,
+            [&](std::size_t i, RenameScheduler::Rename& rename) {
+                rename.from = planned[i].directory + "/" + std::to_string(i);
+                rename.to = rename.from + "x";
+                rename.fence = planned[i].fence;
+            },
+            [&](std::size_t i, RenameScheduler::Outcome&) { settled.push_back(i); });
+        ASSERT_EQ(settled.size(), count);
+        for (std::size_t i = 0; i < count; ++i)
+            EXPECT_EQ(settled[i], i);
+        EXPECT_EQ(fs.elsewhere > 0, handedOver) << quickFrom << " " << jobs;
+    }
 }
 
 }  // namespace
