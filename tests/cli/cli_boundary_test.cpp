@@ -414,6 +414,13 @@ void settingsFile(const std::string& tree, const std::string& work) {
     writeFile(work + "/s.rns", "[Renamer Settings]\nver=1005\nch13=1\ned14=p_\n");
 }
 
+// The settings file "s.rns" as a link to "real.rns" beside it.
+void linkedSettings(const std::string& tree, const std::string& work) {
+    settingsFile(tree, work);
+    std::filesystem::rename(work + "/s.rns", work + "/real.rns");
+    std::filesystem::create_symlink("real.rns", work + "/s.rns");
+}
+
 TEST_F(BoundaryTest, EveryFailingCallEndsAsTheUserIsTold) {
     const Lines lower = {"go", "--case", "lower", "TREE"};
     const Lines dirsLower = {"go", "--dirs-only", "--case", "lower", "TREE"};
@@ -558,7 +565,25 @@ TEST_F(BoundaryTest, EveryFailingCallEndsAsTheUserIsTold) {
          Lines{"A.txt", "a.txt"},
          std::nullopt},
     };
-    for (const CallFault& row : rows) {
+    // The fallbacks, taken where they should be and nowhere else.
+    const CallFault fallbacks[] = {
+        {"O_TMPFILE refused as invalid", failingTree, "tmpfile=EINVAL", lower, 1,
+         "Failure log: WORK/renamer_failures.log", Lines{"B.JPG", "b.jpg"},
+         Lines{"renamer_failures.log"}},
+        {"renameat2 unknown to the kernel", plainTree, "renameat2=ENOSYS", lower, 0, bothRenamed,
+         Lines{"Qdir", "a.jpg"}, Lines{}},
+        {"a file system without the flag", plainTree, "renameat2=EOPNOTSUPP", lower, 0, bothRenamed,
+         Lines{"Qdir", "a.jpg"}, Lines{}},
+        // Only a file system without hard links makes do with a check and a plain rename.
+        {"link failing", plainTree, "renameat2=EINVAL,link~A.JPG=EIO", lower, 1, oneFailed,
+         Lines{"A.JPG", "Qdir"}, Lines{"renamer_failures.log"}},
+        // Not knowing where a link leads, the link is not written over.
+        {"readlink of a settings file", linkedSettings, "readlink~s.rns=EIO", saveSettings, 2,
+         "Unable to write to s.rns: I/O error 5.", std::nullopt, Lines{"real.rns", "s.rns"}},
+    };
+    std::vector<CallFault> all(std::begin(rows), std::end(rows));
+    all.insert(all.end(), std::begin(fallbacks), std::end(fallbacks));
+    for (const CallFault& row : all) {
         SCOPED_TRACE(row.call);
         removeTree(tree);
         removeTree(work);
@@ -581,6 +606,19 @@ TEST_F(BoundaryTest, EveryFailingCallEndsAsTheUserIsTold) {
             EXPECT_EQ(listNames(work), *row.workAfter);
         }
     }
+}
+
+// A change of case that finds the entry itself goes through a temporary name; when that first
+// step fails, the entry never left its name and the log says nothing of a temporary one.
+TEST_F(BoundaryTest, ADetourThatCannotStartLeavesTheEntryWhereItWas) {
+    writeFile(tree + "/A.txt", "content");
+    ASSERT_EQ(link((tree + "/A.txt").c_str(), (tree + "/a.txt").c_str()), 0);
+    const CliRun go =
+        run({"go", "--filter", "*", "--case", "lower", tree}, faultEnv("rename@2=EACCES"));
+    EXPECT_EQ(go.status, 1) << go.err;
+    EXPECT_EQ(listNames(tree), (Lines{"A.txt", "a.txt"}));
+    const std::string log = readFile(work + "/renamer_failures.log");
+    EXPECT_NE(log.find(tree + "/A.txt -> a.txt\r\n"), std::string::npos) << log;
 }
 
 // As the user 65534: folders that may not be searched, read or written.

@@ -55,6 +55,24 @@ TEST_F(PosixFileSystemTest, ChangeDirectoryReportsWhyItFailed) {
     EXPECT_EQ(fs->changeDirectory(dir.path(), "file", result), ENOTDIR);
     EXPECT_EQ(fs->changeDirectory(dir.path(), std::string(300, 'x'), result), ENAMETOOLONG);
     EXPECT_EQ(result, "unchanged");
+
+    // Once the working directory is gone, a relative path names nothing, not even a folder the
+    // root holds.
+    const std::string top = dir.path().substr(1, dir.path().find('/', 1) - 1);
+    const std::string gone = dir / "gone";
+    test::makeDirectory(gone);
+    const std::string seen = test::runInChild(
+        [&] {
+            if (chdir(gone.c_str()) != 0 || rmdir(gone.c_str()) != 0)
+                return std::string("not set up");
+            const auto fileSystem = makePosixFileSystem();
+            const std::string start = fileSystem->initialDirectory();
+            std::string where;
+            return "'" + start + "' " +
+                   std::to_string(fileSystem->changeDirectory(start, top, where));
+        },
+        {});
+    EXPECT_EQ(seen, "'' " + std::to_string(ENOENT));
 }
 
 TEST_F(PosixFileSystemTest, ListingSeesEveryNameAndNeverCallsALinkADirectory) {
@@ -210,6 +228,12 @@ TEST_F(PosixFileSystemTest, ReplaceFileKeepsTheModeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(test::listNames(dir.path()), (std::vector<std::string>{"settings.rns"}));
     EXPECT_EQ(fs->replaceFile(dir / "missing-dir/x", "y"), ENOENT);
+    // A new file, with no mode to keep, gets the one the umask leaves.
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(fs->replaceFile(dir / "new.rns", "x"), 0);
+    ASSERT_EQ(stat((dir / "new.rns").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
 }
 
 TEST_F(PosixFileSystemTest, CreateDirectoriesMakesEveryMissingLevel) {
@@ -366,6 +390,24 @@ TEST_F(PosixFileSystemTest, ALockIsTakenOnlyOfTheFileTheNameStillNames) {
     // Nor when the name cannot be looked at.
     shim.set("stat~" + path + "$=EIO");
     EXPECT_EQ(fs->lockFile(path, lock), ENOENT);
+}
+
+TEST_F(PosixFileSystemTest, WithoutOpenat2ASessionStillNeverRenamesThroughALink) {
+    ShimRules shim;
+    if (!shim.loaded())
+        GTEST_SKIP() << "needs the fault shim preloaded, as ctest does";
+    test::writeFile(dir / "tree/d/A", "inside");
+    test::writeFile(dir / "elsewhere/A", "outside");
+    ASSERT_EQ(symlink((dir / "elsewhere").c_str(), (dir / "tree/link").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "tree").c_str(), (dir / "treelink").c_str()), 0);
+    shim.set("openat2=ENOSYS");  // a kernel before 5.6: one folder after another
+    const std::unique_ptr<RenameSession> session = fs->openRenameSession();
+    std::string strandedAt;
+    EXPECT_EQ(session->rename(dir / "tree/link/A", dir / "tree/link/a", strandedAt), ENOTDIR);
+    EXPECT_EQ(session->rename(dir / "treelink/d/A", dir / "treelink/d/a", strandedAt), ENOTDIR);
+    EXPECT_EQ(test::listNames(dir / "elsewhere"), std::vector<std::string>{"A"});
+    EXPECT_EQ(session->rename(dir / "tree/d/A", dir / "tree/d/a", strandedAt), 0);
+    EXPECT_EQ(test::readFile(dir / "tree/d/a"), "inside");
 }
 
 }  // namespace

@@ -151,6 +151,11 @@ TEST_F(SettingsStoreTest, DeletingTheKeyKeepsItsParentAndTheOtherKeys) {
     EXPECT_EQ(test::readFile(path),
               kStoreHeader + other + kStoreParent + "\"keep\"=dword:00000001\n\n" + sibling);
     EXPECT_FALSE(open(false));
+    // With no key left to delete, a store edited by hand is not written over.
+    const std::string edited = "; kept as written\n" + test::readFile(path);
+    test::writeFile(path, edited);
+    ASSERT_FALSE(store.deleteKey().has_value());
+    EXPECT_EQ(test::readFile(path), edited);
 }
 
 TEST_F(SettingsStoreTest, AnUnparseableStoreIsReportedNeverWrittenOverAndCanBeMovedAside) {
@@ -163,6 +168,13 @@ TEST_F(SettingsStoreTest, AnUnparseableStoreIsReportedNeverWrittenOverAndCanBeMo
         {kStoreHeader + kStoreKey + "\"ed8\"=\"a\\qb\"\n", 4},
         {kStoreHeader + kStoreKey + "\"ed8\"=\"a\\x4\"\n", 4},
         {kStoreHeader + kStoreKey + "ed8=\"a\"\n", 4},
+        {kStoreHeader + kStoreKey + "\"ed8\"=/p/\"\n", 4},
+        {kStoreHeader + kStoreKey + "\"ed8\"=\"a\\q41\"\n", 4},
+        {kStoreHeader + kStoreKey + "\"ed8\"=\"a\\xzz\"\n", 4},
+        {kStoreHeader + kStoreKey + "\"ed8\":\"a\"\n", 4},
+        {kStoreHeader + kStoreKey + "\"ed8\"=\"a\"b\n", 4},
+        {kStoreHeader + kStoreKey + "\"ver\"=dword:3edz\n", 4},
+        {kStoreHeader + "[]\n", 3},
         {kStoreHeader + kStoreKey + "\n[HKEY_CURRENT_USER\n", 5},
     };
     for (const auto& [text, line] : rows) {
