@@ -41,8 +41,12 @@ class CrashRecoveryTest : public QObject {
         makeDirectory(pause);
         ProcessOptions options;
         options.cwd = f->dir.path();
+        // A sanitizer's runtime ($ZR_PRELOAD_FIRST) must come before every other library.
+        const char* first = std::getenv("ZR_PRELOAD_FIRST");
+        const std::string preload =
+            (first && *first ? std::string(first) + ":" : std::string()) + env("ZR_FAULT_SHIM");
         // The journal is named with one rename; ten renames of entries follow before the pause.
-        options.env = {"LD_PRELOAD=" + env("ZR_FAULT_SHIM"), "ZR_FAULTS=rename@12=pause",
+        options.env = {"LD_PRELOAD=" + preload, "ZR_FAULTS=rename@12=pause",
                        "ZR_FAULTS_DIR=" + pause};
         ChildProcess go(env("ZR_GO_DRIVER"), {state, tree}, options);
         for (int i = 0; i < 3000 && !exists(pause + "/paused") && !go.finished(); ++i)
