@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -408,6 +409,42 @@ TEST_F(PosixFileSystemTest, WithoutOpenat2ASessionStillNeverRenamesThroughALink)
     EXPECT_EQ(test::listNames(dir / "elsewhere"), std::vector<std::string>{"A"});
     EXPECT_EQ(session->rename(dir / "tree/d/A", dir / "tree/d/a", strandedAt), 0);
     EXPECT_EQ(test::readFile(dir / "tree/d/a"), "inside");
+}
+
+TEST_F(PosixFileSystemTest, TheDetourPassesOverATakenTemporaryName) {
+    ShimRules shim;
+    if (!shim.loaded())
+        GTEST_SKIP() << "needs the fault shim preloaded, as ctest does";
+    // Two links of one file stand for a name that differs from the new one only in case; the
+    // new name goes away during the detour, as on a file system that ignores case it is the
+    // old name itself.
+    test::writeFile(dir / "a", "A");
+    ASSERT_EQ(link((dir / "a").c_str(), (dir / "b").c_str()), 0);
+    const std::string temporary = ".zentarel-rename-" + std::to_string(getpid()) + "-";
+    test::writeFile(dir / (temporary + "0"), "someone else's");
+    const std::string pauseDir = dir / "pause";
+    test::makeDirectory(pauseDir);
+    setenv("ZR_FAULTS_DIR", pauseDir.c_str(), 1);
+    // The taken name, the free one, then the step from the free one to "b".
+    shim.set("rename~" + temporary + "@3=pause");
+    std::atomic<bool> done = false;
+    std::thread remover([&] {
+        for (int i = 0; i < 3000 && !done && !test::exists(pauseDir + "/paused"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (test::exists(pauseDir + "/paused"))
+            std::filesystem::remove(dir / "b");
+        test::writeFile(pauseDir + "/resume");
+    });
+    std::string strandedAt;
+    const int error = fs->openRenameSession()->rename(dir / "a", dir / "b", strandedAt);
+    done = true;
+    remover.join();
+    unsetenv("ZR_FAULTS_DIR");
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(test::listNames(dir.path()),
+              (std::vector<std::string>{temporary + "0", "b", "pause"}));
+    EXPECT_EQ(test::readFile(dir / (temporary + "0")), "someone else's");
+    EXPECT_EQ(test::readFile(dir / "b"), "A");
 }
 
 }  // namespace
