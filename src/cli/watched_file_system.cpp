@@ -17,6 +17,7 @@ public:
         : m_owner(owner), m_path(std::move(path)), m_inner(std::move(inner)) {}
 
     bool next(DirEntry& entry) override { return m_inner->next(entry); }
+    int readError() const override { return m_inner->readError(); }
     bool info(const std::string& name, EntryInfo& out) override { return m_inner->info(name, out); }
     long nameLimit() override { return m_inner->nameLimit(); }
     int enterSubdirectory(const std::string& name,

@@ -26,8 +26,10 @@ struct EntryInfo {
 class DirectoryListing {
 public:
     virtual ~DirectoryListing() = default;
-    // The next entry; false at the end.
+    // The next entry; false at the end, or when reading failed (see readError()).
     virtual bool next(DirEntry& entry) = 0;
+    // The errno of a failed read that ended the listing early; 0 after its real end.
+    virtual int readError() const { return 0; }
     // Size and last-write time of an entry of this directory, not following links.
     virtual bool info(const std::string& name, EntryInfo& out) = 0;
     // Enters the subdirectory `name` of this directory, never through a link. Returns 0 when

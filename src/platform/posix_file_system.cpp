@@ -73,8 +73,12 @@ public:
     bool next(DirEntry& entry) override {
         errno = 0;
         const dirent* d = readdir(m_dir);
-        if (!d)
+        if (!d) {
+            // readdir returns null at the end too: only errno tells a failed read (EIO on a
+            // disk or a share that went away), which must not pass for the end of the folder.
+            m_readError = errno;
             return false;
+        }
         entry.name = d->d_name;
         if (d->d_type == DT_UNKNOWN) {
             struct stat st;
@@ -85,6 +89,8 @@ public:
         }
         return true;
     }
+
+    int readError() const override { return m_readError; }
 
     long nameLimit() override {
         const long limit = fpathconf(dirfd(m_dir), _PC_NAME_MAX);
@@ -102,6 +108,7 @@ public:
 
 private:
     DIR* m_dir;
+    int m_readError = 0;
     std::string m_path;
 };
 

@@ -177,6 +177,13 @@ void DirectoryWalker::stopReadingAhead() {
     m_ownedReadAhead.reset();
 }
 
+void DirectoryWalker::throwOnReadError(const DirectoryListing& listing) {
+    // A folder whose listing broke off part-way is not taken as read through: the walk ends
+    // there, as for a folder that cannot be entered.
+    if (const int error = listing.readError())
+        throw AppError(systemErrorText(error));
+}
+
 bool DirectoryWalker::Level::next(DirEntry& entry) {
     if (!read)
         return handle->next(entry);
@@ -223,6 +230,8 @@ void DirectoryWalker::enter(Level& parent, const std::string& name, Level& level
 void DirectoryWalker::walkLevel(Level& level) {
     DirEntry entry;
     if (!level.handle || !level.next(entry)) {
+        if (level.handle)
+            throwOnReadError(*level.handle);
         changeTo("..");
         return;
     }
@@ -231,7 +240,7 @@ void DirectoryWalker::walkLevel(Level& level) {
         requestSubdirectories(level);
     if (m_finder)
         m_finder->openFolder(m_currentDir);
-    do {
+    for (;;) {
         if (m_finder)
             m_finder->listed(entry.name);
         const bool dotName = isDotName(entry.name);
@@ -265,7 +274,11 @@ void DirectoryWalker::walkLevel(Level& level) {
                 m_readAhead->cancel();
             break;
         }
-    } while (level.next(entry));
+        if (!level.next(entry)) {
+            throwOnReadError(*level.handle);
+            break;
+        }
+    }
     if (m_finder) {
         // The folder's rows are all shown before its marks come.
         showAllRows();

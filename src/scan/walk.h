@@ -61,6 +61,7 @@ private:
     void showAllRows();
     // Counts a call of the walk that began at `start`.
     void noteCall(std::chrono::steady_clock::time_point start);
+    static void throwOnReadError(const DirectoryListing& listing);
     void startReadingAhead();
     void stopReadingAhead();
     // Asks the read-ahead for the subdirectories `level` descends into, in its order.

@@ -22,7 +22,8 @@
 // creates $ZR_FAULTS_DIR/paused and waits until $ZR_FAULTS_DIR/resume exists before it goes on
 // (at most a minute); "sleepMS": the call waits MS milliseconds and then goes on, as on a slow
 // disk; for readdir, "unknown": the entry comes back without its type (DT_UNKNOWN), as some file
-// systems deliver it.
+// systems deliver it, and an errno ends the listing there with that error (the entry is lost).
+// For readdir, TEXT is matched against the entry's name.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -289,6 +290,21 @@ int openVia(const char* name, int dirfd, const char* path, int flags, mode_t mod
     return fd;
 }
 
+// A failing read loses the entry it was reading, as a read error of the folder does.
+template <class Entry>
+Entry* readEntry(Entry* entry) {
+    if (!entry)
+        return entry;
+    const int action = fault(kReaddir, entry->d_name);
+    if (action == kUnknownType)
+        entry->d_type = DT_UNKNOWN;
+    else if (action > 0) {
+        errno = action;
+        return nullptr;
+    }
+    return entry;
+}
+
 }  // namespace
 
 extern "C" {
@@ -498,17 +514,11 @@ DIR* fdopendir(int fd) {
 }
 
 dirent* readdir(DIR* dir) {
-    dirent* entry = real<dirent* (*)(DIR*)>("readdir")(dir);
-    if (entry && fault(kReaddir, entry->d_name) == kUnknownType)
-        entry->d_type = DT_UNKNOWN;
-    return entry;
+    return readEntry(real<dirent* (*)(DIR*)>("readdir")(dir));
 }
 
 dirent64* readdir64(DIR* dir) {
-    dirent64* entry = real<dirent64* (*)(DIR*)>("readdir64")(dir);
-    if (entry && fault(kReaddir, entry->d_name) == kUnknownType)
-        entry->d_type = DT_UNKNOWN;
-    return entry;
+    return readEntry(real<dirent64* (*)(DIR*)>("readdir64")(dir));
 }
 
 ssize_t readlink(const char* path, char* buffer, size_t size) {

@@ -75,6 +75,7 @@ public:
     }
     bool info(const std::string& name, EntryInfo& out) override { return m_real->info(name, out); }
     long nameLimit() override { return m_real->nameLimit(); }
+    int readError() const override { return m_real->readError(); }
 
     int enterSubdirectory(const std::string& name,
                           std::unique_ptr<DirectoryListing>& listing) override {
