@@ -77,7 +77,7 @@ std::string fishQuoted(std::string_view text) {
     return out + "'";
 }
 
-// A description inside an _arguments spec's brackets.
+// A description inside the brackets of an _arguments entry.
 std::string zshExplanation(std::string_view text) {
     std::string out;
     for (char c : text) {
@@ -234,19 +234,19 @@ std::string zshCompletion() {
             const CliFlag& flag = flags[i];
             if ((flag.verbs & kVerbBits[v]) == 0)
                 continue;
-            std::string spec = "--" + std::string(flag.name);
+            std::string entry = "--" + std::string(flag.name);
             const std::string explanation = "[" + zshExplanation(description(i)) + "]";
             const std::string what = flag.argument.empty() ? "" : std::string(flag.argument);
             const std::span<const std::string_view> choices = flagChoices(flag);
             if (!choices.empty())
-                spec += "=" + explanation + ":" + what + ":(" + joined(choices, " ") + ")";
+                entry += "=" + explanation + ":" + what + ":(" + joined(choices, " ") + ")";
             else if (flag.takes == Takes::File)
-                spec += "=" + explanation + ":" + what + ":_files";
+                entry += "=" + explanation + ":" + what + ":_files";
             else if (flag.takes == Takes::Text || flag.takes == Takes::Number)
-                spec += "=" + explanation + ":" + what + ": ";
+                entry += "=" + explanation + ":" + what + ": ";
             else
-                spec += explanation;
-            out += "        " + singleQuoted(spec) + " \\\n";
+                entry += explanation;
+            out += "        " + singleQuoted(entry) + " \\\n";
         }
         out += "        " + singleQuoted("(- *)--help[" + std::string(kHelpHelp) + "]");
         if (kVerbBits[v] != kForUndo)

@@ -123,6 +123,17 @@ std::vector<Planned> plan(std::size_t count, unsigned seed) {
     return renames;
 }
 
+// Describes rename i of `planned`: the index travels in the name "<directory>/<i>"; with
+// `fences`, the planned fences too.
+RenameScheduler::Describe describe(const std::vector<Planned>& planned, bool fences) {
+    return [&planned, fences](std::size_t i, RenameScheduler::Rename& rename) {
+        rename.from = planned[i].directory + "/" + std::to_string(i);
+        rename.to = rename.from + "x";
+        if (fences)
+            rename.fence = planned[i].fence;
+    };
+}
+
 TEST(RenameScheduler, RenamesInFlightKeepTheRulesOfOneAfterAnother) {
     for (unsigned seed = 1; seed <= 6; ++seed) {
         const std::size_t count = 400;
@@ -133,10 +144,7 @@ TEST(RenameScheduler, RenamesInFlightKeepTheRulesOfOneAfterAnother) {
         RenameScheduler(fs, 8).run(
             count,
             [&](std::size_t i, RenameScheduler::Rename& rename) {
-                // The index travels in the name; the directory is the planned one.
-                rename.from = planned[i].directory + "/" + std::to_string(i);
-                rename.to = rename.from + "x";
-                rename.fence = planned[i].fence;
+                describe(planned, true)(i, rename);
                 rename.refused = i % 11 == 0;
             },
             [&](std::size_t i, RenameScheduler::Outcome& outcome) {
@@ -176,11 +184,7 @@ TEST(RenameScheduler, AnExceptionOfAWorkerComesBackInOrderAndStopsTheRun) {
     fs.throwAt = planned[120].directory + "/120";
     std::vector<std::size_t> settled;
     EXPECT_THROW(RenameScheduler(fs, 8).run(
-                     count,
-                     [&](std::size_t i, RenameScheduler::Rename& rename) {
-                         rename.from = planned[i].directory + "/" + std::to_string(i);
-                         rename.to = rename.from + "x";
-                     },
+                     count, describe(planned, false),
                      [&](std::size_t i, RenameScheduler::Outcome&) { settled.push_back(i); }),
                  std::runtime_error);
     // Everything before it in order; after it, only what was under way.
@@ -201,18 +205,13 @@ TEST(RenameScheduler, WhenTakingAnOutcomeThrowsEveryRenameDoneIsStillHandedBack)
     const std::vector<Planned> planned = plan(count, 7);
     TimedFileSystem fs(count);
     std::vector<std::size_t> settled;
-    EXPECT_THROW(RenameScheduler(fs, 8).run(
-                     count,
-                     [&](std::size_t i, RenameScheduler::Rename& rename) {
-                         rename.from = planned[i].directory + "/" + std::to_string(i);
-                         rename.to = rename.from + "x";
-                     },
-                     [&](std::size_t i, RenameScheduler::Outcome& outcome) {
-                         EXPECT_TRUE(outcome.tried) << i;
-                         settled.push_back(i);
-                         if (i == 100 || i == 150)
-                             throw std::runtime_error("the log is full");
-                     }),
+    EXPECT_THROW(RenameScheduler(fs, 8).run(count, describe(planned, false),
+                                            [&](std::size_t i, RenameScheduler::Outcome& outcome) {
+                                                EXPECT_TRUE(outcome.tried) << i;
+                                                settled.push_back(i);
+                                                if (i == 100 || i == 150)
+                                                    throw std::runtime_error("the log is full");
+                                            }),
                  std::runtime_error);
     ASSERT_GT(settled.size(), 100u);
     for (std::size_t i = 0; i <= 100; ++i)
@@ -236,12 +235,7 @@ TEST(RenameScheduler, OnlySlowRenamesAreHandedToOtherThreads) {
         fs.quickFrom = quickFrom;
         std::vector<std::size_t> settled;
         RenameScheduler(fs, jobs).run(
-            count,
-            [&](std::size_t i, RenameScheduler::Rename& rename) {
-                rename.from = planned[i].directory + "/" + std::to_string(i);
-                rename.to = rename.from + "x";
-                rename.fence = planned[i].fence;
-            },
+            count, describe(planned, true),
             [&](std::size_t i, RenameScheduler::Outcome&) { settled.push_back(i); });
         ASSERT_EQ(settled.size(), count);
         for (std::size_t i = 0; i < count; ++i)
