@@ -58,13 +58,12 @@ void ReadAhead::requestChildren(const WalkPlace& place, const ReadListing& listi
         Slot& slot = m_slots[child];
         slot.parent = listing.handle;
         slot.name = entry.name;
-        slot.descend = true;
         m_waiting.insert(std::move(child));
     }
 }
 
-void ReadAhead::request(WalkPlace place, std::shared_ptr<DirectoryListing> parent, std::string name,
-                        bool descend) {
+void ReadAhead::request(WalkPlace place, std::shared_ptr<DirectoryListing> parent,
+                        std::string name) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_cancelled || m_slots.count(place) != 0)
@@ -72,7 +71,6 @@ void ReadAhead::request(WalkPlace place, std::shared_ptr<DirectoryListing> paren
         Slot& slot = m_slots[place];
         slot.parent = std::move(parent);
         slot.name = std::move(name);
-        slot.descend = descend;
         m_waiting.insert(std::move(place));
     }
     m_work.notify_one();
@@ -109,12 +107,10 @@ void ReadAhead::work() {
         ++m_busy;
         const std::shared_ptr<DirectoryListing> parent = slot.parent;
         const std::string name = slot.name;
-        const bool descend = slot.descend;
         lock.unlock();
         std::unique_ptr<ReadListing> result = read(*parent, name);
         lock.lock();
-        if (descend)
-            requestChildren(place, *result);
+        requestChildren(place, *result);
         Slot& done = m_slots.at(place);
         done.result = std::move(result);
         done.state = Slot::State::Done;
@@ -136,8 +132,7 @@ std::unique_ptr<ReadListing> ReadAhead::take(const WalkPlace& place) {
         lock.unlock();
         std::unique_ptr<ReadListing> result = read(*slot.parent, slot.name);
         lock.lock();
-        if (slot.descend)
-            requestChildren(place, *result);
+        requestChildren(place, *result);
         m_work.notify_all();
         return result;
     }

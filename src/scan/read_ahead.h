@@ -47,10 +47,9 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // Asks for the subdirectory `name` of `parent`, which the walk reaches at `place`; with
-    // `descend`, the subdirectories of what is read are asked for too.
-    void request(WalkPlace place, std::shared_ptr<DirectoryListing> parent, std::string name,
-                 bool descend);
+    // Asks for the subdirectory `name` of `parent`, which the walk reaches at `place`; the
+    // subdirectories of what is read are asked for in turn.
+    void request(WalkPlace place, std::shared_ptr<DirectoryListing> parent, std::string name);
     // The directory at `place`, as soon as it is read; one not started yet is read now, on this
     // thread. Null when it was never asked for.
     std::unique_ptr<ReadListing> take(const WalkPlace& place);
@@ -60,10 +59,6 @@ public:
     // The next answer, in the order asked: true with `known` (whether the entry could be read)
     // and `info`; false when none is asked for, or, without `wait`, when it is not there yet.
     bool takeInfo(bool wait, EntryInfo& info, bool& known);
-    std::size_t pendingInfo() const {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        return m_infos.size();
-    }
 
     // Drops the listings not started and waits for those under way (the walk was stopped or
     // met an error); no listing is read ahead after it. Details asked for are still answered.
@@ -73,7 +68,6 @@ private:
     struct Slot {
         std::shared_ptr<DirectoryListing> parent;
         std::string name;
-        bool descend = false;
         enum class State { Waiting, Running, Done } state = State::Waiting;
         std::unique_ptr<ReadListing> result;
     };

@@ -168,7 +168,7 @@ void DirectoryWalker::requestSubdirectories(const Level& level) {
             continue;
         WalkPlace place = level.place;
         place.push_back(static_cast<std::uint32_t>(i));
-        m_readAhead->request(std::move(place), level.handle, e.name, true);
+        m_readAhead->request(std::move(place), level.handle, e.name);
     }
 }
 
