@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Entry points for people and CI. `make run` builds and starts the program, `make test` builds
 # and runs every test headless; both first install the Debian packages they need.
 

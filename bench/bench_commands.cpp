@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scan, Go and Undo over a tree of 100,000 files, each against the plain system calls doing
 // the same work in the same run, printed as ratios:
 //   scan  / raw walk      (readdir and lstat of every entry)      goal <= 1.1

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The new-name computation over a realistic mix of names with every rule on, and the wildcard
 // matcher alone. Goal: at least 2,000,000 names per second with every rule on, when a fifth of
 // the names hold their accents decomposed (as copied from macOS); names without combining marks

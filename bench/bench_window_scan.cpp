@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Scan in the real window (offscreen) over a tree of 100,000 files, against the same Scan
 // through the Renamer with a plain collector front end, in the same run:
 //   window scan / plain scan                               goal <= 1.5

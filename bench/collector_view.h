@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A front end for benchmarks that keeps the preview rows and the status text and nothing else:
 // the baseline the window is measured against. An error ends the benchmark.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A slow file system for benchmarks: a FUSE passthrough to a folder that waits a set time in
 // every lookup, listing and rename, as a network share does while the server answers. Calls run
 // on several threads, so calls made at once wait at once.

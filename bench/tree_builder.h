@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A reproducible tree of files for benchmarks: N files over nested directories, with mixed
 // extensions, upper- and lower-case names and accented names.
 #pragma once

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package of both programs, built by `make package` (CPack's DEB generator) from
 # what `cmake --install` installs, with the library dependencies found by dpkg-shlibdeps.
 set(CPACK_GENERATOR DEB)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # With ZR_SANITIZE, every finding ends the test with an error, and a program the tests start with
 # the fault shim preloaded gets the AddressSanitizer runtime preloaded first, as it must be.
 set(ZR_TEST_ENV "")

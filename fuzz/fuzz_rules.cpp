@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the list splitter, the mask compiler and matcher, and the new-name
 // computation, checking what must always hold: splitting loses no character, a compiled mask
 // gives the same answer twice and "*" matches everything, names round-trip through the rules'

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build and the tests need; does nothing when they are present.
 # Usage: scripts/deps.sh [extra package ...]
 set -eu

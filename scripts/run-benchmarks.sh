@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every benchmark that was built. Usage: scripts/run-benchmarks.sh BUILD_DIR
 set -eu
 build=$1

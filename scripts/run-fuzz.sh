@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the fuzz target for the given number of seconds, keeping its corpus in the build folder.
 # Usage: scripts/run-fuzz.sh BUILD_DIR SECONDS
 set -eu

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes docs/screenshot.png: starts the window under Xvfb, scans a small sample tree of photos
 # with accented and upper-case names, two of whose renames would fail, driving the window from
 # outside as a user would (mouse and keyboard through xdotool), rests the pointer on a row marked

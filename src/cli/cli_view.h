@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's side of the commands' front-end interface: preview rows to the printer,
 // warnings to standard error, the closing status kept for the verb to print, questions answered
 // in the safe way, and, between the entries of a walk, Ctrl-C and the progress line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of zentarel-renamer-cli: a verb, the flags that set the options (applied
 // after a settings file, in the order given), a start directory and the verb's own flags.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shell completions for zentarel-renamer-cli, written from the same table of flags as --help, so
 // the verbs, flags and choices a shell offers are always the ones the program takes.
 #pragma once

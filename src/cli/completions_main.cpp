@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zr-completions SHELL FILE: writes the completion file for bash, zsh or fish at build time.
 #include <cstdio>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the command line writes: standard output and standard error, whether each is a
 // terminal, and the one-line messages every verb prints the same way.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `go`: renames as the Go command does (or writes its scripts), optionally keeping the undo data
 // in a journal file for `undo`.
 #include <cerrno>

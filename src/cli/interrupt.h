@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ctrl-C while a command runs. The first one only raises a flag, which the command line reads
 // between the entries of a walk as a click on the Stop button; the system then puts the default
 // action back (SA_RESETHAND), so a second Ctrl-C ends the program at once.

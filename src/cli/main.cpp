@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zentarel-renamer-cli: the renamer from a terminal and from scripts.
 #include <clocale>
 #include <cstdio>

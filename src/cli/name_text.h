@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How names, which are the file system's bytes and need not be UTF-8, are written on a terminal:
 // tab-separated cells (rules/escaped_text.h) and JSON strings, and how wide they show. Every
 // form can be turned back into the exact bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What scan and go do before their command runs: the options built from the defaults, a
 // settings file and the flags, and every check that can refuse the run before it touches
 // anything.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rows of a scan on standard output: an aligned table for people, or one line per row as
 // tab-separated cells or as a JSON object for scripts.
 #pragma once

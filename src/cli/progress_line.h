@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live progress line of a long walk on a terminal: entries seen and the directory the walk
 // is in, redrawn in place on standard error.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `scan`: the preview rows of the options on standard output, then the closing status text.
 #include "cli/cli_view.h"
 #include "cli/interrupt.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `undo --journal FILE`: reverses a go run from its journal file, as the Undo command reverses
 // the last run in the window.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The verbs of zentarel-renamer-cli over the core's commands. Each returns the exit status and
 // has printed, when it fails, one line on standard error saying what was wrong.
 #pragma once

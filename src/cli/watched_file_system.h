@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file system as the command line hands it to the commands: it passes every call on, keeps
 // the path of the last operation that failed (so an error line can name the directory or file),
 // and can run a hook just before the next file is created.

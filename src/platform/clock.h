@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The time of day and the user's date and time formats, behind an interface so that tests can
 // fix the clock.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file-system operations the commands use, behind an interface so that tests can make any
 // single operation fail. Paths are the file system's bytes; errors are errno values.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real file system, on POSIX calls: readdir for listings (every name, whatever its bytes),
 // lstat semantics for sizes, times and the directory test, renameat2 with RENAME_NOREPLACE for
 // renames, relative to directory handles opened without following links.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user store of remembered settings, in place of the registry key
 // "Software\Vornik\Zentarelrenamer": named 32-bit integers and strings kept in a file in the text
 // form of a registry export, under the user's configuration folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system clock and the user's LC_TIME formats.
 #include <ctime>
 

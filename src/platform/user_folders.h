@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user folders the program keeps its own files in, as the XDG base directories name them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Go command: walks the start directory, queues the renames the options give, and carries
 // them out (or writes them as scripts), keeping them as undo data. A press while its walk runs
 // asks it to stop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The journal file of a Go run: its undo data on disk, so that it outlives the process (the
 // command line's `go --journal`, and the window's journal in the user's state folder).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo data kept in journal files, so that it outlives the process: the command line's journal
 // at a path the user names, and the window's journal in the user's state folder, which a window
 // started after a crash adopts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Carries out the renames a Go walk queued, or writes them as a rename script and an undo
 // script instead, and logs the renames that fail.
 #pragma once

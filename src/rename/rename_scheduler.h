@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The renames of one Go or Undo run, carried out with several calls in flight on slow file
 // systems (network shares), with exactly the outcome of doing them one after another.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four commands of the renamer over one run state, as a front end uses them: the window
 // calls these from its click handlers, the command line from its verbs.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The process-wide run state shared by the commands, the walk, the rules and the window.
 #pragma once
 

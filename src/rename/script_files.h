@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text files the renamer writes: the rename script "renamer.bat", the undo script
 // "renamer_undo.bat" and the failure log "renamer_failures.log". Every run takes the next free
 // name, lines end with CR LF, names are written as their bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rename and undo scripts as POSIX shell scripts ("renamer.sh", "renamer_undo.sh"), which
 // the command line writes in place of the .bat files when asked: LF line ends, every name
 // single-quoted so that no byte of it is interpreted, one `mv -n` per entry.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo: renames every entry of the last Go run's journal back, and the export of the same
 // reversal as an undo script.
 #pragma once

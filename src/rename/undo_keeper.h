@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a renaming Go run keeps its undo data besides memory, so that it outlives the process:
 // the command line's journal file, the window's journal in the user's state folder.
 #pragma once

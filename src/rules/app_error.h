@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Errors that end a whole command and reach the top of its handler, where the front end shows
 // them (the window in an error box titled with the application's title, the command line on
 // standard error).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A text split into characters as people read them (a code point with the combining marks that
 // follow it), each held in its canonical composition: what the wildcard matcher and the rules
 // compare once a name holds combining marks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names written where text is expected and read back: the file system's bytes, which need not
 // be UTF-8, as valid UTF-8 without tabs or line breaks, from which the exact bytes return. Used by
 // the command line's cells and the journal files.

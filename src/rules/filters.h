@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter test: whether a name matches at least one mask of "Filetypes", with the two
 // ignore-case options.
 #pragma once

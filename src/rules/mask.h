@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wildcard language of the filters: "*" any run of characters, "?" one character, "[...]"
 // a set with ranges and "!" for negation. The letters a to z match in either case; every other
 // character only as it is. A character is a code point with the combining marks that follow it,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The new-name computation: for one directory entry, the filter test and then the rename rules
 // in their fixed order; a changed name is handed on to the preview or queued for renaming.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list fields split into their entries at the start of every Scan and Go: filter masks,
 // kill strings and convert-string pairs, plus whether the two conversion rules are usable.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 28 user options that steer a scan, a rename run and the rename script: one per check box,
 // edit field or combo box of the main window, with the window position N that forms its persisted
 // key ("ch9", "ed8", "cb18"), its state when the window is created and its restored default.

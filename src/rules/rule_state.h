@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The part of the run state that the new-name computation reads and writes. The walk and the
 // commands extend it with their own members (see scan/walk_state.h and rename/run_flags.h).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names are the file system's bytes; the rules work on Unicode code points. A byte that is not
 // part of valid UTF-8 decodes to a code point of its own (one of U+DC80 to U+DCFF) and
 // encodes back to the same byte, so every name round-trips byte for byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The planned renames of a Go run, in the order the walk met them; after the run they are the
 // undo data. An entry reads as the old full path, "*" and the new name.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the commands need from a front end: the status text, captions and enabled states of the
 // command buttons and menu items, the busy state, message boxes, pending events and the preview
 // list. The window, the command line and the tests each implement it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Foresees, while a Scan walks, which of the renames it finds will fail when Go carries them
 // out, from the listings the walk reads anyway: no system call of its own per entry.
 #pragma once

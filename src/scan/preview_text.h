@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts of the preview list's size, date and time columns, as every front end shows them.
 #pragma once
 

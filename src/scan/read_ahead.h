@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Directory listings and entry details read ahead of a walk by a few threads, so that on a slow
 // file system (a network share) many calls wait at once while the walk itself stays in order on
 // its own thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What decides whether a queued rename can be carried out: the order of a run's renames and the
 // checks made before each. Go's executor and Scan's conflict finder both use these, so that what
 // a preview foresees and what a run does cannot drift apart.

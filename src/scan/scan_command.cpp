@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "scan/scan_command.h"
 
 #include "rules/app_error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Scan command: the planned renames of the current options as rows of the preview list,
 // without touching the disk. A press while a scan runs asks it to stop.
 #pragma once

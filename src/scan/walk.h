@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The directory walk shared by Scan and Go: it lists the run's working directory, hands every
 // entry that the options select to the new-name computation, descends into subdirectories, and
 // after every entry shows where it is and lets the front end handle pending events.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The part of the run state that the walk and the Scan command share with the rules.
 #pragma once
 

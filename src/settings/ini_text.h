@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and writing one section of an INI text (settings files) without disturbing the rest:
 // a write changes only the lines of the keys it writes, so comments, other keys and other
 // sections stay byte for byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings the program remembers between runs in the user's settings store: the window's
 // geometry (read when the window is made), the options (applied at its first activation), and
 // both written when it closes.

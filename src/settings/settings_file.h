@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings files ("*.rns"): the 28 options in the section "Renamer Settings" of an INI text,
 // written by "Save settings" and read back by "Load settings" in the window and the command line.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Everything modal or external the window shows or starts: message boxes, the folder browser and
 // opening addresses in the desktop's programs. The window reaches them only through Dialogs, so
 // tests put answers in their place and never wait on a modal box.

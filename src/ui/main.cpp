@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's entry: the application, the main window over the real file system and clock,
 // and the event loop.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rows of the preview list: what a Scan would rename, with size, date and time. Rows arrive
 // one at a time during a walk and are handed to the view in batches, whenever the window
 // processes its events, so that a walk of 100,000 entries does not update the view 100,000 times.

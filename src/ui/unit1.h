@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's main window Tmain: every option control bound to the RenameSettings record, the
 // three command buttons, the preview list, the status bar and the popup menu; it is the front end
 // the commands drive (CommandView).

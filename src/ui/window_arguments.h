@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of zentarel-renamer, the window: --help, --version and an optional folder to
 // start on (what a file manager's "Open with" passes). Qt's own options are taken by Qt first.
 #pragma once

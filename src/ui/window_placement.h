@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a window goes so that the user can reach it: a remembered place can lie off every screen
 // now (a screen was removed, or the desk is smaller), and a window there cannot be seen or moved.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line where the system pushes back: a disk that fills up, folders an unprivileged
 // user may not search or write, paths past PATH_MAX, files that are links, pipes or devices, and
 // runs that are killed. The conditions are real where the machine can make them (a small tmpfs in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zentarel-renamer-cli as a user runs it: the built program on temporary trees.
 #include <fcntl.h>
 #include <gtest/gtest.h>

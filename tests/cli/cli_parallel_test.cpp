@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Many calls in flight, the outcome of one after another: on random trees (collisions, chains of
 // names that depend on the order, folders renamed with their contents, names that fail), go and
 // undo with --jobs 16 give byte for byte what --jobs 1 gives: the output, the journal, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the built zentarel-renamer-cli (its path in $ZR_CLI) as a child process of the test, in
 // its own process group, with standard input empty and both outputs captured.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line tried as a careless user and as an attacker would, as whole processes on real
 // trees: nothing is renamed that the user did not ask for, nothing outside the start directory
 // is touched, and what the program reports is true. Every test checks the tree afterwards.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The verbs in-process over a file system that fails on demand: what must hold when writing the
 // journal, entering a directory or creating the failure log fails, and when Ctrl-C arrives in
 // the middle of a walk.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The shell completions of zentarel-renamer-cli as bash, zsh and fish use them: the verbs, the
 # flags each verb takes, the choices of a flag, files for a file and directories for the start
 # directory, nothing for free text. And the flags they offer are exactly those of --help.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: built from the build tree, accepted by lintian without errors, with the
 # library dependencies dpkg-shlibdeps found; unpacked into a temporary root, where the installed
 # programs run (--version, a scan, a go and its undo on a small tree), the desktop entry and the

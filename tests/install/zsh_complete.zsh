@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # zsh -f zsh_complete.zsh FPATH_DIR LINE: the matches an interactive zsh offers when Tab is
 # pressed at the end of LINE, one per line. The zsh runs in a pseudo-terminal with compsys, and
 # compadd is wrapped to print what it is handed.

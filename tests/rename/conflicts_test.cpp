@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scan's marks against what Go then does, on real trees: every row marked as failing fails at
 // Go (it is in the failure log) and every unmarked row is renamed.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's undo data on disk: a journal in the state folder that exists exactly while the
 // undo data does, that a later window adopts when its owner is gone, and that no other window
 // touches while its owner runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rules that keep renames in flight to the outcome of one after another, checked on the
 // times the renames really ran: renames of one directory never overlap and keep their order,
 // fences wait or hold as they say, outcomes come back in order, and no more run at once than

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shell scripts a batch run writes with --script-format sh, run by a real sh: on names that
 // hold every byte a shell could interpret, the rename script renames exactly what the run
 // planned and its undo script brings the tree back byte for byte; a name that is taken is never

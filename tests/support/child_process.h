@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Programs started by tests. Each runs in a process group of its own, with standard input empty
 // and both outputs captured in files; one that outlives its time limit is killed with its whole
 // group, so a hang can never stall the suite.

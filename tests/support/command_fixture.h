@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A renamer over a temporary tree for command tests: the real file system wrapped in the
 // fault-injecting one, a fixed clock and a recording front end. The run's working directory
 // starts at <temp>/work; trees go under <temp>/tree.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A preload library that makes chosen system calls of a program fail, or pause, so that tests
 // reach the error branches of the real POSIX layer and can change the disk at an exact moment.
 // It is loaded with LD_PRELOAD=<this library> and reads its rules from ZR_FAULTS:

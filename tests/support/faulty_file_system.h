@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A file system for tests that passes every call to a real one, except the calls it was told
 // to fail: a directory that cannot be entered or listed, a rename refused, a file that cannot
 // be created, a disk that fills up half-way through a write.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's Go without the window, for tests that kill a run part-way: the core's Go over a
 // tree, lower-casing every name, with its undo data kept in the window's journal in a state
 // folder. Usage: zr_go_driver STATE_FOLDER START_DIR

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A front end for command tests: it records what a command shows, in order, answers questions
 // from a queue, and can run code while the command processes pending events (as a click that
 // arrives during a walk would).

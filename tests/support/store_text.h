@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text of a settings store file, for tests that write a store by hand or check one.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Temporary folders for tests, under $TMPDIR, removed with everything in them.
 #pragma once
 

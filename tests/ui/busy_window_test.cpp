@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window while a Scan or Go walks, driven as a hurried user drives it: access keys, clicks,
 // held keys and the popup menu during the run. Whatever arrives, a run is the only command until
 // it ends, keeps the options it started with, and nothing starts by accident. Every test checks

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands driven through the window as a user drives them, by clicks on a temporary tree:
 // what the list, the status bar, the buttons and the menu show at each step, Stop clicks while a
 // walk runs, the questions answered both ways, and the window after an error.

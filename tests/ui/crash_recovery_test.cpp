@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo after a crash: a Go killed part-way through its renames leaves its journal in the state
 // folder; the next window adopts it and its Undo restores the tree byte for byte, or the command
 // line undoes it. A journal that another running window holds is left alone.

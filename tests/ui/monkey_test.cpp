@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A monkey at the window: random clicks, access keys, held keys and popup-menu choices delivered
 // while Scan, Go and Undo run, seed after seed. After each run nothing outside the start
 // directory has changed, the run's outcome is exactly what the same run gives when nobody

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as it was left: remembered geometry and options across a restart, the version rule,
 // closing (refused while a command runs, the question about undo data), and settings files saved
 // and loaded through the popup menu.

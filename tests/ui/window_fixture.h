@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window tests share: a Dialogs that answers from a queue and records what it was
 // asked, and a window over a temporary folder, shown and active, with helpers to reach its
 // controls by name.

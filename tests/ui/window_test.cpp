@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's own behaviour: its components, layout and fonts, the enabling rules and exclusive
 // pairs, the busy state, the start directory field, the folder browser, the status-bar link,
 // the failure-log viewer, the popup menu and the boxes the real dialogs build.
