@@ -38,6 +38,8 @@ private:
     void refreshFields();
     bool isKillChar(char32_t c) const;
     char32_t convertChar(char32_t c) const;
+    // Convert chars as the mapping below, from the two fields.
+    void buildCharMap();
     void caseRange(std::u32string_view text, std::size_t& begin, std::size_t& end) const;
     void applyCase(int mode);
 
