@@ -36,8 +36,7 @@ struct Chain {
 Outcome attempt(RenameSession& session, const Rename& rename) {
     Outcome outcome;
     outcome.tried = true;
-    outcome.error =
-        rename.refused ? EPERM : session.rename(rename.from, rename.to, outcome.strandedAt);
+    outcome.error = rename.refused ? EPERM : session.rename(rename, outcome.strandedAt);
     return outcome;
 }
 
@@ -112,6 +111,8 @@ void RenameScheduler::runInParallel(std::size_t begin, std::size_t count, const 
             Chain* chain = ready.front();
             ready.pop_front();
             lock.unlock();
+            // Other workers may have renamed in its folder since this one was last there.
+            session->forgetFolders();
             for (std::size_t i = 0; i < chain->renames.size(); ++i) {
                 try {
                     chain->outcomes[i] = attempt(*session, chain->renames[i]);

@@ -83,6 +83,23 @@ JournalEntry UndoJournal::operator[](std::size_t index) const {
                         std::string_view(p + s.oldLength + 1, s.newLength));
 }
 
+void UndoJournal::identify(std::size_t index, const FileId& entry, const FileId& folder) {
+    Slot& slot = m_slots[index];
+    slot.id = entry;
+    if (!folder.known()) {
+        slot.folder = 0;
+    } else {
+        if (m_folders.empty() || m_folders.back() != folder)
+            m_folders.push_back(folder);
+        slot.folder = static_cast<std::uint32_t>(m_folders.size());
+    }
+    m_identified = true;
+}
+
+std::string UndoJournal::temporaryName(std::size_t index) const {
+    return m_detourPrefix.empty() ? std::string() : m_detourPrefix + std::to_string(index + 1);
+}
+
 void UndoJournal::markFailed(std::size_t index) {
     if (m_failed.size() < m_slots.size())
         m_failed.resize(m_slots.size());
@@ -92,6 +109,9 @@ void UndoJournal::markFailed(std::size_t index) {
 }
 
 void UndoJournal::clear() {
+    m_folders.clear();
+    m_identified = false;
+    m_detourPrefix.clear();
     m_failed.clear();
     m_failedCount = 0;
     m_blocks.clear();
@@ -102,7 +122,7 @@ void UndoJournal::clear() {
 }
 
 std::size_t UndoJournal::bytesReserved() const {
-    std::size_t bytes = m_slots.capacity() * sizeof(Slot);
+    std::size_t bytes = m_slots.capacity() * sizeof(Slot) + m_folders.capacity() * sizeof(FileId);
     for (std::size_t s : m_blockSizes)
         bytes += s;
     return bytes;

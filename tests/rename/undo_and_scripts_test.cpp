@@ -168,7 +168,7 @@ TEST_F(BatchTest, AnEmptyJournalWritesNoScripts) {
 TEST_F(BatchTest, AScriptThatCannotBeWrittenEndsTheRunIdle) {
     fs.fail(Op::Write, "renamer_undo.bat", ENOSPC);
     renamer->Button1Click();
-    EXPECT_EQ(view.log.back(), "error I/O error 28.");
+    EXPECT_EQ(view.log.back(), "error No space left on device.");
     EXPECT_FALSE(view.busy);
     EXPECT_FALSE(renamer->flags().GoRunning);
     EXPECT_FALSE(renamer->hasUndoData());
@@ -209,7 +209,7 @@ TEST_F(ExportTest, TwiceInARowTakesTheNextFreeNameAndKeepsTheUndoData) {
 TEST_F(ExportTest, AFileThatCannotBeWrittenIsNeverReportedAsWritten) {
     fs.fail(Op::Write, "renamer_undo.bat", ENOSPC);
     renamer->SaveUndoasbat1Click();
-    EXPECT_EQ(view.log, (Lines{"error I/O error 28."}));
+    EXPECT_EQ(view.log, (Lines{"error No space left on device."}));
     EXPECT_TRUE(renamer->hasUndoData());
 }
 
