@@ -142,13 +142,11 @@ int writeEntries(const UndoJournal& journal, Put put) {
         if (!identified) {
             appendEscaped(chunk, entry.oldFullPath(), true);
         } else {
-            std::string_view folder;
-            std::string_view name;
-            if (!splitRunPath(entry.oldFullPath(), folder, name)) {
-                // Not a path a walk gives: kept whole, which a reader refuses.
-                folder = directoryOfPath(entry.oldFullPath());
-                name = nameOfPath(entry.oldFullPath());
-            }
+            // The folder as the walk gave it ("/" for the root's "//name"), and the name.
+            const std::string_view path = entry.oldFullPath();
+            const std::size_t slash = path.rfind('/');
+            const std::string_view folder = path.substr(0, slash == 1 ? 1 : slash);
+            const std::string_view name = path.substr(slash + 1);
             const FileId folderId = journal.folderId(i);
             if (!anyFolder || folder != lastFolder || folderId != lastFolderId) {
                 chunk += kFolderPrefix;
