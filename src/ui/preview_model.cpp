@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QStyle>
 
+#include "ui/qt_text.h"
+
 namespace zr {
 
 namespace {
@@ -17,10 +19,6 @@ constexpr Column kColumns[PreviewModel::kColumnCount] = {
     {"current name", Qt::AlignLeft}, {"new name", Qt::AlignLeft},  {"filesize", Qt::AlignRight},
     {"filedate", Qt::AlignRight},    {"filetime", Qt::AlignRight},
 };
-
-QString fromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 
@@ -82,15 +80,15 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const {
             case 0:
                 // Names are the file system's bytes; invalid UTF-8 shows as replacement
                 // characters.
-                return fromUtf8(r.currentName);
+                return fromBytes(r.currentName);
             case 1:
-                return fromUtf8(r.newName);
+                return fromBytes(r.newName);
             case 2:
-                return fromUtf8(PreviewText::size(r));
+                return fromBytes(PreviewText::size(r));
             case 3:
-                return fromUtf8(m_text.date(r));
+                return fromBytes(m_text.date(r));
             default:
-                return fromUtf8(m_text.time(r));
+                return fromBytes(m_text.time(r));
         }
     }
     if (role == Qt::TextAlignmentRole)
@@ -106,8 +104,7 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
         const std::string_view why = conflictExplanation(fails);
-        const QString text = QStringLiteral("This rename will fail: ") +
-                             QString::fromUtf8(why.data(), static_cast<qsizetype>(why.size()));
+        const QString text = QStringLiteral("This rename will fail: ") + fromBytes(why);
         // A tooltip in rich text is wrapped rather than one long line.
         return role == Qt::ToolTipRole ? "<p>" + text.toHtmlEscaped() + "</p>" : text;
     }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program's main window Tmain: every option control bound to the RenameSettings record, the
 // three command buttons, the preview list, the status bar and the popup menu; it is the front end
-// the commands drive (CommandView).
+// the commands drive (CommandView). Its source is split by concern: unit1.cpp makes the window,
+// unit1_reactions.cpp holds the reactions of its controls, unit1_settings.cpp the remembered and
+// saved settings, unit1_view.cpp what the commands drive, unit1_input.cpp its input and events.
 #pragma once
 
 #include <QElapsedTimer>
@@ -127,6 +129,8 @@ private:
     void commandPressed(QPushButton* button, void (Tmain::*handler)());
     // Handles what is pending, dropping all input from the keyboard and the mouse.
     void dropPendingInput();
+    // Watches every event of the program, for held keys, access keys and input to drop.
+    void installInputGate();
     // At start-up: the undo data that a window which ended without discarding it left behind
     // becomes this window's.
     void adoptInterruptedRun();
