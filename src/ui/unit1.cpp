@@ -24,6 +24,7 @@
 
 #include "platform/user_folders.h"
 #include "ui/app_icon.h"
+#include "ui/keyboard_access.h"
 #include "ui/preview_model.h"
 #include "ui/qt_text.h"
 
@@ -124,6 +125,26 @@ const Component kComponents[] = {
      "if checked all setting are applied only on directories", false, false},
 };
 // clang-format on
+
+// What a screen reader calls the controls whose own text does not say what they are for: a
+// field its label, or the check box that switches it on; "..." what it does.
+const SpokenName kSpokenNames[] = {
+    {"Edit1", "Start dir", "Label1"},
+    {"Button2", "Browse for start dir"},
+    {"Edit3", "Filetypes", "Label3"},
+    {"Edit5", "Kill string(s)"},
+    {"Edit8", "Kill char(s)"},
+    {"Edit9", "Convert string(s)"},
+    {"Edit10", "Convert string(s) to", "Label5"},
+    {"Edit6", "Convert char(s)"},
+    {"Edit7", "Convert char(s) to", "Label2"},
+    {"ComboBox1", "Convert case"},
+    {"Edit2", "Add prefix"},
+    {"Edit4", "Append suffix"},
+    {"ListView1", "Preview of the renames"},
+    {"Panel1", "Options", "Label4"},
+    {"StatusBar1", "Status"},
+};
 
 const char* const kCaseModes[] = {"lower case", "upper case", "1st upper", "all 1st upper"};
 
@@ -339,18 +360,17 @@ void Tmain::createPopupMenu() {
 void Tmain::orderTabs() {
     std::vector<const Component*> sequence;
     for (const Component& component : kComponents) {
+        // The panel holds its boxes, which take the focus themselves.
         if (component.tab >= 0 && component.kind != Kind::Panel)
             sequence.push_back(&component);
     }
     std::sort(sequence.begin(), sequence.end(),
               [](const Component* a, const Component* b) { return a->tab < b->tab; });
-    QWidget* previous = nullptr;
-    for (const Component* component : sequence) {
-        auto* widget = findChild<QWidget*>(QString::fromLatin1(component->name));
-        if (previous)
-            QWidget::setTabOrder(previous, widget);
-        previous = widget;
-    }
+    std::vector<const char*> names;
+    for (const Component* component : sequence)
+        names.push_back(component->name);
+    chainTabs(*this, names);
+    nameControls(*this, kSpokenNames);
 }
 
 // The platform's default font, at the largest size (at most its own) at which every caption and

@@ -138,6 +138,7 @@ private:
     void createControls();
     void createListView();
     void createPopupMenu();
+    // The tab order of the design and the names a screen reader says.
     void orderTabs();
     void fitFont();
     void bindOptions();
