@@ -154,10 +154,15 @@ void Tmain::contextMenuEvent(QContextMenuEvent* event) {
 
 void Tmain::keyPressEvent(QKeyEvent* event) {
     // Enter presses the focused button, and else the default button "&Go !"; a held key never
-    // presses it again.
+    // presses it again. In "Start dir" it confirms the folder, as leaving the field does: a path
+    // typed and confirmed must never rename at once, with the rules of last time and no preview.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (event->isAutoRepeat())
             return;
+        if (focusWidget() == optionControl(Option::Edit1)) {
+            guard([this] { Edit1Exit(); });
+            return;
+        }
         auto* focused = qobject_cast<QPushButton*>(focusWidget());
         QPushButton* target = focused ? focused : m_button1;
         if (target->isEnabled())

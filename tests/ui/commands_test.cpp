@@ -303,6 +303,19 @@ private slots:
         QCOMPARE(f->dialogs.log, QStringList{"open " + QUrl::fromLocalFile(qs(log)).toString()});
     }
 
+    // Enter in "Start dir" confirms the folder as leaving the field does; it never starts Go.
+    void enterInTheStartDirFieldConfirmsTheFolder() {
+        QLineEdit* edit1 = f->edit("Edit1");
+        edit1->setFocus();
+        edit1->setText(qs(tree));
+        QTest::keyClick(edit1, Qt::Key_Return);
+        QCOMPARE(edit1->text(), qs(tree + "/"));
+        QCOMPARE(QApplication::focusWidget(), edit1);
+        QCOMPARE(f->status(), QString::fromLatin1(Tmain::kHomePage));
+        QCOMPARE(listTree(tree), (std::vector<std::string>{"A.JPG", "b.txt", "sub/", "sub/C.JPG"}));
+        QVERIFY(!f->window->renamer().hasUndoData());
+    }
+
     void rowsThatWillFailAreMarkedInTheNewNameCell() {
         writeFile(tree + "/a.jpg", "taken");  // what A.JPG would become
         click(f->button("Button5"));
