@@ -98,8 +98,12 @@ public:
 
     // CommandView
     void setStatusText(std::string_view text) override;
+    std::string statusText() const override;
+    // The scripts' paths after the counts; the log's path at the end, where a click opens it.
+    void setClosingStatus(std::string_view text, const RunFiles& files) override;
     void setCaption(Control control, std::string_view caption) override;
     void setEnabled(Control control, bool enabled) override;
+    void showNow() override;
     void busyOn() override;
     void busyOff(bool undoDataPresent) override;
     bool askYesNo(std::string_view question) override;
@@ -169,6 +173,8 @@ private:
     QLineEdit* edit(Option option) const;
     QPushButton* button(Control control) const;
     QAction* action(Control control) const;
+    // Opens the failure log at `path` (nothing when empty) in the desktop's program for it.
+    void openFailureLog(const std::string& path);
     FileDialogRequest settingsFileDialog(bool save) const;
     WindowGeometry geometry() const;
     // Whether the list shows empty room below its last row, where rows not yet handed over
@@ -214,6 +220,8 @@ private:
     // Since the end of a run that the user stopped.
     QElapsedTimer m_sinceStoppedRun;
     std::string m_statusText;
+    // The failure log the status names at its end; a click on the status opens it.
+    std::string m_statusLog;
     QElapsedTimer m_sinceEvents;
     QElapsedTimer m_sincePublished;
 };

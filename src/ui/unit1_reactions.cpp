@@ -131,17 +131,22 @@ void Tmain::Button2Click() {
 }
 
 void Tmain::Viewlastfailurelog1Click() {
-    const std::string& path = m_renamer.flags().FailureLogPath;
+    openFailureLog(m_renamer.flags().FailureLogPath);
+}
+
+void Tmain::openFailureLog(const std::string& path) {
     if (path.empty())
         return;
+    // In the desktop's program for such files; without one, the user can still find it.
     if (!m_dialogs.openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str()))))
-        m_dialogs.showMessage(this, MessageType::Error,
-                              QStringLiteral("Error executing notepad !"));
+        showMessage(MessageType::Error, "Error executing notepad !\rThe failure log is " + path);
 }
 
 void Tmain::StatusBar1Click() {
     if (m_statusText == kHomePage)
         m_dialogs.openUrl(QUrl(QString::fromLatin1(kHomePage)));
+    else
+        openFailureLog(m_statusLog);
 }
 
 }  // namespace zr

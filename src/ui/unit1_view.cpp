@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QTableView>
 
+#include "rename/rename_executor.h"
 #include "rules/app_error.h"
 #include "ui/preview_model.h"
 #include "ui/qt_text.h"
@@ -20,19 +21,50 @@ void Tmain::setStatusText(std::string_view text) {
     if (text == m_statusText)
         return;
     m_statusText = text;
+    m_statusLog.clear();
     m_statusBar1->showMessage(fromBytes(text));
+    m_statusBar1->setToolTip({});
     m_statusBar1->setCursor(m_statusText == kHomePage ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
+std::string Tmain::statusText() const {
+    return m_statusText;
+}
+
+void Tmain::setClosingStatus(std::string_view text, const RunFiles& files) {
+    // The scripts are named after the counts, and the log's path ends the status, where a click
+    // opens it.
+    std::string shown(text);
+    const bool log = !files.failureLog.empty() && shown.ends_with(kSeeFailureLog);
+    if (log)
+        shown.resize(shown.size() - kSeeFailureLog.size());
+    for (std::size_t i = 0; i < files.scripts.size(); ++i)
+        shown += (i == 0 ? "  [scripts: " : ", ") + files.scripts[i];
+    if (!files.scripts.empty())
+        shown += "]";
+    if (log)
+        shown += std::string(kSeeFailureLog) + " " + files.failureLog;
+    setStatusText(shown);
+    if (shown == text)
+        return;
+    m_statusLog = log ? files.failureLog : std::string();
+    // Paths may be longer than the status bar is wide.
+    m_statusBar1->setToolTip(fromBytes(shown));
+    if (log)
+        m_statusBar1->setCursor(Qt::PointingHandCursor);
+}
+
 void Tmain::setCaption(Control control, std::string_view caption) {
-    if (QPushButton* b = button(control)) {
+    if (QPushButton* b = button(control))
         b->setText(fromBytes(caption));
-        // A run that takes no events for a while (its renames) still shows what it does.
-        if (m_busy)
-            b->repaint();
-    } else {
+    else
         action(control)->setText(fromBytes(caption));
-    }
+}
+
+void Tmain::showNow() {
+    m_statusBar1->repaint();
+    for (QPushButton* b : {m_button1, m_button3, m_button5})
+        b->repaint();
 }
 
 void Tmain::setEnabled(Control control, bool enabled) {

@@ -544,10 +544,14 @@ private slots:
         f->dialogs.openSucceeds = false;
         view->trigger();  // no log: nothing
         QVERIFY(f->dialogs.log.isEmpty());
-        f->window->renamer().flags().FailureLogPath = f->dir / "renamer_failures.log";
+        const std::string log = f->dir / "renamer_failures.log";
+        f->window->renamer().flags().FailureLogPath = log;
         view->trigger();
         QCOMPARE(f->dialogs.log.size(), 2);
-        QCOMPARE(f->dialogs.log.last(), "Error Error executing notepad !");
+        // Where no program opens it, the user learns where it is.
+        QCOMPARE(
+            f->dialogs.log.last(),
+            QString::fromStdString("Error Error executing notepad !\rThe failure log is " + log));
     }
 
     void closingIsRefusedWhileACommandRuns() {
