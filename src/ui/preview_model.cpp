@@ -20,6 +20,10 @@ constexpr Column kColumns[PreviewModel::kColumnCount] = {
     {"filedate", Qt::AlignRight},    {"filetime", Qt::AlignRight},
 };
 
+QString failureText(Conflict fails) {
+    return QStringLiteral("This rename will fail: ") + fromBytes(conflictExplanation(fails));
+}
+
 }  // namespace
 
 PreviewModel::PreviewModel(Clock& clock, QObject* parent)
@@ -28,12 +32,15 @@ PreviewModel::PreviewModel(Clock& clock, QObject* parent)
 void PreviewModel::clear() {
     beginResetModel();
     m_rows.clear();
+    m_folders.clear();
+    m_rowFolders.clear();
     m_published = 0;
     endResetModel();
 }
 
 void PreviewModel::append(PreviewRow row) {
     m_rows.push_back(std::move(row));
+    m_rowFolders.push_back(0);
 }
 
 void PreviewModel::publish() {
@@ -45,13 +52,18 @@ void PreviewModel::publish() {
     endInsertRows();
 }
 
-void PreviewModel::settle(std::span<const RowOutcome> outcomes) {
+void PreviewModel::settle(std::string_view folder, std::span<const RowOutcome> outcomes) {
+    // Each folder's rows settle together, once.
+    if (m_folders.empty() || m_folders.back() != folder)
+        m_folders.emplace_back(folder);
+    const auto folderIndex = static_cast<std::uint32_t>(m_folders.size());
     int first = -1;
     int last = -1;
     for (const RowOutcome& outcome : outcomes) {
         if (outcome.row >= m_rows.size())
             continue;
         m_rows[outcome.row].fails = outcome.fails;
+        m_rowFolders[outcome.row] = folderIndex;
         const int row = static_cast<int>(outcome.row);
         if (outcome.fails != Conflict::None && row < m_published) {
             first = first < 0 ? row : std::min(first, row);
@@ -93,6 +105,8 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(kColumns[index.column()].alignment | Qt::AlignVCenter);
+    if (role == Qt::ToolTipRole)
+        return toolTip(index.row());
     const Conflict fails = row(index.row()).fails;
     if (index.column() != 1 || fails == Conflict::None)
         return {};
@@ -102,13 +116,23 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const {
             m_warning = QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
         return m_warning;
     }
-    if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
-        const std::string_view why = conflictExplanation(fails);
-        const QString text = QStringLiteral("This rename will fail: ") + fromBytes(why);
-        // A tooltip in rich text is wrapped rather than one long line.
-        return role == Qt::ToolTipRole ? "<p>" + text.toHtmlEscaped() + "</p>" : text;
-    }
+    if (role == Qt::AccessibleDescriptionRole)
+        return failureText(fails);
     return {};
+}
+
+QString PreviewModel::toolTip(int index) const {
+    const PreviewRow& r = row(index);
+    // The names as they are, on lines of their own; the reason wraps.
+    QString tip = QStringLiteral("<p style=\"white-space:pre\">current name: ") +
+                  fromBytes(r.currentName).toHtmlEscaped() +
+                  "<br>new name: " + fromBytes(r.newName).toHtmlEscaped();
+    if (const std::uint32_t folder = m_rowFolders[static_cast<std::size_t>(index)])
+        tip += "<br>folder: " + fromBytes(m_folders[folder - 1]).toHtmlEscaped();
+    tip += "</p>";
+    if (r.fails != Conflict::None)
+        tip += "<p>" + failureText(r.fails).toHtmlEscaped() + "</p>";
+    return tip;
 }
 
 QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int role) const {

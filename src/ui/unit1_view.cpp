@@ -149,8 +149,8 @@ void Tmain::addPreviewRow(PreviewRow row) {
     m_preview->append(std::move(row));
 }
 
-void Tmain::settlePreviewRows(std::string_view, std::span<const RowOutcome> outcomes) {
-    m_preview->settle(outcomes);
+void Tmain::settlePreviewRows(std::string_view folder, std::span<const RowOutcome> outcomes) {
+    m_preview->settle(folder, outcomes);
 }
 
 }  // namespace zr

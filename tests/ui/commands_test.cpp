@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
@@ -355,10 +356,17 @@ private slots:
             const QString why = fails ? "This rename will fail: another entry of this folder has "
                                         "the new name and keeps it; nothing is overwritten."
                                       : QString();
-            QCOMPARE(model->data(cell, Qt::ToolTipRole).toString(),
-                     fails ? "<p>" + why.toHtmlEscaped() + "</p>" : QString());
             QCOMPARE(model->data(cell, Qt::AccessibleDescriptionRole).toString(), why);
             QVERIFY(model->data(model->index(r, 0), Qt::DecorationRole).isNull());
+            // Every cell tells the whole names and the folder, which the columns cut off.
+            const QString folder = qs(fails ? tree : tree + "/sub");
+            const QString expected = "current name: " + f->cell(r, 0) +
+                                     "\nnew name: " + f->cell(r, 1) + "\nfolder: " + folder +
+                                     (fails ? "\n" + why : QString());
+            for (int c = 0; c < 5; ++c) {
+                const QString tip = model->data(model->index(r, c), Qt::ToolTipRole).toString();
+                QCOMPARE(QTextDocumentFragment::fromHtml(tip).toPlainText(), expected);
+            }
         }
         click(f->button("Button1"));
         QCOMPARE(f->status(), qs("Done, 1 file(s) renamed, 1 failure(s).  [see failure log] " +
@@ -375,19 +383,19 @@ private slots:
         model.publish();
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         const RowOutcome shown[] = {{0, Conflict::Taken}, {1, Conflict::None}};
-        model.settle(shown);
+        model.settle("/f", shown);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(changed[0][0].toModelIndex(), model.index(0, 1));
         QCOMPARE(changed[0][1].toModelIndex(), model.index(0, 1));
         model.append(row);
         const RowOutcome waiting[] = {{2, Conflict::SameNewName}};
-        model.settle(waiting);
+        model.settle("/f", waiting);
         QCOMPARE(changed.count(), 1);
         model.publish();
         QVERIFY(model.data(model.index(2, 1), Qt::AccessibleDescriptionRole)
                     .toString()
                     .endsWith("same name first."));
-        QVERIFY(model.data(model.index(1, 1), Qt::ToolTipRole).isNull());
+        QVERIFY(!model.data(model.index(1, 1), Qt::ToolTipRole).toString().contains("will fail"));
     }
 
     void emptyStartDirectoryWarnsAndRenamesNothing() {
