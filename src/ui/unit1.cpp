@@ -20,6 +20,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "platform/user_folders.h"
@@ -150,6 +151,15 @@ const char* const kCaseModes[] = {"lower case", "upper case", "1st upper", "all 
 
 constexpr int kColumnWidths[PreviewModel::kColumnCount] = {90, 90, 55, 50, 50};
 
+// The size of the desktop's font that the layout is made for: the design's 8-point MS Sans Serif
+// is about as large as the 9-point (12-pixel) sans serif of a Linux desktop. A larger desktop
+// font scales the whole layout, as a scale factor of the display does.
+constexpr int kDesignFontPixels = 12;
+
+int pixelSize(const QFont& font) {
+    return font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+}
+
 // The picture at the lower left: drawn as it is, although the control is disabled (so that it
 // takes no mouse input); a disabled QLabel would grey it out.
 class IconImage : public QWidget {
@@ -157,7 +167,7 @@ public:
     using QWidget::QWidget;
 
 protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).drawPixmap(0, 0, appIconPixmap()); }
+    void paintEvent(QPaintEvent*) override { QPainter(this).drawPixmap(rect(), appIconPixmap()); }
 };
 
 // The room a label has on its line: up to the next control to its right.
@@ -192,8 +202,9 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsSto
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Zentarel Renamer v0.3 by Vornik"));
     setWindowIcon(QIcon(appIconPixmap()));
-    setMinimumSize(kMinWindowWidth - kFrameWidth, kClientHeight);
-    setMaximumSize(kMaxWindowWidth - kFrameWidth, kClientHeight);
+    m_scale = std::max(1.0, double(pixelSize(QApplication::font(this))) / kDesignFontPixels);
+    setMinimumSize(scaled(kMinWindowWidth - kFrameWidth), scaled(kClientHeight));
+    setMaximumSize(scaled(kMaxWindowWidth - kFrameWidth), scaled(kClientHeight));
     createControls();
     createPopupMenu();
     orderTabs();
@@ -202,7 +213,7 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsSto
     installInputGate();
     setStatusText(kHomePage);
     move(196, 108);
-    resize(594, kClientHeight);
+    resize(scaled(594), scaled(kClientHeight));
     FormResize();
     FormCreate();
     adoptInterruptedRun();
@@ -269,8 +280,9 @@ void Tmain::createControls() {
                 break;
         }
         widget->setObjectName(QString::fromLatin1(component.name));
-        widget->setGeometry(component.onPanel ? component.rect.translated(-kPanelLeft, -kPanelTop)
-                                              : component.rect);
+        const QRect rect = scaled(component.rect);
+        widget->setGeometry(
+            component.onPanel ? rect.translated(-scaled(kPanelLeft), -scaled(kPanelTop)) : rect);
         if (component.hint)
             widget->setToolTip(QString::fromLatin1(component.hint));
         if (component.disabled)
@@ -316,7 +328,7 @@ void Tmain::createListView() {
     header->setHighlightSections(false);
     header->setSectionsClickable(false);
     for (int i = 0; i < PreviewModel::kColumnCount; ++i)
-        header->resizeSection(i, kColumnWidths[i]);
+        header->resizeSection(i, scaled(kColumnWidths[i]));
     // The selection stays as visible when the list loses the focus.
     QPalette palette = m_listView1->palette();
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -374,11 +386,11 @@ void Tmain::orderTabs() {
 }
 
 // The platform's default font, at the largest size (at most its own) at which every caption and
-// text fits its control at the design geometry. Labels then take the width of their text, as
-// far as their room allows.
+// text fits its control at the design geometry, scaled. Labels then take the width of their text,
+// as far as their room allows.
 void Tmain::fitFont() {
     const QFont base = QApplication::font(this);
-    const int startSize = base.pixelSize() > 0 ? base.pixelSize() : QFontInfo(base).pixelSize();
+    const int startSize = pixelSize(base);
     const auto widgets = findChildren<QWidget*>();
     const QHeaderView* header = m_listView1->horizontalHeader();
     const int headerMargin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
@@ -405,7 +417,7 @@ void Tmain::fitFont() {
             const QString caption =
                 m_preview->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
             if (header->fontMetrics().horizontalAdvance(caption) + 2 * headerMargin >
-                kColumnWidths[i])
+                scaled(kColumnWidths[i]))
                 return false;
         }
         return true;
@@ -473,14 +485,26 @@ void Tmain::showOption(Option option) {
 }
 
 void Tmain::FormResize() {
-    const int windowWidth = width() + kFrameWidth;
-    m_listView1->resize(windowWidth - 310, m_listView1->height());
-    const int button1Left = width() / 2 - (3 * m_button1->width() + 12) / 2;
+    // The list is as wide as the window less 310 design pixels; the frame does not scale.
+    m_listView1->resize(width() - scaled(310 - kFrameWidth), m_listView1->height());
+    const int button1Left = width() / 2 - (3 * m_button1->width() + scaled(12)) / 2;
     m_button1->move(button1Left, m_button1->y());
-    m_button3->move(m_button1->x() + m_button1->width() + 6, m_button3->y());
-    m_button5->move(m_button3->x() + m_button3->width() + 6, m_button5->y());
+    m_button3->move(m_button1->x() + m_button1->width() + scaled(6), m_button3->y());
+    m_button5->move(m_button3->x() + m_button3->width() + scaled(6), m_button5->y());
     m_statusBar1->setGeometry(0, height() - m_statusBar1->height(), width(),
                               m_statusBar1->height());
+}
+
+int Tmain::scaled(int designPixels) const {
+    return static_cast<int>(std::lround(designPixels * m_scale));
+}
+
+QRect Tmain::scaled(const QRect& design) const {
+    // Edges that meet in the design still meet.
+    const int left = scaled(design.left());
+    const int top = scaled(design.top());
+    return QRect(left, top, scaled(design.left() + design.width()) - left,
+                 scaled(design.top() + design.height()) - top);
 }
 
 QWidget* Tmain::optionControl(Option option) const {

@@ -49,7 +49,8 @@ public:
     // The status bar's first text, and the address a click on it opens.
     static constexpr const char* kHomePage = "https://vornik.example/zentarel-renamer";
     // The window frame around the client area that Qt's geometry describes; the layout rules
-    // are written in window widths.
+    // are written in window widths. The sizes are the design's, for the usual desktop font; a
+    // larger one scales them (scaled()).
     static constexpr int kFrameWidth = 8;
     static constexpr int kFrameHeight = 27;
     static constexpr int kClientHeight = 538;
@@ -168,6 +169,9 @@ private:
     // One box of an exclusive pair: checking it unchecks the other.
     void uncheckPartner(Option box, Option partner);
 
+    // A length or rectangle of the design, scaled for the desktop's font.
+    int scaled(int designPixels) const;
+    QRect scaled(const QRect& design) const;
     QWidget* optionControl(Option option) const;
     QCheckBox* checkBox(Option option) const;
     QLineEdit* edit(Option option) const;
@@ -214,6 +218,8 @@ private:
     // What the busy state disables and enables again.
     std::vector<QWidget*> m_busyControls;
 
+    // How much larger than the design's the desktop's font is, at least 1.
+    double m_scale = 1.0;
     bool m_busy = false;
     bool m_droppingInput = false;
     bool m_stopRequested = false;

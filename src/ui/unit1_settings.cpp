@@ -34,7 +34,7 @@ void Tmain::FormCreate() {
     const WindowGeometry remembered = readRememberedGeometry(m_store, m_storeProblems);
     // Only the width can change: the height is fixed.
     if (remembered.width)
-        resize(*remembered.width - kFrameWidth, kClientHeight);
+        resize(*remembered.width - kFrameWidth, scaled(kClientHeight));
     // Each value on its own (without either, the system places the window); then onto a
     // screen, should the place be off every one now.
     if (remembered.left || remembered.top) {
@@ -98,7 +98,7 @@ bool Tmain::FormClose() {
 WindowGeometry Tmain::geometry() const {
     WindowGeometry g;
     g.width = width() + kFrameWidth;
-    g.height = kClientHeight + kFrameHeight;
+    g.height = scaled(kClientHeight) + kFrameHeight;
     g.left = x();
     g.top = y();
     const QHeaderView* header = m_listView1->horizontalHeader();

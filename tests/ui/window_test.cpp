@@ -259,6 +259,50 @@ private slots:
         QCOMPARE(clientRect(f->find("Edit1")), QRect(64, 8, 209, 21));
     }
 
+    // A desktop font twice the usual size: the whole layout doubles, as under QT_SCALE_FACTOR=2,
+    // and the text keeps (nearly) the desktop's size rather than shrinking to the design's.
+    void layoutScalesWithTheDesktopFont() {
+        const QFont desktop = QApplication::font();
+        auto windowAt = [&](int pixels) {
+            QFont font = desktop;
+            font.setPixelSize(pixels);
+            QApplication::setFont(font);
+            auto fixture = std::make_unique<WindowFixture>();
+            QApplication::setFont(desktop);
+            return fixture;
+        };
+        f.reset();
+        const auto usual = windowAt(12);
+        const auto large = windowAt(24);
+        QCOMPARE(large->window->minimumSize(), usual->window->minimumSize() * 2);
+        QCOMPARE(large->window->maximumSize(), usual->window->maximumSize() * 2);
+        QCOMPARE(large->window->height(), 2 * Tmain::kClientHeight);
+        large->window->resize(2 * usual->window->width(), large->window->height());
+        QTRY_COMPARE(large->window->width(), 2 * usual->window->width());
+        for (QWidget* w : usual->window->findChildren<QWidget*>()) {
+            const QByteArray name = w->objectName().toLatin1();
+            const auto components = RenameSettings::components();
+            if (w->isWindow() ||  // the popup menu
+                std::none_of(components.begin(), components.end(),
+                             [&](const ComponentInfo& c) { return name == c.name; }))
+                continue;
+            const QRect at = clientRect(w);
+            const QRect scaled = clientRect(large->find(name));
+            // Labels are as wide as their text.
+            const bool label = qobject_cast<QLabel*>(w);
+            QVERIFY2(std::abs(scaled.left() - 2 * at.left()) <= 1 &&
+                         std::abs(scaled.top() - 2 * at.top()) <= 1 &&
+                         (label || std::abs(scaled.width() - 2 * at.width()) <= 1) &&
+                         std::abs(scaled.height() - 2 * at.height()) <= 1,
+                     name + " " + QByteArray::number(scaled.x()) + "," +
+                         QByteArray::number(scaled.y()) + " " + QByteArray::number(scaled.width()) +
+                         "x" + QByteArray::number(scaled.height()));
+        }
+        const QHeaderView* header = large->find<QTableView>("ListView1")->horizontalHeader();
+        QCOMPARE(header->sectionSize(0), 180);
+        QVERIFY(QFontInfo(large->window->font()).pixelSize() >= 22);
+    }
+
     void followers_data() {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QStringList>("followers");
