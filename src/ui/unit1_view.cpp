@@ -23,7 +23,8 @@ void Tmain::setStatusText(std::string_view text) {
     m_statusText = text;
     m_statusLog.clear();
     m_statusBar1->showMessage(fromBytes(text));
-    m_statusBar1->setToolTip({});
+    if (!m_statusBar1->toolTip().isEmpty())
+        m_statusBar1->setToolTip({});
     m_statusBar1->setCursor(m_statusText == kHomePage ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
