@@ -13,6 +13,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Nautilus runs the package's menu extension only with nautilus-python.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS python3-nautilus)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "batch file renamer with a preview and undo")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Zentarel Renamer renames the files and folders below a start directory in
