@@ -1,12 +1,16 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package of both programs, built by `make package` (CPack's DEB generator) from
-# what `cmake --install` installs, with the library dependencies found by dpkg-shlibdeps.
+# what `cmake --install` installs, with the library dependencies found by dpkg-shlibdeps. Its
+# programs are stripped; their debug symbols go to the package zentarel-renamer-dbgsym (a .ddeb
+# beside the .deb), found by build ID as Debian's own -dbgsym packages are.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zentarel-renamer)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Vornik)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
+# CPack strips the programs itself once it has copied their debug symbols out; stripping them
+# before (CPACK_STRIP_FILES) would leave nothing for the -dbgsym package.
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Vornik <zentarel-renamer@vornik.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
