@@ -138,9 +138,10 @@ private slots:
         // The file of the rename that failed is gone: its undo fails, and the user's file that
         // holds the new name is left alone.
         click(f->button("Button3"));
-        QCOMPARE(f->status(), QString("Undo done, %1 file(s) renamed back, 1 failure(s).  [see "
-                                      "failure log]")
-                                  .arg(kFiles - 1));
+        QVERIFY2(f->status().startsWith(
+                     QString("Undo done, %1 file(s) renamed back, 1 failure(s).  [see failure log]")
+                         .arg(kFiles - 1)),
+                 qPrintable(f->status()));
         QCOMPARE(readFile(tree + "/img_0.jpg"), "the user's own");
     }
 
