@@ -68,7 +68,7 @@ public:
     // only those very entries.
     void identify(std::size_t index, const FileId& entry, const FileId& folder);
     bool identified() const { return m_identified; }
-    FileId entryId(std::size_t index) const { return m_slots[index].id; }
+    FileId entryId(std::size_t index) const;
     FileId folderId(std::size_t index) const {
         const std::uint32_t f = m_slots[index].folder;
         return f == 0 ? FileId{} : m_folders[f - 1];
@@ -91,13 +91,16 @@ public:
     std::size_t bytesReserved() const;
 
 private:
+    // Small, for a million entries: the entry's inode in two halves; its device is its folder's,
+    // but for the few entries (mount points) listed in m_otherDevices.
     struct Slot {
         std::uint32_t block;
         std::uint32_t offset;
         std::uint32_t oldLength;
         std::uint32_t newLength;
         std::uint32_t folder;  // its place in m_folders, counted from 1; 0 when unknown
-        FileId id;
+        std::uint32_t inodeLow;
+        std::uint32_t inodeHigh;
     };
     static constexpr std::size_t kBlockSize = 256 * 1024;
 
@@ -109,6 +112,8 @@ private:
     std::vector<Slot> m_slots;
     // The folders of the entries, one element for a run of entries in one folder.
     std::vector<FileId> m_folders;
+    // Entries (by index, ascending) on another device than their folder, or with no folder.
+    std::vector<std::pair<std::size_t, std::uint64_t>> m_otherDevices;
     bool m_identified = false;
     std::string m_detourPrefix;
     // Sized only once an entry fails.
