@@ -110,8 +110,14 @@ bool isMountRoot(int fd, const FileId& parent, FileId& id) {
 // A listing of the directory `path`.
 class PosixListing : public DirectoryListing {
 public:
-    PosixListing(DIR* dir, std::string path, std::shared_ptr<const MountPoints> mounts)
-        : m_dir(dir), m_path(std::move(path)), m_mounts(std::move(mounts)) {}
+    // `identity` is the folder's; read from the listing's descriptor when unknown. It is known
+    // from then on, so that threads reading ahead may ask for it while the walk does.
+    PosixListing(DIR* dir, std::string path, std::shared_ptr<const MountPoints> mounts,
+                 FileId identity = {})
+        : m_dir(dir),
+          m_path(std::move(path)),
+          m_mounts(std::move(mounts)),
+          m_identity(identity.known() ? identity : idOfDescriptor(dirfd(dir))) {}
 
     int enterSubdirectory(const std::string& name,
                           std::unique_ptr<DirectoryListing>& listing) override {
@@ -151,21 +157,12 @@ public:
             ::close(fd);
             return error;
         }
-        auto inner = std::make_unique<PosixListing>(dir, std::move(path), m_mounts);
-        inner->m_identity = id;
-        inner->m_identityRead = true;
-        listing = std::move(inner);
+        listing = std::make_unique<PosixListing>(dir, std::move(path), m_mounts, id);
         return 0;
     }
     ~PosixListing() override { closedir(m_dir); }
 
-    FileId identity() override {
-        if (!m_identityRead) {
-            m_identity = idOfDescriptor(dirfd(m_dir));
-            m_identityRead = true;
-        }
-        return m_identity;
-    }
+    FileId identity() override { return m_identity; }
 
     bool entryId(const DirEntry& entry, FileId& id) override {
         // The inodes a listing gives are those of the entries on most file systems, but not on
@@ -229,8 +226,7 @@ private:
     int m_readError = 0;
     std::string m_path;
     std::shared_ptr<const MountPoints> m_mounts;
-    FileId m_identity;
-    bool m_identityRead = false;
+    const FileId m_identity;
     Trust m_inodesTrue = Trust::Unknown;
 };
 
