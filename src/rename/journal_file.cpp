@@ -87,31 +87,38 @@ bool splitRunPath(std::string_view path, std::string_view& folder, std::string_v
     return isFolderPath(folder) && isOneName(name);
 }
 
-void appendId(std::string& out, const FileId& id) {
+// An identity as "DEVICE:INODE", or the inode alone where the device is `folder`'s; "-" for
+// one not known.
+void appendId(std::string& out, const FileId& id, const FileId& folder = {}) {
     if (!id.known()) {
         out += '-';
         return;
     }
     char text[24];
-    out.append(text, std::to_chars(text, text + sizeof text, id.device).ptr);
-    out += ':';
+    if (!folder.known() || id.device != folder.device) {
+        out.append(text, std::to_chars(text, text + sizeof text, id.device).ptr);
+        out += ':';
+    }
     out.append(text, std::to_chars(text, text + sizeof text, id.inode).ptr);
 }
 
-bool parseId(std::string_view text, FileId& id) {
+bool parseNumber(std::string_view text, std::uint64_t& number) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return error == std::errc{} && end == text.data() + text.size() && !text.empty();
+}
+
+// Reads what appendId() wrote; an inode alone lies on `folder`'s device.
+bool parseId(std::string_view text, FileId& id, const FileId& folder = {}) {
     id = FileId{};
     if (text == "-")
         return true;
     const std::size_t colon = text.find(':');
-    if (colon == std::string_view::npos)
-        return false;
-    const char* begin = text.data();
-    const char* middle = begin + colon;
-    const char* end = begin + text.size();
-    const auto [devEnd, devError] = std::from_chars(begin, middle, id.device);
-    const auto [inoEnd, inoError] = std::from_chars(middle + 1, end, id.inode);
-    return devError == std::errc{} && devEnd == middle && inoError == std::errc{} &&
-           inoEnd == end && id.known();
+    if (colon == std::string_view::npos) {
+        id.device = folder.device;
+        return folder.known() && parseNumber(text, id.inode);
+    }
+    return parseNumber(text.substr(0, colon), id.device) &&
+           parseNumber(text.substr(colon + 1), id.inode) && id.known();
 }
 
 std::string failedLines(const UndoJournal& journal) {
@@ -158,7 +165,7 @@ int writeEntries(const UndoJournal& journal, Put put) {
                 lastFolderId = folderId;
                 anyFolder = true;
             }
-            appendId(chunk, journal.entryId(i));
+            appendId(chunk, journal.entryId(i), folderId);
             chunk += ' ';
             appendEscaped(chunk, name, true);
         }
@@ -273,7 +280,7 @@ bool JournalReader::addEntry(std::string_view line) {
         const std::size_t space = line.find(' ');
         if (!m_inFolder)
             return fail("an entry before its folder");
-        if (space == std::string_view::npos || !parseId(line.substr(0, space), id))
+        if (space == std::string_view::npos || !parseId(line.substr(0, space), id, m_folderId))
             return fail("the entry's identity is not one a run writes");
         line.remove_prefix(space + 1);
     }

@@ -26,7 +26,7 @@ using Lines = std::vector<std::string>;
 // What differs between two runs over two copies of a tree: the times in headers, and in a journal
 // the identities of entries and folders and the run's detour names.
 std::string withoutTimes(const std::string& text) {
-    static const std::regex identity("^(folder )?([0-9]+:[0-9]+|-) ");
+    static const std::regex identity("^(folder )?([0-9:]+|-) ");
     static const std::regex detour("^detour .*");
     std::string out;
     std::size_t begin = 0;

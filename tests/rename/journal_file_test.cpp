@@ -72,19 +72,19 @@ TEST(JournalFile, IdentitiesAndTheDetourRoundTrip) {
     journal.append("/photos", "C.JPG", "c.jpg");
     journal.identify(0, {2049, 11}, {2049, 10});
     journal.identify(1, {}, {2049, 10});
-    journal.identify(2, {7, 3}, {7, 2});
+    journal.identify(2, {8, 3}, {7, 2});  // a mount point: another device than its folder
     journal.identify(3, {2049, 12}, {2049, 10});
     journal.setDetourPrefix(".zentarel-rename-00c0ffee-");
     const std::string text = written(journal);
     EXPECT_EQ(text, kHeader2 +
                         "detour .zentarel-rename-00c0ffee-\n"
                         "folder 2049:10 /photos\n"
-                        "2049:11 A.JPG*a.jpg\n"
+                        "11 A.JPG*a.jpg\n"
                         "- B\\nx.JPG*b\\nx.jpg\n"
                         "folder 7:2 /\n"
-                        "7:3 At root*at root\n"
+                        "8:3 At root*at root\n"
                         "folder 2049:10 /photos\n"
-                        "2049:12 C.JPG*c.jpg\n"
+                        "12 C.JPG*c.jpg\n"
                         "end 4\n");
     UndoJournal back;
     std::string error;
@@ -188,6 +188,8 @@ TEST(JournalFile, RefusesTextItDidNotWrite) {
              Row{kHeader2 + "folder 1:2 /t\n1:3 a\\x2fb*c\nend 1\n",
                  "line 3: the old name is not one a run writes"},
              Row{kHeader2 + "folder 1:2 /t\nx:3 a*c\nend 1\n",
+                 "line 3: the entry's identity is not one a run writes"},
+             Row{kHeader2 + "folder - /t\n3 a*c\nend 1\n",
                  "line 3: the entry's identity is not one a run writes"},
              Row{kHeader2 + "detour ../x\n", "line 2: not a detour a run writes"},
              Row{kHeader2 + "folder - /t\ndetour .zentarel-rename-x-\n",
