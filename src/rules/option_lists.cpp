@@ -80,6 +80,10 @@ std::optional<std::string> checkRunOptions(const RenameSettings& settings) {
         if (o.kind == ControlKind::Edit && settings.text(o.option).find('\0') != std::string::npos)
             return nulValueError(o.key);
     }
+    for (const ExtendedOptionInfo& o : allExtended()) {
+        if (o.kind == ExtendedKind::Text && settings.text(o.option).find('\0') != std::string::npos)
+            return nulValueError(o.key);
+    }
     return checkListLimits(settings);
 }
 
