@@ -296,7 +296,10 @@ void benchGoAndUndo(const std::string& root) {
     if (std::system("command -v rename >/dev/null && command -v find >/dev/null") == 0) {
         const std::string command =
             "find '" + root + "' -type f -print0 | xargs -0 rename 's{[^/]+$}{lc $&}e'";
-        const double external = seconds([&] { std::system(command.c_str()); });
+        int status = 0;
+        const double external = seconds([&] { status = std::system(command.c_str()); });
+        if (status != 0)
+            std::printf("(find | xargs rename ended with status %d)\n", status);
         // Put the tree back for whoever runs next.
         renameLoop(pairs, true);
         printRatio("renameat2 loop", bestLoop, external, "find | xargs rename", "for scale");

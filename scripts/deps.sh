@@ -6,10 +6,11 @@ set -eu
 
 # Besides the compiler and the libraries: help2man writes the manual pages and rsvg-convert the
 # icons at build time; the package and its test need dpkg-dev (dpkg-shlibdeps), lintian,
-# desktop-file-utils, appstream, man-db and file, and xvfb, xauth and xdotool to start the window
-# from its desktop entry; the completion test runs bash, zsh and fish.
+# desktop-file-utils, appstream, man-db, file and python3 (the icons' pixels, the Nautilus
+# extension), and xvfb, xauth and xdotool to start the window from its desktop entry; the
+# completion test runs bash, zsh and fish.
 packages="g++ cmake ninja-build pkg-config make libicu-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db file xvfb xauth xdotool zsh fish $*"
+help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db file python3 xvfb xauth xdotool zsh fish $*"
 
 missing=""
 for p in $packages; do

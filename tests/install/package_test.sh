@@ -1,10 +1,12 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The Debian package: built from the build tree, accepted by lintian without errors, with the
-# library dependencies dpkg-shlibdeps found; unpacked into a temporary root, where the installed
-# programs run (--version, a scan, a go and its undo on a small tree), the desktop entry and the
-# AppStream metadata validate, the desktop entry starts the window on a folder under Xvfb,
-# both manual pages render and the icons have their sizes.
+# The Debian package: built from the build tree, accepted by lintian without errors and with
+# hardened binaries, with the library dependencies dpkg-shlibdeps found and the debug symbols in
+# a -dbgsym package; unpacked into a temporary root, where the installed programs run
+# (--version, a scan, a go and its undo on a small tree), the desktop entry, the file managers'
+# entries and the AppStream metadata validate, the desktop entry starts the window on a folder
+# under Xvfb, both manual pages render with their sections, the icons have their sizes (crisp
+# where small, with margins where large) and the copyright file is machine-readable.
 # Usage: package_test.sh BUILD_DIR VERSION
 set -u
 build=$1
@@ -34,6 +36,7 @@ fi
 deb=$work/out/zentarel-renamer_${version}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || { ls "$work/out"; echo "FAIL  no package $deb"; exit 1; }
 ok "package built: $(basename "$deb")"
+ddeb=$work/out/zentarel-renamer-dbgsym_${version}_$(dpkg --print-architecture).ddeb
 
 # lintian: its full report is printed; any error fails the test.
 if run lintian --fail-on error --display-info "$deb" >"$work/lintian.log" 2>&1; then
@@ -42,6 +45,13 @@ else
     fail "lintian"
 fi
 sed 's/^/      /' "$work/lintian.log"
+# Built with the hardening flags of dpkg-buildflags: lintian finds nothing missing, and each
+# program calls fortified C library functions and has the stack protector.
+if grep -q 'hardening-' "$work/lintian.log"; then
+    fail "lintian finds binaries built without hardening"
+else
+    ok "lintian: hardened binaries"
+fi
 
 depends=$(dpkg-deb --field "$deb" Depends)
 for library in libc6 libicu libqt6core6 libqt6gui6 libqt6widgets6 libstdc++6; do
@@ -65,9 +75,19 @@ for file in \
     usr/share/zsh/vendor-completions/_zentarel-renamer-cli \
     usr/share/fish/vendor_completions.d/zentarel-renamer-cli.fish \
     usr/share/doc/zentarel-renamer/copyright \
-    usr/share/doc/zentarel-renamer/changelog.gz; do
+    usr/share/doc/zentarel-renamer/changelog.gz \
+    usr/share/lintian/overrides/zentarel-renamer \
+    usr/share/kio/servicemenus/zentarel-renamer.desktop \
+    usr/share/nautilus-python/extensions/zentarel_renamer.py \
+    usr/share/Thunar/sendto/zentarel-renamer.desktop \
+    usr/share/nemo/actions/zentarel-renamer.nemo_action; do
     [ -f "$root/$file" ] || fail "not installed: $file"
 done
+# Each size drawn for itself: the small ones on whole pixels, the large one with margins.
+checks() {
+    python3 "$(dirname "$0")/package_checks.py" "$@"
+}
+before=$failures
 for size in 16 22 24 32 48 64 128 256; do
     png=$root/usr/share/icons/hicolor/${size}x$size/apps/zentarel-renamer.png
     case $(file -b "$png") in
@@ -75,6 +95,52 @@ for size in 16 22 24 32 48 64 128 256; do
         *) fail "icon $size: $(file -b "$png")" ;;
     esac
 done
+for size in 16 22 24 32; do
+    checks crisp "$root/usr/share/icons/hicolor/${size}x$size/apps/zentarel-renamer.png" ||
+        fail "icon $size is not crisp"
+done
+checks margin "$root/usr/share/icons/hicolor/256x256/apps/zentarel-renamer.png" 8 ||
+    fail "icon 256 has no margins"
+[ "$failures" -eq "$before" ] && ok "icons: sizes, crisp up to 32, margins at 256"
+
+for program in zentarel-renamer zentarel-renamer-cli; do
+    symbols=$(nm -D --undefined-only "$root/usr/bin/$program")
+    case $symbols in
+        *__stack_chk_fail*) ;;
+        *) fail "$program: no stack protector" ;;
+    esac
+    printf '%s\n' "$symbols" | grep -v __stack_chk_fail | grep -q '__[a-z_]*_chk@' ||
+        fail "$program: no fortified function"
+done
+
+# Stripped programs, with their debug symbols in the -dbgsym package, found by build ID.
+if [ -f "$ddeb" ] && dpkg -x "$ddeb" "$work/dbgsym"; then
+    for program in zentarel-renamer zentarel-renamer-cli; do
+        id=$(readelf -n "$root/usr/bin/$program" | sed -n 's/^ *Build ID: //p')
+        debug=$work/dbgsym/usr/lib/debug/.build-id/$(printf %s "$id" | cut -c 1-2)/$(printf %s "$id" | cut -c 3-).debug
+        if readelf -S "$root/usr/bin/$program" | grep -q '\.debug_info'; then
+            fail "$program is not stripped"
+        elif [ -z "$id" ] || ! readelf -S "$debug" 2>/dev/null | grep -q '\.debug_info'; then
+            fail "no debug symbols of $program (build ID '$id') in $(basename "$ddeb")"
+        else
+            ok "$program stripped, its debug symbols in the -dbgsym package"
+        fi
+    done
+else
+    fail "no -dbgsym package: $(ls "$work/out" | tr '\n' ' ')"
+fi
+
+# The copyright file in Debian's machine-readable form, under the GPL version 3 or later.
+copyright=$root/usr/share/doc/zentarel-renamer/copyright
+before=$failures
+[ "$(head -n 1 "$copyright")" = 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ] ||
+    fail "copyright: $(head -n 1 "$copyright")"
+for line in 'Upstream-Name: Zentarel Renamer' 'Source: https://.*' 'Files: \*' 'Copyright: [0-9]* Vornik' \
+    'License: GPL-3+' ' On Debian systems, the complete text of the GNU General Public License' \
+    ' version 3 can be found in "/usr/share/common-licenses/GPL-3".'; do
+    grep -qx "$line" "$copyright" || fail "copyright lacks the line '$line'"
+done
+[ "$failures" -eq "$before" ] && ok "copyright in machine-readable form"
 
 # The installed programs, from the temporary root.
 cli=$root/usr/bin/zentarel-renamer-cli
@@ -105,6 +171,35 @@ else
 fi
 grep -qx 'Exec=zentarel-renamer %f' "$desktop" || fail "the desktop entry's Exec"
 grep -qx 'Categories=Utility;FileTools;Qt;' "$desktop" || fail "the desktop entry's Categories"
+# The renamer is offered for folders in the file managers' menus, never made the program that
+# opens folders.
+metainfo=$root/usr/share/metainfo/example.vornik.ZentarelRenamer.metainfo.xml
+if grep -l 'inode/directory' "$desktop" "$metainfo"; then
+    fail "the desktop entry or the AppStream metadata claims folders (inode/directory)"
+fi
+
+# The file managers' entries: each valid in its own form, each starting the window on the one
+# folder selected.
+for entry in usr/share/kio/servicemenus/zentarel-renamer.desktop usr/share/Thunar/sendto/zentarel-renamer.desktop; do
+    if out=$(desktop-file-validate "$root/$entry" 2>&1) && [ -z "$out" ]; then
+        ok "desktop-file-validate $entry"
+    else
+        fail "desktop-file-validate $entry: $out"
+    fi
+    [ "$(grep -c '^Exec=zentarel-renamer %f$' "$root/$entry")" -eq "$(grep -c '^Exec=' "$root/$entry")" ] &&
+        grep -qx 'MimeType=inode/directory;' "$root/$entry" || fail "$entry: not zentarel-renamer %f on a folder"
+done
+servicemenu=$root/usr/share/kio/servicemenus/zentarel-renamer.desktop
+[ -x "$servicemenu" ] || fail "the Dolphin service menu is not executable"
+grep -qx 'X-KDE-MaxNumberOfUrls=1' "$servicemenu" || fail "the Dolphin service menu is offered for several folders"
+checks nemo "$root/usr/share/nemo/actions/zentarel-renamer.nemo_action" && ok "Nemo action" || fail "Nemo action"
+extension=$root/usr/share/nautilus-python/extensions/zentarel_renamer.py
+if python3 -m py_compile "$extension" && rm -rf "$(dirname "$extension")/__pycache__" &&
+    checks nautilus "$extension"; then
+    ok "Nautilus extension"
+else
+    fail "Nautilus extension"
+fi
 
 # Started as the desktop starts it: the entry's Exec with a folder for %f, under Xvfb. The
 # remembered options (a store written as the window writes it) switch lower case on and name
@@ -151,16 +246,31 @@ else
     fail "appstreamcli validate"
 fi
 sed 's/^/      /' "$work/appstream.log"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$metainfo" || fail "AppStream: no project_license"
+grep -q '<image type="source">https://[^<]*/screenshot.png</image>' "$metainfo" || fail "AppStream: no screenshot"
 
-# Each page with a word of its own program's --help.
-for page in "zentarel-renamer FOLDER" "zentarel-renamer-cli --journal=FILE"; do
-    name=${page% *}
+# Each page with a word of its own program's --help, and sections of its own on exit status,
+# files and environment, each naming what matters most there.
+manual_page() {
+    name=$1 help=$2
+    shift 2
     text=$(MANWIDTH=80 run man -l "$root/usr/share/man/man1/$name.1.gz" 2>"$work/man.err")
     case $text in
-        *NAME*"$name"*SYNOPSIS*"${page#* }"*--help*--version*AUTHOR*) ok "man -l $name" ;;
-        *) fail "man -l $name: $(head -c 300 "$work/man.err")" ;;
+        *NAME*"$name"*SYNOPSIS*"$help"*--help*--version*"EXIT STATUS"*ENVIRONMENT*FILES*AUTHOR*) ;;
+        *) fail "man -l $name: $(head -c 300 "$work/man.err")"; return ;;
     esac
-done
+    for word in "$@"; do
+        case $text in
+            *"$word"*) ;;
+            *) fail "man -l $name does not name $word"; return ;;
+        esac
+    done
+    ok "man -l $name"
+}
+manual_page zentarel-renamer FOLDER XDG_CONFIG_HOME XDG_STATE_HOME LC_TIME QT_QPA_PLATFORM \
+    settings.reg undo.journal renamer.bat renamer_undo.bat renamer_failures.log
+manual_page zentarel-renamer-cli --journal=FILE 130 XDG_STATE_HOME LC_TIME renamer.sh \
+    renamer_undo.sh renamer.bat renamer_failures.log undo.journal
 
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

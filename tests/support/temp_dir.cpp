@@ -35,8 +35,9 @@ namespace {
 void removeAt(int parent, const char* name) {
     if (unlinkat(parent, name, 0) == 0 || (errno != EISDIR && errno != EPERM))
         return;
-    // A folder: let removal through one that a test made unreadable.
-    fchmodat(parent, name, 0700, 0);
+    // A folder: let removal through one that a test made unreadable (when that fails, so does
+    // the open below).
+    [[maybe_unused]] const int madeSearchable = fchmodat(parent, name, 0700, 0);
     const int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return;

@@ -144,7 +144,7 @@ private slots:
               Case{"a file", "", "Warning Cannot find directory a file"}}) {
             f = std::make_unique<WindowFixture>(false);
             makeDirectory(f->dir / "photos");
-            symlink("photos", (f->dir / "link").c_str());
+            QCOMPARE(symlink("photos", (f->dir / "link").c_str()), 0);
             writeFile(f->dir / "a file");
             writeFile(f->storePath,
                       test::storeWithKey("\"ed8\"=\"/remembered/\"\n\"ch28\"=dword:00000001\n"));
