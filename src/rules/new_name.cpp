@@ -264,17 +264,16 @@ void NewNameComputer::replaceInCharacters(std::size_t offset) {
             std::u32string_view(texts).substr(it->textBegin, it->textEnd - it->textBegin));
 }
 
-const char* NewNameComputer::affix(const NameTemplate& expanded,
-                                   const std::optional<std::string>& error,
-                                   const std::u32string& plain, std::u32string& out) {
-    out.clear();
-    if (!m_fieldsOn) {
-        out = plain;
-        return nullptr;
-    }
+const std::u32string* NewNameComputer::affix(const NameTemplate& expanded,
+                                             const std::optional<std::string>& error,
+                                             const std::u32string& plain, const char*& failure) {
+    if (!m_fieldsOn)
+        return &plain;
     if (error)
         throw AppError(*error);
-    return expanded.expand(m_fields, {}, out);
+    m_affix.clear();
+    failure = expanded.expand(m_fields, {}, m_affix);
+    return failure ? nullptr : &m_affix;
 }
 
 void NewNameComputer::applyCase(int mode) {
@@ -504,18 +503,20 @@ NameResult NewNameComputer::compute(std::string_view directory, std::string_view
         m_characters.write(m_work);
 
     if (m_settings.checked(Option::CheckBox2)) {
-        if ((failure = affix(m_prefixTemplate, m_prefixError, m_prefix, m_affix)))
+        const std::u32string* prefix = affix(m_prefixTemplate, m_prefixError, m_prefix, failure);
+        if (!prefix)
             return failed();
-        m_work.insert(0, m_affix);
+        m_work.insert(0, *prefix);
     }
 
     if (m_settings.checked(Option::CheckBox3)) {
-        if ((failure = affix(m_suffixTemplate, m_suffixError, m_suffix, m_affix)))
+        const std::u32string* suffix = affix(m_suffixTemplate, m_suffixError, m_suffix, failure);
+        if (!suffix)
             return failed();
         if (m_settings.checked(Option::CheckBox8))
-            m_work += m_affix;
+            m_work += *suffix;
         else
-            m_work.insert(m_work.size() - extensionLength(m_work), m_affix);
+            m_work.insert(m_work.size() - extensionLength(m_work), *suffix);
     }
 
     const bool numberUsed = m_fields.numberWritten;

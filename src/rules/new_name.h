@@ -92,9 +92,11 @@ private:
     // Pattern replace on m_work or m_characters; false, with `reason`, when the entry fails.
     bool applyPattern(bool& characters, const char*& reason);
     void replaceInCharacters(std::size_t offset);
-    // The prefix or suffix text for the entry; null, or the reason the entry fails.
-    const char* affix(const NameTemplate& expanded, const std::optional<std::string>& error,
-                      const std::u32string& plain, std::u32string& out);
+    // The prefix or suffix for the entry: `plain`, or with fields on the template expanded.
+    // Null when a field has no value, with `failure` saying why.
+    const std::u32string* affix(const NameTemplate& expanded,
+                                const std::optional<std::string>& error,
+                                const std::u32string& plain, const char*& failure);
     bool isKillChar(char32_t c) const;
     char32_t convertChar(char32_t c) const;
     void caseRange(std::u32string_view text, std::size_t& begin, std::size_t& end) const;
