@@ -38,6 +38,7 @@ public:
     bool stopped() const { return m_stopped; }
 
     void setStatusText(std::string_view text) override { m_status.assign(text); }
+    std::string statusText() const override { return m_status; }
     void setCaption(Control, std::string_view) override {}
     void setEnabled(Control, bool) override {}
     void busyOn() override {}
