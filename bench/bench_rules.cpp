@@ -2,9 +2,11 @@
 // The new-name computation over a realistic mix of names with every rule on, and the wildcard
 // matcher alone. Goal: at least 2,000,000 names per second with every rule on, when a fifth of
 // the names hold their accents decomposed (as copied from macOS); names without combining marks
-// are timed on their own too, so the two figures can be set side by side. And the "Convert
-// char(s)" fields at 16,000 and 160,000 characters: goal, time linear in their length (the
-// second about ten times the first, "BigO" N), and next to nothing when the rule is off.
+// are timed on their own too, so the two figures can be set side by side. Pattern replace with
+// numbering, over a camera's folder and over the mix: at least 1,000,000 names per second. And
+// the "Convert char(s)" fields at 16,000 and 160,000 characters: goal, time linear in their
+// length (the second about ten times the first, "BigO" N), and next to nothing when the rule is
+// off.
 #include <benchmark/benchmark.h>
 #include <unicode/unorm2.h>
 
@@ -87,9 +89,10 @@ void everyRuleOn(RenameSettings& s) {
     s.setText(Option::Edit4, "_th");
 }
 
-void computePreview(benchmark::State& bench, const std::vector<std::string>& names) {
+void computePreview(benchmark::State& bench, const std::vector<std::string>& names,
+                    void (*rules)(RenameSettings&) = everyRuleOn) {
     RenameSettings settings;
-    everyRuleOn(settings);
+    rules(settings);
     ParsedLists lists;
     ParseOptionLists(settings, lists);
     RuleState state;
@@ -146,6 +149,45 @@ void BM_ComputeNewNamePreviewDecomposedOnly(benchmark::State& bench) {
     computePreview(bench, names);
 }
 BENCHMARK(BM_ComputeNewNamePreviewDecomposedOnly);
+
+// A camera's names to "Holiday 0042-001.JPG", numbered.
+void patternWithNumbers(RenameSettings& s) {
+    s.setText(Option::Edit3, "*");
+    s.setChecked(ExtendedOption::PatternReplace, true);
+    s.setText(ExtendedOption::Pattern, "^IMG_(\\d+)");
+    s.setText(ExtendedOption::Replacement, "Holiday $1-{n:3}");
+}
+
+void patternAndEveryRuleOn(RenameSettings& s) {
+    everyRuleOn(s);
+    patternWithNumbers(s);
+    s.setText(Option::Edit3, "*.jpg;*.JPG;*.png");
+}
+
+std::vector<std::string> cameraNames(int count) {
+    std::vector<std::string> names;
+    char buffer[32];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(buffer, sizeof buffer, "IMG_%04d.JPG", i);
+        names.emplace_back(buffer);
+    }
+    return names;
+}
+
+void BM_PatternWithNumbersCamera(benchmark::State& bench) {
+    computePreview(bench, cameraNames(10000), patternWithNumbers);
+}
+BENCHMARK(BM_PatternWithNumbersCamera);
+
+void BM_PatternWithNumbersMixed(benchmark::State& bench) {
+    computePreview(bench, mixedNamesWithDecomposed(10000), patternWithNumbers);
+}
+BENCHMARK(BM_PatternWithNumbersMixed);
+
+void BM_PatternAndEveryRuleOn(benchmark::State& bench) {
+    computePreview(bench, mixedNamesWithDecomposed(10000), patternAndEveryRuleOn);
+}
+BENCHMARK(BM_PatternAndEveryRuleOn);
 
 // The two "Convert char(s)" fields, `length` characters each, with letters repeated so that the
 // replacements chain; the first new name works out what each character becomes.
