@@ -134,7 +134,9 @@ std::string failedLines(const UndoJournal& journal) {
 template <class Put>
 int writeEntries(const UndoJournal& journal, Put put) {
     const bool identified = journal.identified();
-    std::string chunk(kHeaderStart);
+    std::string chunk;
+    chunk.reserve(kWriteChunk * 2);
+    chunk += kHeaderStart;
     chunk += identified ? "2\n" : "1\n";
     if (identified && !journal.detourPrefix().empty()) {
         chunk += kDetourPrefix;

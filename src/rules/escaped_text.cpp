@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rules/escaped_text.h"
 
+#include <array>
+
 namespace zr {
 
 namespace {
@@ -47,6 +49,14 @@ std::size_t sequenceLength(const unsigned char* p, std::size_t n) {
     return c < min || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF ? 0 : length;
 }
 
+// The bytes that stand for themselves in any case: printable ASCII but the backslash and "*".
+constexpr std::array<bool, 256> kPlainBytes = [] {
+    std::array<bool, 256> plain{};
+    for (int b = 0x20; b < 0x7F; ++b)
+        plain[b] = b != '\\' && b != '*';
+    return plain;
+}();
+
 }  // namespace
 
 void appendEscaped(std::string& out, std::string_view bytes, bool escapeStar) {
@@ -55,7 +65,7 @@ void appendEscaped(std::string& out, std::string_view bytes, bool escapeStar) {
     std::size_t plain = 0;  // where the bytes not yet copied begin
     for (std::size_t i = 0; i < n;) {
         const unsigned char b = p[i];
-        if (b >= 0x20 && b < 0x7F && b != '\\' && !(b == '*' && escapeStar)) {
+        if (kPlainBytes[b] || (b == '*' && !escapeStar)) {
             ++i;
             continue;
         }
