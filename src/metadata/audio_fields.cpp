@@ -19,6 +19,7 @@
 #include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -38,12 +39,12 @@ public:
     TagLib::FileName name() const override { return ""; }
 
     TagLib::ByteVector readBlock(unsigned long length) override {
-        std::int64_t left = m_file.size() - m_position;
-        if (left <= 0 || length == 0)
-            return {};
-        const auto wanted = static_cast<std::size_t>(
-            static_cast<std::uint64_t>(left) < length ? static_cast<std::uint64_t>(left) : length);
-        const std::size_t allowed = m_budget.take(wanted);
+        // Counted also at the end of the file, where a parser that trusts a count of items may
+        // go on asking.
+        const std::uint64_t left =
+            m_position < m_file.size() ? static_cast<std::uint64_t>(m_file.size() - m_position) : 0;
+        const std::size_t allowed =
+            m_budget.take(static_cast<std::size_t>(std::min<std::uint64_t>(left, length)));
         if (allowed == 0)
             return {};
         TagLib::ByteVector block(static_cast<unsigned int>(allowed), '\0');

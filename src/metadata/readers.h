@@ -15,18 +15,22 @@ namespace zr {
 
 class ReadOnlyFile;
 
-// What the libraries may read of one file: no single read larger than kMaxBlockBytes, and no
-// more than kMaxFileReadBytes in all, so a tag or metadata block that claims (or has) many
-// megabytes costs bounded memory and time. The libraries see a file that ends there; the
-// fields before that point are still read. Pages of a mapped file are not counted: they are
-// read only as far as they are touched.
+// What the libraries may read of one file: no single read larger than kMaxBlockBytes, no more
+// than kMaxFileReadBytes in all, and no more than kMaxReadCalls reads, so a tag or metadata
+// block that claims (or has) many megabytes, or a count of many thousand items in a few bytes,
+// costs bounded memory and time. The libraries see a file that ends there; the fields before
+// that point are still read. Pages of a mapped file are not counted: they are read only as far
+// as they are touched.
 inline constexpr std::size_t kMaxBlockBytes = 16 * 1024 * 1024;
 inline constexpr std::int64_t kMaxFileReadBytes = 64 * 1024 * 1024;
+inline constexpr int kMaxReadCalls = 50000;
 
 class ReadBudget {
 public:
     // How many of `wanted` bytes may be read now; counts them as read.
     std::size_t take(std::size_t wanted) {
+        if (++m_calls > kMaxReadCalls)
+            return 0;
         std::size_t allowed = wanted < kMaxBlockBytes ? wanted : kMaxBlockBytes;
         if (static_cast<std::int64_t>(allowed) > m_left)
             allowed = static_cast<std::size_t>(m_left);
@@ -36,6 +40,7 @@ public:
 
 private:
     std::int64_t m_left = kMaxFileReadBytes;
+    int m_calls = 0;
 };
 
 // Sets the libraries up once for the process: their messages silenced, what must be set up
