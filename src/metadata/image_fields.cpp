@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exiv2/exiv2.hpp>
+#include <exiv2/webpimage.hpp>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -223,6 +224,19 @@ std::optional<FieldDate> dateTaken(const Exiv2::Image& image) {
     return xmpDate(image.xmpData(), k.xmpCreateDate);
 }
 
+// The formats of pictures. Exiv2 tells the format by the file's bytes itself, and might take a
+// file for one of its movie formats (QuickTime, RIFF, Matroska, ASF), whose readers are not
+// made for untrusted files, or for a sidecar or Targa file, which hold no date taken.
+bool isPicture(int type) {
+    namespace T = Exiv2::ImageType;
+    for (const int picture : {T::jpeg, T::cr2, T::crw, T::tiff, T::mrw, T::png, T::raf, T::orf,
+                              T::gif, T::psd, T::jp2, T::rw2, T::pgf, T::bmff, T::webp}) {
+        if (type == picture)
+            return true;
+    }
+    return false;
+}
+
 void collect(const Exiv2::Image& image, FieldSet wanted, FieldValues& values) {
     if (wanted.contains(Field::taken)) {
         if (const std::optional<FieldDate> taken = dateTaken(image))
@@ -255,7 +269,7 @@ void readImageFields(const ReadOnlyFile& file, FieldSet wanted, FieldValues& val
         const DescriptorIo* const reader = io.get();
         Exiv2::Image::AutoPtr image =
             Exiv2::ImageFactory::open(Exiv2::BasicIo::AutoPtr(io.release()));
-        if (!image.get())
+        if (!image.get() || !isPicture(image->imageType()))
             return;
         image->readMetadata();
         // What came from a page that went away is not to be trusted.
