@@ -162,12 +162,12 @@ std::vector<std::string> makePhotos(const std::string& folder, std::size_t count
 }
 
 std::size_t readWithReader(int folder, const std::vector<std::string>& names, unsigned threads) {
-    static const FieldReader reader({Field::taken});
+    static const FieldReader reader({FileField::taken});
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> dated{0};
     const auto work = [&] {
         for (std::size_t i; (i = next++) < names.size();)
-            dated += reader.read(folder, names[i]).has(Field::taken) ? 1 : 0;
+            dated += reader.read(folder, names[i]).has(FileField::taken) ? 1 : 0;
     };
     std::vector<std::thread> pool;
     for (unsigned t = 1; t < threads; ++t)

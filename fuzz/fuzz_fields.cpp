@@ -19,25 +19,26 @@ namespace {
 
 using namespace zr;
 
-constexpr FieldSet kAllFields{Field::taken,  Field::camera, Field::width, Field::height,
-                              Field::artist, Field::album,  Field::title, Field::track,
-                              Field::disc,   Field::year,   Field::genre};
+constexpr FileFieldSet kAllFields{FileField::taken,  FileField::camera, FileField::width,
+                                  FileField::height, FileField::artist, FileField::album,
+                                  FileField::title,  FileField::track,  FileField::disc,
+                                  FileField::year,   FileField::genre};
 
 void check(bool condition) {
     if (!condition)
         std::abort();
 }
 
-FieldValues readBytes(int memory, const FieldReader& reader) {
+FileFields readBytes(int memory, const FieldReader& reader) {
     ReadOnlyFile file;
     check(ReadOnlyFile::adopt(dup(memory), file) == 0);
     return reader.read(file);
 }
 
-std::string shown(const FieldValues& values) {
+std::string shown(const FileFields& values) {
     std::string text;
-    for (std::size_t i = 0; i < kFieldCount; ++i) {
-        const auto field = static_cast<Field>(i);
+    for (std::size_t i = 0; i < kFileFieldCount; ++i) {
+        const auto field = static_cast<FileField>(i);
         if (const FieldDate* date = values.date(field)) {
             text += std::to_string(date->year) + "-" + std::to_string(date->month) + "-" +
                     std::to_string(date->day) + " " + std::to_string(date->hour) + ":" +
@@ -61,9 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(memory >= 0 && ftruncate(memory, 0) == 0);
     check(pwrite(memory, data, size, 0) == static_cast<ssize_t>(size));
 
-    const FieldValues values = readBytes(memory, reader);
-    for (std::size_t i = 0; i < kFieldCount; ++i) {
-        const auto field = static_cast<Field>(i);
+    const FileFields values = readBytes(memory, reader);
+    for (std::size_t i = 0; i < kFileFieldCount; ++i) {
+        const auto field = static_cast<FileField>(i);
         if (const std::string* text = values.text(field))
             check(!text->empty() && text->size() <= kMaxFieldTextBytes && nameText(*text) == *text);
         if (const FieldDate* date = values.date(field)) {

@@ -69,7 +69,8 @@ struct CommandLine {
     OutputFormat format = OutputFormat::Automatic;
     // tsv rows get a sixth column: why Go will fail to rename the entry.
     bool showConflicts = false;
-    ScriptFormat scriptFormat = ScriptFormat::Bat;
+    // --script-format, which replaces the script format of a settings file.
+    std::optional<ScriptFormat> scriptFormat;
     // File-system calls kept in flight at once (--jobs); 1 does one after another.
     int jobs = kDefaultJobs;
     std::vector<FlagUse> ruleFlags;

@@ -55,7 +55,6 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
 
     CliView view(console, nullptr);
     Renamer renamer(settings, fileSystem, context.clock, view);
-    renamer.flags().BatchFormat = commandLine.scriptFormat;
     renamer.flags().Jobs = commandLine.jobs;
     renamer.setUndoKeeper(keeper ? &*keeper : nullptr);
     {

@@ -135,24 +135,24 @@ std::string joined(const TagLib::StringList& list) {
 }
 
 struct TagField {
-    Field field;
+    FileField field;
     const char* property;  // TagLib's unified name of the tag, the same for every format
 };
 
 constexpr TagField kTagFields[] = {
-    {Field::artist, "ARTIST"},     {Field::album, "ALBUM"},     {Field::title, "TITLE"},
-    {Field::track, "TRACKNUMBER"}, {Field::disc, "DISCNUMBER"}, {Field::year, "DATE"},
-    {Field::genre, "GENRE"},
+    {FileField::artist, "ARTIST"},     {FileField::album, "ALBUM"},     {FileField::title, "TITLE"},
+    {FileField::track, "TRACKNUMBER"}, {FileField::disc, "DISCNUMBER"}, {FileField::year, "DATE"},
+    {FileField::genre, "GENRE"},
 };
 
-void collect(const TagLib::PropertyMap& tags, FieldSet wanted, FieldValues& values) {
+void collect(const TagLib::PropertyMap& tags, FileFieldSet wanted, FileFields& values) {
     for (const TagField& t : kTagFields) {
         if (!wanted.contains(t.field))
             continue;
         const auto it = tags.find(t.property);
         if (it == tags.end() || it->second.isEmpty())
             continue;
-        if (fieldKind(t.field) == FieldKind::text) {
+        if (fileFieldKind(t.field) == FileFieldKind::text) {
             values.setText(t.field, joined(it->second));
         } else {
             // "3/12" is track 3; "2021-06-15" is the year 2021. Track and disc 0 mean "none".
@@ -173,8 +173,8 @@ void prepareAudioLibrary() {
     });
 }
 
-void readAudioFields(const ReadOnlyFile& file, FileKind kind, FieldSet wanted,
-                     FieldValues& values) {
+void readAudioFields(const ReadOnlyFile& file, FileKind kind, FileFieldSet wanted,
+                     FileFields& values) {
     try {
         DescriptorStream stream(file);
         const std::unique_ptr<TagLib::File> tagFile = openTagFile(kind, &stream);

@@ -12,7 +12,7 @@
 
 namespace zr {
 
-FieldReader::FieldReader(FieldSet wanted) : m_wanted(wanted) {
+FieldReader::FieldReader(FileFieldSet wanted) : m_wanted(wanted) {
     // Read once, before any thread converts a movie's time to local time.
     static std::once_flag zone;
     std::call_once(zone, [] { tzset(); });
@@ -22,35 +22,35 @@ FieldReader::FieldReader(FieldSet wanted) : m_wanted(wanted) {
         prepareAudioLibrary();
 }
 
-FieldValues FieldReader::read(int folderFd, const std::string& name) const noexcept {
+FileFields FieldReader::read(int folderFd, const std::string& name) const noexcept {
     if (m_wanted.empty())
         return {};
     ReadOnlyFile file;
     if (const int error = ReadOnlyFile::open(folderFd, name, file); error != 0) {
-        FieldValues values;
+        FileFields values;
         values.error = error;
         return values;
     }
     return read(file);
 }
 
-FieldValues FieldReader::read(const ReadOnlyFile& file) const noexcept {
-    FieldValues values;
+FileFields FieldReader::read(const ReadOnlyFile& file) const noexcept {
+    FileFields values;
     try {
         const FileKind kind = sniffFileKind(file);
-        const FieldSet wanted = m_wanted & fieldsOfKind(kind);
+        const FileFieldSet wanted = m_wanted & fieldsOfKind(kind);
         if (kind == FileKind::image && !wanted.empty())
             readImageFields(file, wanted, values);
-        if (kind == FileKind::movie && wanted.contains(Field::taken)) {
+        if (kind == FileKind::movie && wanted.contains(FileField::taken)) {
             if (const std::optional<std::int64_t> created = movieCreationTime(file)) {
                 if (const std::optional<FieldDate> date = localDate(*created))
-                    values.setDate(Field::taken, *date);
+                    values.setDate(FileField::taken, *date);
             }
         }
         if (kind != FileKind::image && wanted.intersects(kAudioFields))
             readAudioFields(file, kind, wanted, values);
     } catch (...) {
-        values = FieldValues{};
+        values = FileFields{};
     }
     // A file that could not be read through is told apart from one that lacks the fields.
     values.error = file.readError();

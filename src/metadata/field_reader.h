@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "metadata/fields.h"
+#include "metadata/file_fields.h"
 
 namespace zr {
 
@@ -28,18 +28,18 @@ class ReadOnlyFile;
 // library cannot read is a file without those fields.
 class FieldReader {
 public:
-    explicit FieldReader(FieldSet wanted);
+    explicit FieldReader(FileFieldSet wanted);
 
-    FieldSet wanted() const { return m_wanted; }
+    FileFieldSet wanted() const { return m_wanted; }
 
     // The fields of the entry `name` of the folder open as `folderFd` (AT_FDCWD: the working
     // directory). With no field wanted, nothing is opened.
-    FieldValues read(int folderFd, const std::string& name) const noexcept;
+    FileFields read(int folderFd, const std::string& name) const noexcept;
     // The fields of a file already open.
-    FieldValues read(const ReadOnlyFile& file) const noexcept;
+    FileFields read(const ReadOnlyFile& file) const noexcept;
 
 private:
-    FieldSet m_wanted;
+    FileFieldSet m_wanted;
 };
 
 }  // namespace zr

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "metadata/fields.h"
+#include "metadata/file_fields.h"
 
 namespace zr {
 

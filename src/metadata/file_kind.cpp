@@ -148,15 +148,15 @@ FileKind sniffFileKind(const ReadOnlyFile& file) {
     return isoMediaKind(head);
 }
 
-FieldSet fieldsOfKind(FileKind kind) {
+FileFieldSet fieldsOfKind(FileKind kind) {
     switch (kind) {
         case FileKind::unknown:
             return {};
         case FileKind::image:
             return kImageFields;
         case FileKind::movie: {
-            FieldSet fields = kAudioFields;
-            fields.add(Field::taken);
+            FileFieldSet fields = kAudioFields;
+            fields.add(FileField::taken);
             return fields;
         }
         default:

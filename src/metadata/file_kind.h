@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "metadata/fields.h"
+#include "metadata/file_fields.h"
 
 namespace zr {
 
@@ -36,6 +36,6 @@ enum class FileKind : std::uint8_t {
 FileKind sniffFileKind(const ReadOnlyFile& file);
 
 // The fields a file of that kind can hold.
-FieldSet fieldsOfKind(FileKind kind);
+FileFieldSet fieldsOfKind(FileKind kind);
 
 }  // namespace zr

@@ -237,22 +237,22 @@ bool isPicture(int type) {
     return false;
 }
 
-void collect(const Exiv2::Image& image, FieldSet wanted, FieldValues& values) {
-    if (wanted.contains(Field::taken)) {
+void collect(const Exiv2::Image& image, FileFieldSet wanted, FileFields& values) {
+    if (wanted.contains(FileField::taken)) {
         if (const std::optional<FieldDate> taken = dateTaken(image))
-            values.setDate(Field::taken, *taken);
+            values.setDate(FileField::taken, *taken);
     }
-    if (wanted.contains(Field::camera)) {
+    if (wanted.contains(FileField::camera)) {
         std::optional<std::string> model = valueOf(image.exifData(), keys().model);
         if (!model || nameText(*model).empty())
             model = valueOf(image.xmpData(), keys().xmpModel);
         if (model)
-            values.setText(Field::camera, nameText(*model));
+            values.setText(FileField::camera, nameText(*model));
     }
-    if (wanted.contains(Field::width) && image.pixelWidth() > 0)
-        values.setNumber(Field::width, static_cast<std::uint32_t>(image.pixelWidth()));
-    if (wanted.contains(Field::height) && image.pixelHeight() > 0)
-        values.setNumber(Field::height, static_cast<std::uint32_t>(image.pixelHeight()));
+    if (wanted.contains(FileField::width) && image.pixelWidth() > 0)
+        values.setNumber(FileField::width, static_cast<std::uint32_t>(image.pixelWidth()));
+    if (wanted.contains(FileField::height) && image.pixelHeight() > 0)
+        values.setNumber(FileField::height, static_cast<std::uint32_t>(image.pixelHeight()));
 }
 
 }  // namespace
@@ -263,7 +263,7 @@ void prepareImageLibrary() {
     keys();
 }
 
-void readImageFields(const ReadOnlyFile& file, FieldSet wanted, FieldValues& values) {
+void readImageFields(const ReadOnlyFile& file, FileFieldSet wanted, FileFields& values) {
     try {
         auto io = std::make_unique<DescriptorIo>(file);
         const DescriptorIo* const reader = io.get();

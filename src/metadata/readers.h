@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "metadata/fields.h"
+#include "metadata/file_fields.h"
 #include "metadata/file_kind.h"
 
 namespace zr {
@@ -49,9 +49,10 @@ void prepareImageLibrary();
 void prepareAudioLibrary();
 
 // Exiv2: the date taken, the camera and the picture's size.
-void readImageFields(const ReadOnlyFile& file, FieldSet wanted, FieldValues& values);
+void readImageFields(const ReadOnlyFile& file, FileFieldSet wanted, FileFields& values);
 // TagLib: the music tags, of a file of `kind`.
-void readAudioFields(const ReadOnlyFile& file, FileKind kind, FieldSet wanted, FieldValues& values);
+void readAudioFields(const ReadOnlyFile& file, FileKind kind, FileFieldSet wanted,
+                     FileFields& values);
 // The creation time of an ISO base media or QuickTime movie, from its movie header ("mvhd"), as
 // seconds since 1970 UTC; none when the file has none or it is 0 (unset).
 std::optional<std::int64_t> movieCreationTime(const ReadOnlyFile& file);

@@ -26,9 +26,10 @@ namespace {
 using namespace std::string_literals;
 using test::TempDir;
 
-constexpr FieldSet kAllFields{Field::taken,  Field::camera, Field::width, Field::height,
-                              Field::artist, Field::album,  Field::title, Field::track,
-                              Field::disc,   Field::year,   Field::genre};
+constexpr FileFieldSet kAllFields{FileField::taken,  FileField::camera, FileField::width,
+                                  FileField::height, FileField::artist, FileField::album,
+                                  FileField::title,  FileField::track,  FileField::disc,
+                                  FileField::year,   FileField::genre};
 
 class Folder {
 public:
@@ -42,7 +43,7 @@ private:
 
 // A value as the tests compare it: a date as "%Y-%m-%d %H:%M:%S" (with " %z" when it has a zone
 // and `zone` is asked), a number in decimal, "-" for none.
-std::string show(const FieldValues& values, Field field, bool zone = true) {
+std::string show(const FileFields& values, FileField field, bool zone = true) {
     if (const FieldDate* date = values.date(field)) {
         char text[64];
         const std::tm tm = date->toTm();
@@ -151,8 +152,8 @@ private:
     TempDir m_dir;
 };
 
-FieldValues readAll(const std::string& folder, const std::string& name,
-                    FieldSet wanted = kAllFields) {
+FileFields readAll(const std::string& folder, const std::string& name,
+                   FileFieldSet wanted = kAllFields) {
     const Folder dir(folder);
     return FieldReader(wanted).read(dir.fd(), name);
 }
@@ -167,37 +168,37 @@ FileKind kindOf(const std::string& path) {
 
 // The tags exiftool gives each field under, in the order it is looked for; the first present
 // counts.
-const std::map<Field, std::vector<std::string>> kExiftoolTags = {
-    {Field::taken, {"DateTimeOriginal", "CreateDate"}},
-    {Field::camera, {"Model"}},
-    {Field::width, {"ImageWidth"}},
-    {Field::height, {"ImageHeight"}},
-    {Field::artist, {"Artist"}},
-    {Field::album, {"Album", "Product"}},
-    {Field::title, {"Title"}},
-    {Field::track, {"Track", "TrackNumber"}},
-    {Field::disc, {"PartOfSet", "Discnumber", "DiscNumber", "DiskNumber"}},
-    {Field::year, {"Year", "RecordingTime", "Date", "DateCreated", "ContentCreateDate"}},
-    {Field::genre, {"Genre"}},
+const std::map<FileField, std::vector<std::string>> kExiftoolTags = {
+    {FileField::taken, {"DateTimeOriginal", "CreateDate"}},
+    {FileField::camera, {"Model"}},
+    {FileField::width, {"ImageWidth"}},
+    {FileField::height, {"ImageHeight"}},
+    {FileField::artist, {"Artist"}},
+    {FileField::album, {"Album", "Product"}},
+    {FileField::title, {"Title"}},
+    {FileField::track, {"Track", "TrackNumber"}},
+    {FileField::disc, {"PartOfSet", "Discnumber", "DiscNumber", "DiskNumber"}},
+    {FileField::year, {"Year", "RecordingTime", "Date", "DateCreated", "ContentCreateDate"}},
+    {FileField::genre, {"Genre"}},
 };
 
 // What exiftool read, as the reader should give it.
-std::string expectedFromExiftool(const std::map<std::string, std::string>& tags, Field field) {
+std::string expectedFromExiftool(const std::map<std::string, std::string>& tags, FileField field) {
     for (const std::string& tag : kExiftoolTags.at(field)) {
         const auto it = tags.find(tag);
         if (it == tags.end())
             continue;
-        switch (fieldKind(field)) {
-            case FieldKind::date:
+        switch (fileFieldKind(field)) {
+            case FileFieldKind::date:
                 // A movie without a time holds 0: 1904-01-01 00:00:00 UTC.
                 return it->second.starts_with("0000:00:00") || it->second == "1904-01-01 00:00:00"
                            ? "-"
                            : it->second;
-            case FieldKind::text: {
+            case FileFieldKind::text: {
                 const std::string text = nameText(it->second);
                 return text.empty() ? "-" : text;
             }
-            case FieldKind::number: {
+            case FileFieldKind::number: {
                 const auto n = leadingNumber(it->second);
                 return n && *n != 0 ? std::to_string(*n) : "-";
             }
@@ -209,23 +210,23 @@ std::string expectedFromExiftool(const std::map<std::string, std::string>& tags,
 // Where the libraries read otherwise than exiftool, and what they give instead.
 const struct KnownDifference {
     const char* file;
-    Field field;
+    FileField field;
     const char* value;
 } kKnownDifferences[] = {
     // Exiv2 0.27 finds a HEIF item's data only where the item locations have no base offset,
     // which exiftool writes: the EXIF it added is not found.
-    {"photo.heic", Field::taken, "-"},
-    {"photo.heic", Field::camera, "-"},
-    {"photo.avif", Field::taken, "-"},
-    {"photo.avif", Field::camera, "-"},
+    {"photo.heic", FileField::taken, "-"},
+    {"photo.heic", FileField::camera, "-"},
+    {"photo.avif", FileField::taken, "-"},
+    {"photo.avif", FileField::camera, "-"},
     // Exiv2 takes the largest of a HEIF file's picture sizes: here the coded tile (64x64), larger
     // than the picture it is cut to (64x48).
-    {"photo.heic", Field::height, "64"},
+    {"photo.heic", FileField::height, "64"},
     // TagLib reads a WAV file's track number from its INFO "IPRT", which exiftool does not know.
-    {"song.wav", Field::track, "3"},
+    {"song.wav", FileField::track, "3"},
 };
 
-const char* knownDifference(const std::string& file, Field field) {
+const char* knownDifference(const std::string& file, FileField field) {
     for (const KnownDifference& d : kKnownDifferences) {
         if (file == d.file && field == d.field)
             return d.value;
@@ -252,15 +253,15 @@ TEST(FieldReaderCorpus, EveryFieldEqualsWhatExiftoolReads) {
         const std::string path = tags.at("SourceFile");
         const std::string name(nameOfPath(path));
         SCOPED_TRACE(name);
-        const FieldValues values = readAll(corpus.path(), name);
+        const FileFields values = readAll(corpus.path(), name);
         EXPECT_EQ(values.error, 0);
         int compared = 0;
         int present = 0;
-        for (std::size_t i = 0; i < kFieldCount; ++i) {
-            const auto field = static_cast<Field>(i);
+        for (std::size_t i = 0; i < kFileFieldCount; ++i) {
+            const auto field = static_cast<FileField>(i);
             if (!fieldsOfKind(kindOf(path)).contains(field))
                 continue;
-            SCOPED_TRACE(fieldName(field));
+            SCOPED_TRACE(fileFieldName(field));
             const char* known = knownDifference(name, field);
             const std::string expected = known ? known : expectedFromExiftool(tags, field);
             EXPECT_EQ(show(values, field, false), expected);
@@ -278,33 +279,33 @@ TEST(FieldReaderCorpus, ReadsWhatTheFilesHold) {
     const Corpus& corpus = Corpus::get();
     const struct {
         const char* file;
-        Field field;
+        FileField field;
         std::string value;
     } rows[] = {
-        {"photo.jpg", Field::taken, "2021-06-15 10:20:30 +0200"},  // with its offset time
-        {"photo.jpg", Field::camera, "Nikon D-7000"},
-        {"photo.tif", Field::width, "33"},
-        {"digitized.jpg", Field::taken, "2019-12-31 23:59:59"},  // the create date
-        {"xmp.jpg", Field::taken, "2020-02-29 12:00:00 +0530"},  // only in XMP
-        {"xmp.jpg", Field::camera, "Pixel 7"},
-        {"plain.jpg", Field::taken, "-"},
-        {"plain.jpg", Field::camera, "-"},
-        {"plain.jpg", Field::height, "61"},
-        {"song.mp3", Field::artist, "Art-ist"},
-        {"song.mp3", Field::track, "3"},
-        {"song.m4a", Field::disc, "1"},
-        {"song.opus", Field::year, "2019"},
-        {"id3v23.mp3", Field::artist, "Zo\xC3\xAB \xC3\x9Crban"},
-        {"id3v23.mp3", Field::title,
+        {"photo.jpg", FileField::taken, "2021-06-15 10:20:30 +0200"},  // with its offset time
+        {"photo.jpg", FileField::camera, "Nikon D-7000"},
+        {"photo.tif", FileField::width, "33"},
+        {"digitized.jpg", FileField::taken, "2019-12-31 23:59:59"},  // the create date
+        {"xmp.jpg", FileField::taken, "2020-02-29 12:00:00 +0530"},  // only in XMP
+        {"xmp.jpg", FileField::camera, "Pixel 7"},
+        {"plain.jpg", FileField::taken, "-"},
+        {"plain.jpg", FileField::camera, "-"},
+        {"plain.jpg", FileField::height, "61"},
+        {"song.mp3", FileField::artist, "Art-ist"},
+        {"song.mp3", FileField::track, "3"},
+        {"song.m4a", FileField::disc, "1"},
+        {"song.opus", FileField::year, "2019"},
+        {"id3v23.mp3", FileField::artist, "Zo\xC3\xAB \xC3\x9Crban"},
+        {"id3v23.mp3", FileField::title,
          "\xC3\x87"
          "a-va bien"},
-        {"id3v23.mp3", Field::year, "1987"},
-        {"control.flac", Field::title, "AC-DC live[31m"},
-        {"clip.mov", Field::taken, "2018-03-04 05:06:07 +0000"},  // UTC, shown in TZ=UTC
-        {"notime.mp4", Field::taken, "-"},
+        {"id3v23.mp3", FileField::year, "1987"},
+        {"control.flac", FileField::title, "AC-DC live[31m"},
+        {"clip.mov", FileField::taken, "2018-03-04 05:06:07 +0000"},  // UTC, shown in TZ=UTC
+        {"notime.mp4", FileField::taken, "-"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.file + " "s + std::string(fieldName(row.field)));
+        SCOPED_TRACE(row.file + " "s + std::string(fileFieldName(row.field)));
         EXPECT_EQ(show(readAll(corpus.path(), row.file), row.field), row.value);
     }
 }
@@ -315,17 +316,18 @@ TEST(FieldReaderCorpus, AFileGoesOnlyWhereItsBytesSayAndOnlyForWantedFields) {
     std::filesystem::copy_file(corpus / "photo.jpg", dir / "photo.mp3");
     std::filesystem::copy_file(corpus / "song.mp3", dir / "song.jpg");
     test::writeFile(dir / "text.jpg", "not a picture at all");
-    EXPECT_EQ(show(readAll(dir.path(), "photo.mp3"), Field::taken), "2021-06-15 10:20:30 +0200");
-    EXPECT_EQ(show(readAll(dir.path(), "song.jpg"), Field::title), "Tit");
-    EXPECT_EQ(show(readAll(dir.path(), "song.jpg"), Field::taken), "-");
-    const FieldValues text = readAll(dir.path(), "text.jpg");
-    for (std::size_t i = 0; i < kFieldCount; ++i)
-        EXPECT_FALSE(text.has(static_cast<Field>(i)));
+    EXPECT_EQ(show(readAll(dir.path(), "photo.mp3"), FileField::taken),
+              "2021-06-15 10:20:30 +0200");
+    EXPECT_EQ(show(readAll(dir.path(), "song.jpg"), FileField::title), "Tit");
+    EXPECT_EQ(show(readAll(dir.path(), "song.jpg"), FileField::taken), "-");
+    const FileFields text = readAll(dir.path(), "text.jpg");
+    for (std::size_t i = 0; i < kFileFieldCount; ++i)
+        EXPECT_FALSE(text.has(static_cast<FileField>(i)));
     // Only what was asked for.
-    const FieldValues artistOnly = readAll(corpus.path(), "song.flac", {Field::artist});
-    EXPECT_EQ(show(artistOnly, Field::artist), "Art-ist");
-    EXPECT_FALSE(artistOnly.has(Field::title));
-    EXPECT_FALSE(readAll(corpus.path(), "photo.jpg", {Field::artist}).has(Field::taken));
+    const FileFields artistOnly = readAll(corpus.path(), "song.flac", {FileField::artist});
+    EXPECT_EQ(show(artistOnly, FileField::artist), "Art-ist");
+    EXPECT_FALSE(artistOnly.has(FileField::title));
+    EXPECT_FALSE(readAll(corpus.path(), "photo.jpg", {FileField::artist}).has(FileField::taken));
     // Nothing asked: nothing is opened, not even a name that names nothing.
     EXPECT_EQ(readAll(corpus.path(), "missing.jpg", {}).error, 0);
     EXPECT_EQ(readAll(corpus.path(), "missing.jpg").error, ENOENT);
@@ -369,12 +371,12 @@ TEST(FieldReaderCorpus, ACutOrGarbledFileGivesNoWrongValue) {
     for (const std::string& name : corpus.files()) {
         SCOPED_TRACE(name);
         const std::string bytes = test::readFile(corpus / name);
-        const FieldValues whole = readAll(corpus.path(), name);
+        const FileFields whole = readAll(corpus.path(), name);
         for (const std::size_t length : {bytes.size() / 2, bytes.size() / 5, std::size_t{20}}) {
             test::writeFile(dir / name, bytes.substr(0, length));
-            const FieldValues cut = readAll(dir.path(), name);
-            for (std::size_t i = 0; i < kFieldCount; ++i) {
-                const auto field = static_cast<Field>(i);
+            const FileFields cut = readAll(dir.path(), name);
+            for (std::size_t i = 0; i < kFileFieldCount; ++i) {
+                const auto field = static_cast<FileField>(i);
                 if (cut.has(field)) {
                     EXPECT_EQ(show(cut, field), show(whole, field)) << length << " bytes";
                 }
@@ -388,9 +390,9 @@ TEST(FieldReaderCorpus, ACutOrGarbledFileGivesNoWrongValue) {
                     garbled[i] = static_cast<char>(seed >> 24);
             }
             test::writeFile(dir / name, garbled);
-            const FieldValues values = readAll(dir.path(), name);
-            for (std::size_t i = 0; i < kFieldCount; ++i) {
-                if (const std::string* text = values.text(static_cast<Field>(i))) {
+            const FileFields values = readAll(dir.path(), name);
+            for (std::size_t i = 0; i < kFileFieldCount; ++i) {
+                if (const std::string* text = values.text(static_cast<FileField>(i))) {
                     EXPECT_TRUE(wellFormedText(*text)) << *text;
                 }
             }
@@ -408,9 +410,9 @@ TEST(FieldReaderCorpus, SeveralThreadsReadAsOne) {
     const auto readEvery = [&] {
         std::string seen;
         for (const std::string& name : names) {
-            const FieldValues values = reader.read(folder.fd(), name);
-            for (std::size_t i = 0; i < kFieldCount; ++i)
-                seen += show(values, static_cast<Field>(i)) + "|";
+            const FileFields values = reader.read(folder.fd(), name);
+            for (std::size_t i = 0; i < kFileFieldCount; ++i)
+                seen += show(values, static_cast<FileField>(i)) + "|";
             seen += "\n";
         }
         return seen;
@@ -448,10 +450,10 @@ TEST(FieldReader, AHugeTagCostsBoundedMemory) {
         [path] {
             rusage before;
             getrusage(RUSAGE_SELF, &before);
-            const FieldValues values = readAll(path, "huge.mp3");
+            const FileFields values = readAll(path, "huge.mp3");
             rusage after;
             getrusage(RUSAGE_SELF, &after);
-            return show(values, Field::title) + " " +
+            return show(values, FileField::title) + " " +
                    std::to_string((after.ru_maxrss - before.ru_maxrss) / 1024);
         },
         {});
@@ -513,7 +515,8 @@ TEST(FieldReader, FindsTheMovieHeaderWhereverItStands) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         test::writeFile(dir / "clip.mp4", row.bytes);
-        EXPECT_EQ(show(readAll(dir.path(), "clip.mp4", {Field::taken}), Field::taken), row.taken);
+        EXPECT_EQ(show(readAll(dir.path(), "clip.mp4", {FileField::taken}), FileField::taken),
+                  row.taken);
     }
 }
 
@@ -526,7 +529,7 @@ TEST(FieldReader, EntriesThatAreNoFileToReadAreLeftAlone) {
     ASSERT_EQ(symlink("photo.jpg", (dir / "link.jpg").c_str()), 0);
     ASSERT_EQ(mkfifo((dir / "x.jpg").c_str(), 0600), 0);
     EXPECT_EQ(readAll(dir.path(), "link.jpg").error, ELOOP);
-    EXPECT_FALSE(readAll(dir.path(), "link.jpg").has(Field::taken));
+    EXPECT_FALSE(readAll(dir.path(), "link.jpg").has(FileField::taken));
     EXPECT_EQ(readAll(dir.path(), "folder.jpg").error, kErrorNotRegularFile);
     // A pipe nobody writes to: reading it would wait for ever, so it runs where a hang is ended.
     const std::string path = dir.path();
@@ -543,12 +546,13 @@ TEST(FieldReader, EntriesThatAreNoFileToReadAreLeftAlone) {
     shim.set("open~secret.jpg=EACCES");
     EXPECT_EQ(readAll(dir.path(), "secret.jpg").error, EACCES);
     shim.set("read~secret.jpg@3=EIO");
-    const FieldValues failed = readAll(dir.path(), "secret.jpg");
+    const FileFields failed = readAll(dir.path(), "secret.jpg");
     EXPECT_EQ(failed.error, EIO);
-    EXPECT_EQ(failed.has(Field::taken), false);
+    EXPECT_EQ(failed.has(FileField::taken), false);
     // Not the owner: the access time cannot be kept, and the file is read all the same.
     shim.set("open~photo.jpg@1=EPERM");
-    EXPECT_EQ(show(readAll(dir.path(), "photo.jpg"), Field::taken), "2021-06-15 10:20:30 +0200");
+    EXPECT_EQ(show(readAll(dir.path(), "photo.jpg"), FileField::taken),
+              "2021-06-15 10:20:30 +0200");
 }
 
 TEST(FieldReader, LeavesTheAccessTimeAlone) {
@@ -567,7 +571,7 @@ TEST(FieldReader, LeavesTheAccessTimeAlone) {
     if (accessed() == 1000000000)
         GTEST_SKIP() << "the file system here keeps no access times";
     ASSERT_EQ(utimensat(AT_FDCWD, (dir / "photo.jpg").c_str(), old, 0), 0);
-    EXPECT_TRUE(readAll(dir.path(), "photo.jpg").has(Field::taken));
+    EXPECT_TRUE(readAll(dir.path(), "photo.jpg").has(FileField::taken));
     EXPECT_EQ(accessed(), 1000000000);
 }
 

@@ -16,7 +16,7 @@
 
 namespace zr {
 
-enum class Field : std::uint8_t {
+enum class FileField : std::uint8_t {
     taken,   // date: when the photo was taken, or the video recorded
     camera,  // text: the camera's model
     width,   // number: the picture's width in pixels, as stored (not turned by its orientation)
@@ -29,47 +29,49 @@ enum class Field : std::uint8_t {
     year,    // number: the year of the recording's date
     genre,   // text
 };
-inline constexpr std::size_t kFieldCount = 11;
+inline constexpr std::size_t kFileFieldCount = 11;
 
-enum class FieldKind { date, text, number };
+enum class FileFieldKind { date, text, number };
 
-FieldKind fieldKind(Field field);
+FileFieldKind fileFieldKind(FileField field);
 // The name used in braces: "taken", "camera", ...
-std::string_view fieldName(Field field);
+std::string_view fileFieldName(FileField field);
 // The field of that name (exact, lowercase); none for any other text.
-std::optional<Field> fieldByName(std::string_view name);
+std::optional<FileField> fileFieldByName(std::string_view name);
 
 // Which fields a run's rules use; worked out once for the run.
-class FieldSet {
+class FileFieldSet {
 public:
-    constexpr FieldSet() = default;
-    constexpr FieldSet(std::initializer_list<Field> fields) {
-        for (Field f : fields)
+    constexpr FileFieldSet() = default;
+    constexpr FileFieldSet(std::initializer_list<FileField> fields) {
+        for (FileField f : fields)
             add(f);
     }
-    constexpr void add(Field field) { m_bits |= bit(field); }
-    constexpr bool contains(Field field) const { return (m_bits & bit(field)) != 0; }
+    constexpr void add(FileField field) { m_bits |= bit(field); }
+    constexpr bool contains(FileField field) const { return (m_bits & bit(field)) != 0; }
     constexpr bool empty() const { return m_bits == 0; }
-    constexpr bool intersects(FieldSet other) const { return (m_bits & other.m_bits) != 0; }
-    constexpr FieldSet operator&(FieldSet other) const {
-        FieldSet both;
+    constexpr bool intersects(FileFieldSet other) const { return (m_bits & other.m_bits) != 0; }
+    constexpr FileFieldSet operator&(FileFieldSet other) const {
+        FileFieldSet both;
         both.m_bits = m_bits & other.m_bits;
         return both;
     }
-    constexpr bool operator==(const FieldSet&) const = default;
+    constexpr bool operator==(const FileFieldSet&) const = default;
 
 private:
-    static constexpr std::uint16_t bit(Field field) {
+    static constexpr std::uint16_t bit(FileField field) {
         return static_cast<std::uint16_t>(1u << static_cast<unsigned>(field));
     }
     std::uint16_t m_bits = 0;
 };
 
 // The fields that come from a picture's metadata, from a movie's header, and from audio tags.
-inline constexpr FieldSet kImageFields{Field::taken, Field::camera, Field::width, Field::height};
-inline constexpr FieldSet kMovieFields{Field::taken};
-inline constexpr FieldSet kAudioFields{Field::artist, Field::album, Field::title, Field::track,
-                                       Field::disc,   Field::year,  Field::genre};
+inline constexpr FileFieldSet kImageFields{FileField::taken, FileField::camera, FileField::width,
+                                           FileField::height};
+inline constexpr FileFieldSet kMovieFields{FileField::taken};
+inline constexpr FileFieldSet kAudioFields{FileField::artist, FileField::album, FileField::title,
+                                           FileField::track,  FileField::disc,  FileField::year,
+                                           FileField::genre};
 
 // A date and time of day as a name shows it: the clock time where the photo was taken (a
 // camera's EXIF dates are local times), or for a movie, whose header holds UTC, the local time
@@ -95,33 +97,33 @@ struct FieldDate {
 
 // What one file gave. A field the file lacks (or that was not asked for) has no value; a text
 // is never empty.
-class FieldValues {
+class FileFields {
 public:
-    bool has(Field field) const { return m_values[index(field)].index() != 0; }
-    const FieldDate* date(Field field) const {
+    bool has(FileField field) const { return m_values[index(field)].index() != 0; }
+    const FieldDate* date(FileField field) const {
         return std::get_if<FieldDate>(&m_values[index(field)]);
     }
-    const std::string* text(Field field) const {
+    const std::string* text(FileField field) const {
         return std::get_if<std::string>(&m_values[index(field)]);
     }
-    std::optional<std::uint32_t> number(Field field) const {
+    std::optional<std::uint32_t> number(FileField field) const {
         const auto* n = std::get_if<std::uint32_t>(&m_values[index(field)]);
         return n ? std::optional<std::uint32_t>(*n) : std::nullopt;
     }
 
-    void setDate(Field field, const FieldDate& value) { m_values[index(field)] = value; }
+    void setDate(FileField field, const FieldDate& value) { m_values[index(field)] = value; }
     // An empty text leaves the field without a value.
-    void setText(Field field, std::string value);
-    void setNumber(Field field, std::uint32_t value) { m_values[index(field)] = value; }
-    void clear(Field field) { m_values[index(field)] = std::monostate{}; }
+    void setText(FileField field, std::string value);
+    void setNumber(FileField field, std::uint32_t value) { m_values[index(field)] = value; }
+    void clear(FileField field) { m_values[index(field)] = std::monostate{}; }
 
     // 0 when the file was opened and read (whatever it held), else the errno that kept it from
     // being read: ELOOP for a link, kErrorNotRegularFile for a folder, pipe or device, EACCES, ...
     int error = 0;
 
 private:
-    static std::size_t index(Field field) { return static_cast<std::size_t>(field); }
-    std::array<std::variant<std::monostate, std::string, std::uint32_t, FieldDate>, kFieldCount>
+    static std::size_t index(FileField field) { return static_cast<std::size_t>(field); }
+    std::array<std::variant<std::monostate, std::string, std::uint32_t, FieldDate>, kFileFieldCount>
         m_values;
 };
 

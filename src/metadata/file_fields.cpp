@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "metadata/fields.h"
+#include "metadata/file_fields.h"
 
 #include "metadata/field_text.h"
 
@@ -9,37 +9,37 @@ namespace {
 
 struct FieldInfo {
     std::string_view name;
-    FieldKind kind;
+    FileFieldKind kind;
 };
 
-constexpr std::array<FieldInfo, kFieldCount> kFields{{
-    {"taken", FieldKind::date},
-    {"camera", FieldKind::text},
-    {"width", FieldKind::number},
-    {"height", FieldKind::number},
-    {"artist", FieldKind::text},
-    {"album", FieldKind::text},
-    {"title", FieldKind::text},
-    {"track", FieldKind::number},
-    {"disc", FieldKind::number},
-    {"year", FieldKind::number},
-    {"genre", FieldKind::text},
+constexpr std::array<FieldInfo, kFileFieldCount> kFields{{
+    {"taken", FileFieldKind::date},
+    {"camera", FileFieldKind::text},
+    {"width", FileFieldKind::number},
+    {"height", FileFieldKind::number},
+    {"artist", FileFieldKind::text},
+    {"album", FileFieldKind::text},
+    {"title", FileFieldKind::text},
+    {"track", FileFieldKind::number},
+    {"disc", FileFieldKind::number},
+    {"year", FileFieldKind::number},
+    {"genre", FileFieldKind::text},
 }};
 
 }  // namespace
 
-FieldKind fieldKind(Field field) {
+FileFieldKind fileFieldKind(FileField field) {
     return kFields[static_cast<std::size_t>(field)].kind;
 }
 
-std::string_view fieldName(Field field) {
+std::string_view fileFieldName(FileField field) {
     return kFields[static_cast<std::size_t>(field)].name;
 }
 
-std::optional<Field> fieldByName(std::string_view name) {
-    for (std::size_t i = 0; i < kFieldCount; ++i) {
+std::optional<FileField> fileFieldByName(std::string_view name) {
+    for (std::size_t i = 0; i < kFileFieldCount; ++i) {
         if (kFields[i].name == name)
-            return static_cast<Field>(i);
+            return static_cast<FileField>(i);
     }
     return std::nullopt;
 }
@@ -63,7 +63,7 @@ std::tm FieldDate::toTm() const {
     return tm;
 }
 
-void FieldValues::setText(Field field, std::string value) {
+void FileFields::setText(FileField field, std::string value) {
     if (value.empty())
         clear(field);
     else
