@@ -19,5 +19,5 @@ if [ ! -d "$seeds" ]; then
     mv "$seeds.tmp" "$seeds"
 fi
 mkdir -p "$fields"
-"$build/fuzz/fuzz_fields" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
+"$build/fuzz/fuzz_fields" -max_total_time="$seconds" -max_len=65536 -timeout=30 \
     -rss_limit_mb=2048 -malloc_limit_mb=512 -print_final_stats=1 -artifact_prefix="$build/fields-" "$fields" "$seeds"

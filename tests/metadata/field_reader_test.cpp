@@ -301,6 +301,8 @@ TEST(FieldReaderCorpus, ReadsWhatTheFilesHold) {
          "a-va bien"},
         {"id3v23.mp3", FileField::year, "1987"},
         {"control.flac", FileField::title, "AC-DC live[31m"},
+        {"id3v1.mp3", FileField::title, "Caf\xC3\xA9-Ol\xC3\xA9"},  // ISO 8859-1 in the tag
+        {"id3v1.mp3", FileField::genre, "Blues"},
         {"clip.mov", FileField::taken, "2018-03-04 05:06:07 +0000"},  // UTC, shown in TZ=UTC
         {"notime.mp4", FileField::taken, "-"},
     };

@@ -44,6 +44,19 @@ ffmpeg -v error -y $silence -id3v2_version 3 -metadata "artist=Zoë Ürban" \
     -metadata "title=$(printf ' .Ça/va\001 bien\177. ')" -metadata track=7 -metadata genre=Jazz \
     -metadata date=1987-05-01 id3v23.mp3
 ffmpeg -v error -y $silence -metadata "title=$(printf 'AC/DC\002 live\033[31m')" control.flac
+# An ID3v1 tag alone, in ISO 8859-1: fixed fields padded with NULs, the track in the comment's
+# last byte, genre 0 (Blues).
+ffmpeg -v error -y $silence -id3v2_version 0 id3v1.mp3
+field() { printf "$1"; head -c "$2" /dev/zero; }
+{
+    printf TAG
+    field 'Caf\351/Ol\351' 22
+    field 'Someone' 23
+    field 'Old Songs' 21
+    printf 1999
+    field '' 28
+    printf '\000\005\000'
+} >> id3v1.mp3
 
 picture="-f lavfi -i testsrc=size=32x24:rate=5 -t 0.2"
 ffmpeg -v error -y $picture -metadata creation_time=2021-06-15T10:20:30Z clip.mp4
