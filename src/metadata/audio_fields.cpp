@@ -3,7 +3,6 @@
 // and only the parts that hold tags (audio properties are not read).
 #include <taglib/aifffile.h>
 #include <taglib/apefile.h>
-#include <taglib/asffile.h>
 #include <taglib/flacfile.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/mp4file.h>
@@ -109,8 +108,6 @@ std::unique_ptr<TagLib::File> openTagFile(FileKind kind, TagLib::IOStream* strea
             return std::make_unique<TagLib::APE::File>(stream, false);
         case FileKind::wavPack:
             return std::make_unique<TagLib::WavPack::File>(stream, false);
-        case FileKind::asf:
-            return std::make_unique<TagLib::ASF::File>(stream, false);
         case FileKind::musepack:
             return std::make_unique<TagLib::MPC::File>(stream, false);
         case FileKind::movie:

@@ -23,7 +23,7 @@ class ReadOnlyFile;
 //   taken                          MP4 and QuickTime movies (the movie header's creation time,
 //                                  which is UTC: given as this computer's local time)
 //   artist, album, title, track,   MP3, FLAC, Ogg Vorbis/Opus/FLAC/Speex, MP4/M4A, WAV, AIFF,
-//   disc, year, genre              APE, WavPack, WMA, Musepack (TagLib)
+//   disc, year, genre              APE, WavPack, Musepack (TagLib)
 // Nothing the libraries say reaches the terminal, and nothing they throw escapes: a file a
 // library cannot read is a file without those fields.
 class FieldReader {

@@ -27,7 +27,6 @@ enum class FileKind : std::uint8_t {
     aiff,
     ape,
     wavPack,
-    asf,
     musepack,
 };
 

@@ -29,7 +29,7 @@ public:
     ~DescriptorIo() override { munmap(); }
 
     // A page of the mapping went away while Exiv2 read it (the file was cut short meanwhile).
-    bool damaged() const { return m_damaged; }
+    bool damaged() const { return m_damaged || (m_mapping && m_mapping->damaged()); }
 
     int open() override {
         m_position = 0;
@@ -152,7 +152,7 @@ private:
     std::vector<Exiv2::byte> m_copy;
 };
 
-std::mutex g_xmpToolkitLock;
+std::recursive_mutex g_xmpToolkitLock;
 
 void lockXmpToolkit(void*, bool lock) {
     if (lock)
@@ -164,7 +164,8 @@ void lockXmpToolkit(void*, bool lock) {
 void setUpExiv2() {
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
     Exiv2::LogMsg::setHandler(nullptr);
-    // Before any thread reads XMP: the toolkit's set-up is not safe to run twice at once.
+    // Before any thread reads XMP: the toolkit's set-up is not safe to run twice at once. The
+    // lock guards what Exiv2 shares between threads reading XMP (the namespaces a file brings).
     Exiv2::XmpParser::initialize(lockXmpToolkit, nullptr);
     Exiv2::enableBMFF(true);
 }
