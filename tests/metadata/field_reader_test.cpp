@@ -31,15 +31,7 @@ constexpr FileFieldSet kAllFields{FileField::taken,  FileField::camera, FileFiel
                                   FileField::title,  FileField::track,  FileField::disc,
                                   FileField::year,   FileField::genre};
 
-class Folder {
-public:
-    explicit Folder(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY)) {}
-    ~Folder() { ::close(m_fd); }
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
+using Folder = test::FolderHandle;
 
 // A value as the tests compare it: a date as "%Y-%m-%d %H:%M:%S" (with " %z" when it has a zone
 // and `zone` is asked), a number in decimal, "-" for none.

@@ -19,15 +19,7 @@ namespace {
 
 using test::TempDir;
 
-class Folder {
-public:
-    explicit Folder(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY)) {}
-    ~Folder() { ::close(m_fd); }
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
+using Folder = test::FolderHandle;
 
 TEST(ReadOnlyFile, OpensOnlyRegularFilesAndNeverThroughALink) {
     TempDir dir;
