@@ -144,6 +144,7 @@ std::vector<std::string> makePhotos(const std::string& folder, std::size_t count
         }
         bases.push_back(readWhole(path));
         unlink(path.c_str());
+        std::printf("photos of %s: %zu KiB\n", sizes[i], bases.back().size() / 1024);
     }
     std::vector<std::string> names;
     for (std::size_t i = 0; i < count; ++i) {
