@@ -15,10 +15,11 @@ enum class LineKind { Other, Section, Key };
 
 // One line of the text by offsets: [start, end) is the whole line with its line end, [textStart,
 // textEnd) the part that is parsed (without the line end, and without a byte order mark on the
-// first line).
+// first line); a key's name begins at keyStart, after the blanks that indent it.
 struct Line {
     std::size_t start = 0;
     std::size_t textStart = 0;
+    std::size_t keyStart = 0;
     std::size_t textEnd = 0;
     std::size_t end = 0;
     LineKind kind = LineKind::Other;
@@ -58,6 +59,7 @@ void classify(Line& line, std::string_view text) {
     if (equals == std::string_view::npos || trimBlanks(trimmed.substr(0, equals)).empty())
         return;
     line.kind = LineKind::Key;
+    line.keyStart = line.textStart + static_cast<std::size_t>(trimmed.data() - text.data());
     line.name = trimBlanks(trimmed.substr(0, equals));
     line.rawValue = trimmed.substr(equals + 1);
 }
@@ -202,7 +204,8 @@ std::optional<std::string> writeIniSection(std::string& content, std::string_vie
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
         if (replacement[i]) {
-            out.append(text.substr(line.start, line.textStart - line.start));
+            // The key keeps its place on the line: whatever came before it stays.
+            out.append(text.substr(line.start, line.keyStart - line.start));
             out.append(*replacement[i]);
             out.append(text.substr(line.textEnd, line.end - line.textEnd));
         } else {

@@ -27,12 +27,12 @@ std::vector<IniEntry> readIniSection(std::string_view content, std::string_view 
 bool hasIniSection(std::string_view content, std::string_view section);
 
 // Writes `entries` into the first section named `section` of `content`. An entry replaces the
-// first line of its key in that section; the entries the section lacks go, in their order,
-// behind its last key (or its header). A missing section is appended to the end. New lines end
-// like the first line of `content`, or with CR LF when it has no line end yet. A value with
-// blanks at either end or a double quote is written between double quotes, so that every value
-// reads back exactly. A value holding a line break cannot be stored: the result is then the
-// reason, and `content` is unchanged.
+// first line of its key in that section, after the blanks that indent it; the entries the
+// section lacks go, in their order, behind its last key (or its header). A missing section is
+// appended to the end. New lines end like the first line of `content`, or with CR LF when it has
+// no line end yet. A value with blanks at either end or a double quote is written between double
+// quotes, so that every value reads back exactly. A value holding a line break cannot be stored:
+// the result is then the reason, and `content` is unchanged.
 std::optional<std::string> writeIniSection(std::string& content, std::string_view section,
                                            std::span<const IniEntry> entries);
 

@@ -177,7 +177,9 @@ TEST(Utf8, EachLengthClassEndsWhereItShould) {
             strays += kEscapeBase + static_cast<unsigned char>(byte);
         EXPECT_EQ(toCodePoints(overlong), strays);
     }
-    EXPECT_EQ(toCodePoints("\xED\xA0\x80").size(), 3u);  // U+D800, a surrogate
+    // The surrogates, U+D800 to U+DFFF, from either end: three stray bytes each.
+    for (const char* surrogate : {"\xED\xA0\x80", "\xED\xBF\xBF"})
+        EXPECT_EQ(toCodePoints(surrogate).size(), 3u);
 }
 
 }  // namespace

@@ -65,13 +65,14 @@ TEST(IniText, NamesCompareWithoutCaseAndTheFirstOccurrenceCounts) {
 TEST(IniText, WritingKeepsEveryOtherLineByteForByte) {
     const std::string content =
         "\xEF\xBB\xBF; by hand\r\n[First]\r\nx = 1 \r\n\r\n"
-        "[S]\r\n  old = \"keep\"   \r\na=1\r\n\r\n; next\r\n[Last]\r\ny=2";
-    const std::vector<IniEntry> entries = {{"a", "2"}, {"new", " v "}, {"b", "3"}};
+        "[S]\r\n  old = \"keep\"   \r\na=1\r\n \tc = 1\r\n\r\n; next\r\n[Last]\r\ny=2";
+    const std::vector<IniEntry> entries = {{"a", "2"}, {"new", " v "}, {"b", "3"}, {"c", "2"}};
     const std::string after = written(content, entries);
-    EXPECT_EQ(
-        after,
-        "\xEF\xBB\xBF; by hand\r\n[First]\r\nx = 1 \r\n\r\n"
-        "[S]\r\n  old = \"keep\"   \r\na=2\r\nnew=\" v \"\r\nb=3\r\n\r\n; next\r\n[Last]\r\ny=2");
+    // A key written again keeps the blanks before it.
+    EXPECT_EQ(after,
+              "\xEF\xBB\xBF; by hand\r\n[First]\r\nx = 1 \r\n\r\n"
+              "[S]\r\n  old = \"keep\"   \r\na=2\r\n \tc=2\r\nnew=\" v \"\r\nb=3\r\n\r\n; "
+              "next\r\n[Last]\r\ny=2");
     EXPECT_EQ(written(after, entries), after);
 }
 
