@@ -219,6 +219,31 @@ TEST_F(ScanTest, ListingsAreReadAheadOnlyWhereCallsAreSlow) {
     }
 }
 
+// While the walk is busy with what it was handed (the front end takes its time with every
+// entry), the threads read the next folders: also once as many are read as may wait to be taken,
+// since each one taken makes room for another. So once reading ahead, the walk lists no folder
+// itself.
+TEST_F(ScanTest, FoldersAreReadAheadWhileTheWalkIsBusy) {
+    // No rows: nothing but the folders themselves keeps the threads at work.
+    for (int i = 0; i < 40; ++i)
+        writeFile(tree + "/D" + std::to_string(i) + "/f.jpg");
+    startAt();
+    lowerCaseWholeName();
+    slowDownEntering();
+    const std::thread::id walker = std::this_thread::get_id();
+    std::vector<bool> byWalk;
+    fs.onCall(Op::ListDirectory,
+              [&](const std::string&) { byWalk.push_back(std::this_thread::get_id() == walker); });
+    view.onPendingEvents = [] { std::this_thread::sleep_for(std::chrono::milliseconds(2)); };
+    renamer->flags().Jobs = 2;
+    renamer->Button5Click();
+    ASSERT_EQ(byWalk.size(), 41u);
+    const auto ahead = std::find(byWalk.begin(), byWalk.end(), false);
+    ASSERT_NE(ahead, byWalk.end());
+    EXPECT_EQ(std::count(ahead, byWalk.end(), true), 0)
+        << "read ahead from listing " << (ahead - byWalk.begin()) << " of " << byWalk.size();
+}
+
 // With listings and row details read ahead, the view sees what the walk shows reading one call
 // at a time: the same rows in the same order, the same statuses in the same order, the same
 // errors, marks and count; plain, stopped at various points, with an unenterable or an
