@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/calls_in_flight.h"
+
 namespace zr {
 
 std::vector<DirEntry> readWhole(DirectoryListing& listing) {
@@ -13,9 +15,9 @@ std::vector<DirEntry> readWhole(DirectoryListing& listing) {
     return entries;
 }
 
-ReadAhead::ReadAhead(int jobs) : m_limit(static_cast<std::size_t>(std::max(jobs, 1)) * 4) {
-    for (int i = 0; i < std::max(jobs, 1); ++i)
-        m_threads.emplace_back([this] { work(); });
+ReadAhead::ReadAhead(int jobs)
+    : m_jobs(static_cast<std::size_t>(std::max(jobs, 1))), m_limit(m_jobs * 4) {
+    m_threads = startThreads(static_cast<int>(m_jobs), [this] { work(); });
 }
 
 ReadAhead::~ReadAhead() {
@@ -23,11 +25,10 @@ ReadAhead::~ReadAhead() {
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         // Details being read are waited for; those not started are not read any more.
-        m_infos.erase(m_infos.begin() + static_cast<std::ptrdiff_t>(m_firstUnstarted),
-                      m_infos.end());
-        m_done.wait(lock, [&] {
+        m_infos.erase(m_infos.begin() + static_cast<std::ptrdiff_t>(m_infosStarted), m_infos.end());
+        waitForThreads(lock, [&] {
             return std::all_of(m_infos.begin(), m_infos.end(),
-                               [](const auto& job) { return job->done; });
+                               [](const InfoJob& job) { return job.done; });
         });
         m_stopping = true;
     }
@@ -47,6 +48,18 @@ std::unique_ptr<ReadListing> ReadAhead::read(DirectoryListing& parent, const std
     return result;
 }
 
+void ReadAhead::wakeOne() {
+    if (m_idle > 0)
+        m_work.notify_one();
+}
+
+template <class Ready>
+void ReadAhead::waitForThreads(std::unique_lock<std::mutex>& lock, Ready ready) {
+    m_walkWaits = true;
+    m_done.wait(lock, ready);
+    m_walkWaits = false;
+}
+
 void ReadAhead::requestChildren(const WalkPlace& place, const ReadListing& listing) {
     if (!listing.handle || m_cancelled)
         return;
@@ -60,44 +73,52 @@ void ReadAhead::requestChildren(const WalkPlace& place, const ReadListing& listi
         slot.parent = listing.handle;
         slot.name = entry.name;
         m_waiting.insert(std::move(child));
+        wakeOne();
     }
 }
 
 void ReadAhead::request(WalkPlace place, std::shared_ptr<DirectoryListing> parent,
                         std::string name) {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_cancelled || m_slots.count(place) != 0)
-            return;
-        Slot& slot = m_slots[place];
-        slot.parent = std::move(parent);
-        slot.name = std::move(name);
-        m_waiting.insert(std::move(place));
-    }
-    m_work.notify_one();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_cancelled || m_slots.count(place) != 0)
+        return;
+    Slot& slot = m_slots[place];
+    slot.parent = std::move(parent);
+    slot.name = std::move(name);
+    m_waiting.insert(std::move(place));
+    wakeOne();
 }
 
 void ReadAhead::work() {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
+        ++m_idle;
         m_work.wait(lock, [&] {
-            return m_stopping || m_firstUnstarted < m_infos.size() ||
+            return m_stopping || m_infosStarted < m_infos.size() ||
                    (!m_waiting.empty() && m_busy < m_limit);
         });
+        --m_idle;
         if (m_stopping)
             return;
-        // The details of rows first: the walk waits for them soonest.
-        if (m_firstUnstarted < m_infos.size()) {
-            const std::shared_ptr<InfoJob> job = m_infos[m_firstUnstarted++];
-            job->started = true;
+        // The details of rows first: the walk waits for them soonest. A share of those asked
+        // for, so that every thread gets some, in one batch.
+        if (m_infosStarted < m_infos.size()) {
+            const std::size_t unstarted = m_infos.size() - m_infosStarted;
+            const std::size_t count = std::clamp<std::size_t>(unstarted / m_jobs, 1, kInfoBatch);
+            InfoJob* batch[kInfoBatch];
+            for (std::size_t i = 0; i < count; ++i)
+                batch[i] = &m_infos[m_infosStarted + i];
+            m_infosStarted += count;
             lock.unlock();
-            EntryInfo details;
-            const bool known = job->listing->info(job->name, details);
+            for (std::size_t i = 0; i < count; ++i) {
+                InfoJob& job = *batch[i];
+                job.known = job.listing->info(job.name, job.info);
+            }
             lock.lock();
-            job->info = details;
-            job->known = known;
-            job->done = true;
-            m_done.notify_all();
+            for (std::size_t i = 0; i < count; ++i)
+                batch[i]->done = true;
+            if (m_walkWaits)
+                m_done.notify_all();
             continue;
         }
         // The first directory in the walk's order that waits.
@@ -115,8 +136,8 @@ void ReadAhead::work() {
         Slot& done = m_slots.at(place);
         done.result = std::move(result);
         done.state = Slot::State::Done;
-        m_done.notify_all();
-        m_work.notify_all();
+        if (m_walkWaits)
+            m_done.notify_all();
     }
 }
 
@@ -134,52 +155,57 @@ std::unique_ptr<ReadListing> ReadAhead::take(const WalkPlace& place) {
         std::unique_ptr<ReadListing> result = read(*slot.parent, slot.name);
         lock.lock();
         requestChildren(place, *result);
-        m_work.notify_all();
         return result;
     }
-    m_done.wait(lock, [&] { return m_slots.at(place).state == Slot::State::Done; });
+    waitForThreads(lock, [&] { return m_slots.at(place).state == Slot::State::Done; });
     const auto done = m_slots.find(place);
     std::unique_ptr<ReadListing> result = std::move(done->second.result);
     m_slots.erase(done);
+    // Room for one more listing ahead: a thread waiting for it goes on.
     --m_busy;
-    m_work.notify_all();
+    if (!m_waiting.empty())
+        wakeOne();
     return result;
 }
 
 void ReadAhead::requestInfo(std::shared_ptr<DirectoryListing> listing, std::string name) {
-    auto job = std::make_shared<InfoJob>();
-    job->listing = std::move(listing);
-    job->name = std::move(name);
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_infos.push_back(std::move(job));
-    }
-    m_work.notify_one();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    InfoJob& job = m_infos.emplace_back();
+    job.listing = std::move(listing);
+    job.name = std::move(name);
+    // The threads at work take what waits when they come back, in batches: an idle one is woken
+    // only once they have enough to do.
+    const std::size_t working = m_threads.size() - m_idle;
+    if (m_infos.size() - m_infosStarted > working * kInfoBacklog)
+        wakeOne();
 }
 
 bool ReadAhead::takeInfo(bool wait, EntryInfo& info, bool& known) {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (m_infos.empty())
         return false;
-    const std::shared_ptr<InfoJob> job = m_infos.front();
-    if (!job->done) {
+    InfoJob& job = m_infos.front();
+    if (!job.done) {
         if (!wait)
             return false;
-        if (!job->started) {
+        if (m_infosStarted == 0) {
             // Nobody has it yet: read it here.
-            job->started = true;
-            ++m_firstUnstarted;
+            ++m_infosStarted;
             lock.unlock();
-            job->known = job->listing->info(job->name, job->info);
+            job.known = job.listing->info(job.name, job.info);
             lock.lock();
-            job->done = true;
+            job.done = true;
+        } else {
+            // Every idle thread helps with what waits behind it.
+            if (m_infosStarted < m_infos.size() && m_idle > 0)
+                m_work.notify_all();
+            waitForThreads(lock, [&] { return job.done; });
         }
-        m_done.wait(lock, [&] { return job->done; });
     }
+    info = job.info;
+    known = job.known;
     m_infos.pop_front();
-    --m_firstUnstarted;
-    info = job->info;
-    known = job->known;
+    --m_infosStarted;
     return true;
 }
 
@@ -191,7 +217,7 @@ void ReadAhead::cancel() {
     for (const WalkPlace& place : m_waiting)
         m_slots.erase(place);
     m_waiting.clear();
-    m_done.wait(lock, [&] {
+    waitForThreads(lock, [&] {
         return std::none_of(m_slots.begin(), m_slots.end(),
                             [](const auto& s) { return s.second.state == Slot::State::Running; });
     });

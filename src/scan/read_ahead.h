@@ -41,6 +41,10 @@ using WalkPlace = std::vector<std::uint32_t>;
 // first), with up to `jobs` calls at once and a bounded number read but not yet taken; and the
 // size and time of entries, asked for one by one and taken in the order asked. Every call it
 // makes is one the walk would make itself; what the walk never reaches is at most read in vain.
+// The threads take the details asked for in batches and hand them back a batch at a time, and
+// are woken only when they are needed, so that the walk and they meet at the lock once per batch
+// rather than once per entry. Threads the system refuses leave fewer calls in flight; with none,
+// the walk reads everything itself as it asks for it, one call at a time.
 class ReadAhead {
 public:
     explicit ReadAhead(int jobs);
@@ -75,17 +79,26 @@ private:
     struct InfoJob {
         std::shared_ptr<DirectoryListing> listing;
         std::string name;
-        bool started = false;
         bool done = false;
         bool known = false;
         EntryInfo info;
     };
+    // Details a thread takes at once, at most.
+    static constexpr std::size_t kInfoBatch = 32;
+    // Details that may wait for each thread at work before an idle one is woken.
+    static constexpr std::size_t kInfoBacklog = 2;
 
     void work();
     static std::unique_ptr<ReadListing> read(DirectoryListing& parent, const std::string& name);
     // Asks for the subdirectories of what was read at `place` (under the mutex).
     void requestChildren(const WalkPlace& place, const ReadListing& listing);
+    // Wakes a thread for work that was added, if one is idle (under the mutex).
+    void wakeOne();
+    // The walk waits on m_done until `ready` (under the mutex, held by `lock`).
+    template <class Ready>
+    void waitForThreads(std::unique_lock<std::mutex>& lock, Ready ready);
 
+    const std::size_t m_jobs;
     const std::size_t m_limit;  // listings read or being read but not taken
     mutable std::mutex m_mutex;
     std::condition_variable m_work;
@@ -93,8 +106,13 @@ private:
     std::map<WalkPlace, Slot> m_slots;
     std::set<WalkPlace> m_waiting;  // the slots not started, first in the walk's order first
     std::size_t m_busy = 0;         // slots running or done
-    std::deque<std::shared_ptr<InfoJob>> m_infos;
-    std::size_t m_firstUnstarted = 0;  // in m_infos; they start in order
+    // The details asked for, in order; the first m_infosStarted are taken by a thread (or the
+    // walk). A thread holds its batch by address: a deque keeps its elements in place while
+    // others are added at the back and taken from the front, and only done ones are taken.
+    std::deque<InfoJob> m_infos;
+    std::size_t m_infosStarted = 0;
+    std::size_t m_idle = 0;    // threads waiting for work
+    bool m_walkWaits = false;  // the walk waits on m_done
     bool m_cancelled = false;
     bool m_stopping = false;
     std::vector<std::thread> m_threads;

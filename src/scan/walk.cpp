@@ -52,9 +52,9 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
     }
     // Only an entry that gets a row needs its size and time.
     EntryInfo info;
-    const auto start = std::chrono::steady_clock::now();
+    beginCall();
     row.known = listing.info(name, info);
-    noteCall(start);
+    endCall();
     if (row.known) {
         row.size = info.size;
         row.time = previewTime(info.lastWrite);
@@ -113,16 +113,17 @@ void DirectoryWalker::WalkDirectory() {
     // it. The run state learns where it ended.
     m_currentDir = m_state.CurrentDir;
     m_pendingRows.clear();
-    m_blockCalls = 0;
-    m_blockTime = {};
+    m_watch.reset();
+    if (m_state.Jobs > 1)
+        m_watch.emplace(kSlowBlocks);
     m_nextPlace = UINT32_MAX;
     m_levels.clear();
     try {
         int error = 0;
         Level level;
-        const auto start = std::chrono::steady_clock::now();
+        beginCall();
         level.handle = m_fileSystem.listDirectory(m_currentDir, error);
-        noteCall(start);
+        endCall();
         walkLevel(level);
         showAllRows();
     } catch (...) {
@@ -139,19 +140,18 @@ void DirectoryWalker::WalkDirectory() {
     m_state.CurrentDir = m_currentDir;
 }
 
-void DirectoryWalker::noteCall(std::chrono::steady_clock::time_point start) {
-    if (m_readAhead || m_state.Jobs <= 1)
-        return;
-    m_blockTime += std::chrono::steady_clock::now() - start;
-    if (++m_blockCalls < kBlockCalls)
-        return;
+void DirectoryWalker::beginCall() {
+    if (m_watch)
+        m_watch->begin();
+}
+
+void DirectoryWalker::endCall() {
     // With several calls in flight, listings and the details of rows are read ahead of the
     // walk from now on; the walk itself goes on in its order on this thread.
-    const bool slow = m_blockTime >= kBlockCalls * kSlowCall;
-    m_blockCalls = 0;
-    m_blockTime = {};
-    if (slow)
+    if (m_watch && m_watch->end()) {
+        m_watch.reset();
         startReadingAhead();
+    }
 }
 
 void DirectoryWalker::startReadingAhead() {
@@ -223,9 +223,9 @@ void DirectoryWalker::enter(Level& parent, const std::string& name, Level& level
         }
     }
     std::unique_ptr<DirectoryListing> listing;
-    const auto start = std::chrono::steady_clock::now();
+    beginCall();
     const int error = parent.handle->enterSubdirectory(name, listing);
-    noteCall(start);
+    endCall();
     if (error)
         throw AppError(directoryErrorText(error));
     level.handle = std::move(listing);

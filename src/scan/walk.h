@@ -4,13 +4,13 @@
 // after every entry shows where it is and lets the front end handle pending events.
 #pragma once
 
-#include <chrono>
 #include <deque>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/calls_in_flight.h"
 #include "platform/file_system.h"
 #include "rules/new_name.h"
 #include "rules/rename_settings.h"
@@ -47,11 +47,10 @@ private:
     };
     // Rows waiting for their size and time beyond this wait for the oldest.
     static constexpr std::size_t kPendingRowLimit = 256;
-    // The walk times its own calls in blocks of kBlockCalls; a block whose calls took
-    // kSlowCall each on average (a network share, a busy disk) turns the read-ahead on for the
+    // The walk watches its own calls: once they are found to wait for the file system (a
+    // network share, a disk that must be read; not a busy machine), the read-ahead is on for the
     // rest of the walk. On a fast local disk reading ahead would only cost.
-    static constexpr int kBlockCalls = 8;
-    static constexpr std::chrono::microseconds kSlowCall{100};
+    static constexpr int kSlowBlocks = 2;
 
     void walkLevel(Level& level);
     // Enters the subdirectory `name` of `parent` (its entry just taken), or throws AppError.
@@ -60,8 +59,9 @@ private:
     // Shows the rows whose size and time are there, in order; waits for `atLeast` of them.
     void showRows(std::size_t atLeast);
     void showAllRows();
-    // Counts a call of the walk that began at `start`.
-    void noteCall(std::chrono::steady_clock::time_point start);
+    // Around each call of the walk: whether calls are slow.
+    void beginCall();
+    void endCall();
     static void throwOnReadError(const DirectoryListing& listing);
     void startReadingAhead();
     void stopReadingAhead();
@@ -81,9 +81,8 @@ private:
     // Where the walk is: the directory of its deepest active level.
     std::string m_currentDir;
     std::optional<ReadAhead> m_ownedReadAhead;
-    ReadAhead* m_readAhead = nullptr;  // null while the walk reads one call at a time
-    int m_blockCalls = 0;
-    std::chrono::steady_clock::duration m_blockTime{};
+    ReadAhead* m_readAhead = nullptr;      // null while the walk reads one call at a time
+    std::optional<SlowCallWatch> m_watch;  // while one call at a time may not be enough
     std::uint32_t m_nextPlace = 0;
     std::vector<Level*> m_levels;  // the levels being walked, outermost first
     std::deque<PreviewRow> m_pendingRows;

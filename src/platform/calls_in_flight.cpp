@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/calls_in_flight.h"
+
+#include <sys/resource.h>
+
+#include <new>
+#include <system_error>
+
+namespace zr {
+
+namespace {
+
+// How often the calling thread has slept (waited for something other than a processor) so far;
+// -1 where the system does not say.
+long voluntarySwitches() {
+    rusage usage{};
+    if (getrusage(RUSAGE_THREAD, &usage) != 0)
+        return -1;
+    return usage.ru_nvcsw;
+}
+
+}  // namespace
+
+SlowCallWatch::SlowCallWatch(int slowBlocks) : m_slowBlocks(slowBlocks) {}
+
+void SlowCallWatch::begin() {
+    if (m_checking)
+        m_sleepsAtStart = voluntarySwitches();
+    m_start = Clock::now();
+}
+
+bool SlowCallWatch::end() {
+    if (m_slow)
+        return true;
+    const Clock::duration took = Clock::now() - m_start;
+    if (!m_checking) {
+        m_time += took;
+    } else {
+        const long sleeps = voluntarySwitches();
+        // Where sleeps cannot be told, the time alone decides.
+        if (sleeps < 0 || m_sleepsAtStart < 0 || sleeps > m_sleepsAtStart)
+            m_time += took;
+    }
+    if (++m_calls < kBlockCalls)
+        return false;
+    const bool longBlock = m_time >= kBlockCalls * kSlowCall;
+    if (m_checking && longBlock) {
+        m_slow = ++m_slowInARow >= m_slowBlocks;
+    } else {
+        m_slowInARow = 0;
+        m_checking = longBlock;
+    }
+    m_calls = 0;
+    m_time = {};
+    return m_slow;
+}
+
+std::vector<std::thread> startThreads(int count, const std::function<void()>& work) {
+    std::vector<std::thread> threads;
+    try {
+        threads.reserve(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i)
+            threads.emplace_back(work);
+    } catch (const std::system_error&) {
+        // Refused: the ones started so far do the work.
+    } catch (const std::bad_alloc&) {
+    }
+    return threads;
+}
+
+}  // namespace zr
