@@ -2,9 +2,10 @@
 #include "rename/rename_scheduler.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -12,6 +13,8 @@
 #include <thread>
 #include <unordered_map>
 #include <vector>
+
+#include "platform/calls_in_flight.h"
 
 namespace zr {
 
@@ -21,16 +24,22 @@ using Rename = RenameScheduler::Rename;
 using Outcome = RenameScheduler::Outcome;
 using Fence = RenameScheduler::Fence;
 
-// Consecutive renames of one directory, carried out by one worker in their order.
+// Blocks of slow renames in a row that send a run to the workers: renames write, and a local
+// disk's journal makes a few of them wait now and then.
+constexpr int kSlowBlocks = 2;
+
+// Consecutive renames of one folder, carried out by one worker in their order.
 struct Chain {
     std::size_t first = 0;  // index of its first rename in the run
-    std::string directory;
+    std::string folder;     // folderKey() of its renames
     std::vector<Rename> renames;
     std::vector<Outcome> outcomes;
     std::vector<Chain*> dependents;
-    int unmet = 0;          // chains it waits for
-    bool released = false;  // complete, and handed to the workers once it waits for nothing
-    bool done = false;
+    int unmet = 0;             // chains it waits for
+    bool released = false;     // complete, and handed to the workers once it waits for nothing
+    std::size_t ran = 0;       // renames carried out (or stopped at) so far, from the first
+    bool done = false;         // its worker is through with it
+    bool handingBack = false;  // the calling thread waits for each of its outcomes
 };
 
 Outcome attempt(RenameSession& session, const Rename& rename) {
@@ -40,68 +49,71 @@ Outcome attempt(RenameSession& session, const Rename& rename) {
     return outcome;
 }
 
+// What tells the folder of a rename from every other: its identity where the walk knew it (so
+// that two paths to one folder are one), else its path. A path never starts with a NUL.
+std::string folderKey(const Rename& rename) {
+    if (!rename.folder.known())
+        return std::string(directoryOfPath(rename.from));
+    std::string key(1 + sizeof rename.folder.device + sizeof rename.folder.inode, '\0');
+    std::memcpy(key.data() + 1, &rename.folder.device, sizeof rename.folder.device);
+    std::memcpy(key.data() + 1 + sizeof rename.folder.device, &rename.folder.inode,
+                sizeof rename.folder.inode);
+    return key;
+}
+
 }  // namespace
 
 RenameScheduler::RenameScheduler(FileSystem& fileSystem, int jobs)
     : m_fileSystem(fileSystem), m_jobs(std::max(jobs, 1)) {}
 
-void RenameScheduler::run(std::size_t count, const Describe& describe, const Settle& settle) {
-    const std::size_t begin = runInOrder(count, describe, settle);
+void RenameScheduler::run(std::size_t count, const Describe& describe, const Settle& settle,
+                          const StopRequested& stop) {
+    const std::size_t begin = runInOrder(0, count, m_jobs > 1, describe, settle, stop);
     if (begin < count)
-        runInParallel(begin, count, describe, settle);
+        runInParallel(begin, count, describe, settle, stop);
 }
 
-std::size_t RenameScheduler::runInOrder(std::size_t count, const Describe& describe,
-                                        const Settle& settle) {
+std::size_t RenameScheduler::runInOrder(std::size_t begin, std::size_t count, bool watch,
+                                        const Describe& describe, const Settle& settle,
+                                        const StopRequested& stop) {
     // One rename after another while they are quick: on a local disk handing renames to other
-    // threads would cost more than it saves. Renames that took kSlowRename each on average in
-    // kSlowBlocks blocks of kBlock in a row (a network share) send the rest to the workers; one
-    // slow block alone is as likely a busy machine (another program had the processor).
-    constexpr std::size_t kBlock = 8;
-    constexpr int kSlowBlocks = 3;
-    constexpr std::chrono::microseconds kSlowRename{100};
-    const bool watch = m_jobs > 1;
+    // threads would cost more than it saves.
+    SlowCallWatch watcher(kSlowBlocks);
     const std::unique_ptr<RenameSession> session = m_fileSystem.openRenameSession();
     Rename rename;
-    std::chrono::steady_clock::duration blockTime{};
-    int slowBlocks = 0;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = begin; i < count; ++i) {
+        if (stop && stop())
+            return count;
         rename = Rename{};
         describe(i, rename);
-        const auto start = std::chrono::steady_clock::now();
+        if (watch)
+            watcher.begin();
         Outcome outcome = attempt(*session, rename);
-        if (watch) {
-            blockTime += std::chrono::steady_clock::now() - start;
-            if ((i + 1) % kBlock == 0) {
-                slowBlocks = blockTime >= kBlock * kSlowRename ? slowBlocks + 1 : 0;
-                blockTime = {};
-                if (slowBlocks == kSlowBlocks) {
-                    settle(i, outcome);
-                    return i + 1;
-                }
-            }
-        }
+        const bool slow = watch && watcher.end();
         settle(i, outcome);
+        if (slow)
+            return i + 1;
     }
     return count;
 }
 
 void RenameScheduler::runInParallel(std::size_t begin, std::size_t count, const Describe& describe,
-                                    const Settle& settle) {
-    // Renames described but not yet handed back, at most this many: memory stays bounded
-    // however long the run is.
-    const std::size_t window = static_cast<std::size_t>(m_jobs) * 64;
-
+                                    const Settle& settle, const StopRequested& stop) {
     std::mutex mutex;
     std::condition_variable workReady;  // for the workers
-    std::condition_variable chainDone;  // for this thread
+    std::condition_variable progress;   // for this thread
     std::deque<Chain*> ready;
     bool stopping = false;
+    // Set once the run is to end: no rename starts after it.
+    std::atomic<bool> halted{false};
+    const auto mayStart = [&] {
+        return !halted.load(std::memory_order_relaxed) && !(stop && stop());
+    };
 
     // Chains in the run's order, from the oldest one not yet handed back.
     std::deque<std::unique_ptr<Chain>> chains;
-    // The newest chain of each directory whose renames are not all done.
-    std::unordered_map<std::string, Chain*> lastOfDirectory;
+    // The newest chain of each folder whose renames are not all done.
+    std::unordered_map<std::string, Chain*> lastOfFolder;
     Chain* lastHolding = nullptr;  // the newest fence that holds later renames
 
     auto worker = [&] {
@@ -116,23 +128,35 @@ void RenameScheduler::runInParallel(std::size_t begin, std::size_t count, const 
             lock.unlock();
             // Other workers may have renamed in its folder since this one was last there.
             session->forgetFolders();
-            for (std::size_t i = 0; i < chain->renames.size(); ++i) {
+            for (std::size_t i = 0; i < chain->renames.size() && mayStart(); ++i) {
+                Outcome outcome;
                 try {
-                    chain->outcomes[i] = attempt(*session, chain->renames[i]);
+                    outcome = attempt(*session, chain->renames[i]);
                 } catch (...) {
                     // The run ends there: the renames after it in the chain never start.
-                    chain->outcomes[i].thrown = std::current_exception();
-                    break;
+                    outcome.tried = true;
+                    outcome.thrown = std::current_exception();
                 }
+                const bool thrown = outcome.thrown != nullptr;
+                chain->outcomes[i] = std::move(outcome);
+                lock.lock();
+                chain->ran = i + 1;
+                if (chain->handingBack)
+                    progress.notify_one();
+                lock.unlock();
+                if (thrown)
+                    break;
             }
             lock.lock();
             chain->done = true;
             for (Chain* dependent : chain->dependents) {
-                if (--dependent->unmet == 0 && dependent->released)
+                if (--dependent->unmet == 0 && dependent->released) {
                     ready.push_back(dependent);
+                    workReady.notify_one();
+                }
             }
-            workReady.notify_all();
-            chainDone.notify_one();
+            if (chain->handingBack)
+                progress.notify_one();
         }
     };
 
@@ -144,10 +168,17 @@ void RenameScheduler::runInParallel(std::size_t begin, std::size_t count, const 
         }
     };
 
-    std::vector<std::thread> workers;
-    for (int i = 0; i < m_jobs; ++i)
-        workers.emplace_back(worker);
-    auto stop = [&] {
+    std::vector<std::thread> workers = startThreads(m_jobs, worker);
+    if (workers.empty()) {
+        // The system gives no thread: one rename after another, here.
+        runInOrder(begin, count, false, describe, settle, stop);
+        return;
+    }
+    // Renames described but not yet handed back, at most this many: memory stays bounded
+    // however long the run is.
+    const std::size_t window = workers.size() * 64;
+    auto finish = [&] {
+        halted = true;
         {
             std::lock_guard<std::mutex> lock(mutex);
             stopping = true;
@@ -158,11 +189,11 @@ void RenameScheduler::runInParallel(std::size_t begin, std::size_t count, const 
             w.join();
     };
 
-    // The outcome being handed back: where to go on after an exception.
-    std::size_t settling = 0;
+    // The oldest chain's outcomes handed back so far.
+    std::size_t handedBack = 0;
+    std::exception_ptr error;
     try {
         std::size_t described = begin;
-        std::size_t settled = begin;
         std::size_t inWindow = 0;
         Chain* open = nullptr;  // the chain being filled, not yet handed to the workers
 
@@ -179,32 +210,31 @@ void RenameScheduler::runInParallel(std::size_t begin, std::size_t count, const 
             open = nullptr;
         };
 
-        while (settled < count) {
+        while (!halted && (described < count || !chains.empty())) {
             // Describe ahead while there is room.
             while (described < count && inWindow < window) {
                 Rename rename;
                 describe(described, rename);
-                const std::string directory(directoryOfPath(rename.from));
-                const bool joins =
-                    open && open->directory == directory && rename.fence == Fence::None;
+                std::string folder = folderKey(rename);
+                const bool joins = open && open->folder == folder && rename.fence == Fence::None;
                 if (!joins) {
                     release();
                     auto chain = std::make_unique<Chain>();
                     chain->first = described;
-                    chain->directory = directory;
-                    std::lock_guard<std::mutex> lock(mutex);
                     Chain* c = chain.get();
-                    const auto same = lastOfDirectory.find(directory);
-                    if (same != lastOfDirectory.end())
+                    std::lock_guard<std::mutex> lock(mutex);
+                    const auto same = lastOfFolder.find(folder);
+                    if (same != lastOfFolder.end())
                         waitFor(c, same->second);
                     waitFor(c, lastHolding);
                     if (rename.fence == Fence::WaitsForEarlier) {
                         for (const auto& earlier : chains)
                             waitFor(c, earlier.get());
                     }
-                    lastOfDirectory[directory] = c;
+                    lastOfFolder[folder] = c;
                     if (rename.fence == Fence::HoldsLater)
                         lastHolding = c;
+                    c->folder = std::move(folder);
                     chains.push_back(std::move(chain));
                     open = c;
                 }
@@ -219,47 +249,65 @@ void RenameScheduler::runInParallel(std::size_t begin, std::size_t count, const 
             // Nothing more can be described now: whatever is open goes to the workers.
             release();
 
-            // Hand back the oldest chain once it is done.
+            // Hand back the oldest chain's outcomes as they come.
             Chain* oldest = chains.front().get();
+            for (handedBack = 0;;) {
+                std::size_t ran = 0;
+                bool done = false;
+                {
+                    std::unique_lock<std::mutex> lock(mutex);
+                    oldest->handingBack = true;
+                    progress.wait(lock, [&] { return oldest->ran > handedBack || oldest->done; });
+                    ran = oldest->ran;
+                    done = oldest->done;
+                }
+                while (handedBack < ran) {
+                    // Counted as handed back whatever it throws.
+                    Outcome& outcome = oldest->outcomes[handedBack++];
+                    if (outcome.thrown)
+                        std::rethrow_exception(outcome.thrown);
+                    settle(oldest->first + handedBack - 1, outcome);
+                }
+                if (done)
+                    break;
+            }
             {
-                std::unique_lock<std::mutex> lock(mutex);
-                chainDone.wait(lock, [&] { return oldest->done; });
-                const auto same = lastOfDirectory.find(oldest->directory);
-                if (same != lastOfDirectory.end() && same->second == oldest)
-                    lastOfDirectory.erase(same);
+                std::lock_guard<std::mutex> lock(mutex);
+                const auto same = lastOfFolder.find(oldest->folder);
+                if (same != lastOfFolder.end() && same->second == oldest)
+                    lastOfFolder.erase(same);
                 if (lastHolding == oldest)
                     lastHolding = nullptr;
             }
-            for (settling = 0; settling < oldest->renames.size(); ++settling) {
-                if (oldest->outcomes[settling].thrown)
-                    std::rethrow_exception(oldest->outcomes[settling].thrown);
-                settle(oldest->first + settling, oldest->outcomes[settling]);
-            }
-            settling = 0;
-            settled += oldest->renames.size();
+            // A chain its worker left part-way was stopped: the run ends.
+            if (oldest->ran < oldest->renames.size())
+                halted = true;
             inWindow -= oldest->renames.size();
+            handedBack = 0;
             chains.pop_front();
         }
     } catch (...) {
-        // Renames under way finish; nothing new starts. Every rename that was tried is handed
-        // back: after the one that failed, the rest of its chain and every other chain.
-        const std::exception_ptr error = std::current_exception();
-        stop();
-        for (std::size_t c = 0; c < chains.size(); ++c) {
-            Chain& chain = *chains[c];
-            for (std::size_t i = c == 0 ? settling + 1 : 0; i < chain.outcomes.size(); ++i) {
-                if (!chain.outcomes[i].tried || chain.outcomes[i].thrown)
-                    continue;
-                try {
-                    settle(chain.first + i, chain.outcomes[i]);
-                } catch (...) {
-                    // The first exception is the one that goes on.
-                }
+        error = std::current_exception();
+    }
+    // Renames under way finish; nothing new starts. Every rename that was tried is handed back,
+    // in order: the rest of the oldest chain, then the chains that ran ahead of it.
+    finish();
+    for (std::size_t c = 0; c < chains.size(); ++c) {
+        Chain& chain = *chains[c];
+        for (std::size_t i = c == 0 ? handedBack : 0; i < chain.outcomes.size(); ++i) {
+            if (!chain.outcomes[i].tried || chain.outcomes[i].thrown)
+                continue;
+            try {
+                settle(chain.first + i, chain.outcomes[i]);
+            } catch (...) {
+                // The first exception is the one that goes on.
+                if (!error)
+                    error = std::current_exception();
             }
         }
-        std::rethrow_exception(error);
     }
-    stop();
+    if (error)
+        std::rethrow_exception(error);
 }
 
 }  // namespace zr

@@ -14,17 +14,21 @@ namespace zr {
 
 // Runs renames in their run's order with up to `jobs` at once. What keeps the outcome the
 // sequential one:
-// - renames of one directory run one after another, in their order;
+// - renames of one folder run one after another, in their order; a folder is told by its
+//   identity where the walk knew it, so one folder reached by two paths (a bind mount) is one;
 // - a rename of a directory that other renames of the run lie inside is a fence: in a Go the
 //   renames inside it come first and it waits for every earlier rename; in an Undo it comes
 //   first and every later rename waits for it;
 // - the outcomes are handed back on the calling thread, in the run's order, as soon as every
 //   earlier one is known; so the failure log, the counts and the marks come out as the
-//   sequential run gives them.
-// Consecutive renames of one directory go to one worker together, with one directory handle; a
-// worker takes what it knows of a folder afresh for each such run.
+//   sequential run gives them;
+// - a stop, or an exception from the caller's side, ends the run after the renames in flight:
+//   no further rename starts, neither of a batch a worker holds nor of one waiting for a worker.
+// Consecutive renames of one folder go to one worker together, with one directory handle; a
+// worker takes what it knows of a folder afresh for each such batch.
 // Renames run on the calling thread, one after another, with one job and for as long as they
-// are quick; slow ones (a network share) send the rest of the run to the workers.
+// are quick; slow ones (a network share, not a busy machine: see SlowCallWatch) send the rest of
+// the run to the workers. Workers the system refuses leave fewer calls in flight, down to one.
 class RenameScheduler {
 public:
     enum class Fence { None, WaitsForEarlier, HoldsLater };
@@ -55,17 +59,23 @@ public:
     // order, whatever those calls throw), so that every rename that was done is known, and then
     // the exception goes on. A rename that never started is never handed back.
     using Settle = std::function<void(std::size_t index, Outcome& outcome)>;
+    // Asked before each rename starts, on whichever thread starts it: once it says true, no
+    // rename starts any more; those under way finish and are handed back, and run() returns.
+    using StopRequested = std::function<bool()>;
 
     RenameScheduler(FileSystem& fileSystem, int jobs);
 
-    void run(std::size_t count, const Describe& describe, const Settle& settle);
+    void run(std::size_t count, const Describe& describe, const Settle& settle,
+             const StopRequested& stop = {});
 
 private:
-    // Runs renames one after another from the first; returns where the workers take over
-    // (`count` when they never do).
-    std::size_t runInOrder(std::size_t count, const Describe& describe, const Settle& settle);
+    // Runs renames one after another from `begin`, watching how long they take when `watch`;
+    // returns where the workers take over (`count` when they never do).
+    std::size_t runInOrder(std::size_t begin, std::size_t count, bool watch,
+                           const Describe& describe, const Settle& settle,
+                           const StopRequested& stop);
     void runInParallel(std::size_t begin, std::size_t count, const Describe& describe,
-                       const Settle& settle);
+                       const Settle& settle, const StopRequested& stop);
 
     FileSystem& m_fileSystem;
     int m_jobs;

@@ -36,8 +36,10 @@ public:
     std::atomic<int> inFlight{0};
     std::atomic<int> mostInFlight{0};
     std::string throwAt;
-    // Renames from this index on are quick, and those before it slow, as on a network share.
+    // Renames from this index on are quick, and those before it slow, as on a network share;
+    // or, with `busy`, as long but using the processor, as on a busy machine.
     std::size_t quickFrom = SIZE_MAX;
+    bool busy = false;
     std::thread::id caller = std::this_thread::get_id();
     std::atomic<int> elsewhere{0};  // renames run on another thread than the caller's
 
@@ -93,8 +95,11 @@ private:
             }
             Span& span = m_owner.spans[index];
             span.start = Clock::now();
-            if (index < m_owner.quickFrom)
-                std::this_thread::sleep_for(std::chrono::microseconds(200 + (index * 7919) % 700));
+            const auto slow = std::chrono::microseconds(200 + (index * 7919) % 700);
+            if (index < m_owner.quickFrom && !m_owner.busy)
+                std::this_thread::sleep_for(slow);
+            while (index < m_owner.quickFrom && m_owner.busy && Clock::now() < span.start + slow) {
+            }
             if (std::this_thread::get_id() != m_owner.caller)
                 ++m_owner.elsewhere;
             span.end = Clock::now();
@@ -111,17 +116,29 @@ private:
 
 struct Planned {
     std::string directory;
+    FileId folder;
     Fence fence = Fence::None;
 };
 
-// A run over a few directories, in runs of one directory broken up by others, with fences.
+// Whether two renames are in one folder: the same one by its identity where it is known (as two
+// paths of a bind mount lead to one folder), else by its path.
+bool sameFolder(const Planned& a, const Planned& b) {
+    if (a.folder.known() && b.folder.known())
+        return a.folder == b.folder;
+    return a.directory == b.directory;
+}
+
+// A run over a few folders, in runs of one folder broken up by others, with fences. Folders 0 to
+// 4 are reached by two paths each, "/dN" and "/aN"; folder 5's identity is not known.
 std::vector<Planned> plan(std::size_t count, unsigned seed) {
     std::mt19937 rng(seed);
     std::vector<Planned> renames;
     while (renames.size() < count) {
-        const std::string directory = "/d" + std::to_string(rng() % 6);
+        const unsigned number = rng() % 6;
+        const std::string directory = (rng() % 2 ? "/d" : "/a") + std::to_string(number);
+        const FileId folder = number < 5 ? FileId{1, number + 1} : FileId{};
         for (std::size_t n = 1 + rng() % 5; n > 0 && renames.size() < count; --n)
-            renames.push_back({directory, Fence::None});
+            renames.push_back({directory, folder, Fence::None});
         if (rng() % 7 == 0)
             renames.back().fence = rng() % 2 ? Fence::WaitsForEarlier : Fence::HoldsLater;
     }
@@ -134,6 +151,7 @@ RenameScheduler::Describe describe(const std::vector<Planned>& planned, bool fen
     return [&planned, fences](std::size_t i, RenameScheduler::Rename& rename) {
         rename.from = planned[i].directory + "/" + std::to_string(i);
         rename.to = rename.from + "x";
+        rename.folder = planned[i].folder;
         if (fences)
             rename.fence = planned[i].fence;
     };
@@ -170,7 +188,7 @@ TEST(RenameScheduler, RenamesInFlightKeepTheRulesOfOneAfterAnother) {
             for (std::size_t i = 0; i < j; ++i) {
                 if (i % 11 == 0)
                     continue;
-                const bool ordered = planned[i].directory == planned[j].directory ||
+                const bool ordered = sameFolder(planned[i], planned[j]) ||
                                      planned[j].fence == Fence::WaitsForEarlier ||
                                      planned[i].fence == Fence::HoldsLater;
                 if (ordered) {
@@ -228,16 +246,63 @@ TEST(RenameScheduler, WhenTakingAnOutcomeThrowsEveryRenameDoneIsStillHandedBack)
     EXPECT_EQ(fs.inFlight, 0);
 }
 
+// A stop, or an outcome the caller cannot take, ends the run after the renames in flight: the
+// long runs of one folder that workers hold are left part-way, not carried out to their ends,
+// and what was done is handed back, in order.
+TEST(RenameScheduler, AStopOrAnErrorEndsTheRunAfterTheRenamesInFlight) {
+    std::vector<Planned> planned;
+    for (const auto& [directory, renames] : {std::pair{"/d0", 100}, {"/d1", 200}, {"/d2", 200}}) {
+        for (int n = 0; n < renames; ++n)
+            planned.push_back({directory, FileId{}, Fence::None});
+    }
+    const std::size_t count = planned.size();
+    for (const bool throws : {true, false}) {
+        TimedFileSystem fs(count);
+        std::vector<std::size_t> settled;
+        bool stopped = false;
+        const auto run = [&] {
+            RenameScheduler(fs, 8).run(
+                count, describe(planned, false),
+                [&](std::size_t i, RenameScheduler::Outcome&) {
+                    settled.push_back(i);
+                    if (i == 30 && throws)
+                        throw std::runtime_error("the log is full");
+                    stopped = stopped || i == 30;
+                },
+                [&] { return stopped; });
+        };
+        if (throws)
+            EXPECT_THROW(run(), std::runtime_error);
+        else
+            run();
+        for (const std::size_t last : {std::size_t{99}, std::size_t{299}})
+            EXPECT_FALSE(fs.ran(last)) << throws << " " << last;
+        ASSERT_GT(settled.size(), 30u);
+        for (std::size_t k = 0; k < settled.size(); ++k) {
+            EXPECT_TRUE(k == 0 || settled[k - 1] < settled[k]) << k;
+            EXPECT_TRUE(fs.ran(settled[k]));
+        }
+        const auto ran = std::count_if(fs.spans.begin(), fs.spans.end(), [](const auto& span) {
+            return span.end != Clock::time_point{};
+        });
+        EXPECT_EQ(static_cast<std::size_t>(ran), settled.size()) << throws;
+        EXPECT_EQ(fs.inFlight, 0);
+    }
+}
+
 // Quick renames (a local disk) run one after another on the calling thread; slow ones send
-// the rest of the run to the workers, and with one job nothing does.
+// the rest of the run to the workers, and with one job nothing does. Renames as long because
+// the machine is busy are not slow: more threads would wait for a processor too.
 TEST(RenameScheduler, OnlySlowRenamesAreHandedToOtherThreads) {
     const std::size_t count = 300;
     const std::vector<Planned> planned = plan(count, 3);
-    for (const auto& [quickFrom, jobs, handedOver] :
-         {std::tuple{std::size_t{0}, 8, false}, std::tuple{std::size_t{40}, 8, true},
-          std::tuple{std::size_t{40}, 1, false}}) {
+    for (const auto& [quickFrom, busy, jobs, handedOver] :
+         {std::tuple{std::size_t{0}, false, 8, false}, std::tuple{std::size_t{40}, false, 8, true},
+          std::tuple{std::size_t{40}, false, 1, false},
+          std::tuple{std::size_t{100}, true, 8, false}}) {
         TimedFileSystem fs(count);
         fs.quickFrom = quickFrom;
+        fs.busy = busy;
         std::vector<std::size_t> settled;
         RenameScheduler(fs, jobs).run(
             count, describe(planned, true),
@@ -245,7 +310,7 @@ TEST(RenameScheduler, OnlySlowRenamesAreHandedToOtherThreads) {
         ASSERT_EQ(settled.size(), count);
         for (std::size_t i = 0; i < count; ++i)
             EXPECT_EQ(settled[i], i);
-        EXPECT_EQ(fs.elsewhere > 0, handedOver) << quickFrom << " " << jobs;
+        EXPECT_EQ(fs.elsewhere > 0, handedOver) << quickFrom << " " << busy << " " << jobs;
     }
 }
 
