@@ -76,6 +76,17 @@ private:
 
 }  // namespace
 
+std::string WatchedFileSystem::failedPath() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    const auto found = m_failedPaths.find(std::this_thread::get_id());
+    return found == m_failedPaths.end() ? std::string() : found->second;
+}
+
+void WatchedFileSystem::recordFailure(std::string path) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_failedPaths[std::this_thread::get_id()] = std::move(path);
+}
+
 int WatchedFileSystem::runPendingHook() {
     if (!m_hook)
         return 0;

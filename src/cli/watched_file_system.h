@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The file system as the command line hands it to the commands: it passes every call on, keeps
-// the path of the last operation that failed (so an error line can name the directory or file),
-// and can run a hook just before the next file is created.
+// the path of the last operation that failed on each thread (so an error line can name the
+// directory or file), and can run a hook just before the next file is created.
 #pragma once
 
 #include <functional>
+#include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "platform/file_system.h"
 
@@ -24,9 +27,11 @@ public:
     int runPendingHook();
 
     // The directory that could not be entered or left, or the file that could not be created
-    // or written, last; empty when nothing failed.
-    const std::string& failedPath() const { return m_failedPath; }
-    void recordFailure(std::string path) { m_failedPath = std::move(path); }
+    // or written, last on the calling thread; empty when nothing failed there. What threads that
+    // read ahead of a walk meet is theirs alone: the walk meets it again itself, at its place,
+    // if it gets there.
+    std::string failedPath() const;
+    void recordFailure(std::string path);
 
     std::string initialDirectory() override { return m_inner.initialDirectory(); }
     int changeDirectory(const std::string& current, const std::string& path,
@@ -70,7 +75,8 @@ private:
 
     FileSystem& m_inner;
     std::function<int()> m_hook;
-    std::string m_failedPath;
+    mutable std::mutex m_mutex;
+    std::map<std::thread::id, std::string> m_failedPaths;
 };
 
 }  // namespace zr

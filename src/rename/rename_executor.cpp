@@ -210,8 +210,15 @@ void RenameExecutor::carryOut(const std::string& date, const std::string& time) 
 void RenameExecutor::renameAll(FailureLog& log) {
     UndoJournal& journal = m_flags.Journal;
     const std::size_t count = journal.size();
-    // Which entries were handed back: after an error, the others never started.
+    // Which entries were handed back: after an error or a stop, the others never started, and
+    // nothing may undo them.
     std::vector<bool> handedBack(count);
+    const auto markNeverStarted = [&] {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!handedBack[i])
+                journal.markFailed(i);
+        }
+    };
     bool logBroken = false;
     try {
         RenameScheduler(m_fileSystem, m_flags.Jobs)
@@ -251,13 +258,10 @@ void RenameExecutor::renameAll(FailureLog& log) {
                     logBroken = false;
                 });
     } catch (...) {
-        // The entries never started were never renamed: nothing may undo them.
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!handedBack[i])
-                journal.markFailed(i);
-        }
+        markNeverStarted();
         throw;
     }
+    markNeverStarted();
 }
 
 }  // namespace zr

@@ -12,6 +12,7 @@
 #include <functional>
 #include <random>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include "cli_process.h"
@@ -188,6 +189,79 @@ TEST_F(ParallelTest, ScanReadingAheadShowsWhatOneCallAtATimeShows) {
             EXPECT_FALSE(outcomes[0].out.empty()) << what;
         }
         std::filesystem::remove_all(temp / "run");
+    }
+}
+
+// Where calls in flight meet errors, the run ends as one call at a time ends it: with the same
+// message, nothing aborted, and no more renamed than the calls in flight. (That an error names
+// only what the walk itself met: WatchedFileSystemTest.)
+TEST_F(ParallelTest, ErrorsEndTheRunAsOneCallAtATimeEndsIt) {
+    // Folders of a photo each, entered slowly.
+    const auto folders = [](const std::string& tree) {
+        for (int i = 0; i < 40; ++i)
+            writeFile(tree + "/X" + std::to_string(i) + "/P.JPG");
+    };
+    // One folder of photos whose renames take their time, every other one refused.
+    const auto photos = [](const std::string& tree) {
+        for (int i = 0; i < 300; ++i)
+            writeFile(tree + "/IMG_" + std::to_string(i) + (i % 2 ? "_NO.JPG" : ".JPG"));
+    };
+    const std::string lower = "--case lower --case-range all --filter *";
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> build;
+        std::string args;
+        std::string faults;
+        // How many more entries --jobs 16 may rename than --jobs 1: the renames in flight.
+        int inFlight;
+    };
+    const Case cases[] = {
+        {"no thread at all", folders, "scan --format tsv " + lower, "open~^X=sleep2,thread=EAGAIN",
+         0},
+        {"the second thread refused", folders,
+         "go --journal undo.journal " + lower + " --prefix p_",
+         "open~^X=sleep2,rename=sleep2,thread@2=EAGAIN", 0},
+        {"the eighteenth thread refused", folders,
+         "go --journal undo.journal " + lower + " --prefix p_",
+         "open~^X=sleep2,rename=sleep2,thread@18=EAGAIN", 0},
+        {"no thread for the renames", folders, "go --journal undo.journal " + lower,
+         "open~^X=sleep2,rename=sleep2,thread=EAGAIN", 0},
+        {"the failure log fills up", photos, "go " + lower,
+         "rename~_NO=EACCES,rename=sleep10,write~work$@41=ENOSPC", 4},
+    };
+    static const std::regex done("Done, ([0-9]+) file\\(s\\) renamed, ([0-9]+) failure");
+    for (const Case& c : cases) {
+        Outcome outcomes[2];
+        for (int i = 0; i < 2; ++i) {
+            const std::string name = i == 0 ? "one" : "many";
+            c.build(temp / (name + "/tree"));
+            makeDirectory(temp / (name + "/work"));
+            // The verb, --jobs, the rest.
+            Lines args;
+            std::istringstream words(c.args);
+            for (std::string word; words >> word;)
+                args.push_back(word);
+            args.insert(args.begin() + 1, {"--jobs", i == 0 ? "1" : "16"});
+            args.push_back("../tree");
+            outcomes[i] = run(name, args, c.faults);
+        }
+        EXPECT_NE(outcomes[1].status, 128 + SIGABRT) << c.what;
+        EXPECT_EQ(outcomes[0].status, outcomes[1].status) << c.what;
+        EXPECT_EQ(outcomes[0].err, outcomes[1].err) << c.what;
+        if (c.inFlight == 0) {
+            EXPECT_EQ(outcomes[0].out, outcomes[1].out) << c.what;
+            EXPECT_EQ(outcomes[0].files, outcomes[1].files) << c.what;
+        } else {
+            std::smatch one;
+            std::smatch many;
+            ASSERT_TRUE(std::regex_search(outcomes[0].out, one, done)) << outcomes[0].out;
+            ASSERT_TRUE(std::regex_search(outcomes[1].out, many, done)) << outcomes[1].out;
+            const int more = std::stoi(many[1]) - std::stoi(one[1]);
+            EXPECT_GE(more, 0) << c.what;
+            EXPECT_LE(more, c.inFlight) << c.what << "\n" << outcomes[1].out;
+        }
+        for (const char* folder : {"one", "many"})
+            std::filesystem::remove_all(temp / folder);
     }
 }
 

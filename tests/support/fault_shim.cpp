@@ -16,6 +16,7 @@
 //   opendir    opendir, fdopendir                   readdir     readdir, readdir64
 //   readlink   readlink, readlinkat                 chmod       chmod, fchmod, fchmodat
 //   read (read, pread), write, fsync (fsync, fdatasync), close, getcwd
+//   thread     pthread_create: a thread the system refuses (its limit of processes, memory)
 // ~TEXT limits the rule to calls whose path (either path of a rename or link; for calls on a
 // descriptor the path it was opened with) contains TEXT; "^" at its start and "$" at its end
 // anchor it. @N fires on the N-th matching call only, counting from 1; without it every
@@ -34,6 +35,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdarg.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -67,13 +69,14 @@ enum Call {
     kFsync,
     kClose,
     kGetcwd,
+    kThread,
     kCallCount
 };
 
 const char* const kCallNames[kCallCount] = {"open",    "openat2", "tmpfile",  "rename", "renameat2",
                                             "link",    "unlink",  "stat",     "access", "mkdir",
                                             "opendir", "readdir", "readlink", "chmod",  "read",
-                                            "write",   "fsync",   "close",    "getcwd"};
+                                            "write",   "fsync",   "close",    "getcwd", "thread"};
 
 constexpr int kMaxRules = 16;
 constexpr int kMaxTracked = 1024;
@@ -111,6 +114,7 @@ const ErrnoName kErrnoNames[] = {
     {"EBUSY", EBUSY},   {"EDQUOT", EDQUOT}, {"ELOOP", ELOOP},   {"EOPNOTSUPP", EOPNOTSUPP},
     {"EMLINK", EMLINK}, {"EINTR", EINTR},   {"ENOMEM", ENOMEM}, {"EISDIR", EISDIR},
     {"EFBIG", EFBIG},   {"ENODEV", ENODEV}, {"ERANGE", ERANGE}, {"ENAMETOOLONG", ENAMETOOLONG},
+    {"EAGAIN", EAGAIN},
 };
 
 int parseAction(const char* text) {
@@ -697,6 +701,16 @@ char* getcwd(char* buffer, size_t size) {
     if (failed(kGetcwd, nullptr))
         return nullptr;
     return real<char* (*)(char*, size_t)>("getcwd")(buffer, size);
+}
+
+// pthread_create returns its error rather than setting errno.
+int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*),
+                   void* argument) {
+    const int error = fault(kThread, nullptr);
+    if (error > 0)
+        return error;
+    return real<int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*)>(
+        "pthread_create")(thread, attributes, start, argument);
 }
 
 // Replaces the rules, for a test that has the library preloaded into itself: it finds this

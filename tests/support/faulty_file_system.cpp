@@ -58,25 +58,15 @@ public:
         : m_owner(owner), m_path(std::move(path)), m_real(std::move(real)) {}
 
     bool next(DirEntry& entry) override {
-        if (m_owner.listingOrder() == 0)
-            return m_real->next(entry);
-        if (!m_sorted) {
-            m_sorted = true;
-            for (DirEntry e; m_real->next(e);)
-                m_entries.push_back(e);
-            std::sort(m_entries.begin(), m_entries.end(),
-                      [this](const DirEntry& a, const DirEntry& b) {
-                          return m_owner.listingOrder() > 0 ? a.name < b.name : a.name > b.name;
-                      });
-        }
-        if (m_next == m_entries.size())
+        if (m_readError != 0 || !nextEntry(entry))
             return false;
-        entry = m_entries[m_next++];
-        return true;
+        m_readError =
+            m_owner.checkCall(FaultyFileSystem::Op::ReadDirectory, m_path + "/" + entry.name);
+        return m_readError == 0;
     }
     bool info(const std::string& name, EntryInfo& out) override { return m_real->info(name, out); }
     long nameLimit() override { return m_real->nameLimit(); }
-    int readError() const override { return m_real->readError(); }
+    int readError() const override { return m_readError != 0 ? m_readError : m_real->readError(); }
     FileId identity() override { return m_real->identity(); }
     bool entryId(const DirEntry& entry, FileId& id) override { return m_real->entryId(entry, id); }
 
@@ -96,9 +86,28 @@ public:
     }
 
 private:
+    bool nextEntry(DirEntry& entry) {
+        if (m_owner.listingOrder() == 0)
+            return m_real->next(entry);
+        if (!m_sorted) {
+            m_sorted = true;
+            for (DirEntry e; m_real->next(e);)
+                m_entries.push_back(e);
+            std::sort(m_entries.begin(), m_entries.end(),
+                      [this](const DirEntry& a, const DirEntry& b) {
+                          return m_owner.listingOrder() > 0 ? a.name < b.name : a.name > b.name;
+                      });
+        }
+        if (m_next == m_entries.size())
+            return false;
+        entry = m_entries[m_next++];
+        return true;
+    }
+
     FaultyFileSystem& m_owner;
     std::string m_path;
     std::unique_ptr<DirectoryListing> m_real;
+    int m_readError = 0;
     bool m_sorted = false;
     std::vector<DirEntry> m_entries;
     std::size_t m_next = 0;

@@ -29,13 +29,16 @@ public:
         CreateDirectories,
         SyncDirectory,
         LockFile,
+        ReadDirectory,
     };
 
     explicit FaultyFileSystem(FileSystem& real) : m_real(real) {}
 
     // Every later `op` on a path that ends with `pathEnd` fails with `error`. The path is the
     // one the call names: for ChangeDirectory the current directory, "/" and the path asked
-    // for (so "/locked" or "/deep/.."), for Rename the source, for Write the file's path.
+    // for (so "/locked" or "/deep/.."), for Rename the source, for Write the file's path. For
+    // ReadDirectory it is the path of the entry a listing reads next: the listing breaks off
+    // there with the error, that entry and the rest lost.
     void fail(Op op, std::string pathEnd, int error);
     // From now on writes fail with `error` once `bytes` bytes have been written in all; the
     // write that crosses the limit puts down the part that fits. Counts replaceFile too.
