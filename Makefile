@@ -6,7 +6,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_WERROR=ON
 
-.PHONY: all deps configure build run test sanitize package bench screenshot fuzz clean
+.PHONY: all deps configure build run test sanitize tsan package bench screenshot fuzz clean
 
 all: build
 
@@ -33,6 +33,16 @@ sanitize:
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_WERROR=ON -DZR_SANITIZE=ON -DZR_BUILD_BENCH=OFF
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Builds the tests of what runs on several threads with ThreadSanitizer (every finding fatal) in a
+# build folder of its own and runs them there.
+tsan:
+	@scripts/deps.sh libtsan2
+	@test -f $(BUILD)-tsan/build.ninja || cmake -S . -B $(BUILD)-tsan -G Ninja \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_WERROR=ON -DZR_TSAN=ON -DZR_BUILD_UI=OFF \
+		-DZR_BUILD_BENCH=OFF
+	cmake --build $(BUILD)-tsan -j $(JOBS) --target thread_tests
+	cd $(BUILD)-tsan && ctest --output-on-failure -j $(JOBS) -L threads
 
 # The Debian package of both programs, in $(BUILD)/.
 package: build
@@ -63,4 +73,4 @@ fuzz:
 	scripts/run-fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-fuzz $(BUILD)-sanitize
+	rm -rf $(BUILD) $(BUILD)-fuzz $(BUILD)-sanitize $(BUILD)-tsan

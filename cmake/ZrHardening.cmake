@@ -7,7 +7,7 @@
 option(ZR_HARDENING "Build with the hardening flags of dpkg-buildflags" ON)
 find_program(ZR_DPKG_BUILDFLAGS dpkg-buildflags)
 
-if(ZR_HARDENING AND ZR_DPKG_BUILDFLAGS AND NOT ZR_SANITIZE AND NOT ZR_FUZZ)
+if(ZR_HARDENING AND ZR_DPKG_BUILDFLAGS AND NOT ZR_SANITIZE AND NOT ZR_TSAN AND NOT ZR_FUZZ)
     # Only the hardening: the optimisation and debug levels stay those of the build type, and
     # the debug information keeps absolute paths, for a debugger in the build tree.
     foreach(flags CPPFLAGS CXXFLAGS LDFLAGS)

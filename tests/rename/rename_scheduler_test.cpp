@@ -259,7 +259,7 @@ TEST(RenameScheduler, AStopOrAnErrorEndsTheRunAfterTheRenamesInFlight) {
     for (const bool throws : {true, false}) {
         TimedFileSystem fs(count);
         std::vector<std::size_t> settled;
-        bool stopped = false;
+        std::atomic<bool> stopped{false};
         const auto run = [&] {
             RenameScheduler(fs, 8).run(
                 count, describe(planned, false),
@@ -267,9 +267,10 @@ TEST(RenameScheduler, AStopOrAnErrorEndsTheRunAfterTheRenamesInFlight) {
                     settled.push_back(i);
                     if (i == 30 && throws)
                         throw std::runtime_error("the log is full");
-                    stopped = stopped || i == 30;
+                    if (i == 30)
+                        stopped = true;
                 },
-                [&] { return stopped; });
+                [&] { return stopped.load(); });
         };
         if (throws)
             EXPECT_THROW(run(), std::runtime_error);
