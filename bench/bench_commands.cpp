@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Scan, Go and Undo over a tree of 100,000 files, each against the plain system calls doing
-// the same work in the same run, printed as ratios:
-//   scan  / raw walk      (readdir and lstat of every entry)      goal <= 1.1
+// Scan, Go and Undo over a tree of 100,000 files and over one folder of 300,000, each against the
+// plain system calls doing the same work in the same run, printed as ratios:
+//   scan  / raw walk      (readdir and lstat of every entry)      goal <= 1.0 tree, <= 1.1 folder
 //     (a scan works out which renames will fail at Go: also with every file renamed, and with
 //     most new names given twice)
 //   go    / rename loop   (renameat2 over the same paths)         goal <= 1.2
@@ -12,19 +12,25 @@
 //   zentarel-renamer-cli scan --format tsv, whole process / raw walk      goal <= 1.5
 //   zentarel-renamer-cli go (and go --journal), whole process / loop      goal <= 1.5
 //   zentarel-renamer-cli undo --journal, whole process / loop back        goal <= 1.5
+//   on a busy machine (as many CPU-bound processes beside it as there are cores, plus one), the
+//   command line's scan, go and undo with the default --jobs / the same with --jobs 1, over the
+//   tree and the folder, with the raw walk in the same rounds                goal <= 1.1
 //   peak memory of a Go run over 1,000,000 renames / journal text goal <= 2.0
-// ZR_BENCH_FILES and ZR_BENCH_MEMORY_FILES change the sizes (0 skips the memory run, and
-// ZR_BENCH_GO=0 the Go and Undo runs);
-// ZR_BENCH_DIR chooses where the trees go.
+// ZR_BENCH_FILES, ZR_BENCH_FLAT_FILES and ZR_BENCH_MEMORY_FILES change the sizes (0 skips the
+// folder or the memory run), ZR_BENCH_GO=0 skips the Go and Undo runs, ZR_BENCH_BUSY_ROUNDS the
+// rounds on the busy machine (0 skips them); ZR_BENCH_DIR chooses where the trees go.
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -114,7 +120,7 @@ void lowerCaseEverything(RenameSettings& settings, const std::string& root,
 
 void printRatio(const char* what, double ours, double baseline, const char* against,
                 const char* goal) {
-    std::printf("%-34s %8.3f s  vs %-28s %8.3f s  ratio %5.2f  (goal %s)\n", what, ours, against,
+    std::printf("%-42s %8.3f s  vs %-28s %8.3f s  ratio %5.2f  (goal %s)\n", what, ours, against,
                 baseline, ours / baseline, goal);
 }
 
@@ -136,7 +142,9 @@ double timeScan(const std::function<void(RenameSettings&)>& rules, std::size_t& 
     return elapsed;
 }
 
-void benchScan(const std::string& root, std::size_t files) {
+// Scans of `root` (`what`: "tree" or "folder") against the raw walk, each the best of `rounds`.
+void benchScan(const std::string& root, const char* what, std::size_t files, int rounds,
+               const char* goal) {
     // The photos lower-cased; every file lower-cased; every digit removed, so that most files
     // of a folder want one of a few names.
     const std::function<void(RenameSettings&)> rules[] = {
@@ -155,7 +163,7 @@ void benchScan(const std::string& root, std::size_t files) {
     double bestRaw = 1e9;
     double bestScan[kScans] = {1e9, 1e9, 1e9};
     double bestCli = 1e9;
-    for (int round = 0; round < 9; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         std::size_t entries = 0;
         bestRaw = std::min(bestRaw, seconds([&] { entries = rawWalk(AT_FDCWD, root.c_str()); }));
         for (std::size_t i = 0; i < kScans; ++i) {
@@ -163,18 +171,20 @@ void benchScan(const std::string& root, std::size_t files) {
             std::size_t failing = 0;
             bestScan[i] = std::min(bestScan[i], timeScan(rules[i], rows, failing));
             if (round == 0)
-                std::printf("%s: %zu rows, %zu will fail\n", names[i], rows, failing);
+                std::printf("%s %s: %zu rows, %zu will fail\n", what, names[i], rows, failing);
         }
         bestCli =
-            std::min(bestCli, runCli({"scan", "--format", "tsv", "--filter", "*.JPG", "--recursive",
+            std::min(bestCli, runCli({"scan", "--format", "tsv", "--filter", "*", "--recursive",
                                       "--case", "lower", "--case-range", "all", root}));
         if (round == 0)
-            std::printf("tree: %zu files, %zu entries walked\n", files, entries);
+            std::printf("%s: %zu files, %zu entries walked\n", what, files, entries);
     }
-    for (std::size_t i = 0; i < kScans; ++i)
-        printRatio(names[i], bestScan[i], bestRaw, "raw walk (readdir+lstat)", "<= 1.1");
-    printRatio("cli scan --format tsv (process)", bestCli, bestRaw, "raw walk (readdir+lstat)",
-               "<= 1.5");
+    for (std::size_t i = 0; i < kScans; ++i) {
+        printRatio((std::string(what) + " " + names[i]).c_str(), bestScan[i], bestRaw,
+                   "raw walk (readdir+lstat)", goal);
+    }
+    printRatio((std::string(what) + " cli scan * (process)").c_str(), bestCli, bestRaw,
+               "raw walk (readdir+lstat)", "<= 1.5");
 }
 
 struct Pair {
@@ -308,6 +318,107 @@ void benchGoAndUndo(const std::string& root) {
     }
 }
 
+// As many processes as there are cores, plus one, that keep a processor busy each (as a compile
+// does) for as long as the object lives, and not longer than this program.
+class CpuHogs {
+public:
+    CpuHogs() {
+        const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+        for (long i = 0; i <= std::max(cores, 1L); ++i) {
+            const pid_t pid = fork();
+            if (pid == 0) {
+                prctl(PR_SET_PDEATHSIG, SIGKILL);
+                std::atomic<unsigned long> spin{0};
+                for (;;)
+                    spin.fetch_add(1, std::memory_order_relaxed);
+            }
+            if (pid > 0)
+                m_pids.push_back(pid);
+        }
+    }
+    ~CpuHogs() {
+        for (const pid_t pid : m_pids)
+            kill(pid, SIGKILL);
+        for (const pid_t pid : m_pids)
+            waitpid(pid, nullptr, 0);
+    }
+    CpuHogs(const CpuHogs&) = delete;
+    CpuHogs& operator=(const CpuHogs&) = delete;
+
+    std::size_t count() const { return m_pids.size(); }
+
+private:
+    std::vector<pid_t> m_pids;
+};
+
+// The shortest and longest of some times (or ratios).
+struct Range {
+    double low = 1e9;
+    double high = 0;
+    void add(double value) {
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+};
+
+// The command line's scan, go and undo of `root` with the default --jobs and with --jobs 1, and
+// the raw walk, on a machine kept busy by CPU hogs; the two --jobs take turns at going first.
+void benchBusy(const std::string& root, const char* what, int rounds) {
+    const CpuHogs hogs;
+    std::printf("%s on a busy machine: %zu CPU-bound processes beside it, %ld cores, %d rounds\n",
+                what, hogs.count(), sysconf(_SC_NPROCESSORS_ONLN), rounds);
+    std::fflush(stdout);
+    const std::string journal = root + ".busy.journal";
+    const char* verbs[] = {"scan", "go", "undo"};
+    Range raw;
+    Range times[3][2];  // by verb, then --jobs 1 and the default
+    Range ratios[3];    // the default / --jobs 1, round by round
+    Range scanOverRaw;
+    for (int round = 0; round < rounds; ++round) {
+        const double walk = seconds([&] { rawWalk(AT_FDCWD, root.c_str()); });
+        raw.add(walk);
+        double t[3][2] = {};
+        for (int turn = 0; turn < 2; ++turn) {
+            const int one = (round + turn) % 2 == 0 ? 1 : 0;  // 1: this turn is --jobs 1
+            const auto with = [&](std::vector<std::string> args) {
+                if (one)
+                    args.insert(args.begin() + 1, {"--jobs", "1"});
+                return args;
+            };
+            const std::vector<std::string> rules = {
+                "--filter", "*", "--recursive", "--case", "lower", "--case-range", "all"};
+            std::vector<std::string> scan = {"scan", "--format", "tsv"};
+            scan.insert(scan.end(), rules.begin(), rules.end());
+            scan.push_back(root);
+            std::vector<std::string> go = {"go", "--journal", journal};
+            go.insert(go.end(), rules.begin(), rules.end());
+            go.push_back(root);
+            const int slot = one ? 0 : 1;
+            t[0][slot] = runCli(with(scan));
+            unlink(journal.c_str());
+            t[1][slot] = runCli(with(go));
+            t[2][slot] = runCli(with({"undo", "--journal", journal}));
+        }
+        for (int v = 0; v < 3; ++v) {
+            times[v][0].add(t[v][0]);
+            times[v][1].add(t[v][1]);
+            ratios[v].add(t[v][1] / t[v][0]);
+        }
+        scanOverRaw.add(t[0][0] / walk);
+    }
+    std::printf(
+        "%s busy raw walk (readdir+lstat) %.3f..%.3f s; scan --jobs 1 / raw walk %.2f..%.2f\n",
+        what, raw.low, raw.high, scanOverRaw.low, scanOverRaw.high);
+    for (int v = 0; v < 3; ++v) {
+        std::printf(
+            "%s busy %-5s --jobs 1 %7.3f..%7.3f s  default %7.3f..%7.3f s  default / --jobs 1: "
+            "best %5.2f, by round %5.2f..%5.2f  (goal <= 1.1)\n",
+            what, verbs[v], times[v][0].low, times[v][0].high, times[v][1].low, times[v][1].high,
+            times[v][1].low / times[v][0].low, ratios[v].low, ratios[v].high);
+    }
+    std::fflush(stdout);
+}
+
 // The peak memory of a fresh process of this program that runs `mode` ("baseline": only makes
 // the renamer; "go": a Go run and its Undo) on `root`, in kilobytes, and the bytes of the
 // journal's text. A fresh process, so that nothing this one allocated before counts.
@@ -373,15 +484,29 @@ int main(int argc, char* argv[]) {
     if (argc == 4 && std::string(argv[1]) == "--memory-child")
         return memoryChild(argv[2], argv[3]);
     const std::size_t files = envSize("ZR_BENCH_FILES", 100000);
+    const std::size_t flatFiles = envSize("ZR_BENCH_FLAT_FILES", 300000);
     const std::size_t memoryFiles = envSize("ZR_BENCH_MEMORY_FILES", 1000000);
+    const int busyRounds = static_cast<int>(envSize("ZR_BENCH_BUSY_ROUNDS", 3));
     const std::string folder = bench::freshBenchFolder("commands");
     const std::string root = folder + "/tree";
     std::printf("building %zu files in %s...\n", files, root.c_str());
     std::fflush(stdout);
     bench::buildTree(root, files);
-    benchScan(root, files);
+    benchScan(root, "tree", files, 9, "<= 1.0");
     if (envSize("ZR_BENCH_GO", 1) != 0)
         benchGoAndUndo(root);
+    if (busyRounds > 0)
+        benchBusy(root, "tree", busyRounds);
+    bench::removeTree(root);
+    if (flatFiles > 0) {
+        const std::string flat = folder + "/folder";
+        std::printf("building %zu files in one folder, %s...\n", flatFiles, flat.c_str());
+        std::fflush(stdout);
+        bench::buildFlatFolder(flat, flatFiles);
+        benchScan(flat, "folder", flatFiles, 5, "<= 1.1");
+        if (busyRounds > 0)
+            benchBusy(flat, "folder", busyRounds);
+    }
     bench::removeTree(folder);
     if (memoryFiles > 0)
         benchMemory(memoryFiles);

@@ -38,6 +38,19 @@ std::string directoryFor(std::size_t index) {
            std::to_string(leaf % kDirectoriesPerLevel);
 }
 
+// Creates the empty file of index `index` in `directory`.
+void addFile(const std::string& directory, std::size_t index, TreeStats& stats) {
+    const std::string name = fileName(index);
+    const std::string path = directory + "/" + name;
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0)
+        throw std::runtime_error("cannot create " + path);
+    close(fd);
+    ++stats.files;
+    if (name.ends_with(".JPG"))
+        ++stats.upperCaseJpegs;
+}
+
 }  // namespace
 
 std::vector<std::string> treePaths(std::size_t files) {
@@ -60,16 +73,18 @@ TreeStats buildTree(const std::string& root, std::size_t files) {
             lastDirectory = directory;
             ++stats.directories;
         }
-        const std::string name = fileName(i);
-        const std::string path = directory + "/" + name;
-        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-        if (fd < 0)
-            throw std::runtime_error("cannot create " + path);
-        close(fd);
-        ++stats.files;
-        if (name.ends_with(".JPG"))
-            ++stats.upperCaseJpegs;
+        addFile(directory, i, stats);
     }
+    return stats;
+}
+
+TreeStats buildFlatFolder(const std::string& root, std::size_t files) {
+    if (mkdir(root.c_str(), 0755) != 0)
+        throw std::runtime_error("cannot create " + root);
+    TreeStats stats;
+    stats.directories = 1;
+    for (std::size_t i = 0; i < files; ++i)
+        addFile(root, i, stats);
     return stats;
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A reproducible tree of files for benchmarks: N files over nested directories, with mixed
-// extensions, upper- and lower-case names and accented names.
+// Reproducible trees of files for benchmarks: N files over nested directories, or in one folder,
+// with mixed extensions, upper- and lower-case names and accented names.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +19,10 @@ struct TreeStats {
 // directories two levels deep. Every name has a capital letter; four in ten end with ".JPG".
 // The same arguments always give the same tree.
 TreeStats buildTree(const std::string& root, std::size_t files);
+
+// Creates `files` empty files with the same names directly in `root` (which must not exist
+// yet): one huge folder.
+TreeStats buildFlatFolder(const std::string& root, std::size_t files);
 
 // The relative paths buildTree creates for `files` files, in creation order.
 std::vector<std::string> treePaths(std::size_t files);

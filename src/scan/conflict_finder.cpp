@@ -93,12 +93,18 @@ void ConflictFinder::release(Folder& folder) {
     shrink(folder.plans);
     shrink(m_table);
     shrink(m_places);
+    shrink(m_hashes);
+    shrink(m_kept);
     shrink(m_outcomes);
 }
 
-ConflictFinder::Slot* ConflictFinder::find(Span name) {
+void ConflictFinder::prefetch(std::size_t hash) const {
+    __builtin_prefetch(&m_table[hash & m_mask]);
+}
+
+ConflictFinder::Slot* ConflictFinder::find(Span name, std::size_t hash) {
     const std::string_view text = m_text.substr(name.at, name.size);
-    for (std::size_t i = hashName(text) & m_mask;; i = (i + 1) & m_mask) {
+    for (std::size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
         Slot& s = m_table[i];
         if (!s.used)
             return nullptr;
@@ -107,9 +113,9 @@ ConflictFinder::Slot* ConflictFinder::find(Span name) {
     }
 }
 
-std::uint32_t ConflictFinder::slot(Span name) {
+std::uint32_t ConflictFinder::slot(Span name, std::size_t hash) {
     const std::string_view text = m_text.substr(name.at, name.size);
-    for (std::size_t i = hashName(text) & m_mask;; i = (i + 1) & m_mask) {
+    for (std::size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
         Slot& s = m_table[i];
         if (!s.used) {
             s.used = true;
@@ -131,6 +137,9 @@ void ConflictFinder::settle(Folder& folder, long nameLimit) {
 
     // The table holds the new names, at most half full: only a name some rename wants matters.
     // Each learns whether the folder has it, and which rename (its holder) would give it up.
+    // In a folder of a million entries the table is larger than the processor's caches: the
+    // names are hashed first, in the order they lie in the folder's text, and the slot of each
+    // is fetched a few names before it is probed.
     std::size_t size = 16;
     while (size < 2 * count)
         size *= 2;
@@ -139,24 +148,45 @@ void ConflictFinder::settle(Folder& folder, long nameLimit) {
     std::size_t longestNew = 0;
     // Where each rename's names lie in the table, old then new.
     m_places.resize(2 * count);
+    m_hashes.resize(count);
     for (std::size_t j = 0; j < count; ++j) {
         const Plan& p = folder.plans[j];
-        m_places[2 * j + 1] = slot(newName(p));
+        m_hashes[j] = hashName(m_text.substr(p.newAt, p.newSize));
         longestNew = std::max<std::size_t>(longestNew, p.newSize);
     }
     for (std::size_t j = 0; j < count; ++j) {
-        Slot* s = find(oldName(folder.plans[j]));
+        if (j + kAhead < count)
+            prefetch(m_hashes[j + kAhead]);
+        m_places[2 * j + 1] = slot(newName(folder.plans[j]), m_hashes[j]);
+    }
+    for (std::size_t j = 0; j < count; ++j) {
+        const Plan& p = folder.plans[j];
+        m_hashes[j] = hashName(m_text.substr(p.oldAt, p.oldSize));
+    }
+    for (std::size_t j = 0; j < count; ++j) {
+        if (j + kAhead < count)
+            prefetch(m_hashes[j + kAhead]);
+        Slot* s = find(oldName(folder.plans[j]), m_hashes[j]);
         m_places[2 * j] = s ? static_cast<std::uint32_t>(s - m_table.data()) : kNowhere;
         if (s) {
             s->holder = static_cast<std::int32_t>(j);
             s->present = true;
         }
     }
+    // The names that stay: only one as long as some new name at most can be one.
+    m_kept.clear();
+    m_hashes.clear();
     for (const Span name : folder.names) {
         if (name.size <= longestNew) {
-            if (Slot* s = find(name))
-                s->present = true;
+            m_kept.push_back(name);
+            m_hashes.push_back(hashName(m_text.substr(name.at, name.size)));
         }
+    }
+    for (std::size_t k = 0; k < m_kept.size(); ++k) {
+        if (k + kAhead < m_kept.size())
+            prefetch(m_hashes[k + kAhead]);
+        if (Slot* s = find(m_kept[k], m_hashes[k]))
+            s->present = true;
     }
     // No entry of a folder that neither is nor holds the working directory holds it: the
     // entry's path is needed only for those that may.
@@ -166,6 +196,12 @@ void ConflictFinder::settle(Folder& folder, long nameLimit) {
     m_outcomes.clear();
     for (std::size_t step = 0; step < count; ++step) {
         const std::size_t j = renamedAt(step, count);
+        if (step + kAhead < count) {
+            const std::size_t ahead = renamedAt(step + kAhead, count);
+            __builtin_prefetch(&m_table[m_places[2 * ahead + 1]]);
+            if (m_places[2 * ahead] != kNowhere)
+                __builtin_prefetch(&m_table[m_places[2 * ahead]]);
+        }
         const Plan& plan = folder.plans[j];
         const std::string_view name = m_text.substr(plan.oldAt, plan.oldSize);
         const std::string_view target = m_text.substr(plan.newAt, plan.newSize);

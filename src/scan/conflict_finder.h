@@ -75,10 +75,16 @@ private:
 
     void settle(Folder& folder, long nameLimit);
     void release(Folder& folder);
-    // Where `name`, a name in m_text, lies in the table; put there if it is new.
-    std::uint32_t slot(Span name);
+    // Slots are fetched this many names before they are probed.
+    static constexpr std::size_t kAhead = 16;
+
+    // Where `name`, a name in m_text whose hashName() is `hash`, lies in the table; put there if
+    // it is new.
+    std::uint32_t slot(Span name, std::size_t hash);
     // The slot of `name`, or null when it is not in the table.
-    Slot* find(Span name);
+    Slot* find(Span name, std::size_t hash);
+    // Asks the processor to fetch the slot where a name of `hash` is looked for first.
+    void prefetch(std::size_t hash) const;
 
     std::string m_workingDirectory;
     CommandView& m_view;
@@ -92,6 +98,8 @@ private:
     std::size_t m_mask = 0;
     std::string_view m_text;
     std::vector<std::uint32_t> m_places;
+    std::vector<std::size_t> m_hashes;
+    std::vector<Span> m_kept;  // the names that stay which may be new names
     std::vector<RowOutcome> m_outcomes;
     std::string m_oldPath;
 };

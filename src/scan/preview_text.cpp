@@ -7,27 +7,24 @@ std::string PreviewText::size(const PreviewRow& row) {
     return row.directory ? std::string("DIR") : std::to_string(row.size);
 }
 
-void PreviewText::format(const PreviewRow& row) {
-    if (m_haveTime && row.time == m_time)
-        return;
-    m_date = m_clock.formatDate(row.time);
-    m_timeOfDay = m_clock.formatTime(row.time);
-    m_time = row.time;
-    m_haveTime = true;
+const PreviewText::Texts& PreviewText::format(const PreviewRow& row) {
+    // The times shown are even seconds.
+    Texts& texts = m_kept[(static_cast<std::uint64_t>(row.time) >> 1) % kKept];
+    if (!texts.made || texts.time != row.time) {
+        texts.date = m_clock.formatDate(row.time);
+        texts.timeOfDay = m_clock.formatTime(row.time);
+        texts.time = row.time;
+        texts.made = true;
+    }
+    return texts;
 }
 
 const std::string& PreviewText::date(const PreviewRow& row) {
-    if (!row.known)
-        return m_empty;
-    format(row);
-    return m_date;
+    return row.known ? format(row).date : m_empty;
 }
 
 const std::string& PreviewText::time(const PreviewRow& row) {
-    if (!row.known)
-        return m_empty;
-    format(row);
-    return m_timeOfDay;
+    return row.known ? format(row).timeOfDay : m_empty;
 }
 
 }  // namespace zr

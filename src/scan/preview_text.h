@@ -2,6 +2,8 @@
 // The texts of the preview list's size, date and time columns, as every front end shows them.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include "platform/clock.h"
@@ -9,8 +11,10 @@
 
 namespace zr {
 
-// Formats a row's columns. Rows found together mostly share their time, so each distinct time is
-// formatted once.
+// Formats a row's columns. Rows found together mostly share their time, or one of a few times:
+// the texts of the last times met are kept, so each is formatted once. (The entries of a huge
+// folder come in the file system's order, not the order they were made: consecutive rows then
+// take turns among the times of the whole folder.)
 class PreviewText {
 public:
     explicit PreviewText(Clock& clock) : m_clock(clock) {}
@@ -22,13 +26,19 @@ public:
     const std::string& time(const PreviewRow& row);
 
 private:
-    void format(const PreviewRow& row);
+    struct Texts {
+        bool made = false;
+        std::time_t time = 0;
+        std::string date;
+        std::string timeOfDay;
+    };
+    // Times kept, each in the place its seconds give it.
+    static constexpr std::size_t kKept = 64;
+
+    const Texts& format(const PreviewRow& row);
 
     Clock& m_clock;
-    bool m_haveTime = false;
-    std::time_t m_time = 0;
-    std::string m_date;
-    std::string m_timeOfDay;
+    std::array<Texts, kKept> m_kept;
     const std::string m_empty;
 };
 
