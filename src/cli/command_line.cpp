@@ -37,8 +37,9 @@ const std::array kFlags = {
             .takes = Takes::Text,
             .field = Option::Edit3,
             .argument = "MASKS",
-            .help = "which names to rename, e.g. '*.jpg;*.gif' (wildcards * ? [a-z])",
-            .section = "Which entries (scan, go)"},
+            .help = "which names to rename, separated by ';' (wildcards * ? [a-z])",
+            .section = "Which entries (scan, go)",
+            .showDefault = true},
     CliFlag{.name = "recursive",
             .box = Option::CheckBox1,
             .help = "process subdirectories too (default: on)"},
@@ -59,7 +60,8 @@ const std::array kFlags = {
             .field = Option::Edit5,
             .argument = "LIST",
             .help = "remove these strings ('a;b'; ';;' for a ';' in one)",
-            .section = "Renaming rules (scan, go), applied in this order"},
+            .section = "Renaming rules (scan, go), applied in this order, each off until switched "
+                       "on"},
     CliFlag{.name = "no-kill-strings", .box = Option::CheckBox5, .boxState = false},
     CliFlag{.name = "kill-chars",
             .takes = Takes::Text,
@@ -73,16 +75,19 @@ const std::array kFlags = {
             .box = Option::CheckBox16,
             .field = Option::Edit9,
             .argument = "LIST",
-            .help = "replace these strings ('a;b') ..."},
+            .help = "replace these strings ('a;b') ...",
+            .showDefault = true},
     CliFlag{.name = "convert-strings-to",
             .takes = Takes::Text,
             .box = Option::CheckBox16,
             .field = Option::Edit10,
             .argument = "LIST",
-            .help = "... each by the string at the same place of this list"},
+            .help = "... each by the string at the same place of this list (the two lists "
+                    "must be as long)",
+            .showDefault = true},
     CliFlag{.name = "convert-strings",
             .box = Option::CheckBox16,
-            .help = "switch replacing strings on or off"},
+            .help = "switch replacing strings on or off (the lists above, or their defaults)"},
     CliFlag{.name = "no-convert-strings", .box = Option::CheckBox16, .boxState = false},
     CliFlag{.name = "case",
             .takes = Takes::CaseMode,
@@ -100,16 +105,18 @@ const std::array kFlags = {
             .box = Option::CheckBox9,
             .field = Option::Edit6,
             .argument = "CHARS",
-            .help = "replace these characters ..."},
+            .help = "replace these characters ...",
+            .showDefault = true},
     CliFlag{.name = "convert-chars-to",
             .takes = Takes::Text,
             .box = Option::CheckBox9,
             .field = Option::Edit7,
             .argument = "CHARS",
-            .help = "... each by the character at the same place"},
+            .help = "... each by the character at the same place (as many characters)",
+            .showDefault = true},
     CliFlag{.name = "convert-chars",
             .box = Option::CheckBox9,
-            .help = "switch replacing characters on or off (its default tables turn Czech "
+            .help = "switch replacing characters on or off (the default tables above turn Czech "
                     "letters with diacritics into plain ones)"},
     CliFlag{.name = "no-convert-chars", .box = Option::CheckBox9, .boxState = false},
     CliFlag{.name = "prefix",
@@ -132,10 +139,11 @@ const std::array kFlags = {
     CliFlag{.name = "no-suffix-after-extension", .box = Option::CheckBox8, .boxState = false},
     CliFlag{.name = "batch",
             .box = Option::CheckBox13,
+            .verbs = kForGo,
             .help = "go writes a rename script and an undo script into the current directory "
                     "instead of renaming",
             .section = "Scripts (go)"},
-    CliFlag{.name = "no-batch", .box = Option::CheckBox13, .boxState = false},
+    CliFlag{.name = "no-batch", .box = Option::CheckBox13, .boxState = false, .verbs = kForGo},
     CliFlag{.name = "script-format",
             .takes = Takes::ScriptFormat,
             .verbs = kForGo,
@@ -155,6 +163,10 @@ const std::array kFlags = {
             .help = "add a sixth column to tsv rows: why go will fail to rename the entry, "
                     "empty when it will not (json rows have \"fails\" for it, a table a last "
                     "column)"},
+    CliFlag{.name = "show-path",
+            .verbs = kForScan,
+            .help = "add a last column to the table and to tsv rows: the folder each entry lies "
+                    "in (json rows have \"path\")"},
     CliFlag{.name = "journal",
             .takes = Takes::File,
             .verbs = kForGo | kForUndo,
@@ -314,6 +326,10 @@ bool parseCommandLine(std::span<const std::string> args, CommandLine& commandLin
             }
             if (name == "show-conflicts") {
                 commandLine.showConflicts = true;
+                continue;
+            }
+            if (name == "show-path") {
+                commandLine.showPath = true;
                 continue;
             }
             commandLine.ruleFlags.push_back({flag, {}, 0});
@@ -487,11 +503,15 @@ std::string helpText() {
                   "rule on; its --no-... form switches the rule off.",
                   0);
 
+    RenameSettings defaults;
+    defaults.restoreDefaults();
     const std::span<const CliFlag> flags = cliFlags();
     for (std::size_t i = 0; i < flags.size();) {
         if (!flags[i].section.empty())
             out += "\n" + std::string(flags[i].section) + ":\n";
-        const std::string_view help = flags[i].help;
+        std::string help(flags[i].help);
+        if (flags[i].showDefault && flags[i].field)
+            help += " (default: '" + defaults.text(*flags[i].field) + "')";
         std::string column = optionColumn(flags, i);
         if (column.size() + 2 > kHelpColumn) {
             out += column + "\n";
@@ -507,11 +527,13 @@ std::string helpText() {
         "Exit status:\n"
         " 0    everything was done\n"
         " 1    some renames failed (see the failure log)\n"
-        " 2    an error: bad usage, a filter mask, a start directory, a settings file, or a\n"
-        "      script, log or journal that cannot be written (nothing renamed after it)\n"
+        " 2    an error: bad usage, options that cannot work, a filter mask, a start\n"
+        "      directory, a settings file, or a script, log or journal that cannot be\n"
+        "      written (nothing renamed after it)\n"
         " 3    the renames were carried out, but a step after them did not work (the\n"
         "      journal, standard output; a warning says which)\n"
-        " 130  stopped by Ctrl-C\n\n";
+        " 130  stopped by Ctrl-C (go: in its walk with nothing renamed, among its renames\n"
+        "      after those under way)\n\n";
     out += "Zentarel Renamer home page: <" ZR_HOMEPAGE ">\n";
     return out;
 }

@@ -43,6 +43,8 @@ struct CliFlag {
     std::string_view help{};
     // A heading in --help that this flag starts.
     std::string_view section{};
+    // --help adds the field's default, which applies when nothing gives the field.
+    bool showDefault = false;
 };
 
 // Every flag, in the order --help lists them.
@@ -69,6 +71,8 @@ struct CommandLine {
     OutputFormat format = OutputFormat::Automatic;
     // tsv rows get a sixth column: why Go will fail to rename the entry.
     bool showConflicts = false;
+    // The table and tsv rows get a last column: the folder of the entry.
+    bool showPath = false;
     ScriptFormat scriptFormat = ScriptFormat::Bat;
     // File-system calls kept in flight at once (--jobs); 1 does one after another.
     int jobs = kDefaultJobs;

@@ -35,6 +35,26 @@ int probeJournal(FileSystem& fileSystem, const std::string& path) {
     return error;
 }
 
+// The renames that failed, as many as were kept, and where the others are.
+void listFailures(const Console& console, const CliView& view, const std::string& logPath) {
+    for (const CliView::Failure& failure : view.failures()) {
+        console.error("cannot rename " + quoted(failure.oldFullPath) + " to " +
+                      quoted(failure.newName) + ": " + failure.reason);
+    }
+    if (view.failureCount() > view.failures().size()) {
+        console.error("and " + std::to_string(view.failureCount() - view.failures().size()) +
+                      " more, see " + escapeTsv(logPath));
+    }
+}
+
+// The closing text of a run that renamed: the counts, the failure log and what failed.
+void reportRenames(const Console& console, const CliView& view, const RunFlags& flags) {
+    console.line(view.status());
+    if (!flags.FailureLogPath.empty())
+        console.line("Failure log: " + escapeTsv(flags.FailureLogPath));
+    listFailures(console, view, flags.FailureLogPath);
+}
+
 }  // namespace
 
 int runGo(const CommandLine& commandLine, const CliContext& context) {
@@ -53,6 +73,8 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
         keeper.emplace(fileSystem, *commandLine.journalFile);
     }
 
+    // Ctrl-C ends the run: in the walk with nothing renamed, among the renames after those
+    // under way (the view has no stop action to click instead).
     CliView view(console, nullptr);
     Renamer renamer(settings, fileSystem, context.clock, view);
     renamer.flags().BatchFormat = commandLine.scriptFormat;
@@ -60,7 +82,6 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
     renamer.setUndoKeeper(keeper ? &*keeper : nullptr);
     {
         InterruptHandler interrupt;
-        view.setStopAction([&renamer] { renamer.Button1Click(); });
         renamer.Button1Click();
     }
     view.endProgress();
@@ -71,15 +92,29 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
                       " Nothing was renamed.");
         return kExitError;
     }
+    const bool renamed = flags.RenamedCount != 0;
+    if (view.stopped()) {
+        // A journal of renames that never happened undoes nothing.
+        if (keeper && keeper->created() && !renamed)
+            fileSystem.removeFile(keeper->path());
+        if (!renamed && flags.FailureCount == 0) {
+            console.line("Stopped, nothing was renamed.");
+            return kExitInterrupted;
+        }
+        reportRenames(console, view, flags);
+        console.warning("stopped by Ctrl-C: " + std::to_string(view.renamesNotStarted()) +
+                        " rename(s) were never started");
+        if (keeper && keeper->created() && renamed)
+            console.line("The journal " + quoted(keeper->path()) + " can undo what was renamed.",
+                         true);
+        return kExitInterrupted;
+    }
     if (view.error() || view.refused()) {
         if (view.error())
             reportCommandError(console, *view.error(), fileSystem.failedPath());
         // An error part of the way through the renames: what was done is counted.
-        if (flags.RenamedCount != 0 || flags.FailureCount != 0) {
-            console.line(view.status());
-            if (!flags.FailureLogPath.empty())
-                console.line("Failure log: " + escapeTsv(flags.FailureLogPath));
-        }
+        if (renamed || flags.FailureCount != 0)
+            reportRenames(console, view, flags);
         if (keeper && keeper->created() && flags.JournalCount == 0)
             fileSystem.removeFile(keeper->path());
         else if (keeper && keeper->created())
@@ -96,9 +131,9 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
     }
 
     int status = flags.FailureCount != 0 ? kExitSomeFailed : kExitDone;
-    console.line(view.status());
-    if (flags.FailureCount != 0)
-        console.line("Failure log: " + escapeTsv(flags.FailureLogPath));
+    reportRenames(console, view, flags);
+    if (const auto nothing = nothingMatchedText(settings, flags))
+        console.line(*nothing, true);
     if (keeper && keeper->finishError() != 0) {
         console.warning("the journal " + quoted(keeper->path()) + " could not record the " +
                         std::to_string(keeper->failedCount()) + " rename(s) that failed: " +
@@ -109,10 +144,6 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
     if (!console.flushOut()) {
         console.warning("cannot write to standard output; the renames were carried out");
         status = kExitWarningAfter;
-    }
-    if (view.stopped()) {
-        console.warning("stopped by Ctrl-C: the renames queued until then were carried out");
-        return kExitInterrupted;
     }
     return status;
 }

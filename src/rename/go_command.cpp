@@ -51,6 +51,7 @@ void GoCommand::Button1Click() {
     m_flags.RenamedCount = 0;
     m_flags.FailureCount = 0;
     m_flags.JournalCount = 0;
+    m_flags.FilterMatchCount = 0;
     m_flags.JournalCreated = true;
     m_flags.Journal.clear();
     if (m_keeper)

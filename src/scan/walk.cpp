@@ -18,6 +18,17 @@ std::time_t previewTime(std::time_t lastWrite) {
     return lastWrite - odd;
 }
 
+namespace {
+
+void setDetails(PreviewRow& row, const EntryInfo& info) {
+    row.size = info.size;
+    row.time = previewTime(info.lastWrite);
+    row.modified = info.lastWrite;
+    row.type = info.type;
+}
+
+}  // namespace
+
 DirectoryWalker::DirectoryWalker(const RenameSettings& settings, WalkState& state,
                                  NewNameComputer& computer, FileSystem& fileSystem,
                                  CommandView& view, ConflictFinder* finder)
@@ -55,10 +66,8 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
     const auto start = std::chrono::steady_clock::now();
     row.known = listing.info(name, info);
     noteCall(start);
-    if (row.known) {
-        row.size = info.size;
-        row.time = previewTime(info.lastWrite);
-    }
+    if (row.known)
+        setDetails(row, info);
     m_view.addPreviewRow(std::move(row));
 }
 
@@ -71,10 +80,8 @@ void DirectoryWalker::showRows(std::size_t atLeast) {
         PreviewRow row = std::move(m_pendingRows.front());
         m_pendingRows.pop_front();
         row.known = known;
-        if (known) {
-            row.size = info.size;
-            row.time = previewTime(info.lastWrite);
-        }
+        if (known)
+            setDetails(row, info);
         m_view.addPreviewRow(std::move(row));
         if (atLeast > 0)
             --atLeast;

@@ -201,13 +201,15 @@ TEST_F(BoundaryTest, AFolderThatCanBeReadButNotSearchedAbandonsTheWalk) {
     const std::string root = makeRoot();
     writeFile(root + "/tree/locked/B.JPG", "b");
     chmod((root + "/tree/locked").c_str(), 0444);
-    const CliRun scan = runUnprivileged(root, {"scan", "--case", "lower", "/tree"});
+    const CliRun scan =
+        runUnprivileged(root, {"scan", "--filter", "*.JPG", "--case", "lower", "/tree"});
     EXPECT_EQ(scan.status, 2) << scan.err;
     EXPECT_EQ(scan.err, "zentarel-renamer-cli: '/tree/locked': File access denied.\n");
     EXPECT_EQ(scan.out.find("B.JPG"), std::string::npos) << scan.out;
 
     writeFile(root + "/tree/A.JPG", "a");
-    const CliRun go = runUnprivileged(root, {"go", "--case", "lower", "/tree"});
+    const CliRun go =
+        runUnprivileged(root, {"go", "--filter", "*.JPG", "--case", "lower", "/tree"});
     EXPECT_EQ(go.status, 2) << go.err;
     EXPECT_EQ(go.err, "zentarel-renamer-cli: '/tree/locked': File access denied.\n");
     EXPECT_EQ(listNames(root + "/tree"), (Lines{"A.JPG", "locked"}));
@@ -530,8 +532,7 @@ TEST_F(BoundaryTest, EveryFailingCallEndsAsTheUserIsTold) {
                  "File access denied.", Lines{"A.JPG", "Qdir"}, Lines{}},
                 // The start directory.
                 {"stat of the start directory", plainTree, "stat~^TREE$=EIO", scanLower, 2,
-                 "cannot enter the start directory 'TREE/': I/O error 5.", std::nullopt,
-                 std::nullopt},
+                 "'TREE': input/output error", std::nullopt, std::nullopt},
                 // Renames where RENAME_NOREPLACE is refused: a link and an unlink for a file, a
                 // check
                 // and a plain rename for a folder.
@@ -672,10 +673,8 @@ TEST_F(BoundaryTest, FoldersAnUnprivilegedUserMayNotUseAreReported) {
     };
     const Row rows[] = {
         {{"scan", "--case", "lower", "/closed"}, "'/closed/inner': File access denied."},
-        {{"scan", "--case", "lower", "/unsearchable"},
-         "cannot enter the start directory '/unsearchable/': File access denied."},
-        {{"scan", "--case", "lower", "/unlistable"},
-         "cannot enter the start directory '/unlistable/': File access denied."},
+        {{"scan", "--case", "lower", "/unsearchable"}, "'/unsearchable': permission denied"},
+        {{"scan", "--case", "lower", "/unlistable"}, "'/unlistable': permission denied"},
         {{"scan", "--save-settings", "/readonly/s.rns", "/tree"},
          "Unable to write to /readonly/s.rns: File access denied."},
         {{"scan", "--settings", "secret.rns", "/tree"},

@@ -124,6 +124,7 @@ TEST(CommandLine, VerbFlagsAndTheStartDirectory) {
     EXPECT_EQ(scan.startDirectory, "-odd");
     EXPECT_FALSE(scan.showConflicts);
     EXPECT_TRUE(parsed({"scan", "--show-conflicts", "d"}).showConflicts);
+    EXPECT_TRUE(parsed({"scan", "--show-path", "d"}).showPath);
     EXPECT_EQ(parsed({"go", "dir", "--journal", "j"}).journalFile, "j");
     EXPECT_EQ(parsed({"go", "dir"}).startDirectory, "dir");
     EXPECT_EQ(parsed({"undo", "--journal", "j"}).verb, Verb::Undo);
@@ -136,7 +137,7 @@ TEST(CommandLine, ErrorsSayWhatIsWrong) {
     EXPECT_EQ(parseError({}), "no command given (scan, go or undo; see --help)");
     EXPECT_EQ(parseError({"rename"}), "unknown command 'rename' (scan, go or undo; see --help)");
     EXPECT_EQ(parseError({"scan", "--prefix"}), "option --prefix needs a value");
-    EXPECT_EQ(parseError({"scan", "--batch=1"}), "option --batch takes no value");
+    EXPECT_EQ(parseError({"go", "--batch=1"}), "option --batch takes no value");
     EXPECT_EQ(parseError({"scan", "--nope"}), "unknown option '--nope' (see --help)");
     EXPECT_EQ(parseError({"scan", "--journal", "j"}), "option --journal is not for scan");
     EXPECT_EQ(parseError({"go", "--format", "tsv"}), "option --format is not for go");
