@@ -46,10 +46,11 @@ bench: configure
 	cmake --build $(BUILD) -j $(JOBS)
 	scripts/run-benchmarks.sh $(BUILD)
 
-# Scans a small sample tree in the window under Xvfb and saves docs/screenshot.png.
+# Scans a small sample tree in the window under Xvfb, with the desktop's font at 9, 12 and 16
+# points, and saves docs/screenshot.png, docs/screenshot-12pt.png and docs/screenshot-16pt.png.
 screenshot: build
 	@scripts/deps.sh xvfb xdotool imagemagick
-	scripts/screenshot.sh $(BUILD) docs/screenshot.png
+	scripts/screenshot.sh $(BUILD) docs
 
 # Runs the fuzz targets for FUZZ_SECONDS each (clang with libFuzzer and sanitizers).
 FUZZ_SECONDS ?= 60

@@ -17,6 +17,7 @@ public:
     std::vector<PreviewRow> rows;
     std::string status;
     void setStatusText(std::string_view text) override { status = text; }
+    std::string statusText() const override { return status; }
     void setCaption(Control, std::string_view) override {}
     void setEnabled(Control, bool) override {}
     void busyOn() override {}

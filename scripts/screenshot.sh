@@ -1,16 +1,31 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Takes docs/screenshot.png: starts the window under Xvfb, scans a small sample tree of photos
-# with accented and upper-case names, two of whose renames would fail, driving the window from
-# outside as a user would (mouse and keyboard through xdotool), rests the pointer on a row marked
-# as failing so that its tooltip shows, and saves a picture of the window.
-# Usage: scripts/screenshot.sh BUILD_DIR OUTPUT.png   (needs xvfb, xdotool and imagemagick)
+# Takes the README's screenshots: starts the window under Xvfb with the desktop's font at 9, 12
+# and 16 points, scans a few holiday photos in "/home/ann/Pictures/Holiday 2026/" (with accented
+# and upper-case names, two of whose renames would fail), rests the pointer on a row marked as
+# failing so that its tooltip shows, and saves DOCS_DIR/screenshot.png (9 points),
+# screenshot-12pt.png and screenshot-16pt.png. The photos lie in a /home of its own, mounted in a
+# private mount namespace, so the real /home is never touched.
+# Usage: scripts/screenshot.sh BUILD_DIR DOCS_DIR
+# (needs xvfb, xdotool and imagemagick, and root or unprivileged user namespaces)
 set -eu
 
+if [ -z "${ZR_SCREENSHOT_NAMESPACE:-}" ]; then
+    build=$(realpath "$1")
+    docs=$(realpath "$2")
+    if [ "$(id -u)" -eq 0 ]; then
+        exec env ZR_SCREENSHOT_NAMESPACE=1 unshare --mount --propagation private "$0" "$build" "$docs"
+    fi
+    exec env ZR_SCREENSHOT_NAMESPACE=1 unshare --map-root-user --mount --propagation private \
+        "$0" "$build" "$docs"
+fi
 build=$1
-output=$2
+docs=$2
 program=$build/src/ui/zentarel-renamer
 cli=$build/src/cli/zentarel-renamer-cli
+mount -t tmpfs tmpfs /home
+home=/home/ann
+photos="$home/Pictures/Holiday 2026"
 work=$(mktemp -d)
 xvfb_pid=""
 app_pid=""
@@ -21,19 +36,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
-photos=$work/Photos
-mkdir -p "$photos/Léto 2023"
+mkdir -p "$photos/Day 2"
 # IMG_0042.JPG would become img0042.jpg, which is there already; KARLŮV MOST.JPG and Karlův most.jpg
 # would both become karluv most.jpg.
 for name in "Dovolená Šumava 001.JPG" "Ústí nad Labem.JPG" "Křivoklát #2.jpg" "IMG_0042.JPG" \
-    "img0042.jpg" "Karlův most.jpg" "KARLŮV MOST.JPG" "notes.txt" "Léto 2023/Řeka Vltava.JPG" \
-    "Léto 2023/Mělník.GIF"; do
+    "img0042.jpg" "Karlův most.jpg" "KARLŮV MOST.JPG" "notes.txt" "Day 2/Řeka Vltava.JPG" \
+    "Day 2/Mělník.GIF"; do
     head -c $((2000 + ${#name} * 731)) /dev/zero >"$photos/$name"
 done
-touch -d "2023-07-14 16:42:10" "$photos"/* "$photos/Léto 2023"/*
+touch -d "2026-07-14 16:42:10" "$photos"/* "$photos/Day 2"/*
 
 # Xvfb picks a free display and writes its number to file descriptor 3.
-Xvfb -displayfd 3 -screen 0 1024x720x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb_pid=$!
 for _ in $(seq 50); do
     [ -s "$work/display" ] && break
@@ -42,43 +56,68 @@ done
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
 
-XDG_CONFIG_HOME=$work/config HOME=$work LC_ALL=C.UTF-8 "$program" >/dev/null 2>&1 &
-app_pid=$!
-window=$(xdotool search --sync --name "Zentarel Renamer v0.3")
-# The window is mapped before it takes input.
-sleep 1.5
-
-# Moves to a point of the window's client area, then does the rest of the xdotool command there.
-at() { xdotool mousemove --window "$window" "$@"; }
-# "&Restore defaults" from the popup menu: filters *.jpg;*.gif and the letters to convert.
-at 40 440 click 3
-sleep 0.5
-xdotool key r
-sleep 0.3
-# The start directory.
-at 150 18 click 1
-xdotool key ctrl+a type --delay 2 "$photos/"
-# "Kill char(s)", "Convert char(s)" and "Convert case" (lower case).
-at 14 169 click 1
-at 14 248 click 1
-at 14 297 click 1
-# Scan, then select the first row.
-xdotool key alt+s
-sleep 1
-at 360 36 click 1
-# The pointer rests on the new name of the first row marked as failing: the command line's table
-# lists the same rows in the same order, with the reason in a last column.
+# The last row marked as failing, whose tooltip leaves the marks above it in sight: the command
+# line's table lists the same rows in the same order, with the reason in a last column.
 marked=$("$cli" scan --filter '*.jpg;*.gif' --kill-chars '#_' --convert-chars --case lower \
     --case-range all --format table "$photos/" | awk 'NR > 1 && /  name taken$|  same new name$/ \
-    { print NR - 2; exit }')
-# At the right edge of the screen, so that the tooltip opens to the left, over the window.
-eval "$(xdotool getwindowgeometry --shell "$window")"
-xdotool windowmove "$window" $((1024 - WIDTH)) 0
-sleep 0.5
-at 420 $((32 + 15 * ${marked:-0}))
-sleep 2
+    { last = NR - 2 } END { print last }')
 
-# The tooltip is a window of its own: the picture is taken from the screen, cut to the window.
-eval "$(xdotool getwindowgeometry --shell "$window")"
-import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$output"
-echo "screenshot: $output"
+# shoot POINTS PIXELS OUTPUT: the desktop font is DejaVu Sans at POINTS points (PIXELS pixels),
+# set as a KDE desktop sets it; the window scales its layout by PIXELS / 12.
+shoot() {
+    points=$1
+    pixels=$2
+    output=$3
+    # Design pixels to pixels at this font.
+    s() { echo "$1" | awk -v p="$pixels" '{ printf "%d", $1 * p / 12 + 0.5 }'; }
+    rm -rf "$home/.config"
+    mkdir -p "$home/.config/zentarel-renamer"
+    printf '[General]\nfont=DejaVu Sans,%s,-1,5,50,0,0,0,0,0\n' "$points" >"$home/.config/kdeglobals"
+    # What the window remembers from last time: a wider window with readable columns, and the
+    # options: "Kill char(s)", "Convert char(s)" and "Convert case" (lower case, whole name).
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vornik\\Zentarelrenamer]\r\n' \
+        >"$home/.config/zentarel-renamer/settings.reg"
+    {
+        printf '"ver"=dword:000003ed\r\n"vx"=dword:%08x\r\n"px"=dword:00000000\r\n"py"=dword:00000000\r\n' \
+            "$(s 960)"
+        printf '"rx0"=dword:%08x\r\n"rx1"=dword:%08x\r\n"rx2"=dword:%08x\r\n"rx3"=dword:%08x\r\n"rx4"=dword:%08x\r\n' \
+            "$(s 190)" "$(s 190)" "$(s 60)" "$(s 70)" "$(s 70)"
+        printf '"ed8"="%s/"\r\n"ed11"="*.jpg;*.gif"\r\n"ch28"=dword:00000001\r\n"ed27"="#_"\r\n' "$photos"
+        printf '"ch24"=dword:00000001\r\n"ed25"="ěščřžýáíéúůťďĚŠČŘŽÝÁÍÉŮÚŤĎ"\r\n"ed26"="escrzyaieuutdESCRZYAIEUUTD"\r\n'
+        printf '"ch17"=dword:00000001\r\n"cb18"=dword:00000000\r\n"ch21"=dword:00000001\r\n'
+    } >>"$home/.config/zentarel-renamer/settings.reg"
+
+    (cd "$home" && HOME=$home XDG_CONFIG_HOME=$home/.config XDG_STATE_HOME=$home/.local/state \
+        XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5 LC_ALL=C.UTF-8 exec "$program") \
+        >/dev/null 2>&1 &
+    app_pid=$!
+    window=$(xdotool search --sync --name "Zentarel Renamer v0.3")
+    # The window is mapped before it takes input.
+    sleep 1.5
+    # At the right edge of the screen, so that the tooltip opens to the left, over the window.
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool windowmove "$window" $((1920 - WIDTH)) 0
+    sleep 0.5
+    at() { xdotool mousemove --window "$window" "$(s "$1")" "$(s "$2")"; }
+    # A click on the label "Options" gives the window the keyboard; then Scan, select the first
+    # row and rest on the new name of the marked one.
+    at 20 422
+    xdotool click 1
+    xdotool key alt+s
+    sleep 1
+    at 400 36
+    xdotool click 1
+    at 420 $((32 + 15 * ${marked:-0}))
+    sleep 2
+    # The tooltip is a window of its own: the picture is taken from the screen, cut to the window.
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$output"
+    kill "$app_pid"
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+    echo "screenshot: $output"
+}
+
+shoot 9 12 "$docs/screenshot.png"
+shoot 12 16 "$docs/screenshot-12pt.png"
+shoot 16 21 "$docs/screenshot-16pt.png"

@@ -55,6 +55,7 @@ public:
     std::size_t failureCount() const { return m_failureCount; }
 
     void setStatusText(std::string_view text) override { m_status.assign(text); }
+    std::string statusText() const override { return m_status; }
     void setCaption(Control, std::string_view) override {}
     void setEnabled(Control, bool) override {}
     void busyOn() override {}

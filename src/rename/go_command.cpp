@@ -107,6 +107,7 @@ void GoCommand::run() {
         // Past the walk a press can stop nothing: the button says what is under way instead.
         m_view.setCaption(Control::Button1, batch ? "Writing scripts" : "Renaming");
         m_view.setEnabled(Control::Button1, false);
+        m_view.showNow();
         executor.run();
     } catch (...) {
         // Nothing was renamed: what was queued is no undo data. Once renaming has begun, the
@@ -119,12 +120,14 @@ void GoCommand::run() {
     }
 
     if (batch) {
-        m_view.setStatusText(batchStatus(m_flags.RenamedCount, m_flags.FailureCount));
+        m_view.setClosingStatus(batchStatus(m_flags.RenamedCount, m_flags.FailureCount),
+                                executor.files());
         m_flags.Journal.clear();
         m_flags.JournalCount = 0;
     } else {
-        m_view.setStatusText(renameStatus("Done, ", m_flags.RenamedCount, " file(s) renamed, ",
-                                          m_flags.FailureCount));
+        m_view.setClosingStatus(renameStatus("Done, ", m_flags.RenamedCount, " file(s) renamed, ",
+                                             m_flags.FailureCount),
+                                executor.files());
     }
 }
 

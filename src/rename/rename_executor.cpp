@@ -25,7 +25,7 @@ std::string renameStatus(std::string_view done, std::int32_t renamed, std::strin
     std::string status = std::string(done) + std::to_string(renamed) + std::string(what) +
                          std::to_string(failures) + " failure(s).";
     if (failures != 0)
-        status += "  [see failure log]";
+        status += kSeeFailureLog;
     return status;
 }
 
@@ -49,27 +49,30 @@ void FailureLog::add(std::string_view line) {
     m_file.giveName();
 }
 
-void FailureLog::finish(RunFlags& flags, CommandView& view) {
+std::string FailureLog::finish(RunFlags& flags, CommandView& view) {
     flags.FailureLogPath.clear();
     view.setEnabled(Control::Viewlastfailurelog1, false);
     if (flags.FailureCount == 0) {
         m_file.discard();
-        return;
+        return {};
     }
     m_file.close();
     flags.FailureLogPath = m_file.path();
     view.setEnabled(Control::Viewlastfailurelog1, true);
+    return flags.FailureLogPath;
 }
 
-void FailureLog::offerAsItIs(RunFlags& flags, CommandView& view) {
+std::string FailureLog::offerAsItIs(RunFlags& flags, CommandView& view) {
     if (!m_file.named())
-        return;
+        return {};
     flags.FailureLogPath = m_file.path();
     view.setEnabled(Control::Viewlastfailurelog1, true);
+    return flags.FailureLogPath;
 }
 
 void RenameExecutor::run() {
     m_renamingStarted = false;
+    m_files = {};
     const std::time_t now = m_clock.now();
     const std::string date = m_clock.formatDate(now);
     const std::string time = m_clock.formatTime(now);
@@ -127,6 +130,7 @@ void RenameExecutor::writeScripts(const std::string& date, const std::string& ti
                     script->makeExecutable();
                 }
                 script->close();
+                m_files.scripts.push_back(script->path());
             }
         }
     } catch (...) {
@@ -140,9 +144,10 @@ void RenameExecutor::writeScripts(const std::string& date, const std::string& ti
             log->discard();
         m_flags.RenamedCount = 0;
         m_flags.FailureCount = 0;
+        m_files = {};
         throw;
     }
-    log->finish(m_flags, m_view);
+    m_files.failureLog = log->finish(m_flags, m_view);
 }
 
 void RenameExecutor::carryOut(const std::string& date, const std::string& time) {
@@ -164,14 +169,15 @@ void RenameExecutor::carryOut(const std::string& date, const std::string& time) 
         if (m_keeper)
             m_keeper->finish(journal);
         kept = true;
-        log.finish(m_flags, m_view);
+        m_files.failureLog = log.finish(m_flags, m_view);
     } catch (...) {
         if (m_keeper && !kept)
             m_keeper->finish(journal);
         // What was done so far is counted, and its failure lines can be looked at.
-        log.offerAsItIs(m_flags, m_view);
-        m_view.setStatusText(renameStatus("Done, ", m_flags.RenamedCount, " file(s) renamed, ",
-                                          m_flags.FailureCount));
+        m_files.failureLog = log.offerAsItIs(m_flags, m_view);
+        m_view.setClosingStatus(renameStatus("Done, ", m_flags.RenamedCount, " file(s) renamed, ",
+                                             m_flags.FailureCount),
+                                m_files);
         throw;
     }
 }

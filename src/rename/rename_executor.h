@@ -39,6 +39,8 @@ public:
 
     // Whether renaming on disk had begun when run() ended (normally or by an error).
     bool renamingStarted() const { return m_renamingStarted; }
+    // What the run left for the user: its failure log, its scripts.
+    const RunFiles& files() const { return m_files; }
 
 private:
     void writeScripts(const std::string& date, const std::string& time);
@@ -52,11 +54,15 @@ private:
     CommandView& m_view;
     UndoKeeper* m_keeper;
     bool m_renamingStarted = false;
+    RunFiles m_files;
 };
+
+// What a closing status ends with when the run kept a failure log.
+inline constexpr std::string_view kSeeFailureLog = "  [see failure log]";
 
 // The closing status of a renaming run: `done` (as "Done, " or "Undo done, "), the count of
 // renames and `what` they were (" file(s) renamed, "), the failures, and a pointer to the log
-// when there were any.
+// (kSeeFailureLog) when there were any.
 std::string renameStatus(std::string_view done, std::int32_t renamed, std::string_view what,
                          std::int32_t failures);
 
@@ -78,11 +84,11 @@ public:
     // AppError when it cannot.
     void add(std::string_view line);
     // At the end of a run: closes the log and keeps it only when something failed; it then
-    // becomes the log the front end offers for viewing.
-    void finish(RunFlags& flags, CommandView& view);
+    // becomes the log the front end offers for viewing. The result is its path, or empty.
+    std::string finish(RunFlags& flags, CommandView& view);
     // After an error ended a run part of the way: the lines written so far are offered as they
-    // are.
-    void offerAsItIs(RunFlags& flags, CommandView& view);
+    // are. The result is the log's path, or empty when it has no line.
+    std::string offerAsItIs(RunFlags& flags, CommandView& view);
     // Closes the log and removes it (nothing was done).
     void discard() { m_file.discard(); }
 

@@ -18,6 +18,11 @@ void UndoCommand::Button3Click() {
     m_flags.GoRunning = true;
     m_view.busyOn();
     m_view.setEnabled(Control::Button1, false);
+    // The undo takes no input until it ends: it says what is under way, as Go's "Renaming" does.
+    const std::size_t renames = m_flags.Journal.size() - m_flags.Journal.failedCount();
+    m_view.setStatusText("Undoing " + std::to_string(renames) + " rename(s) ...");
+    m_view.setCaption(Control::Button3, "Undoing");
+    m_view.showNow();
     m_flags.RenamedCount = 0;
     m_flags.FailureCount = 0;
 
@@ -37,6 +42,7 @@ void UndoCommand::Button3Click() {
             m_keeper->keepWhatIsLeft(m_flags.Journal);
     }
 
+    m_view.setCaption(Control::Button3, "&Undo");
     m_view.busyOff(m_flags.JournalCount != 0);
     m_view.setEnabled(Control::Button1, true);
     m_view.setEnabled(Control::Button3, m_flags.JournalCount != 0);
@@ -54,9 +60,11 @@ void UndoCommand::reverseAll() {
     FailureLog log(m_fileSystem, workDir, m_clock.formatDate(now), m_clock.formatTime(now));
     UndoJournal& journal = m_flags.Journal;
     const std::size_t count = journal.size();
-    const auto status = [this] {
-        m_view.setStatusText(renameStatus("Undo done, ", m_flags.RenamedCount,
-                                          " file(s) renamed back, ", m_flags.FailureCount));
+    RunFiles files;
+    const auto status = [&] {
+        m_view.setClosingStatus(renameStatus("Undo done, ", m_flags.RenamedCount,
+                                             " file(s) renamed back, ", m_flags.FailureCount),
+                                files);
     };
     bool logBroken = false;
     try {
@@ -96,14 +104,14 @@ void UndoCommand::reverseAll() {
                         failureLine(entry.oldFullPath(), entry.newFullPath(), outcome.strandedAt));
                     logBroken = false;
                 });
-        log.finish(m_flags, m_view);
+        files.failureLog = log.finish(m_flags, m_view);
     } catch (...) {
         // The undo data keeps only what is left to undo.
         if (journal.failedCount() == journal.size()) {
             journal.clear();
             m_flags.JournalCount = 0;
         }
-        log.offerAsItIs(m_flags, m_view);
+        files.failureLog = log.offerAsItIs(m_flags, m_view);
         status();
         throw;
     }
@@ -111,6 +119,8 @@ void UndoCommand::reverseAll() {
 }
 
 void UndoCommand::SaveUndoasbat1Click() {
+    // The export leaves the status as it was; only while it writes does it say so.
+    const std::string status = m_view.statusText();
     try {
         if (m_flags.SavedWorkDir.empty())
             throw AppError(kNoWorkingDirectory);
@@ -126,6 +136,9 @@ void UndoCommand::SaveUndoasbat1Click() {
             else
                 ++unscriptable;
         }
+        m_view.setStatusText("Writing the undo script of " + std::to_string(lines) +
+                             " rename(s) ...");
+        m_view.showNow();
         TextFile script(m_fileSystem, m_flags.SavedWorkDir, "renamer_undo.bat");
         const std::time_t now = m_clock.now();
         writeScriptHeader(script, "undo", m_clock.formatDate(now), m_clock.formatTime(now), lines);
@@ -134,12 +147,14 @@ void UndoCommand::SaveUndoasbat1Click() {
                 script.writeLine(undoScriptLine(journal[i]));
         }
         script.close();
+        m_view.setStatusText(status);
         std::string message = "Undo file '" + script.name() + "' written succesfully.";
         if (unscriptable != 0)
             message += " " + std::to_string(unscriptable) +
                        " rename(s) were left out: a script cannot hold their names.";
         m_view.showMessage(MessageType::Information, message);
     } catch (...) {
+        m_view.setStatusText(status);
         m_view.showError(currentErrorText());
     }
 }

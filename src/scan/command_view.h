@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "scan/rename_outcome.h"
@@ -53,13 +54,31 @@ struct RowOutcome {
     Conflict fails = Conflict::None;
 };
 
+// What a run left on the disk for the user to look at.
+struct RunFiles {
+    // The log of this run's failures; empty when it kept none.
+    std::string failureLog;
+    // The scripts a batch run wrote: the rename script, then the undo script.
+    std::vector<std::string> scripts;
+};
+
 class CommandView {
 public:
     virtual ~CommandView() = default;
 
     virtual void setStatusText(std::string_view text) = 0;
+    virtual std::string statusText() const = 0;
+    // The closing status of a run and the files it left. A front end that names the files
+    // elsewhere (the command line prints the log's path on a line of its own) shows the text.
+    virtual void setClosingStatus(std::string_view text, const RunFiles& files) {
+        static_cast<void>(files);
+        setStatusText(text);
+    }
     virtual void setCaption(Control control, std::string_view caption) = 0;
     virtual void setEnabled(Control control, bool enabled) = 0;
+    // Shows at once what the status and the captions say, without handling any input: a command
+    // calls it before work that handles no events for a while (renames, an undo, a script).
+    virtual void showNow() {}
 
     // Disables the option controls, labels and the other buttons (but not Button1 and Button5)
     // and shows the busy pointer.

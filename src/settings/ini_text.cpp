@@ -152,6 +152,10 @@ std::vector<IniEntry> readIniSection(std::string_view content, std::string_view 
     return entries;
 }
 
+bool hasIniSection(std::string_view content, std::string_view section) {
+    return findSection(parseLines(content), section).has_value();
+}
+
 std::optional<std::string> writeIniSection(std::string& content, std::string_view section,
                                            std::span<const IniEntry> entries) {
     for (const IniEntry& e : entries) {

@@ -23,6 +23,9 @@ struct IniEntry {
 // is a key; a line starting with ";" is a comment.
 std::vector<IniEntry> readIniSection(std::string_view content, std::string_view section);
 
+// Whether `content` has a section named `section`, with keys or without.
+bool hasIniSection(std::string_view content, std::string_view section);
+
 // Writes `entries` into the first section named `section` of `content`. An entry replaces the
 // first line of its key in that section; the entries the section lacks go, in their order,
 // behind its last key (or its header). A missing section is appended to the end. New lines end

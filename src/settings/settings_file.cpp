@@ -62,6 +62,10 @@ std::optional<std::string> writeSettingsText(std::string& content, const RenameS
 
 std::optional<std::string> applySettingsText(std::string_view content, RenameSettings& settings,
                                              const OldVersionNotice& notice) {
+    // Wiping every option for a file that was never a settings file would lose them for nothing.
+    if (!hasIniSection(content, kSection))
+        return "Not a settings file: it holds no section [" + std::string(kSection) +
+               "], so no option was changed";
     const std::vector<IniEntry> entries = readIniSection(content, kSection);
     int version = -100;
     for (const IniEntry& e : entries) {
@@ -136,10 +140,7 @@ std::optional<std::string> loadSettingsFile(FileSystem& fs, const std::string& p
                                             RenameSettings& settings,
                                             const OldVersionNotice& notice) {
     std::string content;
-    const int readError = fs.readFile(path, content);
-    if (readError == ENOENT || readError == ENOTDIR)
-        content.clear();
-    else if (readError != 0)
+    if (const int readError = fs.readFile(path, content))
         return "Unable to read " + path + ": " + fileErrorText(readError);
     return applySettingsText(content, settings, notice);
 }

@@ -33,7 +33,8 @@ std::optional<std::string> writeSettingsText(std::string& content, const RenameS
 // Applies the settings section of `content`: when its "ver" is not the current version, tells
 // `notice` and restores the defaults; otherwise sets, key by key in file order, the options the
 // section names. A key that names no option of its kind stops there with the error to show; the
-// options set before it stay set.
+// options set before it stay set. A text without the section is no settings file at all (a
+// photo, a text chosen by mistake): it changes nothing, and the result says so.
 std::optional<std::string> applySettingsText(std::string_view content, RenameSettings& settings,
                                              const OldVersionNotice& notice);
 
@@ -42,8 +43,8 @@ std::optional<std::string> applySettingsText(std::string_view content, RenameSet
 std::optional<std::string> saveSettingsFile(FileSystem& fs, const std::string& path,
                                             const RenameSettings& settings);
 
-// Load settings: applySettingsText() on the file at `path`; a missing file holds no settings of
-// the current version. A file that exists but cannot be read changes nothing and is an error.
+// Load settings: applySettingsText() on the file at `path`. A file that is missing or cannot be
+// read changes nothing and is an error.
 std::optional<std::string> loadSettingsFile(FileSystem& fs, const std::string& path,
                                             RenameSettings& settings,
                                             const OldVersionNotice& notice);

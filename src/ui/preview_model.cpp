@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QStyle>
 
+#include "ui/qt_text.h"
+
 namespace zr {
 
 namespace {
@@ -18,8 +20,8 @@ constexpr Column kColumns[PreviewModel::kColumnCount] = {
     {"filedate", Qt::AlignRight},    {"filetime", Qt::AlignRight},
 };
 
-QString fromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+QString failureText(Conflict fails) {
+    return QStringLiteral("This rename will fail: ") + fromBytes(conflictExplanation(fails));
 }
 
 }  // namespace
@@ -30,12 +32,15 @@ PreviewModel::PreviewModel(Clock& clock, QObject* parent)
 void PreviewModel::clear() {
     beginResetModel();
     m_rows.clear();
+    m_folders.clear();
+    m_rowFolders.clear();
     m_published = 0;
     endResetModel();
 }
 
 void PreviewModel::append(PreviewRow row) {
     m_rows.push_back(std::move(row));
+    m_rowFolders.push_back(0);
 }
 
 void PreviewModel::publish() {
@@ -47,13 +52,18 @@ void PreviewModel::publish() {
     endInsertRows();
 }
 
-void PreviewModel::settle(std::span<const RowOutcome> outcomes) {
+void PreviewModel::settle(std::string_view folder, std::span<const RowOutcome> outcomes) {
+    // Each folder's rows settle together, once.
+    if (m_folders.empty() || m_folders.back() != folder)
+        m_folders.emplace_back(folder);
+    const auto folderIndex = static_cast<std::uint32_t>(m_folders.size());
     int first = -1;
     int last = -1;
     for (const RowOutcome& outcome : outcomes) {
         if (outcome.row >= m_rows.size())
             continue;
         m_rows[outcome.row].fails = outcome.fails;
+        m_rowFolders[outcome.row] = folderIndex;
         const int row = static_cast<int>(outcome.row);
         if (outcome.fails != Conflict::None && row < m_published) {
             first = first < 0 ? row : std::min(first, row);
@@ -82,19 +92,21 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const {
             case 0:
                 // Names are the file system's bytes; invalid UTF-8 shows as replacement
                 // characters.
-                return fromUtf8(r.currentName);
+                return fromBytes(r.currentName);
             case 1:
-                return fromUtf8(r.newName);
+                return fromBytes(r.newName);
             case 2:
-                return fromUtf8(PreviewText::size(r));
+                return fromBytes(PreviewText::size(r));
             case 3:
-                return fromUtf8(m_text.date(r));
+                return fromBytes(m_text.date(r));
             default:
-                return fromUtf8(m_text.time(r));
+                return fromBytes(m_text.time(r));
         }
     }
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(kColumns[index.column()].alignment | Qt::AlignVCenter);
+    if (role == Qt::ToolTipRole)
+        return toolTip(index.row());
     const Conflict fails = row(index.row()).fails;
     if (index.column() != 1 || fails == Conflict::None)
         return {};
@@ -104,14 +116,23 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const {
             m_warning = QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
         return m_warning;
     }
-    if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
-        const std::string_view why = conflictExplanation(fails);
-        const QString text = QStringLiteral("This rename will fail: ") +
-                             QString::fromUtf8(why.data(), static_cast<qsizetype>(why.size()));
-        // A tooltip in rich text is wrapped rather than one long line.
-        return role == Qt::ToolTipRole ? "<p>" + text.toHtmlEscaped() + "</p>" : text;
-    }
+    if (role == Qt::AccessibleDescriptionRole)
+        return failureText(fails);
     return {};
+}
+
+QString PreviewModel::toolTip(int index) const {
+    const PreviewRow& r = row(index);
+    // The names as they are, on lines of their own; the reason wraps.
+    QString tip = QStringLiteral("<p style=\"white-space:pre\">current name: ") +
+                  fromBytes(r.currentName).toHtmlEscaped() +
+                  "<br>new name: " + fromBytes(r.newName).toHtmlEscaped();
+    if (const std::uint32_t folder = m_rowFolders[static_cast<std::size_t>(index)])
+        tip += "<br>folder: " + fromBytes(m_folders[folder - 1]).toHtmlEscaped();
+    tip += "</p>";
+    if (r.fails != Conflict::None)
+        tip += "<p>" + failureText(r.fails).toHtmlEscaped() + "</p>";
+    return tip;
 }
 
 QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -6,7 +6,10 @@
 
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "scan/command_view.h"
@@ -16,7 +19,9 @@ namespace zr {
 
 // A read-only table over a vector of rows. append() only stores a row; publish() makes the rows
 // stored since the last publish() visible to views, in one insertion. A row whose rename will
-// fail at Go shows a warning icon in its new-name cell, with the reason as its tooltip.
+// fail at Go shows a warning icon in its new-name cell, with the reason as its description.
+// Every cell's tooltip gives the row's whole names, which the columns cut off, its folder once
+// the row is settled, and the reason its rename will fail.
 class PreviewModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -28,8 +33,8 @@ public:
     void clear();
     void append(PreviewRow row);
     void publish();
-    // Marks the rows of `outcomes` with what Go will do with them.
-    void settle(std::span<const RowOutcome> outcomes);
+    // Marks the rows of `outcomes`, entries of `folder`, with what Go will do with them.
+    void settle(std::string_view folder, std::span<const RowOutcome> outcomes);
     const PreviewRow& row(int index) const { return m_rows[static_cast<std::size_t>(index)]; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -39,7 +44,13 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    QString toolTip(int row) const;
+
     std::vector<PreviewRow> m_rows;
+    // The folders of settled rows, each once; a row's index into them plus one, or 0 while its
+    // folder is not known.
+    std::vector<std::string> m_folders;
+    std::vector<std::uint32_t> m_rowFolders;
     // Formats only what is shown, and each distinct time once.
     mutable PreviewText m_text;
     // Rows before this index are visible to views; the others wait for publish().

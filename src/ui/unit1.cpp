@@ -1,42 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Making the window: its components built from one table (the order of that table is the
+// position N of the persisted keys), the preview list, the popup menu, the tab order, the font,
+// the binding of the controls to the options, and the layout that follows the window's width.
 #include "ui/unit1.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
-#include <QFocusEvent>
 #include <QFrame>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
-#include <QShortcutEvent>
-#include <QShowEvent>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "platform/user_folders.h"
-#include "rules/app_error.h"
-#include "rules/option_lists.h"
-#include "settings/settings_file.h"
 #include "ui/app_icon.h"
-#include "ui/dialogs.h"
+#include "ui/keyboard_access.h"
 #include "ui/preview_model.h"
-#include "ui/window_placement.h"
+#include "ui/qt_text.h"
 
 namespace zr {
 
@@ -136,9 +127,38 @@ const Component kComponents[] = {
 };
 // clang-format on
 
+// What a screen reader calls the controls whose own text does not say what they are for: a
+// field its label, or the check box that switches it on; "..." what it does.
+const SpokenName kSpokenNames[] = {
+    {"Edit1", "Start dir", "Label1"},
+    {"Button2", "Browse for start dir"},
+    {"Edit3", "Filetypes", "Label3"},
+    {"Edit5", "Kill string(s)"},
+    {"Edit8", "Kill char(s)"},
+    {"Edit9", "Convert string(s)"},
+    {"Edit10", "Convert string(s) to", "Label5"},
+    {"Edit6", "Convert char(s)"},
+    {"Edit7", "Convert char(s) to", "Label2"},
+    {"ComboBox1", "Convert case"},
+    {"Edit2", "Add prefix"},
+    {"Edit4", "Append suffix"},
+    {"ListView1", "Preview of the renames"},
+    {"Panel1", "Options", "Label4"},
+    {"StatusBar1", "Status"},
+};
+
 const char* const kCaseModes[] = {"lower case", "upper case", "1st upper", "all 1st upper"};
 
 constexpr int kColumnWidths[PreviewModel::kColumnCount] = {90, 90, 55, 50, 50};
+
+// The size of the desktop's font that the layout is made for: the design's 8-point MS Sans Serif
+// is about as large as the 9-point (12-pixel) sans serif of a Linux desktop. A larger desktop
+// font scales the whole layout, as a scale factor of the display does.
+constexpr int kDesignFontPixels = 12;
+
+int pixelSize(const QFont& font) {
+    return font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+}
 
 // The picture at the lower left: drawn as it is, although the control is disabled (so that it
 // takes no mouse input); a disabled QLabel would grey it out.
@@ -147,12 +167,8 @@ public:
     using QWidget::QWidget;
 
 protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).drawPixmap(0, 0, appIconPixmap()); }
+    void paintEvent(QPaintEvent*) override { QPainter(this).drawPixmap(rect(), appIconPixmap()); }
 };
-
-QString fromBytes(std::string_view bytes) {
-    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
 
 // The room a label has on its line: up to the next control to its right.
 int labelRoom(const QLabel& label) {
@@ -166,56 +182,6 @@ int labelRoom(const QLabel& label) {
     }
     return room;
 }
-
-// Watches every event of the program before it is delivered: a held key never triggers an
-// access key or presses a button, an access key clicks at once, and input is dropped while the
-// window asks for that.
-class InputGate : public QObject {
-public:
-    InputGate(const bool& dropping, QObject* parent) : QObject(parent), m_dropping(dropping) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::ShortcutOverride:
-                // Claimed as a plain key press, a repeat never reaches the access keys.
-                if (static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
-                    event->accept();
-                    return true;
-                }
-                return m_dropping;
-            case QEvent::KeyPress:
-                if (static_cast<QKeyEvent*>(event)->isAutoRepeat() &&
-                    qobject_cast<QAbstractButton*>(watched))
-                    return true;
-                return m_dropping;
-            case QEvent::Shortcut:
-                if (m_dropping)
-                    return true;
-                if (auto* button = qobject_cast<QAbstractButton*>(watched);
-                    button && !static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
-                    // An access key acts at once, on the button as it is now; Qt's own click
-                    // comes a tenth of a second later, when the button may have been disabled
-                    // or may have come to mean something else ("&Go !" after "&Stop !").
-                    button->click();
-                    return true;
-                }
-                return false;
-            case QEvent::KeyRelease:
-            case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonRelease:
-            case QEvent::MouseButtonDblClick:
-            case QEvent::Wheel:
-            case QEvent::ContextMenu:
-                return m_dropping;
-            default:
-                return false;
-        }
-    }
-
-private:
-    const bool& m_dropping;
-};
 
 }  // namespace
 
@@ -236,35 +202,21 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsSto
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Zentarel Renamer v0.3 by Vornik"));
     setWindowIcon(QIcon(appIconPixmap()));
-    setMinimumSize(kMinWindowWidth - kFrameWidth, kClientHeight);
-    setMaximumSize(kMaxWindowWidth - kFrameWidth, kClientHeight);
+    m_scale = std::max(1.0, double(pixelSize(QApplication::font(this))) / kDesignFontPixels);
+    setMinimumSize(scaled(kMinWindowWidth - kFrameWidth), scaled(kClientHeight));
+    setMaximumSize(scaled(kMaxWindowWidth - kFrameWidth), scaled(kClientHeight));
     createControls();
     createPopupMenu();
     orderTabs();
     fitFont();
     bindOptions();
-    m_inputGate = new InputGate(m_droppingInput, this);
-    qApp->installEventFilter(m_inputGate);
+    installInputGate();
     setStatusText(kHomePage);
     move(196, 108);
-    resize(594, kClientHeight);
+    resize(scaled(594), scaled(kClientHeight));
     FormResize();
     FormCreate();
     adoptInterruptedRun();
-}
-
-void Tmain::adoptInterruptedRun() {
-    RunFlags& flags = m_renamer.flags();
-    const std::optional<std::size_t> renames = m_stateJournal.adopt(flags.Journal, m_storeProblems);
-    if (!renames)
-        return;
-    flags.JournalCreated = true;
-    flags.JournalCount = static_cast<std::int32_t>(*renames);
-    flags.SavedWorkDir = flags.CurrentDir;
-    m_button3->setEnabled(true);
-    m_saveUndoasbat1->setEnabled(true);
-    setStatusText("The undo data of an interrupted run was kept: " + std::to_string(*renames) +
-                  " rename(s) can be undone.");
 }
 
 Tmain::~Tmain() {
@@ -328,8 +280,9 @@ void Tmain::createControls() {
                 break;
         }
         widget->setObjectName(QString::fromLatin1(component.name));
-        widget->setGeometry(component.onPanel ? component.rect.translated(-kPanelLeft, -kPanelTop)
-                                              : component.rect);
+        const QRect rect = scaled(component.rect);
+        widget->setGeometry(
+            component.onPanel ? rect.translated(-scaled(kPanelLeft), -scaled(kPanelTop)) : rect);
         if (component.hint)
             widget->setToolTip(QString::fromLatin1(component.hint));
         if (component.disabled)
@@ -375,7 +328,7 @@ void Tmain::createListView() {
     header->setHighlightSections(false);
     header->setSectionsClickable(false);
     for (int i = 0; i < PreviewModel::kColumnCount; ++i)
-        header->resizeSection(i, kColumnWidths[i]);
+        header->resizeSection(i, scaled(kColumnWidths[i]));
     // The selection stays as visible when the list loses the focus.
     QPalette palette = m_listView1->palette();
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -419,26 +372,25 @@ void Tmain::createPopupMenu() {
 void Tmain::orderTabs() {
     std::vector<const Component*> sequence;
     for (const Component& component : kComponents) {
+        // The panel holds its boxes, which take the focus themselves.
         if (component.tab >= 0 && component.kind != Kind::Panel)
             sequence.push_back(&component);
     }
     std::sort(sequence.begin(), sequence.end(),
               [](const Component* a, const Component* b) { return a->tab < b->tab; });
-    QWidget* previous = nullptr;
-    for (const Component* component : sequence) {
-        auto* widget = findChild<QWidget*>(QString::fromLatin1(component->name));
-        if (previous)
-            QWidget::setTabOrder(previous, widget);
-        previous = widget;
-    }
+    std::vector<const char*> names;
+    for (const Component* component : sequence)
+        names.push_back(component->name);
+    chainTabs(*this, names);
+    nameControls(*this, kSpokenNames);
 }
 
 // The platform's default font, at the largest size (at most its own) at which every caption and
-// text fits its control at the design geometry. Labels then take the width of their text, as
-// far as their room allows.
+// text fits its control at the design geometry, scaled. Labels then take the width of their text,
+// as far as their room allows.
 void Tmain::fitFont() {
     const QFont base = QApplication::font(this);
-    const int startSize = base.pixelSize() > 0 ? base.pixelSize() : QFontInfo(base).pixelSize();
+    const int startSize = pixelSize(base);
     const auto widgets = findChildren<QWidget*>();
     const QHeaderView* header = m_listView1->horizontalHeader();
     const int headerMargin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
@@ -465,7 +417,7 @@ void Tmain::fitFont() {
             const QString caption =
                 m_preview->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
             if (header->fontMetrics().horizontalAdvance(caption) + 2 * headerMargin >
-                kColumnWidths[i])
+                scaled(kColumnWidths[i]))
                 return false;
         }
         return true;
@@ -532,471 +484,27 @@ void Tmain::showOption(Option option) {
     }
 }
 
-void Tmain::optionChanged(Option option) {
-    showOption(option);
-    switch (option) {
-        case Option::CheckBox2:
-            return CheckBox2Click();
-        case Option::CheckBox3:
-            return CheckBox3Click();
-        case Option::CheckBox4:
-            return CheckBox4Click();
-        case Option::CheckBox5:
-            return CheckBox5Click();
-        case Option::CheckBox6:
-            return CheckBox6Click();
-        case Option::CheckBox7:
-            return CheckBox7Click();
-        case Option::CheckBox9:
-            return CheckBox9Click();
-        case Option::CheckBox10:
-            return CheckBox10Click();
-        case Option::CheckBox11:
-            return CheckBox11Click();
-        case Option::CheckBox12:
-            return CheckBox12Click();
-        case Option::CheckBox14:
-            return CheckBox14Click();
-        case Option::CheckBox16:
-            return CheckBox16Click();
-        default:
-            return;
-    }
-}
-
-void Tmain::CheckBox2Click() {
-    followCheckBox(Option::CheckBox2, {Option::Edit2});
-}
-
-void Tmain::CheckBox3Click() {
-    followCheckBox(Option::CheckBox3, {Option::Edit4, Option::CheckBox8});
-}
-
-void Tmain::CheckBox4Click() {
-    followCheckBox(Option::CheckBox4, {Option::ComboBox1, Option::CheckBox6, Option::CheckBox7});
-}
-
-void Tmain::CheckBox5Click() {
-    followCheckBox(Option::CheckBox5, {Option::Edit5});
-}
-
-void Tmain::CheckBox6Click() {
-    uncheckPartner(Option::CheckBox6, Option::CheckBox7);
-}
-
-void Tmain::CheckBox7Click() {
-    uncheckPartner(Option::CheckBox7, Option::CheckBox6);
-}
-
-void Tmain::CheckBox9Click() {
-    followCheckBox(Option::CheckBox9, {Option::Edit6, Option::Edit7});
-}
-
-void Tmain::CheckBox10Click() {
-    followCheckBox(Option::CheckBox10, {Option::Edit8});
-}
-
-void Tmain::CheckBox11Click() {
-    uncheckPartner(Option::CheckBox11, Option::CheckBox12);
-}
-
-void Tmain::CheckBox12Click() {
-    uncheckPartner(Option::CheckBox12, Option::CheckBox11);
-}
-
-void Tmain::CheckBox14Click() {
-    // While busy the controls stay disabled; leaving the busy state applies this rule.
-    if (m_busy)
-        return;
-    const bool filtersApply = !m_settings.checked(Option::CheckBox14);
-    for (Option o : {Option::Edit3, Option::CheckBox11, Option::CheckBox12})
-        optionControl(o)->setEnabled(filtersApply);
-}
-
-void Tmain::CheckBox16Click() {
-    followCheckBox(Option::CheckBox16, {Option::Edit9, Option::Edit10});
-}
-
-void Tmain::followCheckBox(Option box, std::initializer_list<Option> followers) {
-    // While busy the controls stay disabled; leaving the busy state applies this rule.
-    if (m_busy)
-        return;
-    const bool on = m_settings.checked(box);
-    for (Option o : followers)
-        optionControl(o)->setEnabled(on);
-    if (on)
-        optionControl(*followers.begin())->setFocus();
-}
-
-void Tmain::commandPressed(QPushButton* button, void (Tmain::*handler)()) {
-    if (!button->isEnabled())
-        return;
-    RunFlags& flags = m_renamer.flags();
-    if (m_renamer.commandRunning()) {
-        // Inside a run: its own button's Stop, or nothing.
-        (this->*handler)();
-        m_stopRequested = m_stopRequested || flags.GoStopRequested || flags.ScanStopRequested;
-        return;
-    }
-    if (m_sinceStoppedRun.isValid() &&
-        m_sinceStoppedRun.elapsed() < QApplication::doubleClickInterval())
-        return;
-    m_stopRequested = false;
-    (this->*handler)();
-    dropPendingInput();
-    if (m_stopRequested)
-        m_sinceStoppedRun.restart();
-    else
-        m_sinceStoppedRun.invalidate();
-    m_stopRequested = false;
-}
-
-void Tmain::dropPendingInput() {
-    m_droppingInput = true;
-    QCoreApplication::processEvents();
-    m_droppingInput = false;
-}
-
-void Tmain::guard(const std::function<void()>& reaction) {
-    try {
-        reaction();
-    } catch (...) {
-        // Nothing may cross Qt's event handling; the commands return to idle on their own.
-        showError(currentErrorText());
-    }
-}
-
-void Tmain::uncheckPartner(Option box, Option partner) {
-    if (m_settings.checked(box))
-        m_settings.setChecked(partner, false);
-}
-
-void Tmain::Edit1Exit() {
-    if (m_renamer.commandRunning())
-        return;
-    m_settings.setText(Option::Edit1, normaliseStartDirectory(m_settings.text(Option::Edit1)));
-}
-
-void Tmain::Restoredefaults1Click() {
-    if (!m_renamer.commandRunning())
-        m_settings.restoreDefaults();
-}
-
-void Tmain::Button2Click() {
-    if (m_renamer.commandRunning())
-        return;
-    const std::optional<QString> chosen =
-        m_dialogs.chooseDirectory(this, QStringLiteral("Please specify a base directory"),
-                                  QFile::decodeName(m_renamer.flags().CurrentDir.c_str()));
-    if (!chosen)
-        return;
-    m_settings.setText(Option::Edit1,
-                       normaliseStartDirectory(QFile::encodeName(*chosen).toStdString()));
-}
-
-void Tmain::Viewlastfailurelog1Click() {
-    const std::string& path = m_renamer.flags().FailureLogPath;
-    if (path.empty())
-        return;
-    if (!m_dialogs.openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str()))))
-        m_dialogs.showMessage(this, MessageType::Error,
-                              QStringLiteral("Error executing notepad !"));
-}
-
-void Tmain::StatusBar1Click() {
-    if (m_statusText == kHomePage)
-        m_dialogs.openUrl(QUrl(QString::fromLatin1(kHomePage)));
-}
-
 void Tmain::FormResize() {
-    const int windowWidth = width() + kFrameWidth;
-    m_listView1->resize(windowWidth - 310, m_listView1->height());
-    const int button1Left = width() / 2 - (3 * m_button1->width() + 12) / 2;
+    // The list is as wide as the window less 310 design pixels; the frame does not scale.
+    m_listView1->resize(width() - scaled(310 - kFrameWidth), m_listView1->height());
+    const int button1Left = width() / 2 - (3 * m_button1->width() + scaled(12)) / 2;
     m_button1->move(button1Left, m_button1->y());
-    m_button3->move(m_button1->x() + m_button1->width() + 6, m_button3->y());
-    m_button5->move(m_button3->x() + m_button3->width() + 6, m_button5->y());
+    m_button3->move(m_button1->x() + m_button1->width() + scaled(6), m_button3->y());
+    m_button5->move(m_button3->x() + m_button3->width() + scaled(6), m_button5->y());
     m_statusBar1->setGeometry(0, height() - m_statusBar1->height(), width(),
                               m_statusBar1->height());
 }
 
-void Tmain::FormCreate() {
-    const WindowGeometry remembered = readRememberedGeometry(m_store, m_storeProblems);
-    // Only the width can change: the height is fixed.
-    if (remembered.width)
-        resize(*remembered.width - kFrameWidth, kClientHeight);
-    // Each value on its own (without either, the system places the window); then onto a
-    // screen, should the place be off every one now.
-    if (remembered.left || remembered.top) {
-        move(remembered.left.value_or(x()), remembered.top.value_or(y()));
-        QList<QRect> screens;
-        for (const QScreen* screen : QGuiApplication::screens())
-            screens.push_back(screen->availableGeometry());
-        const QRect frame(pos(), QSize(width() + kFrameWidth, height() + kFrameHeight));
-        move(reachablePosition(frame, kFrameHeight - kFrameWidth / 2, screens));
-    }
-    QHeaderView* header = m_listView1->horizontalHeader();
-    for (int i = 0; i < PreviewModel::kColumnCount; ++i) {
-        if (const std::optional<int> w = remembered.columnWidths[static_cast<std::size_t>(i)])
-            header->resizeSection(i, *w);
-    }
+int Tmain::scaled(int designPixels) const {
+    return static_cast<int>(std::lround(designPixels * m_scale));
 }
 
-void Tmain::FormActivate() {
-    RunFlags& flags = m_renamer.flags();
-    if (flags.SettingsLoaded)
-        return;
-    // Set first: a box shown below activates the window again when it closes.
-    flags.SettingsLoaded = true;
-    std::vector<std::string> problems = std::move(m_storeProblems);
-    for (std::string& p : applyRememberedSettings(m_store, m_settings))
-        problems.push_back(std::move(p));
-    if (!problems.empty()) {
-        std::string text;
-        for (const std::string& p : problems)
-            text += (text.empty() ? "" : "\n") + p;
-        showError(text);
-    }
-    if (m_startFolder) {
-        std::string directory;
-        if (m_fileSystem.changeDirectory(flags.CurrentDir, *m_startFolder, directory) == 0)
-            m_settings.setText(Option::Edit1, normaliseStartDirectory(directory));
-        else
-            showMessage(MessageType::Warning, "Cannot find directory " + *m_startFolder);
-        m_startFolder.reset();
-    }
-    m_button1->setFocus();
-}
-
-bool Tmain::FormClose() {
-    if (m_renamer.commandRunning())
-        return false;
-    if (m_renamer.hasUndoData()) {
-        if (!askYesNo("Are you sure to discard undo data when closing ?"))
-            return false;
-        m_stateJournal.discard();
-    }
-    std::optional<std::string> error = rememberGeometry(m_store, geometry());
-    if (!error && m_settings.checked(Option::CheckBox15))
-        error = rememberOptions(m_store, m_settings);
-    // The user has been told; the window still closes rather than trap them.
-    if (error)
-        showError("The settings could not be saved: " + *error);
-    return true;
-}
-
-WindowGeometry Tmain::geometry() const {
-    WindowGeometry g;
-    g.width = width() + kFrameWidth;
-    g.height = kClientHeight + kFrameHeight;
-    g.left = x();
-    g.top = y();
-    const QHeaderView* header = m_listView1->horizontalHeader();
-    for (int i = 0; i < PreviewModel::kColumnCount; ++i)
-        g.columnWidths[static_cast<std::size_t>(i)] = header->sectionSize(i);
-    return g;
-}
-
-FileDialogRequest Tmain::settingsFileDialog(bool save) const {
-    FileDialogRequest request;
-    request.save = save;
-    request.title = QStringLiteral("Choose file ...");
-    request.directory = QFile::decodeName(m_renamer.flags().CurrentDir.c_str());
-    // Every file is one without a dot too, so "All files" is "*" here.
-    request.filter = QStringLiteral("Renamer saved settings (*.rns);;All files (*)");
-    request.defaultSuffix = QStringLiteral("rns");
-    request.proposedName = QStringLiteral("renamer");
-    return request;
-}
-
-void Tmain::Savesettings1Click() {
-    if (m_renamer.commandRunning())
-        return;
-    const std::optional<QString> chosen = m_dialogs.chooseFile(this, settingsFileDialog(true));
-    if (!chosen)
-        return;
-    if (const auto error =
-            saveSettingsFile(m_fileSystem, QFile::encodeName(*chosen).toStdString(), m_settings))
-        showError(*error);
-}
-
-void Tmain::LoadSettings1Click() {
-    if (m_renamer.commandRunning())
-        return;
-    const std::optional<QString> chosen = m_dialogs.chooseFile(this, settingsFileDialog(false));
-    if (!chosen)
-        return;
-    const auto error = loadSettingsFile(
-        m_fileSystem, QFile::encodeName(*chosen).toStdString(), m_settings,
-        [this](const std::string& message) { showMessage(MessageType::Error, message); });
-    if (error)
-        showError(*error);
-}
-
-void Tmain::setStatusText(std::string_view text) {
-    // The walk sets the same text after every entry; only a change reaches the status bar.
-    if (text == m_statusText)
-        return;
-    m_statusText = text;
-    m_statusBar1->showMessage(fromBytes(text));
-    m_statusBar1->setCursor(m_statusText == kHomePage ? Qt::PointingHandCursor : Qt::ArrowCursor);
-}
-
-void Tmain::setCaption(Control control, std::string_view caption) {
-    if (QPushButton* b = button(control)) {
-        b->setText(fromBytes(caption));
-        // A run that takes no events for a while (its renames) still shows what it does.
-        if (m_busy)
-            b->repaint();
-    } else {
-        action(control)->setText(fromBytes(caption));
-    }
-}
-
-void Tmain::setEnabled(Control control, bool enabled) {
-    if (QPushButton* b = button(control))
-        b->setEnabled(enabled);
-    else
-        action(control)->setEnabled(enabled);
-}
-
-void Tmain::busyOn() {
-    if (m_busy)
-        return;
-    m_busy = true;
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    for (QWidget* w : m_busyControls)
-        w->setEnabled(false);
-    // Nothing may change the options, or start anything, under a run.
-    for (QAction* a : {m_savesettings1, m_loadSettings1, m_restoredefaults1, m_saveUndoasbat1})
-        a->setEnabled(false);
-    m_sinceEvents.restart();
-}
-
-void Tmain::busyOff(bool undoDataPresent) {
-    if (m_busy)
-        QApplication::restoreOverrideCursor();
-    m_busy = false;
-    publishRows();
-    for (QWidget* w : m_busyControls)
-        w->setEnabled(true);
-    for (QAction* a : {m_savesettings1, m_loadSettings1, m_restoredefaults1})
-        a->setEnabled(true);
-    m_saveUndoasbat1->setEnabled(undoDataPresent);
-    CheckBox5Click();
-    CheckBox10Click();
-    CheckBox4Click();
-    CheckBox2Click();
-    CheckBox3Click();
-    CheckBox9Click();
-    CheckBox16Click();
-    CheckBox14Click();
-    m_button3->setEnabled(undoDataPresent);
-}
-
-bool Tmain::askYesNo(std::string_view question) {
-    return m_dialogs.askYesNo(this, fromBytes(question));
-}
-
-void Tmain::showMessage(MessageType type, std::string_view text) {
-    m_dialogs.showMessage(this, type, fromBytes(text));
-}
-
-void Tmain::showError(std::string_view message) {
-    m_dialogs.showError(this, fromBytes(errorBoxText(message)));
-}
-
-void Tmain::processPendingEvents() {
-    // Once a frame: handling events after every entry would repaint the list once per row.
-    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < kEventIntervalMs)
-        return;
-    if (listHasRoom() || !m_sincePublished.isValid() ||
-        m_sincePublished.elapsed() >= kHiddenRowsIntervalMs)
-        publishRows();
-    QCoreApplication::processEvents();
-    m_sinceEvents.restart();
-}
-
-bool Tmain::listHasRoom() const {
-    const QWidget* viewport = m_listView1->viewport();
-    return m_listView1->rowAt(viewport->height() - 1) < 0;
-}
-
-void Tmain::publishRows() {
-    m_preview->publish();
-    m_sincePublished.restart();
-}
-
-void Tmain::clearPreview() {
-    m_preview->clear();
-}
-
-void Tmain::addPreviewRow(PreviewRow row) {
-    m_preview->append(std::move(row));
-}
-
-void Tmain::settlePreviewRows(std::string_view, std::span<const RowOutcome> outcomes) {
-    m_preview->settle(outcomes);
-}
-
-void Tmain::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    FormResize();
-}
-
-bool Tmain::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate)
-        guard([this] { FormActivate(); });
-    return QWidget::event(event);
-}
-
-void Tmain::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    // Where the platform never activates the window, the options still come right after it is
-    // shown.
-    QTimer::singleShot(0, this, [this] { guard([this] { FormActivate(); }); });
-}
-
-void Tmain::closeEvent(QCloseEvent* event) {
-    // A running command holds the window's state: it ends by its own Stop or its end.
-    bool mayClose = false;
-    guard([&] { mayClose = FormClose(); });
-    if (mayClose)
-        event->accept();
-    else
-        event->ignore();
-}
-
-void Tmain::contextMenuEvent(QContextMenuEvent* event) {
-    // Not exec(): a walk that is handling events goes on while the menu is open.
-    m_popupMenu1->popup(event->globalPos());
-}
-
-void Tmain::keyPressEvent(QKeyEvent* event) {
-    // Enter presses the focused button, and else the default button "&Go !"; a held key never
-    // presses it again.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (event->isAutoRepeat())
-            return;
-        auto* focused = qobject_cast<QPushButton*>(focusWidget());
-        QPushButton* target = focused ? focused : m_button1;
-        if (target->isEnabled())
-            target->click();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-bool Tmain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_statusBar1 && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        guard([this] { StatusBar1Click(); });
-    } else if (watched == optionControl(Option::Edit1) && event->type() == QEvent::FocusOut) {
-        // Leaving the field for another control, not the window for another window.
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            guard([this] { Edit1Exit(); });
-    }
-    return QWidget::eventFilter(watched, event);
+QRect Tmain::scaled(const QRect& design) const {
+    // Edges that meet in the design still meet.
+    const int left = scaled(design.left());
+    const int top = scaled(design.top());
+    return QRect(left, top, scaled(design.left() + design.width()) - left,
+                 scaled(design.top() + design.height()) - top);
 }
 
 QWidget* Tmain::optionControl(Option option) const {

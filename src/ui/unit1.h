@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program's main window Tmain: every option control bound to the RenameSettings record, the
 // three command buttons, the preview list, the status bar and the popup menu; it is the front end
-// the commands drive (CommandView).
+// the commands drive (CommandView). Its source is split by concern: unit1.cpp makes the window,
+// unit1_reactions.cpp holds the reactions of its controls, unit1_settings.cpp the remembered and
+// saved settings, unit1_view.cpp what the commands drive, unit1_input.cpp its input and events.
 #pragma once
 
 #include <QElapsedTimer>
@@ -47,7 +49,8 @@ public:
     // The status bar's first text, and the address a click on it opens.
     static constexpr const char* kHomePage = "https://vornik.example/zentarel-renamer";
     // The window frame around the client area that Qt's geometry describes; the layout rules
-    // are written in window widths.
+    // are written in window widths. The sizes are the design's, for the usual desktop font; a
+    // larger one scales them (scaled()).
     static constexpr int kFrameWidth = 8;
     static constexpr int kFrameHeight = 27;
     static constexpr int kClientHeight = 538;
@@ -96,8 +99,12 @@ public:
 
     // CommandView
     void setStatusText(std::string_view text) override;
+    std::string statusText() const override;
+    // The scripts' paths after the counts; the log's path at the end, where a click opens it.
+    void setClosingStatus(std::string_view text, const RunFiles& files) override;
     void setCaption(Control control, std::string_view caption) override;
     void setEnabled(Control control, bool enabled) override;
+    void showNow() override;
     void busyOn() override;
     void busyOff(bool undoDataPresent) override;
     bool askYesNo(std::string_view question) override;
@@ -127,6 +134,8 @@ private:
     void commandPressed(QPushButton* button, void (Tmain::*handler)());
     // Handles what is pending, dropping all input from the keyboard and the mouse.
     void dropPendingInput();
+    // Watches every event of the program, for held keys, access keys and input to drop.
+    void installInputGate();
     // At start-up: the undo data that a window which ended without discarding it left behind
     // becomes this window's.
     void adoptInterruptedRun();
@@ -134,6 +143,7 @@ private:
     void createControls();
     void createListView();
     void createPopupMenu();
+    // The tab order of the design and the names a screen reader says.
     void orderTabs();
     void fitFont();
     void bindOptions();
@@ -159,11 +169,16 @@ private:
     // One box of an exclusive pair: checking it unchecks the other.
     void uncheckPartner(Option box, Option partner);
 
+    // A length or rectangle of the design, scaled for the desktop's font.
+    int scaled(int designPixels) const;
+    QRect scaled(const QRect& design) const;
     QWidget* optionControl(Option option) const;
     QCheckBox* checkBox(Option option) const;
     QLineEdit* edit(Option option) const;
     QPushButton* button(Control control) const;
     QAction* action(Control control) const;
+    // Opens the failure log at `path` (nothing when empty) in the desktop's program for it.
+    void openFailureLog(const std::string& path);
     FileDialogRequest settingsFileDialog(bool save) const;
     WindowGeometry geometry() const;
     // Whether the list shows empty room below its last row, where rows not yet handed over
@@ -203,12 +218,16 @@ private:
     // What the busy state disables and enables again.
     std::vector<QWidget*> m_busyControls;
 
+    // How much larger than the design's the desktop's font is, at least 1.
+    double m_scale = 1.0;
     bool m_busy = false;
     bool m_droppingInput = false;
     bool m_stopRequested = false;
     // Since the end of a run that the user stopped.
     QElapsedTimer m_sinceStoppedRun;
     std::string m_statusText;
+    // The failure log the status names at its end; a click on the status opens it.
+    std::string m_statusLog;
     QElapsedTimer m_sinceEvents;
     QElapsedTimer m_sincePublished;
 };

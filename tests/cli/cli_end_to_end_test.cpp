@@ -371,6 +371,13 @@ TEST_F(CliTest, ASettingsFileOfAnotherVersionIsAnError) {
     const CliRun missing = run({"scan", "--settings", "none.rns", tree});
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(missing.err, "zentarel-renamer-cli: settings file 'none.rns' not found\n");
+
+    writeFile(work + "/notes.rns", "[Notes]\r\nver=1005\r\n");
+    const CliRun notSettings = run({"scan", "--settings", "notes.rns", tree});
+    EXPECT_EQ(notSettings.status, 2);
+    EXPECT_EQ(notSettings.err,
+              "zentarel-renamer-cli: settings file 'notes.rns': Not a settings file: it holds no "
+              "section [Renamer Settings], so no option was changed.\n");
 }
 
 TEST_F(CliTest, AnInvalidMaskOrAMissingStartDirectoryIsAnErrorBeforeAnythingHappens) {

@@ -77,9 +77,21 @@ TEST(SettingsText, WritesVersionThenEveryOptionInOrderOfPosition) {
               "ed36=dok;602\r\ned37=doc;txt\r\nch39=0\r\nch40=0\r\n");
 }
 
+TEST(SettingsText, NoSettingsSectionChangesNothing) {
+    for (const char* content : {"", "\xff\xd8\xff\xe0 JFIF", "[Other]\nver=1005\ned8=/x/\n"}) {
+        RenameSettings s;
+        s.setChecked(Option::CheckBox7, true);
+        const std::uint64_t before = s.revision();
+        EXPECT_EQ(applySettingsText(content, s, kNoNotice),
+                  "Not a settings file: it holds no section [Renamer Settings], so no option was "
+                  "changed");
+        EXPECT_EQ(s.revision(), before);
+    }
+}
+
 TEST(SettingsText, NoCurrentVersionShowsTheMessageThenRestoresDefaults) {
     for (const char* content :
-         {"", "[Other]\nver=1005\n", "[Renamer Settings]\ned8=/x/\n",
+         {"[renamer settings]\n", "[Renamer Settings]\ned8=/x/\n",
           "[Renamer Settings]\nver=1004\ned8=/x/\n", "[Renamer Settings]\nver=abc\n"}) {
         RenameSettings s;
         s.setChecked(Option::CheckBox7, true);
@@ -175,25 +187,13 @@ TEST_F(SettingsFileTest, SaveThenLoadRoundTripsAndKeepsTheRestOfTheFile) {
     expectSameOptions(loaded, saved);
 }
 
-TEST_F(SettingsFileTest, AMissingFileGivesTheOldVersionMessageThenTheDefaults) {
-    RenameSettings s;
-    std::vector<std::string> notices;
-    const OldVersionNotice notice = [&](const std::string& m) {
-        EXPECT_EQ(s.text(Option::Edit1), "");
-        notices.push_back(m);
-    };
-    EXPECT_EQ(loadSettingsFile(fs, dir / "none.rns", s, notice), std::nullopt);
-    EXPECT_EQ(notices, std::vector<std::string>{kOldSettingsFileMessage});
-    EXPECT_EQ(s.text(Option::Edit1), "/tmp/");
-    EXPECT_FALSE(test::exists(dir / "none.rns"));
-}
-
 TEST_F(SettingsFileTest, AFileThatCannotBeReadChangesNothing) {
     test::makeDirectory(dir / "folder.rns");
     test::writeFile(path, "[Renamer Settings]\nver=1005\ned8=/x/\n");
     fs.fail(Op::ReadFile, "renamer.rns", EACCES);
     for (const auto& [unreadable, why] : {std::pair{path, "File access denied"},
-                                          {dir / "folder.rns", "it is not a regular file"}}) {
+                                          {dir / "folder.rns", "it is not a regular file"},
+                                          {dir / "none.rns", "File not found"}}) {
         RenameSettings s;
         EXPECT_EQ(loadSettingsFile(fs, unreadable, s, kNoNotice),
                   "Unable to read " + unreadable + ": " + why);

@@ -47,6 +47,7 @@ public:
     std::map<Control, bool> enabled;
 
     void setStatusText(std::string_view text) override;
+    std::string statusText() const override { return status; }
     void setCaption(Control control, std::string_view caption) override;
     void setEnabled(Control control, bool on) override;
     void busyOn() override;

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
@@ -291,16 +292,55 @@ private slots:
         QCOMPARE(f->rowCount(), 2);
     }
 
+    // The status names the log; a click on it opens the log, as the menu item does.
     void failedRenameOffersTheFailureLog() {
         f->fileSystem.fail(Op::Rename, "/A.JPG", EACCES);
         click(f->button("Button1"));
-        QCOMPARE(f->status(), "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]");
+        const std::string log = f->dir / "renamer_failures.log";
+        QCOMPARE(f->status(),
+                 qs("Done, 1 file(s) renamed, 1 failure(s).  [see failure log] " + log));
+        QVERIFY(exists(log));
+        const QString open = "open " + QUrl::fromLocalFile(qs(log)).toString();
+        QTest::mouseClick(f->find("StatusBar1"), Qt::LeftButton);
+        QCOMPARE(f->dialogs.log, QStringList{open});
         QAction* view = f->action("Viewlastfailurelog1");
         QVERIFY(view->isEnabled());
         view->trigger();
-        const std::string log = f->dir / "renamer_failures.log";
-        QVERIFY(exists(log));
-        QCOMPARE(f->dialogs.log, QStringList{"open " + QUrl::fromLocalFile(qs(log)).toString()});
+        QCOMPARE(f->dialogs.log, (QStringList{open, open}));
+        // Undo's log is named the same way; a status without a log opens nothing.
+        f->fileSystem.clear();
+        f->fileSystem.fail(Op::Rename, "/c.jpg", EACCES);
+        click(f->button("Button3"));
+        const std::string undoLog = f->dir / "renamer_failures_1.log";
+        QCOMPARE(
+            f->status(),
+            qs("Undo done, 0 file(s) renamed back, 1 failure(s).  [see failure log] " + undoLog));
+        f->fileSystem.clear();
+        click(f->button("Button5"));
+        QTest::mouseClick(f->find("StatusBar1"), Qt::LeftButton);
+        QCOMPARE(f->dialogs.log.size(), 2);
+    }
+
+    void batchRunNamesItsScripts() {
+        f->window->settings().setChecked(Option::CheckBox13, true);
+        click(f->button("Button1"));
+        QCOMPARE(f->status(),
+                 qs("Done, 2 file(s) placed in batch file.  [scripts: " + (f->dir / "renamer.bat") +
+                    ", " + (f->dir / "renamer_undo.bat") + "]"));
+        QVERIFY(exists(f->dir / "renamer_undo.bat"));
+    }
+
+    // Enter in "Start dir" confirms the folder as leaving the field does; it never starts Go.
+    void enterInTheStartDirFieldConfirmsTheFolder() {
+        QLineEdit* edit1 = f->edit("Edit1");
+        edit1->setFocus();
+        edit1->setText(qs(tree));
+        QTest::keyClick(edit1, Qt::Key_Return);
+        QCOMPARE(edit1->text(), qs(tree + "/"));
+        QCOMPARE(QApplication::focusWidget(), edit1);
+        QCOMPARE(f->status(), QString::fromLatin1(Tmain::kHomePage));
+        QCOMPARE(listTree(tree), (std::vector<std::string>{"A.JPG", "b.txt", "sub/", "sub/C.JPG"}));
+        QVERIFY(!f->window->renamer().hasUndoData());
     }
 
     void rowsThatWillFailAreMarkedInTheNewNameCell() {
@@ -316,13 +356,21 @@ private slots:
             const QString why = fails ? "This rename will fail: another entry of this folder has "
                                         "the new name and keeps it; nothing is overwritten."
                                       : QString();
-            QCOMPARE(model->data(cell, Qt::ToolTipRole).toString(),
-                     fails ? "<p>" + why.toHtmlEscaped() + "</p>" : QString());
             QCOMPARE(model->data(cell, Qt::AccessibleDescriptionRole).toString(), why);
             QVERIFY(model->data(model->index(r, 0), Qt::DecorationRole).isNull());
+            // Every cell tells the whole names and the folder, which the columns cut off.
+            const QString folder = qs(fails ? tree : tree + "/sub");
+            const QString expected = "current name: " + f->cell(r, 0) +
+                                     "\nnew name: " + f->cell(r, 1) + "\nfolder: " + folder +
+                                     (fails ? "\n" + why : QString());
+            for (int c = 0; c < 5; ++c) {
+                const QString tip = model->data(model->index(r, c), Qt::ToolTipRole).toString();
+                QCOMPARE(QTextDocumentFragment::fromHtml(tip).toPlainText(), expected);
+            }
         }
         click(f->button("Button1"));
-        QCOMPARE(f->status(), "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]");
+        QCOMPARE(f->status(), qs("Done, 1 file(s) renamed, 1 failure(s).  [see failure log] " +
+                                 (f->dir / "renamer_failures.log")));
     }
 
     void marksReachRowsAlreadyShownAndRowsShownLater() {
@@ -335,19 +383,19 @@ private slots:
         model.publish();
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         const RowOutcome shown[] = {{0, Conflict::Taken}, {1, Conflict::None}};
-        model.settle(shown);
+        model.settle("/f", shown);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(changed[0][0].toModelIndex(), model.index(0, 1));
         QCOMPARE(changed[0][1].toModelIndex(), model.index(0, 1));
         model.append(row);
         const RowOutcome waiting[] = {{2, Conflict::SameNewName}};
-        model.settle(waiting);
+        model.settle("/f", waiting);
         QCOMPARE(changed.count(), 1);
         model.publish();
         QVERIFY(model.data(model.index(2, 1), Qt::AccessibleDescriptionRole)
                     .toString()
                     .endsWith("same name first."));
-        QVERIFY(model.data(model.index(1, 1), Qt::ToolTipRole).isNull());
+        QVERIFY(!model.data(model.index(1, 1), Qt::ToolTipRole).toString().contains("will fail"));
     }
 
     void emptyStartDirectoryWarnsAndRenamesNothing() {
@@ -367,12 +415,35 @@ private slots:
     void undoAfterFailuresLeavesTheFailedEntriesAlone() {
         writeFile(tree + "/a.jpg", "the user's");  // lower-casing A.JPG fails on it
         click(f->button("Button1"));
-        QCOMPARE(f->status(), "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]");
+        QCOMPARE(f->status(), qs("Done, 1 file(s) renamed, 1 failure(s).  [see failure log] " +
+                                 (f->dir / "renamer_failures.log")));
         std::filesystem::remove(tree + "/A.JPG");  // the user clears the blocking file away
         click(f->button("Button3"));
         QCOMPARE(f->status(), "Undo done, 1 file(s) renamed back, 0 failure(s).");
         QCOMPARE(readFile(tree + "/a.jpg"), "the user's");
         QVERIFY(exists(tree + "/sub/C.JPG"));
+        verifyIdle();
+    }
+
+    // Undo and the undo export take no input until they end: meanwhile the window says what runs
+    // and for how many renames, as Go's "Renaming" does.
+    void undoAndTheExportShowTheyAreRunning() {
+        click(f->button("Button1"));
+        QStringList seen;
+        f->fileSystem.onCall(Op::CreateFile, [&](const std::string&) {
+            seen << f->button("Button3")->text() + "|" + f->status();
+        });
+        click(f->button("Button3"));
+        QCOMPARE(seen, QStringList{"Undoing|Undoing 2 rename(s) ..."});
+        QCOMPARE(f->button("Button3")->text(), "&Undo");
+        QCOMPARE(f->status(), "Undo done, 2 file(s) renamed back, 0 failure(s).");
+
+        click(f->button("Button1"));
+        seen.clear();
+        f->action("SaveUndoasbat1")->trigger();
+        QCOMPARE(seen, QStringList{"&Undo|Writing the undo script of 2 rename(s) ..."});
+        // The export changes no status: the run's closing text comes back.
+        QCOMPARE(f->status(), "Done, 2 file(s) renamed, 0 failure(s).");
         verifyIdle();
     }
 

@@ -86,8 +86,9 @@ private slots:
         click(f->button("Button3"));
         // The renames never carried out fail harmlessly: nothing of that name is there.
         QCOMPARE(f->status(), QString("Undo done, 10 file(s) renamed back, %1 failure(s).  [see "
-                                      "failure log]")
-                                  .arg(kFiles - 10));
+                                      "failure log] %2")
+                                  .arg(kFiles - 10)
+                                  .arg(QString::fromStdString(f->dir / "renamer_failures.log")));
         QCOMPARE(snapshotTree(tree), original);
         QCOMPARE(listNames(state), std::vector<std::string>{});
         QVERIFY(!f->button("Button3")->isEnabled());

@@ -16,6 +16,7 @@
 #include <random>
 #include <thread>
 
+#include "rename/rename_executor.h"
 #include "rename/renamer.h"
 #include "window_fixture.h"
 
@@ -301,8 +302,18 @@ class MonkeyTest : public QObject {
                     difference += " -" + path;
             QFAIL((what + ": the tree differs from the untouched run's:" + difference).c_str());
         }
-        QVERIFY2(f->status().toStdString() == expected.status,
-                 (what + ": " + f->status().toStdString() + " / " + expected.status).c_str());
+        // The same counts; the window names the files the run left after them, which lie
+        // elsewhere for the untouched run.
+        const std::string shown = f->status().toStdString();
+        std::string counts = expected.status;
+        const bool log = counts.ends_with(kSeeFailureLog);
+        if (log)
+            counts.resize(counts.size() - kSeeFailureLog.size());
+        QVERIFY2(
+            shown.starts_with(counts) &&
+                (shown.size() == counts.size() || shown.compare(counts.size(), 2, "  ") == 0) &&
+                (shown.find(kSeeFailureLog) != std::string::npos) == log,
+            (what + ": " + shown + " / " + expected.status).c_str());
         if (command == Command::Scan)
             QVERIFY2(static_cast<std::size_t>(f->rowCount()) == expected.rows, what.c_str());
         QVERIFY2(optionValues(settings) == optionsBefore, what.c_str());

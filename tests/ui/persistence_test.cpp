@@ -335,6 +335,34 @@ private slots:
         QCOMPARE(settings().text(Option::Edit1), "/mine/");
     }
 
+    // A file that holds no settings at all (a photo, a missing file) changes no option.
+    void loadingAFileWithoutSettingsChangesNothing() {
+        f = std::make_unique<WindowFixture>();
+        writeFile(f->dir / "photo.jpg", "\xff\xd8\xff\xe0 JFIF");
+        writeFile(f->dir / "other.rns", "[Other]\r\nver=1005\r\ned8=/other/\r\n");
+        settings().setText(Option::Edit1, "/mine/");
+        settings().setChecked(Option::CheckBox5, true);
+        const std::uint64_t revision = settings().revision();
+        const QString noSettings =
+            "error Not a settings file: it holds no section [Renamer Settings], so no option was "
+            "changed.";
+        const std::pair<const char*, QString> files[] = {
+            {"photo.jpg", noSettings},
+            {"other.rns", noSettings},
+            {"missing.rns", QString::fromStdString("error Unable to read " +
+                                                   (f->dir / "missing.rns") + ": File not found.")},
+        };
+        for (const auto& [name, said] : files) {
+            f->dialogs.chosenFile = QString::fromStdString(f->dir / name);
+            f->dialogs.log.clear();
+            f->action("LoadSettings1")->trigger();
+            QCOMPARE(f->dialogs.log, (QStringList{"open Choose file ...", said}));
+            QCOMPARE(settings().revision(), revision);
+        }
+        QCOMPARE(f->edit("Edit1")->text(), "/mine/");
+        QVERIFY(f->edit("Edit5")->isEnabled());
+    }
+
     void aSettingsFileThatCannotBeWrittenIsReported() {
         f = std::make_unique<WindowFixture>();
         const std::string file = f->dir / "s.rns";

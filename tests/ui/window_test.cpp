@@ -2,6 +2,7 @@
 // The window's own behaviour: its components, layout and fonts, the enabling rules and exclusive
 // pairs, the busy state, the start directory field, the folder browser, the status-bar link,
 // the failure-log viewer, the popup menu and the boxes the real dialogs build.
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -28,6 +29,14 @@ const char* const kFollowerBoxes[][4] = {
     {"CheckBox10", "Edit8", nullptr, nullptr},
     {"CheckBox16", "Edit9", "Edit10", nullptr},
 };
+
+// The design's tab sequence of the controls that take the focus.
+const QStringList kTabOrder = {
+    "Edit1",      "Button2",    "Edit3",      "CheckBox11", "CheckBox12", "CheckBox5", "Edit5",
+    "CheckBox10", "Edit8",      "CheckBox4",  "ComboBox1",  "CheckBox6",  "CheckBox7", "CheckBox2",
+    "Edit2",      "CheckBox3",  "Edit4",      "CheckBox8",  "CheckBox9",  "Edit6",     "Edit7",
+    "CheckBox1",  "CheckBox13", "CheckBox15", "Button1",    "Button3",    "ListView1", "CheckBox16",
+    "Edit9",      "Edit10",     "Button5",    "CheckBox17", "CheckBox14"};
 
 }  // namespace
 
@@ -113,22 +122,84 @@ private slots:
         QVERIFY(f->find("ListView1")->toolTip().isEmpty());
     }
 
-    void tabOrder() {
-        QStringList expected = {"Edit1",     "Button2",    "Edit3",      "CheckBox11", "CheckBox12",
-                                "CheckBox5", "Edit5",      "CheckBox10", "Edit8",      "CheckBox4",
-                                "ComboBox1", "CheckBox6",  "CheckBox7",  "CheckBox2",  "Edit2",
-                                "CheckBox3", "Edit4",      "CheckBox8",  "CheckBox9",  "Edit6",
-                                "Edit7",     "CheckBox1",  "CheckBox13", "CheckBox15", "Button1",
-                                "Button3",   "ListView1",  "CheckBox16", "Edit9",      "Edit10",
-                                "Button5",   "CheckBox17", "CheckBox14"};
-        QStringList chain;
-        QWidget* w = f->find("Edit1");
-        do {
-            if ((w->focusPolicy() & Qt::TabFocus) && expected.contains(w->objectName()))
-                chain << w->objectName();
-            w = w->nextInFocusChain();
-        } while (w != f->find("Edit1"));
-        QCOMPARE(chain, expected);
+    // Tab and Shift+Tab reach every control in the design's order, the list with rows included;
+    // arrow keys move inside the list.
+    void keyboardReachesEveryControlBothWays() {
+        for (const auto& entry : kFollowerBoxes)
+            check(entry[0], true);
+        for (const char* name : {"a", "b"})
+            f->window->addPreviewRow({name, name});
+        // The end of a run shows its rows and enables "&Undo" and "auto rescan on changes".
+        f->window->busyOn();
+        f->window->busyOff(true);
+        QCOMPARE(f->rowCount(), 2);
+
+        for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+            f->edit("Edit1")->setFocus();
+            QStringList walked;
+            for (int i = 0; i < int(kTabOrder.size()); ++i) {
+                walked << focused()->objectName();
+                QTest::keyClick(focused(), key);
+            }
+            QCOMPARE(focused()->objectName(), "Edit1");
+            QStringList expected = kTabOrder;
+            if (key == Qt::Key_Backtab)
+                std::reverse(expected.begin() + 1, expected.end());
+            QCOMPARE(walked, expected);
+        }
+        auto* list = f->find<QTableView>("ListView1");
+        list->setFocus();
+        list->setCurrentIndex(list->model()->index(0, 0));
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->currentIndex().row(), 1);
+        QCOMPARE(focused(), list);
+    }
+
+    // What a screen reader says for each control: a field the text of its label, a button or box
+    // its caption; and the list's marks keep their reasons.
+    void everyControlHasAnAccessibleName() {
+        const std::map<QString, QString> fields = {
+            {"Edit1", "Start dir"},
+            {"Button2", "Browse for start dir"},
+            {"Edit3", "Filetypes"},
+            {"Edit5", "Kill string(s)"},
+            {"Edit8", "Kill char(s)"},
+            {"Edit9", "Convert string(s)"},
+            {"Edit10", "Convert string(s) to"},
+            {"Edit6", "Convert char(s)"},
+            {"Edit7", "Convert char(s) to"},
+            {"Edit2", "Add prefix"},
+            {"Edit4", "Append suffix"},
+            {"ListView1", "Preview of the renames"},
+        };
+        auto name = [](QWidget* w) {
+            return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+        };
+        for (const QString& control : kTabOrder) {
+            QWidget* w = f->find(control.toLatin1());
+            if (control == "ComboBox1") {
+                // Qt on Linux says a combo box's current item as its name; the name set is used
+                // where Qt does.
+                QCOMPARE(name(w), "lower case");
+                QCOMPARE(w->accessibleName(), "Convert case");
+                continue;
+            }
+            const auto field = fields.find(control);
+            QCOMPARE(name(w), field != fields.end() ? field->second
+                                                    : w->property("text").toString().remove('&'));
+        }
+        QCOMPARE(name(f->find("Panel1")), "Options");
+
+        PreviewRow row{"A.JPG", "a.jpg"};
+        row.fails = Conflict::Taken;
+        f->window->addPreviewRow(row);
+        f->window->busyOn();
+        f->window->busyOff(false);
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(f->find("ListView1"));
+        QAccessibleInterface* cell = list->tableInterface()->cellAt(0, 1);
+        QVERIFY(cell);
+        QCOMPARE(cell->text(QAccessible::Name), "a.jpg");
+        QVERIFY(cell->text(QAccessible::Description).startsWith("This rename will fail: "));
     }
 
     void captionsFitTheirControls() {
@@ -186,6 +257,50 @@ private slots:
         QCOMPARE(clientRect(f->find("Button5")), QRect(button1Left + 282, 487, 135, 24));
         QCOMPARE(clientRect(f->find("StatusBar1")), QRect(0, 519, clientWidth, 19));
         QCOMPARE(clientRect(f->find("Edit1")), QRect(64, 8, 209, 21));
+    }
+
+    // A desktop font twice the usual size: the whole layout doubles, as under QT_SCALE_FACTOR=2,
+    // and the text keeps (nearly) the desktop's size rather than shrinking to the design's.
+    void layoutScalesWithTheDesktopFont() {
+        const QFont desktop = QApplication::font();
+        auto windowAt = [&](int pixels) {
+            QFont font = desktop;
+            font.setPixelSize(pixels);
+            QApplication::setFont(font);
+            auto fixture = std::make_unique<WindowFixture>();
+            QApplication::setFont(desktop);
+            return fixture;
+        };
+        f.reset();
+        const auto usual = windowAt(12);
+        const auto large = windowAt(24);
+        QCOMPARE(large->window->minimumSize(), usual->window->minimumSize() * 2);
+        QCOMPARE(large->window->maximumSize(), usual->window->maximumSize() * 2);
+        QCOMPARE(large->window->height(), 2 * Tmain::kClientHeight);
+        large->window->resize(2 * usual->window->width(), large->window->height());
+        QTRY_COMPARE(large->window->width(), 2 * usual->window->width());
+        for (QWidget* w : usual->window->findChildren<QWidget*>()) {
+            const QByteArray name = w->objectName().toLatin1();
+            const auto components = RenameSettings::components();
+            if (w->isWindow() ||  // the popup menu
+                std::none_of(components.begin(), components.end(),
+                             [&](const ComponentInfo& c) { return name == c.name; }))
+                continue;
+            const QRect at = clientRect(w);
+            const QRect scaled = clientRect(large->find(name));
+            // Labels are as wide as their text.
+            const bool label = qobject_cast<QLabel*>(w);
+            QVERIFY2(std::abs(scaled.left() - 2 * at.left()) <= 1 &&
+                         std::abs(scaled.top() - 2 * at.top()) <= 1 &&
+                         (label || std::abs(scaled.width() - 2 * at.width()) <= 1) &&
+                         std::abs(scaled.height() - 2 * at.height()) <= 1,
+                     name + " " + QByteArray::number(scaled.x()) + "," +
+                         QByteArray::number(scaled.y()) + " " + QByteArray::number(scaled.width()) +
+                         "x" + QByteArray::number(scaled.height()));
+        }
+        const QHeaderView* header = large->find<QTableView>("ListView1")->horizontalHeader();
+        QCOMPARE(header->sectionSize(0), 180);
+        QVERIFY(QFontInfo(large->window->font()).pixelSize() >= 22);
     }
 
     void followers_data() {
@@ -473,10 +588,14 @@ private slots:
         f->dialogs.openSucceeds = false;
         view->trigger();  // no log: nothing
         QVERIFY(f->dialogs.log.isEmpty());
-        f->window->renamer().flags().FailureLogPath = f->dir / "renamer_failures.log";
+        const std::string log = f->dir / "renamer_failures.log";
+        f->window->renamer().flags().FailureLogPath = log;
         view->trigger();
         QCOMPARE(f->dialogs.log.size(), 2);
-        QCOMPARE(f->dialogs.log.last(), "Error Error executing notepad !");
+        // Where no program opens it, the user learns where it is.
+        QCOMPARE(
+            f->dialogs.log.last(),
+            QString::fromStdString("Error Error executing notepad !\rThe failure log is " + log));
     }
 
     void closingIsRefusedWhileACommandRuns() {
