@@ -1,21 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Feeds arbitrary bytes to the list splitter, the mask compiler and matcher, and the new-name
-// computation, checking what must always hold: splitting loses no character, a compiled mask
-// gives the same answer twice and "*" matches everything, names round-trip through the rules'
-// text handling byte for byte, and a name or mask with its letters composed behaves as the same
-// with them decomposed.
+// Feeds arbitrary bytes to the list splitter, the mask compiler and matcher, the new-name
+// computation with pattern replace and fields, the templates, the natural order and unique
+// names, checking what must always hold: splitting loses no character, a compiled mask gives the
+// same answer twice and "*" matches everything, names round-trip through the rules' text
+// handling byte for byte, a name or mask with its letters composed behaves as the same with them
+// decomposed, a pattern or template either compiles or is refused with a position inside it, a
+// template of escaped text gives the text back, and the natural order is a total order.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "rules/app_error.h"
 #include "rules/mask.h"
+#include "rules/name_template.h"
+#include "rules/natural_order.h"
 #include "rules/new_name.h"
 #include "rules/option_lists.h"
 #include "rules/text.h"
+#include "rules/unique_name.h"
 
 namespace {
 
@@ -96,14 +103,39 @@ void fuzzMask(std::string_view input) {
     }
 }
 
-void fuzzNewName(std::string_view input) {
+// Whether `error` is "Invalid <what> at position N: ..." with N inside `text` or just behind it.
+bool isPositionedError(std::string_view error, std::string_view text) {
+    for (const char* what : {"pattern", "replacement", "prefix", "suffix"}) {
+        const std::string head = std::string("Invalid ") + what + " at position ";
+        if (!error.starts_with(head))
+            continue;
+        const std::size_t position = std::strtoul(error.data() + head.size(), nullptr, 10);
+        return position >= 1 && position <= codePointCount(text) + 1;
+    }
+    return false;
+}
+
+void fuzzNewName(std::string_view input, bool withPattern = false) {
     const std::uint8_t flags = input.empty() ? 0 : static_cast<std::uint8_t>(input[0]);
     if (!input.empty())
         input.remove_prefix(1);
+    RenameSettings settings;
+    if (withPattern) {
+        // Pattern replace and fields, with the pattern, the replacement and their options first.
+        const std::uint8_t more = input.empty() ? 0 : static_cast<std::uint8_t>(input[0]);
+        if (!input.empty())
+            input.remove_prefix(1);
+        settings.setChecked(ExtendedOption::PatternReplace, true);
+        settings.setText(ExtendedOption::Pattern, std::string(take(input)));
+        settings.setText(ExtendedOption::Replacement, std::string(take(input)));
+        settings.setChecked(ExtendedOption::PatternIgnoreCase, more & 1);
+        settings.setChecked(ExtendedOption::PatternAll, more & 2);
+        settings.setValue(ExtendedOption::PatternRange, (more >> 2) % 3);
+        settings.setChecked(ExtendedOption::Fields, more & 16);
+    }
     // The name first, then the fields, the most telling first; missing ones stay empty. An
     // empty filter field would let no name through, so it stands for "*".
     std::string name(take(input));
-    RenameSettings settings;
     const std::string_view masks = take(input);
     settings.setText(Option::Edit3, masks.empty() ? std::string("*") : std::string(masks));
     settings.setText(Option::Edit8, std::string(take(input)));
@@ -129,18 +161,25 @@ void fuzzNewName(std::string_view input) {
 
     ParsedLists lists;
     ParseOptionLists(settings, lists);
+    if (const std::optional<std::string> refusal = checkRuleTexts(settings)) {
+        check(isPositionedError(*refusal, settings.text(ExtendedOption::Pattern)) ||
+              isPositionedError(*refusal, settings.text(ExtendedOption::Replacement)) ||
+              isPositionedError(*refusal, settings.text(Option::Edit2)) ||
+              isPositionedError(*refusal, settings.text(Option::Edit4)));
+        return;
+    }
     RuleState state;
     state.PreviewMode = true;
     NewNameComputer computer(settings, lists, state);
     try {
-        // Both forms of the name come out as the same characters.
+        // Both forms of the name, given the same number, come out as the same characters.
         const std::u32string codePoints = toCodePoints(name);
         std::u32string results[2];
         const std::u32string forms[] = {composeCharacters(codePoints), decomposedForm(codePoints)};
         for (int f = 0; f < 2; ++f) {
             const std::string form = toBytes(forms[f]);
             const std::int32_t before = state.PreviewCount;
-            computer.ComputeNewName("/dir", form);
+            computer.ComputeNewName("/dir", form, EntryContext{7});
             results[f] = composeCharacters(
                 toCodePoints(state.PreviewCount != before ? state.NewNameResult : form));
         }
@@ -156,11 +195,79 @@ void fuzzNewName(std::string_view input) {
         check(std::string_view(e.what()).find("is an invalid mask at (") != std::string::npos);
         return;
     }
+    // No rule ever brings a NUL byte into a name.
+    for (std::size_t i = 0; i < state.Journal.size(); ++i)
+        check(state.Journal[i].newName().find('\0') == std::string_view::npos);
     check(static_cast<std::size_t>(state.JournalCount) == state.Journal.size());
     if (state.JournalCount == 1) {
         check(state.Journal[0].oldFullPath() == "/dir/" + name);
         check(state.Journal[0].oldName() == name);
     }
+}
+
+struct FuzzValues : FieldValues {
+    bool append(Field field, const FieldFormat& format, std::u32string& out) const override {
+        if (field != Field::Number)
+            return false;
+        appendNumber(number, format.width, out);
+        return true;
+    }
+    std::int64_t number = 0;
+};
+
+void fuzzTemplate(std::string_view input) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < 8 && i < input.size(); ++i)
+        bits = bits << 8 | static_cast<unsigned char>(input[i]);
+    FuzzValues values;
+    values.number = static_cast<std::int64_t>(bits);
+    const std::u32string text = toCodePoints(input);
+    const PatternGroups groups{3, [](std::u32string_view name) { return name == U"g" ? 2 : -1; }};
+    NameTemplate compiled;
+    for (const PatternGroups* g : {static_cast<const PatternGroups*>(nullptr), &groups}) {
+        if (const auto error = compiled.compile(text, g)) {
+            check(error->position >= 1 && error->position <= text.size() + 1);
+            continue;
+        }
+        const std::u32string_view texts[] = {U"m", U"a", U"", U"c"};
+        std::u32string out;
+        // Only the parent and the extension can be missing here.
+        const char* missing = compiled.expand(values, texts, out);
+        check(!missing || std::string_view(missing) != "no number");
+    }
+    // Text with every brace (and "$") doubled reads back as itself.
+    std::u32string escaped;
+    for (char32_t c : text) {
+        escaped += c;
+        if (c == U'{' || c == U'}' || c == U'$')
+            escaped += c;
+    }
+    check(!compiled.compile(escaped, &groups));
+    std::u32string out;
+    check(!compiled.expand(values, {}, out) && out == text && compiled.literal());
+}
+
+void fuzzOrderAndUniqueNames(std::string_view input) {
+    const std::string_view a = take(input);
+    const std::string_view b = take(input);
+    const std::string_view c = input;
+    const int ab = compareNatural(a, b);
+    check(ab == -compareNatural(b, a));
+    check((ab == 0) == (a == b));
+    if (ab <= 0 && compareNatural(b, c) <= 0)
+        check(compareNatural(a, c) <= 0);
+    // With `a` and the first few of its counters taken, the next one comes back.
+    const std::size_t limit = b.empty() ? 0 : static_cast<unsigned char>(b[0]) % 5;
+    std::vector<std::string> asked;
+    const auto isTaken = [&](std::string_view n) {
+        asked.emplace_back(n);
+        return asked.size() <= limit;
+    };
+    const std::optional<std::string> free = uniqueName(a, isTaken);
+    check(free && *free == asked.back() && asked.size() == limit + 1);
+    check((*free == a) == (limit == 0));
+    std::sort(asked.begin(), asked.end());
+    check(std::adjacent_find(asked.begin(), asked.end()) == asked.end());
 }
 
 // Random bytes seldom spell an accented letter. Read through this alphabet, each byte stands
@@ -174,7 +281,8 @@ std::string spelled(std::string_view input) {
         ";",      " ",      "\0"sv,   "é",      "É",      "č",      "Č",      "ǰ",      "ệ",
         "ᾳ",      "İ",      "Å",      "\u212B", "\u0301", "\u030C", "\u0323", "\u0302", "\u0307",
         "\u0345", "\u0344", "\u0903", "\u20DD", "α",      "한",     "\u1112", "\u1161", "\u11AB",
-        "\xFF",   "\xE9",   "\xCC",   "1",      "_",      "क"};
+        "\xFF",   "\xE9",   "\xCC",   "1",      "_",      "क",      "(",      ")",      "+",
+        "$",      "{",      "}",      "{n}",    "{n:3}",  "\\",     "|",      "^"};
     std::string out;
     for (char c : input)
         out += pieces[static_cast<unsigned char>(c) % std::size(pieces)];
@@ -187,7 +295,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
-    switch (data[0] % 5) {
+    switch (data[0] % 9) {
         case 0:
             fuzzSplitter(input);
             break;
@@ -200,10 +308,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 3:
             fuzzMask(spelled(input));
             break;
-        default:
+        case 4:
             // The first byte holds the options, as it is.
             if (!input.empty())
                 fuzzNewName(std::string(1, input[0]) + spelled(input.substr(1)));
+            break;
+        case 5:
+            if (input.size() >= 2)
+                fuzzNewName(std::string(input.substr(0, 2)) + spelled(input.substr(2)), true);
+            break;
+        case 6:
+            fuzzNewName(input, true);
+            break;
+        case 7:
+            fuzzTemplate(spelled(input));
+            break;
+        default:
+            fuzzOrderAndUniqueNames(input);
             break;
     }
     return 0;

@@ -73,7 +73,8 @@ struct CommandLine {
     bool showConflicts = false;
     // The table and tsv rows get a last column: the folder of the entry.
     bool showPath = false;
-    ScriptFormat scriptFormat = ScriptFormat::Bat;
+    // --script-format, which replaces the script format of a settings file.
+    std::optional<ScriptFormat> scriptFormat;
     // File-system calls kept in flight at once (--jobs); 1 does one after another.
     int jobs = kDefaultJobs;
     std::vector<FlagUse> ruleFlags;

@@ -77,7 +77,6 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
     // under way (the view has no stop action to click instead).
     CliView view(console, nullptr);
     Renamer renamer(settings, fileSystem, context.clock, view);
-    renamer.flags().BatchFormat = commandLine.scriptFormat;
     renamer.flags().Jobs = commandLine.jobs;
     renamer.setUndoKeeper(keeper ? &*keeper : nullptr);
     {

@@ -189,6 +189,9 @@ bool prepareOptions(const CommandLine& commandLine, WatchedFileSystem& fileSyste
         !loadSettings(*commandLine.settingsFile, fileSystem, console, settings))
         return false;
     applyRuleFlags(commandLine.ruleFlags, settings);
+    if (commandLine.scriptFormat)
+        settings.setValue(ExtendedOption::ScriptFormat,
+                          static_cast<std::int32_t>(*commandLine.scriptFormat));
     if (commandLine.startDirectory) {
         if (commandLine.startDirectory->empty()) {
             // An unset shell variable, most likely: it must not mean the root.

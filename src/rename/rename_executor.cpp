@@ -88,7 +88,8 @@ void RenameExecutor::writeScripts(const std::string& date, const std::string& ti
     const bool scripts = !journal.empty();
     // The scripts as .bat files or as shell scripts: the same entries in the same order. A shell
     // script can quote every byte of a name, so it leaves none out.
-    const bool sh = m_flags.BatchFormat == ScriptFormat::Sh;
+    const bool sh =
+        m_settings.choice<ScriptFormat>(ExtendedOption::ScriptFormat) == ScriptFormat::Sh;
     const auto writeHeader = sh ? writeShellScriptHeader : writeScriptHeader;
     const auto renameLine = sh ? shellRenameLine : renameScriptLine;
     const auto undoLine = sh ? shellUndoLine : undoScriptLine;

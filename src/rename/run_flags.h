@@ -13,10 +13,6 @@ namespace zr {
 // directory the program was started in was removed).
 inline constexpr const char* kNoWorkingDirectory = "Cannot find the current directory";
 
-// What a batch run writes: the window's .bat files, or POSIX shell scripts (the command line's
-// --script-format sh).
-enum class ScriptFormat { Bat, Sh };
-
 struct RunFlags : WalkState {
     // A Go or Undo run is in progress.
     bool GoRunning = false;
@@ -28,7 +24,6 @@ struct RunFlags : WalkState {
     std::int32_t FailureCount = 0;
     // The failure log of the latest Go or Undo run that had failures; empty when there is none.
     std::string FailureLogPath;
-    ScriptFormat BatchFormat = ScriptFormat::Bat;
 };
 
 }  // namespace zr

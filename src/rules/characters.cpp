@@ -38,6 +38,14 @@ std::size_t CharacterText::characterAt(std::size_t position) const {
     return static_cast<std::size_t>(it - m_chars.begin());
 }
 
+std::size_t CharacterText::characterOf(std::size_t position) const {
+    if (position >= m_text.size())
+        return m_chars.size();
+    const auto it = std::upper_bound(m_chars.begin(), m_chars.end(), position,
+                                     [](std::size_t p, const Character& c) { return p < c.begin; });
+    return it == m_chars.begin() ? 0 : static_cast<std::size_t>(it - m_chars.begin()) - 1;
+}
+
 std::size_t CharacterText::find(std::u32string_view needle, std::size_t from,
                                 std::size_t& last) const {
     if (needle.empty())

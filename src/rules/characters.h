@@ -36,6 +36,8 @@ public:
     // The index of the character that begins at `position` of composed(), size() at its end,
     // npos when `position` lies inside a character.
     std::size_t characterAt(std::size_t position) const;
+    // The index of the character that holds `position` of composed(), size() at its end.
+    std::size_t characterOf(std::size_t position) const;
     // The first run of characters from character `from` on whose composed form is `needle`:
     // its first index, and in `last` the index behind it; npos when there is none.
     std::size_t find(std::u32string_view needle, std::size_t from, std::size_t& last) const;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "rules/app_error.h"
 #include "rules/text.h"
 
 namespace zr {
@@ -89,6 +90,49 @@ void NewNameComputer::refreshFields() {
     }
     std::sort(m_charMap.begin(), m_charMap.end());
     m_charMap.erase(std::unique(m_charMap.begin(), m_charMap.end()), m_charMap.end());
+    refreshTemplates();
+}
+
+void NewNameComputer::refreshTemplates() {
+    m_patternOn = m_settings.checked(ExtendedOption::PatternReplace);
+    const std::string& pattern = m_settings.text(ExtendedOption::Pattern);
+    const std::string& replacement = m_settings.text(ExtendedOption::Replacement);
+    const bool ignoreCase = m_settings.checked(ExtendedOption::PatternIgnoreCase);
+    // Compiled again only when what it is made of changed.
+    if (m_patternOn &&
+        (!m_patternCompiled || pattern != m_compiledPattern ||
+         replacement != m_compiledReplacement || ignoreCase != m_compiledIgnoreCase)) {
+        m_patternError =
+            m_pattern.compile(toCodePoints(pattern), toCodePoints(replacement), ignoreCase);
+        m_patternCompiled = true;
+        m_compiledPattern = pattern;
+        m_compiledReplacement = replacement;
+        m_compiledIgnoreCase = ignoreCase;
+    }
+    m_fieldsOn = m_settings.checked(ExtendedOption::Fields);
+    m_prefixError = compilePrefixTemplate(m_settings, m_prefixTemplate);
+    m_suffixError = compileSuffixTemplate(m_settings, m_suffixTemplate);
+}
+
+bool NewNameComputer::EntryFields::append(Field field, const FieldFormat& format,
+                                          std::u32string& out) const {
+    switch (field) {
+        case Field::Number:
+            appendNumber(number, format.width, out);
+            numberWritten = true;
+            return true;
+        case Field::Parent: {
+            std::string_view folder = directory;
+            if (const std::size_t slash = folder.rfind('/'); slash != std::string_view::npos)
+                folder.remove_prefix(slash + 1);
+            out += toCodePoints(folder);
+            return true;
+        }
+        case Field::Extension:
+            out.append(name.substr(name.size() - extensionLength(name)));
+            return true;
+    }
+    return false;
 }
 
 inline bool NewNameComputer::isKillChar(char32_t c) const {
@@ -117,6 +161,119 @@ void NewNameComputer::caseRange(std::u32string_view text, std::size_t& begin,
     } else if (m_settings.checked(Option::CheckBox6)) {
         end = length;
     }
+}
+
+bool NewNameComputer::applyPattern(bool& characters, const char*& reason) {
+    const std::u32string_view text =
+        characters ? std::u32string_view(m_characters.composed()) : std::u32string_view(m_work);
+    // The range as the case rule's two boxes give it, on the name as it stands.
+    const std::size_t extension = extensionLength(text);
+    std::size_t begin = 0;
+    std::size_t end = text.size() - extension;
+    switch (m_settings.choice<PatternRange>(ExtendedOption::PatternRange)) {
+        case PatternRange::All:
+            end = text.size();
+            break;
+        case PatternRange::Extension:
+            begin = end;
+            end = text.size();
+            break;
+        case PatternRange::Name:
+            break;
+    }
+    m_replacements.clear();
+    m_pool.clear();
+    switch (m_pattern.apply(text.substr(begin, end - begin),
+                            m_settings.checked(ExtendedOption::PatternAll), m_fields,
+                            m_replacements, m_pool, reason)) {
+        case PatternRule::Outcome::NoMatch:
+            return true;
+        case PatternRule::Outcome::Failed:
+            return false;
+        case PatternRule::Outcome::Matched:
+            break;
+    }
+    if (characters) {
+        replaceInCharacters(begin);
+        return true;
+    }
+    m_scratch.assign(m_work, 0, begin);
+    std::size_t done = begin;
+    for (const PatternReplacement& r : m_replacements) {
+        m_scratch.append(m_work, done, begin + r.begin - done);
+        m_scratch.append(m_pool, r.textBegin, r.textEnd - r.textBegin);
+        done = begin + r.end;
+    }
+    m_scratch.append(m_work, done);
+    m_work.swap(m_scratch);
+    // Marks can come from the replacement's text and fields, never from the groups.
+    if (hasCombiningMark(m_pool)) {
+        m_characters.assign(m_work);
+        characters = true;
+    }
+    return true;
+}
+
+void NewNameComputer::replaceInCharacters(std::size_t offset) {
+    // Each match becomes a replacement of whole characters: a match that begins or ends inside
+    // a character (a letter with a mark that has no composed form) takes the rest of that
+    // character along as it was. Replacements that touch are put together, so that between
+    // two of them at least one character stays as it was and the indexes of the earlier ones
+    // hold while the later ones are made, from the last to the first.
+    struct Piece {
+        std::size_t first;
+        std::size_t last;
+        std::size_t textBegin;  // in m_pieceText
+        std::size_t textEnd;
+    };
+    std::vector<Piece> pieces;
+    const std::u32string_view composed = m_characters.composed();
+    std::u32string& texts = m_pieceText;
+    texts.clear();
+    std::size_t tail = 0;  // where the text after the last match of the open piece begins
+    auto close = [&] {
+        Piece& open = pieces.back();
+        texts.append(composed.substr(tail, m_characters.begin(open.last) - tail));
+        open.textEnd = texts.size();
+    };
+    for (const PatternReplacement& r : m_replacements) {
+        const std::size_t begin = offset + r.begin;
+        const std::size_t end = offset + r.end;
+        const std::size_t first = m_characters.characterOf(begin);
+        std::size_t last = m_characters.characterOf(end);
+        if (m_characters.begin(last) != end)
+            ++last;
+        last = std::max(last, first + (begin != m_characters.begin(first) ? 1 : 0));
+        if (!pieces.empty() && first <= pieces.back().last) {
+            texts.append(composed.substr(tail, begin - tail));
+            pieces.back().last = std::max(pieces.back().last, last);
+        } else {
+            if (!pieces.empty())
+                close();
+            pieces.push_back(Piece{first, last, texts.size(), 0});
+            texts.append(
+                composed.substr(m_characters.begin(first), begin - m_characters.begin(first)));
+        }
+        texts.append(m_pool, r.textBegin, r.textEnd - r.textBegin);
+        tail = end;
+    }
+    close();
+    for (auto it = pieces.rbegin(); it != pieces.rend(); ++it)
+        m_characters.replace(
+            it->first, it->last,
+            std::u32string_view(texts).substr(it->textBegin, it->textEnd - it->textBegin));
+}
+
+const std::u32string* NewNameComputer::affix(const NameTemplate& expanded,
+                                             const std::optional<std::string>& error,
+                                             const std::u32string& plain, const char*& failure) {
+    if (!m_fieldsOn)
+        return &plain;
+    if (error)
+        throw AppError(*error);
+    m_affix.clear();
+    failure = expanded.expand(m_fields, {}, m_affix);
+    return failure ? nullptr : &m_affix;
 }
 
 void NewNameComputer::applyCase(int mode) {
@@ -226,7 +383,23 @@ void NewNameComputer::convertCharsInCharacters() {
     }
 }
 
-void NewNameComputer::ComputeNewName(std::string_view directory, std::string_view name) {
+NameResult NewNameComputer::ComputeNewName(std::string_view directory, std::string_view name) {
+    const std::int64_t number =
+        m_settings.value(ExtendedOption::NumberStart) +
+        m_numbersTaken * static_cast<std::int64_t>(m_settings.value(ExtendedOption::NumberStep));
+    const NameResult result = compute(directory, name, number);
+    if (result.numberUsed)
+        ++m_numbersTaken;
+    return result;
+}
+
+NameResult NewNameComputer::ComputeNewName(std::string_view directory, std::string_view name,
+                                           const EntryContext& entry) {
+    return compute(directory, name, entry.number);
+}
+
+NameResult NewNameComputer::compute(std::string_view directory, std::string_view name,
+                                    std::int64_t number) {
     m_state.NewNameResult.clear();
     // A name with combining marks goes through the rules as characters; one without stays on
     // the code-point path unless a rule brings marks in.
@@ -234,7 +407,7 @@ void NewNameComputer::ComputeNewName(std::string_view directory, std::string_vie
     if (!m_state.DirectoryPass) {
         if (!m_filters.PassesFilters(m_name, characters, m_settings.checked(Option::CheckBox11),
                                      m_settings.checked(Option::CheckBox12)))
-            return;
+            return {};
         ++m_state.FilterMatchCount;
     }
 
@@ -242,6 +415,19 @@ void NewNameComputer::ComputeNewName(std::string_view directory, std::string_vie
     m_work = m_name;
     if (characters)
         m_characters.assign(m_work);
+    m_fields.number = number;
+    m_fields.directory = directory;
+    m_fields.name = m_name;
+    m_fields.numberWritten = false;
+    const char* failure = nullptr;
+    auto failed = [&failure] { return NameResult{NameOutcome::Failed, false, failure}; };
+
+    if (m_patternOn) {
+        if (m_patternError)
+            throw AppError(*m_patternError);
+        if (!applyPattern(characters, failure))
+            return failed();
+    }
 
     if (m_settings.checked(Option::CheckBox5)) {
         if (characters) {
@@ -318,22 +504,31 @@ void NewNameComputer::ComputeNewName(std::string_view directory, std::string_vie
     if (characters)
         m_characters.write(m_work);
 
-    if (m_settings.checked(Option::CheckBox2))
-        m_work.insert(0, m_prefix);
-
-    if (m_settings.checked(Option::CheckBox3)) {
-        if (m_settings.checked(Option::CheckBox8))
-            m_work += m_suffix;
-        else
-            m_work.insert(m_work.size() - extensionLength(m_work), m_suffix);
+    if (m_settings.checked(Option::CheckBox2)) {
+        const std::u32string* prefix = affix(m_prefixTemplate, m_prefixError, m_prefix, failure);
+        if (!prefix)
+            return failed();
+        m_work.insert(0, *prefix);
     }
 
+    if (m_settings.checked(Option::CheckBox3)) {
+        const std::u32string* suffix = affix(m_suffixTemplate, m_suffixError, m_suffix, failure);
+        if (!suffix)
+            return failed();
+        if (m_settings.checked(Option::CheckBox8))
+            m_work += *suffix;
+        else
+            m_work.insert(m_work.size() - extensionLength(m_work), *suffix);
+    }
+
+    const bool numberUsed = m_fields.numberWritten;
+    const NameResult unchanged{NameOutcome::Unchanged, numberUsed, nullptr};
     if (m_work == m_name)
-        return;
+        return unchanged;
     encodeUtf8(m_work, m_bytes);
     // Other characters can encode to the same bytes (stray bytes put together again).
     if (m_bytes == name)
-        return;
+        return unchanged;
     if (m_state.PreviewMode) {
         m_state.NewNameResult = m_bytes;
         ++m_state.PreviewCount;
@@ -341,6 +536,7 @@ void NewNameComputer::ComputeNewName(std::string_view directory, std::string_vie
         m_state.Journal.append(directory, name, m_bytes);
         ++m_state.JournalCount;
     }
+    return NameResult{NameOutcome::Renamed, numberUsed, nullptr};
 }
 
 }  // namespace zr

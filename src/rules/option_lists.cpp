@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rules/option_lists.h"
 
+#include "rules/pattern_rule.h"
 #include "rules/text.h"
 
 namespace zr {
@@ -80,7 +81,13 @@ std::optional<std::string> checkRunOptions(const RenameSettings& settings) {
         if (o.kind == ControlKind::Edit && settings.text(o.option).find('\0') != std::string::npos)
             return nulValueError(o.key);
     }
-    return checkListLimits(settings);
+    for (const ExtendedOptionInfo& o : allExtended()) {
+        if (o.kind == ExtendedKind::Text && settings.text(o.option).find('\0') != std::string::npos)
+            return nulValueError(o.key);
+    }
+    if (std::optional<std::string> refusal = checkListLimits(settings))
+        return refusal;
+    return checkRuleTexts(settings);
 }
 
 std::optional<std::string> ParseOptionLists(RenameSettings& settings, ParsedLists& lists) {

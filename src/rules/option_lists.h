@@ -40,8 +40,9 @@ std::optional<std::string> checkListLimits(const RenameSettings& settings);
 // The error for an option value holding a NUL byte, which no name can hold, naming its key.
 std::string nulValueError(std::string_view key);
 
-// Everything that refuses a run before it starts: the list limits, and a NUL byte in a text
-// option (a system call would cut the name there). Nothing when the options can run.
+// Everything that refuses a run before it starts: the list limits, a NUL byte in a text option
+// (a system call would cut the name there), and a pattern or template that does not compile.
+// Nothing when the options can run.
 std::optional<std::string> checkRunOptions(const RenameSettings& settings);
 
 // Fills `lists` from the fields, writes the normalised start directory back into Edit1 and sets

@@ -122,18 +122,24 @@ RenameSettings::RenameSettings() {
     m_checked[index(Option::CheckBox6)] = true;
     m_checked[index(Option::CheckBox12)] = true;
     m_checked[index(Option::CheckBox15)] = true;
+    for (const ExtendedOptionInfo& info : allExtended())
+        m_extendedValue[static_cast<std::size_t>(info.option)] = info.defaultValue;
 }
 
 RenameSettings::RenameSettings(const RenameSettings& other)
     : m_checked(other.m_checked),
       m_text(other.m_text),
       m_itemIndex(other.m_itemIndex),
+      m_extendedValue(other.m_extendedValue),
+      m_extendedText(other.m_extendedText),
       m_revision(other.m_revision) {}
 
 RenameSettings& RenameSettings::operator=(const RenameSettings& other) {
     m_checked = other.m_checked;
     m_text = other.m_text;
     m_itemIndex = other.m_itemIndex;
+    m_extendedValue = other.m_extendedValue;
+    m_extendedText = other.m_extendedText;
     ++m_revision;
     return *this;
 }
@@ -167,6 +173,35 @@ void RenameSettings::changed(Option option) {
         m_listener(option);
 }
 
+void RenameSettings::setChecked(ExtendedOption option, bool checked) {
+    setValue(option, checked ? 1 : 0);
+}
+
+void RenameSettings::setText(ExtendedOption option, std::string text) {
+    std::string& slot = m_extendedText[static_cast<std::size_t>(option)];
+    if (slot == text)
+        return;
+    slot = std::move(text);
+    changed(option);
+}
+
+bool RenameSettings::setValue(ExtendedOption option, std::int32_t value) {
+    if (!isValidExtendedValue(option, value))
+        return false;
+    std::int32_t& slot = m_extendedValue[static_cast<std::size_t>(option)];
+    if (slot != value) {
+        slot = value;
+        changed(option);
+    }
+    return true;
+}
+
+void RenameSettings::changed(ExtendedOption option) {
+    ++m_revision;
+    if (m_extendedListener)
+        m_extendedListener(option);
+}
+
 void RenameSettings::restoreDefaults() {
     setText(Option::Edit1, "/tmp/");
     setText(Option::Edit3, "*.jpg;*.gif");
@@ -190,6 +225,14 @@ void RenameSettings::restoreDefaults() {
     setChecked(Option::CheckBox16, false);
     setText(Option::Edit9, "dok;602");
     setText(Option::Edit10, "doc;txt");
+    for (const ExtendedOptionInfo& info : allExtended()) {
+        if (info.option == ExtendedOption::ScriptFormat)
+            continue;
+        if (info.kind == ExtendedKind::Text)
+            setText(info.option, {});
+        else
+            setValue(info.option, info.defaultValue);
+    }
 }
 
 const OptionInfo& RenameSettings::info(Option option) {

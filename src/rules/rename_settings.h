@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The 28 user options that steer a scan, a rename run and the rename script: one per check box,
 // edit field or combo box of the main window, with the window position N that forms its persisted
-// key ("ch9", "ed8", "cb18"), its state when the window is created and its restored default.
+// key ("ch9", "ed8", "cb18"), its state when the window is created and its restored default;
+// and after them the extended options (extended_options.h).
 #pragma once
 
 #include <array>
@@ -11,6 +12,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "rules/extended_options.h"
 
 namespace zr {
 
@@ -69,10 +72,12 @@ struct ComponentInfo {
 
 // The option values, bound to the window's controls. Setting an option to a new value notifies
 // the change listener (the window shows the value and, for a check box, runs its click
-// reaction); setting it to the value it already has does nothing.
+// reaction); setting it to the value it already has does nothing. The extended options work the
+// same way with a listener of their own.
 class RenameSettings {
 public:
     using ChangeListener = std::function<void(Option)>;
+    using ExtendedChangeListener = std::function<void(ExtendedOption)>;
 
     // The states at window creation.
     RenameSettings();
@@ -93,14 +98,39 @@ public:
     // An index outside 0 to 3 selects no item (-1).
     void setItemIndex(int index);
 
+    // The extended options: a Switch is checked(), a Text text(), a Number or Choice value().
+    bool checked(ExtendedOption option) const { return value(option) != 0; }
+    const std::string& text(ExtendedOption option) const {
+        return m_extendedText[static_cast<std::size_t>(option)];
+    }
+    std::int32_t value(ExtendedOption option) const {
+        return m_extendedValue[static_cast<std::size_t>(option)];
+    }
+    // A Choice as its enumeration (PatternRange, NumberOrder, ...).
+    template <typename Choice>
+    Choice choice(ExtendedOption option) const {
+        return static_cast<Choice>(value(option));
+    }
+
+    void setChecked(ExtendedOption option, bool checked);
+    void setText(ExtendedOption option, std::string text);
+    // Sets a Number or a Choice's index; a value that is not valid for the option
+    // (isValidExtendedValue) changes nothing and gives false.
+    bool setValue(ExtendedOption option, std::int32_t value);
+
     // Sets the restored defaults in their fixed order; CheckBox1, CheckBox9, CheckBox13,
-    // CheckBox14, CheckBox15 and CheckBox17 keep their state.
+    // CheckBox14, CheckBox15 and CheckBox17 keep their state. Then every extended option takes
+    // its default, in table order, so the new rules are off again; only the script format
+    // keeps its state, as "make batch file instead of renaming" does.
     void restoreDefaults();
 
     // Raised by every change, so that derived data can tell when to refresh.
     std::uint64_t revision() const { return m_revision; }
 
     void setChangeListener(ChangeListener listener) { m_listener = std::move(listener); }
+    void setExtendedChangeListener(ExtendedChangeListener listener) {
+        m_extendedListener = std::move(listener);
+    }
 
     static const OptionInfo& info(Option option);
     // All options in order of N.
@@ -119,12 +149,16 @@ public:
 
 private:
     void changed(Option option);
+    void changed(ExtendedOption option);
 
     std::array<bool, kOptionCount> m_checked{};
     std::array<std::string, kOptionCount> m_text;
     int m_itemIndex = -1;
+    std::array<std::int32_t, kExtendedOptionCount> m_extendedValue{};
+    std::array<std::string, kExtendedOptionCount> m_extendedText;
     std::uint64_t m_revision = 0;
     ChangeListener m_listener;
+    ExtendedChangeListener m_extendedListener;
 };
 
 // The restored default of "Convert char(s)"'s first field: letters with diacritics that pair,

@@ -218,16 +218,20 @@ std::optional<std::string> writeIniSection(std::string& content, std::string_vie
     return std::nullopt;
 }
 
-int iniInteger(std::string_view text, int defaultValue) {
+std::optional<int> parseIniInteger(std::string_view text) {
     const char* const last = text.data() + text.size();
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         std::uint32_t value = 0;
         const auto [end, ec] = std::from_chars(text.data() + 2, last, value, 16);
-        return ec == std::errc{} && end == last ? static_cast<int>(value) : defaultValue;
+        if (ec == std::errc{} && end == last)
+            return static_cast<int>(value);
+        return std::nullopt;
     }
     int value = 0;
     const auto [end, ec] = std::from_chars(text.data(), last, value);
-    return ec == std::errc{} && end == last ? value : defaultValue;
+    if (ec == std::errc{} && end == last)
+        return value;
+    return std::nullopt;
 }
 
 }  // namespace zr

@@ -40,7 +40,11 @@ std::optional<std::string> writeIniSection(std::string& content, std::string_vie
 std::string foldIniName(std::string_view name);
 
 // The INI integer rule: a decimal integer, or a hexadecimal one when the text is longer than two
-// characters and starts with "0x" or "0X"; any other text gives `defaultValue`.
-int iniInteger(std::string_view text, int defaultValue);
+// characters and starts with "0x" or "0X"; any other text gives nothing.
+std::optional<int> parseIniInteger(std::string_view text);
+// The same with `defaultValue` for a text that is no integer.
+inline int iniInteger(std::string_view text, int defaultValue) {
+    return parseIniInteger(text).value_or(defaultValue);
+}
 
 }  // namespace zr

@@ -21,9 +21,41 @@ void readOptional(SettingsStore& store, const char* name, std::optional<int>& ou
         out = value;
 }
 
+// Applies one remembered extended option: a Switch or Number stored as an integer, a Text or
+// Choice as a string. The result is what went wrong.
+std::optional<std::string> applyExtendedValue(SettingsStore& store, const std::string& name,
+                                              ExtendedOption option, RenameSettings& settings) {
+    const ExtendedKind kind = extendedInfo(option).kind;
+    if (kind == ExtendedKind::Switch || kind == ExtendedKind::Number) {
+        std::int32_t value = 0;
+        if (std::optional<std::string> e = store.readInteger(name, value))
+            return e;
+        if (!settings.setValue(option, value))
+            return invalidExtendedValueError(option, std::to_string(value));
+        return std::nullopt;
+    }
+    std::string text;
+    if (std::optional<std::string> e = store.readString(name, text))
+        return e;
+    if (text.find('\0') != std::string::npos)
+        return nulValueError(name);
+    if (kind == ExtendedKind::Text) {
+        settings.setText(option, std::move(text));
+        return std::nullopt;
+    }
+    std::string error;
+    const std::optional<std::int32_t> value = parseExtendedValue(option, text, error);
+    if (!value)
+        return error;
+    settings.setValue(option, *value);
+    return std::nullopt;
+}
+
 // Applies one remembered value; the result is what went wrong.
 std::optional<std::string> applyValue(SettingsStore& store, const std::string& name,
                                       RenameSettings& settings) {
+    if (const std::optional<ExtendedOption> extended = findExtendedByKey(name))
+        return applyExtendedValue(store, name, *extended, settings);
     struct Prefix {
         const char* text;
         ControlKind kind;
@@ -161,6 +193,14 @@ std::optional<std::string> rememberOptions(SettingsStore& store, const RenameSet
             case ControlKind::Other:
                 break;
         }
+    }
+    for (const ExtendedOptionInfo& o : allExtended()) {
+        if (error)
+            break;
+        if (o.kind == ExtendedKind::Switch || o.kind == ExtendedKind::Number)
+            error = store.writeInteger(o.key, settings.value(o.option));
+        else
+            error = store.writeString(o.key, extendedValueText(settings, o.option));
     }
     if (error) {
         store.closeKey();

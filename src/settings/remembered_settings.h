@@ -41,7 +41,8 @@ std::vector<std::string> applyRememberedSettings(SettingsStore& store, RenameSet
 // Writes "ver" and the geometry. The result is the error to show.
 std::optional<std::string> rememberGeometry(SettingsStore& store, const WindowGeometry& geometry);
 
-// Writes the 28 options in order of their position. The result is the error to show.
+// Writes the 28 options in order of their position, then the extended options. The result is
+// the error to show.
 std::optional<std::string> rememberOptions(SettingsStore& store, const RenameSettings& settings);
 
 }  // namespace zr

@@ -39,6 +39,40 @@ bool hasDecimalPosition(std::string_view key) {
 
 }  // namespace
 
+std::string extendedValueText(const RenameSettings& settings, ExtendedOption option) {
+    const ExtendedOptionInfo& info = extendedInfo(option);
+    const std::int32_t value = settings.value(option);
+    switch (info.kind) {
+        case ExtendedKind::Text:
+            return settings.text(option);
+        case ExtendedKind::Choice:
+            return std::string(info.choices[static_cast<std::size_t>(value)]);
+        case ExtendedKind::Switch:
+        case ExtendedKind::Number:
+            break;
+    }
+    return std::to_string(value);
+}
+
+std::string invalidExtendedValueError(ExtendedOption option, std::string_view shown) {
+    return "Invalid value for '" + std::string(extendedInfo(option).key) + "': '" +
+           std::string(shown) + "' is not " + extendedValueRange(option);
+}
+
+std::optional<std::int32_t> parseExtendedValue(ExtendedOption option, std::string_view text,
+                                               std::string& error) {
+    std::optional<std::int32_t> value;
+    if (extendedInfo(option).kind == ExtendedKind::Choice)
+        value = findExtendedChoice(option, text);
+    else
+        value = parseIniInteger(text);
+    if (!value || !isValidExtendedValue(option, *value)) {
+        error = invalidExtendedValueError(option, text);
+        return std::nullopt;
+    }
+    return value;
+}
+
 std::optional<std::string> writeSettingsText(std::string& content, const RenameSettings& settings) {
     std::vector<IniEntry> entries;
     entries.push_back({"ver", std::to_string(kSettingsVersion)});
@@ -57,6 +91,8 @@ std::optional<std::string> writeSettingsText(std::string& content, const RenameS
                 break;
         }
     }
+    for (const ExtendedOptionInfo& o : allExtended())
+        entries.push_back({o.key, extendedValueText(settings, o.option)});
     return writeIniSection(content, kSection, entries);
 }
 
@@ -80,13 +116,24 @@ std::optional<std::string> applySettingsText(std::string_view content, RenameSet
 
     // A NUL byte would cut a name short at the system call: refuse the file before any option
     // changes.
+    std::string error;
     for (const IniEntry& e : entries) {
         if (e.value.find('\0') != std::string::npos)
             return nulValueError(e.key);
+        const std::optional<ExtendedOption> extended = findExtendedByKey(e.key);
+        if (extended && extendedInfo(*extended).kind != ExtendedKind::Text &&
+            !parseExtendedValue(*extended, e.value, error))
+            return error;
     }
 
-    std::string error;
     for (const IniEntry& e : entries) {
+        if (const std::optional<ExtendedOption> extended = findExtendedByKey(e.key)) {
+            if (extendedInfo(*extended).kind == ExtendedKind::Text)
+                settings.setText(*extended, e.value);
+            else
+                settings.setValue(*extended, *parseExtendedValue(*extended, e.value, error));
+            continue;
+        }
         // Names compare without regard to case, so "ED8" sets the start directory too.
         const std::string name = foldIniName(e.key);
         if (name == "ver")

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Settings files ("*.rns"): the 28 options in the section "Renamer Settings" of an INI text,
-// written by "Save settings" and read back by "Load settings" in the window and the command line.
+// Settings files ("*.rns"): the 28 options and then the extended ones in the section "Renamer
+// Settings" of an INI text, written by "Save settings" and read back by "Load settings" in the
+// window and the command line.
 #pragma once
 
 #include <functional>
@@ -25,16 +26,29 @@ extern const char* const kOldSettingsFileMessage;
 // user reads the message before the options change.
 using OldVersionNotice = std::function<void(const std::string& message)>;
 
-// Writes "ver" and then every option in order of its position into the settings section of
-// `content`, keeping every other line as it is. Fails, leaving `content` unchanged, when a text
-// holds a line break; the result is then the reason.
+// An extended option's value as text: a Switch "0" or "1", a Number in decimal, a Choice by its
+// name, a Text as it is.
+std::string extendedValueText(const RenameSettings& settings, ExtendedOption option);
+// Reads a Switch, Number or Choice from such a text (a number, and a switch, by the integer rule
+// of settings files; a choice's name in any letter case). On failure, `error` gets the message,
+// naming the key.
+std::optional<std::int32_t> parseExtendedValue(ExtendedOption option, std::string_view text,
+                                               std::string& error);
+// "Invalid value for 'number-step': '0' is not a number from -999999 to 999999 other than 0".
+std::string invalidExtendedValueError(ExtendedOption option, std::string_view shown);
+
+// Writes "ver", every option in order of its position and then the extended options into the
+// settings section of `content`, keeping every other line as it is. Fails, leaving `content`
+// unchanged, when a text holds a line break; the result is then the reason.
 std::optional<std::string> writeSettingsText(std::string& content, const RenameSettings& settings);
 
 // Applies the settings section of `content`: when its "ver" is not the current version, tells
 // `notice` and restores the defaults; otherwise sets, key by key in file order, the options the
 // section names. A key that names no option of its kind stops there with the error to show; the
-// options set before it stay set. A text without the section is no settings file at all (a
-// photo, a text chosen by mistake): it changes nothing, and the result says so.
+// options set before it stay set. A value that no option can take (a NUL byte, an extended
+// option's value out of its range) refuses the file before any option changes. A text without
+// the section is no settings file at all (a photo, a text chosen by mistake): it changes
+// nothing, and the result says so.
 std::optional<std::string> applySettingsText(std::string_view content, RenameSettings& settings,
                                              const OldVersionNotice& notice);
 

@@ -67,7 +67,7 @@ protected:
         settings.setChecked(Option::CheckBox2, true);
         settings.setText(Option::Edit2, kPrefix);
         settings.setChecked(Option::CheckBox13, true);
-        renamer->flags().BatchFormat = ScriptFormat::Sh;
+        settings.setValue(ExtendedOption::ScriptFormat, static_cast<int>(ScriptFormat::Sh));
     }
 
     ProcessResult runScript(const std::string& name) { return runSh(work, name); }

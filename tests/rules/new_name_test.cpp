@@ -29,6 +29,17 @@ protected:
         return state.NewNameResult;
     }
 
+    void pattern(const std::string& regex, const std::string& replacement,
+                 PatternRange range = PatternRange::Name, bool all = false,
+                 bool ignoreCase = false) {
+        settings.setChecked(ExtendedOption::PatternReplace, true);
+        settings.setText(ExtendedOption::Pattern, regex);
+        settings.setText(ExtendedOption::Replacement, replacement);
+        settings.setValue(ExtendedOption::PatternRange, static_cast<int>(range));
+        settings.setChecked(ExtendedOption::PatternAll, all);
+        settings.setChecked(ExtendedOption::PatternIgnoreCase, ignoreCase);
+    }
+
     void caseMode(int mode, bool inclusive = false, bool onlyExtension = false) {
         settings.setChecked(Option::CheckBox4, true);
         settings.setItemIndex(mode);
@@ -332,6 +343,150 @@ TEST_F(NewNameTest, ListFieldsChangedDuringTheRunAreNotSeenByIt) {
     EXPECT_EQ(state.NewNameResult, "");
 }
 
+TEST_F(NewNameTest, PatternReplaceWithGroupsRangesAndFlags) {
+    using R = PatternRange;
+    struct Row {
+        const char* name;
+        const char* regex;
+        const char* replacement;
+        R range;
+        bool all;
+        bool ignoreCase;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"IMG_0042.JPG", "^IMG_(\\d+)", "Holiday $1", R::Name, false, false, "Holiday 0042.JPG"},
+        {"IMG_0042.JPG", "^IMG_(?<num>\\d+)", "${num}-${1}$0", R::Name, false, false,
+         "0042-0042IMG_0042.JPG"},
+        {"notes.txt", "^IMG_(\\d+)", "x", R::Name, false, false, "="},  // no match
+        {"[x]\\$.txt", "\\[(x)\\]", "$$1{{n}}\\", R::Name, false, false, "$1{n}\\\\$.txt"},
+        {"IMG.txt", "^(x)?IMG", "[$1]", R::Name, false, false, "[].txt"},  // unused group
+        // Anchors: the name without its extension, the whole name, the extension.
+        {"photo.jpg", "o$", "X", R::Name, false, false, "photX.jpg"},
+        {"photo.jpg", "o$", "X", R::All, false, false, "="},
+        {"photo.jpg", "g$", "X", R::All, false, false, "photo.jpX"},
+        {"a.JPEG", "^\\.jpe?g$", ".jpg", R::Extension, false, true, "a.jpg"},
+        {"a.JPEG", "^\\.jpe?g$", ".jpg", R::Extension, false, false, "="},
+        {"readme", "^$", ".txt", R::Extension, false, false, "readme.txt"},  // no extension
+        {"a.b", "^$", ".txt", R::Extension, false, false, "="},
+        {".profile", "^$", "dot", R::Name, false, false, "dot.profile"},  // empty base name
+        // First match or all; empty matches between characters.
+        {"a-b-c.txt", "-", "_", R::Name, false, false, "a_b-c.txt"},
+        {"a-b-c.txt", "-", "_", R::Name, true, false, "a_b_c.txt"},
+        {"ab.txt", "x*", "-", R::Name, true, false, "-a-b-.txt"},
+        // Unicode: case folding, `.` over every character, code points beyond U+FFFF.
+        {"STRASSE.txt", "straße", "Road", R::Name, false, true, "Road.txt"},
+        {"ÉTÉ.txt", "été", "summer", R::Name, false, true, "summer.txt"},
+        {"\xF0\x9F\x98\x80IMG_1.jpg", "IMG_(\\d)", "[$1]", R::Name, false, false,
+         "\xF0\x9F\x98\x80[1].jpg"},
+        {"caf\xE9\n.txt", "caf(..)", "x$1!", R::Name, false, false, "x\xE9\n!.txt"},
+    };
+    for (const Row& row : rows) {
+        pattern(row.regex, row.replacement, row.range, row.all, row.ignoreCase);
+        EXPECT_EQ(rename(row.name), row.expected) << row.name << " " << row.regex;
+    }
+}
+
+TEST_F(NewNameTest, PatternReplaceComesFirstAndTheOtherRulesWorkOnItsResult) {
+    pattern("^IMG_(\\d+)", "Holiday $1 copy");
+    settings.setChecked(Option::CheckBox5, true);
+    settings.setText(Option::Edit5, " copy");
+    caseMode(kUpperCase, true);
+    settings.setChecked(Option::CheckBox2, true);
+    settings.setText(Option::Edit2, "{n}-");  // fields are off: the prefix is text
+    EXPECT_EQ(rename("IMG_0042.jpg"), "{n}-HOLIDAY 0042.JPG");
+    // "Restore defaults" turns the rule off again.
+    settings.restoreDefaults();
+    settings.setText(Option::Edit3, "*");
+    EXPECT_EQ(rename("IMG_0042.jpg"), "=");
+}
+
+TEST_F(NewNameTest, ARunawayPatternFailsItsEntryAlone) {
+    pattern("(a+)+$", "x");
+    ParseOptionLists(settings, lists);
+    NewNameComputer computer(settings, lists, state);
+    const NameResult failed = computer.ComputeNewName("/dir", std::string(40, 'a') + "b");
+    EXPECT_EQ(failed.outcome, NameOutcome::Failed);
+    EXPECT_STREQ(failed.failureReason, "pattern took too long");
+    EXPECT_EQ(state.PreviewCount, 0);
+    EXPECT_EQ(state.NewNameResult, "");
+    // The next entry is matched as ever.
+    EXPECT_EQ(computer.ComputeNewName("/dir", "aaa").outcome, NameOutcome::Renamed);
+    EXPECT_EQ(state.NewNameResult, "x");
+    state.PreviewMode = false;
+    EXPECT_EQ(computer.ComputeNewName("/dir", std::string(40, 'a') + "b").outcome,
+              NameOutcome::Failed);
+    EXPECT_EQ(state.JournalCount, 0);
+}
+
+TEST_F(NewNameTest, AnInvalidPatternOrTemplateRefusesTheRun) {
+    pattern("IMG_(\\d+", "x");
+    EXPECT_EQ(checkRunOptions(settings),
+              "Invalid pattern at position 8: the parentheses do not match");
+    EXPECT_THROW(rename("IMG_1.jpg"), AppError);
+    settings.setChecked(ExtendedOption::PatternReplace, false);
+    EXPECT_EQ(checkRunOptions(settings), std::nullopt);
+    // A prefix is a template only with fields on, and only when the prefix is used.
+    settings.setText(Option::Edit2, "{x}");
+    settings.setChecked(ExtendedOption::Fields, true);
+    EXPECT_EQ(checkRunOptions(settings), std::nullopt);
+    settings.setChecked(Option::CheckBox2, true);
+    EXPECT_EQ(checkRunOptions(settings), "Invalid prefix at position 2: unknown field 'x'");
+    settings.setChecked(Option::CheckBox2, false);
+    settings.setChecked(Option::CheckBox3, true);
+    settings.setText(Option::Edit4, "_{n:0}");
+    EXPECT_EQ(checkRunOptions(settings),
+              "Invalid suffix at position 5: the width of a number must be a number from 1 to 20");
+}
+
+TEST_F(NewNameTest, NumbersGoOnlyToEntriesWhoseNewNameHoldsOne) {
+    pattern("^(IMG_|Trip )\\d+", "Trip {n:2}");
+    settings.setValue(ExtendedOption::NumberStart, 9);
+    ParseOptionLists(settings, lists);
+    NewNameComputer computer(settings, lists, state);
+    std::vector<std::string> results;
+    for (const char* name : {"IMG_5.jpg", "notes.txt", "Trip 10.jpg", "IMG_7.jpg"}) {
+        const NameResult r = computer.ComputeNewName("/dir", name);
+        results.push_back(std::to_string(r.numberUsed) + (r.outcome == NameOutcome::Renamed
+                                                              ? state.NewNameResult
+                                                              : std::string("=")));
+    }
+    // The entry the pattern misses takes no number; one that keeps its name takes its own.
+    EXPECT_EQ(results, (std::vector<std::string>{"1Trip 09.jpg", "0=", "1=", "1Trip 11.jpg"}));
+
+    // The walk may give the numbers itself; widths never cut a number, and a step may be
+    // negative.
+    settings.setChecked(ExtendedOption::PatternReplace, false);
+    settings.setChecked(ExtendedOption::Fields, true);
+    settings.setChecked(Option::CheckBox3, true);
+    settings.setText(Option::Edit4, "_{n:3}");
+    const std::pair<std::int64_t, const char*> rows[] = {
+        {7, "a_007.txt"}, {1234, "a_1234.txt"}, {-5, "a_-005.txt"}, {0, "a_000.txt"}};
+    for (const auto& [number, expected] : rows) {
+        const NameResult r = computer.ComputeNewName("/dir", "a.txt", EntryContext{number});
+        EXPECT_TRUE(r.numberUsed);
+        EXPECT_EQ(state.NewNameResult, expected);
+    }
+    settings.setValue(ExtendedOption::NumberStep, -3);
+    settings.setText(Option::Edit4, "_{n}");
+    computer.ComputeNewName("/dir", "a.txt");
+    EXPECT_EQ(state.NewNameResult, "a_0.txt");  // the fourth number: 9 - 3 * 3
+}
+
+TEST_F(NewNameTest, FieldsInPrefixAndSuffixOnlyWithTheirBox) {
+    settings.setChecked(Option::CheckBox2, true);
+    settings.setText(Option::Edit2, "{parent}{{{ext}}}$1 ");
+    settings.setChecked(Option::CheckBox3, true);
+    settings.setText(Option::Edit4, "{n}");
+    EXPECT_EQ(rename("b.jpg"), "{parent}{{{ext}}}$1 b{n}.jpg");
+    settings.setChecked(ExtendedOption::Fields, true);
+    EXPECT_EQ(rename("b.jpg"), "dir{.jpg}$1 b1.jpg");
+    pattern("^.*$", "{parent}-x{ext}", PatternRange::All);
+    settings.setChecked(Option::CheckBox2, false);
+    settings.setChecked(Option::CheckBox3, false);
+    EXPECT_EQ(rename("IMG.jpg"), "dir-x.jpg");
+}
+
 // Names copied from macOS often hold their accents decomposed: "é" as "e" and U+0301. Such a
 // letter is one character to the rules, found and converted as its composed form; characters no
 // rule changes keep their bytes, changed ones are written composed.
@@ -447,6 +602,26 @@ TEST_F(AccentTest, ANameNoRuleChangesKeepsItsBytes) {
     rename("Ma\u0308dchen n\u0303.txt");
     rename("Ma\u0308dchen");
     EXPECT_EQ(state.JournalCount, 0);
+}
+
+TEST_F(AccentTest, PatternsSeeLettersComposedAndKeepWhatTheyDoNotMatch) {
+    pattern("é", "E");
+    expectRows({
+        {"été.txt", "e\u0301te\u0301.txt", "Eté.txt", "Ete\u0301.txt"},
+        // Groups come composed; the text between the matches keeps its bytes.
+        {"Mädchen é.txt", "Ma\u0308dchen e\u0301.txt", "Mädchen E.txt", "Ma\u0308dchen E.txt"},
+    });
+    pattern("e\u0301(.)", "[$1]", PatternRange::Name, true);  // a pattern typed decomposed
+    expectRows({{"été.txt", "e\u0301te\u0301.txt", "[t]é.txt", "[t]e\u0301.txt"}});
+    // A match inside a letter with a mark that has no composed form takes the rest along.
+    pattern("x", "q", PatternRange::Name, true);
+    expectRows({{"x\u0301x.txt", "x\u0301x.txt", "q\u0301q.txt", "q\u0301q.txt"}});
+    pattern("\u0301", "", PatternRange::Name, true);
+    expectRows({{"x\u0301q\u0301.txt", "x\u0301q\u0301.txt", "xq.txt", "xq.txt"}});
+    // A replacement that brings marks in gives letters the other rules see whole.
+    pattern("^a", "e\u0301");
+    convertChars("é", "E");
+    expectRows({{"ab.txt", "ab.txt", "Eb.txt", "Eb.txt"}});
 }
 
 TEST_F(AccentTest, HangulAndOtherScriptsAreLeftAloneUnlessARuleChangesThem) {

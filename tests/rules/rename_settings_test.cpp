@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 namespace zr {
@@ -159,6 +160,68 @@ TEST(RenameSettings, RestoringTheDefaultsUnchecksEveryBoxItResets) {
         const bool checked = std::find(keep.begin(), keep.end(), o.option) != keep.end();
         EXPECT_EQ(s.checked(o.option), checked) << o.controlName;
     }
+}
+
+TEST(RenameSettings, ExtendedOptionsStartAtTheirDefaultsAndRestoreTurnsTheRulesOff) {
+    RenameSettings s;
+    std::set<std::string> keys;
+    for (const ExtendedOptionInfo& o : allExtended()) {
+        EXPECT_EQ(s.value(o.option), o.defaultValue) << o.key;
+        EXPECT_EQ(s.text(o.option), "") << o.key;
+        EXPECT_TRUE(keys.insert(o.key).second) << o.key;
+        EXPECT_EQ(findExtendedByKey(o.key), o.option);
+        // A loader of the window's keys acts on any name holding one of these.
+        for (const char* kind : {"ch", "ed", "cb"})
+            EXPECT_EQ(std::string(o.key).find(kind), std::string::npos) << o.key;
+    }
+    EXPECT_EQ(findExtendedByKey("Number-STEP"), ExtendedOption::NumberStep);
+    EXPECT_EQ(s.choice<NumberOrder>(ExtendedOption::NumberOrder), NumberOrder::Name);
+
+    std::vector<ExtendedOption> heard;
+    s.setExtendedChangeListener([&](ExtendedOption o) { heard.push_back(o); });
+    s.setChecked(ExtendedOption::PatternReplace, true);
+    s.setChecked(ExtendedOption::PatternReplace, true);  // no change, nothing heard
+    s.setText(ExtendedOption::Pattern, "x");
+    s.setValue(ExtendedOption::NumberOrder, static_cast<int>(NumberOrder::Walk));
+    s.setValue(ExtendedOption::ScriptFormat, static_cast<int>(ScriptFormat::Sh));
+    const std::uint64_t revision = s.revision();
+    heard.clear();
+    s.restoreDefaults();
+    EXPECT_EQ(heard,
+              (std::vector<ExtendedOption>{ExtendedOption::PatternReplace, ExtendedOption::Pattern,
+                                           ExtendedOption::NumberOrder}));
+    EXPECT_GT(s.revision(), revision);
+    EXPECT_EQ(s.choice<ScriptFormat>(ExtendedOption::ScriptFormat), ScriptFormat::Sh);
+
+    RenameSettings copy = s;
+    EXPECT_EQ(copy.choice<ScriptFormat>(ExtendedOption::ScriptFormat), ScriptFormat::Sh);
+}
+
+TEST(RenameSettings, ExtendedValuesOutsideTheirRangeAreRefused) {
+    struct Row {
+        ExtendedOption option;
+        int value;
+        bool valid;
+    };
+    const Row rows[] = {
+        {ExtendedOption::NumberStep, 0, false},       {ExtendedOption::NumberStep, -999999, true},
+        {ExtendedOption::NumberStep, 1000000, false}, {ExtendedOption::NumberStart, -1, false},
+        {ExtendedOption::NumberStart, 0, true},       {ExtendedOption::NumberOrder, 3, false},
+        {ExtendedOption::NumberOrder, -1, false},     {ExtendedOption::Unique, 2, false},
+        {ExtendedOption::PatternRange, 2, true},
+    };
+    for (const Row& row : rows) {
+        RenameSettings s;
+        int heard = 0;
+        s.setExtendedChangeListener([&](ExtendedOption) { ++heard; });
+        const std::int32_t before = s.value(row.option);
+        EXPECT_EQ(s.setValue(row.option, row.value), row.valid) << row.value;
+        EXPECT_EQ(s.value(row.option), row.valid ? row.value : before);
+        EXPECT_EQ(heard, row.valid && row.value != before ? 1 : 0);
+    }
+    EXPECT_EQ(extendedValueRange(ExtendedOption::NumberStep),
+              "a number from -999999 to 999999 other than 0");
+    EXPECT_EQ(extendedValueRange(ExtendedOption::NumberOrder), "name, modified or walk");
 }
 
 }  // namespace

@@ -43,6 +43,10 @@ TEST_F(RememberedSettingsTest, WhatCloseWritesTheNextStartBringsBack) {
     settings.setText(Option::Edit5, " copy ;;x");
     settings.setItemIndex(kAllFirstUpper);
     settings.setChecked(Option::CheckBox15, true);
+    settings.setChecked(ExtendedOption::PatternReplace, true);
+    settings.setText(ExtendedOption::Replacement, "\"$1\" {n:2}\\");
+    settings.setValue(ExtendedOption::NumberStep, -7);
+    settings.setValue(ExtendedOption::NumberScope, static_cast<int>(NumberScope::Run));
     WindowGeometry geometry;
     geometry.width = 900;
     geometry.height = 565;
@@ -56,11 +60,13 @@ TEST_F(RememberedSettingsTest, WhatCloseWritesTheNextStartBringsBack) {
     ASSERT_FALSE(store.openKey(false, exists));
     std::vector<std::string> names = store.valueNames();
     store.closeKey();
-    ASSERT_EQ(names.size(), 10u + kOptionCount);
+    ASSERT_EQ(names.size(), 10u + kOptionCount + kExtendedOptionCount);
     EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 11),
               (std::vector<std::string>{"ver", "vx", "vy", "px", "py", "rx0", "rx1", "rx2", "rx3",
                                         "rx4", "ed8"}));
-    EXPECT_EQ(names.back(), "ch40");
+    EXPECT_EQ(names[10 + kOptionCount - 1], "ch40");
+    EXPECT_EQ(names[10 + kOptionCount], "pattern-replace");
+    EXPECT_EQ(names.back(), "script-format");
 
     RenameSettings next;
     std::vector<Option> changed;
@@ -71,6 +77,10 @@ TEST_F(RememberedSettingsTest, WhatCloseWritesTheNextStartBringsBack) {
         EXPECT_EQ(next.text(o.option), settings.text(o.option)) << o.key;
     }
     EXPECT_EQ(next.itemIndex(), kAllFirstUpper);
+    for (const ExtendedOptionInfo& o : allExtended()) {
+        EXPECT_EQ(next.value(o.option), settings.value(o.option)) << o.key;
+        EXPECT_EQ(next.text(o.option), settings.text(o.option)) << o.key;
+    }
     // Through the setters, so the window's click reactions run.
     EXPECT_NE(std::find(changed.begin(), changed.end(), Option::CheckBox5), changed.end());
 
@@ -117,6 +127,26 @@ TEST_F(RememberedSettingsTest, BadValuesAreNamedAndTheOthersStillApply) {
     EXPECT_EQ(settings.text(Option::Edit1), "/photos/");
     EXPECT_TRUE(settings.checked(Option::CheckBox16));
     EXPECT_FALSE(settings.checked(Option::CheckBox5));
+}
+
+TEST_F(RememberedSettingsTest, BadExtendedValuesAreNamedAndTheOthersStillApply) {
+    writeStore(
+        "\"number-step\"=dword:00000000\n"
+        "\"unique\"=\"1\"\n"                 // a switch stored as a string
+        "\"number-order\"=dword:00000001\n"  // a choice stored as an integer
+        "\"Number-Scope\"=\"RUN\"\n"
+        "\"pattern-range\"=\"everything\"\n"
+        "\"number-start\"=dword:00000005\n");
+    EXPECT_EQ(
+        applyRememberedSettings(store, settings),
+        (std::vector<std::string>{
+            "Invalid value for 'number-step': '0' is not a number from -999999 to 999999 "
+            "other than 0",
+            "Invalid data type for 'unique'", "Invalid data type for 'number-order'",
+            "Invalid value for 'pattern-range': 'everything' is not name, all or extension"}));
+    EXPECT_EQ(settings.choice<NumberScope>(ExtendedOption::NumberScope), NumberScope::Run);
+    EXPECT_EQ(settings.value(ExtendedOption::NumberStart), 5);
+    EXPECT_EQ(settings.value(ExtendedOption::NumberStep), 1);
 }
 
 TEST_F(RememberedSettingsTest, AVersionOfTheWrongTypeIsReportedAndTheDefaultsShown) {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "settings/ini_text.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 
@@ -50,6 +51,17 @@ RenameSettings awkwardSettings() {
     s.setChecked(Option::CheckBox5, true);
     s.setChecked(Option::CheckBox14, true);
     s.setItemIndex(kAllFirstUpper);
+    s.setChecked(ExtendedOption::PatternReplace, true);
+    s.setText(ExtendedOption::Pattern, " ^(?<n>IMG)_(\\d+)=\"x\"; ");
+    s.setText(ExtendedOption::Replacement, "${n} $1 {n:3} \xff");
+    s.setValue(ExtendedOption::PatternRange, static_cast<int>(PatternRange::Extension));
+    s.setValue(ExtendedOption::NumberStart, 0);
+    s.setValue(ExtendedOption::NumberStep, -999999);
+    s.setValue(ExtendedOption::NumberOrder, static_cast<int>(NumberOrder::Modified));
+    s.setValue(ExtendedOption::NumberScope, static_cast<int>(NumberScope::Run));
+    s.setChecked(ExtendedOption::Unique, true);
+    s.setText(ExtendedOption::ExcludeMasks, "*.tmp;;x");
+    s.setValue(ExtendedOption::ScriptFormat, static_cast<int>(ScriptFormat::Sh));
     return s;
 }
 
@@ -59,6 +71,10 @@ void expectSameOptions(const RenameSettings& a, const RenameSettings& b) {
         EXPECT_EQ(a.text(o.option), b.text(o.option)) << o.key;
     }
     EXPECT_EQ(a.itemIndex(), b.itemIndex());
+    for (const ExtendedOptionInfo& o : allExtended()) {
+        EXPECT_EQ(a.value(o.option), b.value(o.option)) << o.key;
+        EXPECT_EQ(a.text(o.option), b.text(o.option)) << o.key;
+    }
 }
 
 TEST(SettingsText, WritesVersionThenEveryOptionInOrderOfPosition) {
@@ -74,7 +90,12 @@ TEST(SettingsText, WritesVersionThenEveryOptionInOrderOfPosition) {
               "ed20=copy;small\r\nch21=1\r\nch22=0\r\nch23=0\r\nch24=0\r\n"
               "ed25=ěščřžýáíéúůťďĚŠČŘŽÝÁÍÉŮÚŤĎ\r\ned26=escrzyaieuutdESCRZYAIEUUTD\r\n"
               "ed27=#_\r\nch28=0\r\nch30=0\r\nch31=1\r\nch32=0\r\nch33=1\r\nch35=0\r\n"
-              "ed36=dok;602\r\ned37=doc;txt\r\nch39=0\r\nch40=0\r\n");
+              "ed36=dok;602\r\ned37=doc;txt\r\nch39=0\r\nch40=0\r\n"
+              // The extended options follow, at their defaults.
+              "pattern-replace=0\r\npattern=\r\nreplace=\r\npattern-ignore-case=0\r\n"
+              "pattern-all=0\r\npattern-range=name\r\nfields=0\r\nnumber-start=1\r\n"
+              "number-step=1\r\nnumber-order=name\r\nnumber-scope=folder\r\nunique=0\r\n"
+              "exclude=\r\nskip-hidden=0\r\nscript-format=bat\r\n");
 }
 
 TEST(SettingsText, NoSettingsSectionChangesNothing) {
@@ -123,6 +144,47 @@ TEST(SettingsText, OnlyTheKeysInTheFileChangeInFileOrder) {
     EXPECT_EQ(load.changed, (std::vector<std::string>{"ch21", "cb18", "ed20"}));
 }
 
+TEST(SettingsText, AFileWithoutTheExtendedKeysLeavesThemAsTheyAre) {
+    RenameSettings expected = awkwardSettings();
+    RenameSettings s = awkwardSettings();
+    Load load(s);
+    EXPECT_EQ(load("[Renamer Settings]\nver=1005\ned8=/a/\nch19=0\n"), std::nullopt);
+    EXPECT_EQ(load.changed, (std::vector<std::string>{"ed8", "ch19"}));
+    expected.setText(Option::Edit1, "/a/");
+    expected.setChecked(Option::CheckBox5, false);
+    expectSameOptions(s, expected);
+}
+
+TEST(SettingsText, ExtendedValuesAreCheckedBeforeAnyOptionChanges) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"number-step=0", "'0' is not a number from -999999 to 999999 other than 0"},
+        {"number-step=abc", "'abc' is not a number from -999999 to 999999 other than 0"},
+        {"number-start=-1", "'-1' is not a number from 0 to 999999999"},
+        {"number-start=1000000000", "'1000000000' is not a number from 0 to 999999999"},
+        {"NUMBER-ORDER=date", "'date' is not name, modified or walk"},
+        {"pattern-range=", "'' is not name, all or extension"},
+        {"unique=2", "'2' is not 0 or 1"},
+        {"script-format=cmd", "'cmd' is not bat or sh"},
+    };
+    for (const auto& [line, why] : rows) {
+        RenameSettings s;
+        const std::string content = std::string("[Renamer Settings]\nver=1005\ned8=/x/\n") + line;
+        const std::string key = std::string(line).substr(0, std::string(line).find('='));
+        EXPECT_EQ(applySettingsText(content, s, kNoNotice),
+                  "Invalid value for '" + foldIniName(key) + "': " + why);
+        EXPECT_EQ(s.revision(), 0u) << line;
+    }
+    // Names and choices in any letter case; numbers by the integer rule.
+    RenameSettings s;
+    EXPECT_EQ(applySettingsText("[Renamer Settings]\nver=1005\nNumber-Order=MODIFIED\n"
+                                "number-step=0x10\nPATTERN=a=b\n",
+                                s, kNoNotice),
+              std::nullopt);
+    EXPECT_EQ(s.choice<NumberOrder>(ExtendedOption::NumberOrder), NumberOrder::Modified);
+    EXPECT_EQ(s.value(ExtendedOption::NumberStep), 16);
+    EXPECT_EQ(s.text(ExtendedOption::Pattern), "a=b");
+}
+
 TEST(SettingsText, CheckBoxAndComboBoxValuesFollowTheIntegerRule) {
     for (const auto& [value, checked] : std::vector<std::pair<std::string, bool>>{
              {"1", true}, {"0", false}, {"abc", false}, {"0x10", true}, {"", false}}) {
@@ -169,15 +231,25 @@ protected:
 };
 
 TEST_F(SettingsFileTest, SaveThenLoadRoundTripsAndKeepsTheRestOfTheFile) {
-    const std::string before = "; my settings\n[Other]\nver=1\n[Renamer Settings]\nver=1004\n";
+    const std::string before =
+        "; my settings\n[Other]\nver=1\n[Renamer Settings]\nver=1004\nxx12=7\n";
     const std::string after = "\n[Last]\ned8=elsewhere\n";
     test::writeFile(path, before + after);
     const RenameSettings saved = awkwardSettings();
     ASSERT_EQ(saveSettingsFile(fs, path, saved), std::nullopt);
     const std::string once = test::readFile(path);
-    EXPECT_TRUE(once.starts_with("; my settings\n[Other]\nver=1\n[Renamer Settings]\nver=1005\n"))
+    EXPECT_TRUE(once.starts_with(
+        "; my settings\n[Other]\nver=1\n[Renamer Settings]\nver=1005\nxx12=7\ned8="))
         << once;
-    EXPECT_TRUE(once.ends_with("ch40=1\n" + after)) << once;
+    EXPECT_TRUE(
+        once.ends_with("ch40=1\npattern-replace=1\npattern=\" ^(?<n>IMG)_(\\d+)=\"x\"; \"\n"
+                       "replace=${n} $1 {n:3} \xff\npattern-ignore-case=0\n"
+                       "pattern-all=0\npattern-range=extension\nfields=0\n"
+                       "number-start=0\nnumber-step=-999999\nnumber-order=modified\n"
+                       "number-scope=run\nunique=1\nexclude=*.tmp;;x\nskip-hidden=0\n"
+                       "script-format=sh\n" +
+                       after))
+        << once;
     ASSERT_EQ(saveSettingsFile(fs, path, saved), std::nullopt);
     EXPECT_EQ(test::readFile(path), once);
 

@@ -63,6 +63,8 @@ private slots:
                                              "rx0", "rx1", "rx2", "rx3", "rx4"};
         for (const OptionInfo& o : RenameSettings::all())
             expected.push_back(o.key);
+        for (const ExtendedOptionInfo& o : allExtended())
+            expected.push_back(o.key);
         QCOMPARE(storedNames(*f->store), expected);
         std::int32_t value = 0;
         bool keyExists = false;
