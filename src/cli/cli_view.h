@@ -42,6 +42,8 @@ public:
 
     // The last status text: after a command, its closing text.
     const std::string& status() const { return m_status; }
+    // The files the command left, as its closing status names them.
+    const RunFiles& files() const { return m_files; }
     // The message of the error that ended the command, if one did.
     const std::optional<std::string>& error() const { return m_error; }
     // Whether the command refused to run or gave up with a warning (a start directory it cannot
@@ -56,6 +58,10 @@ public:
 
     void setStatusText(std::string_view text) override { m_status.assign(text); }
     std::string statusText() const override { return m_status; }
+    void setClosingStatus(std::string_view text, const RunFiles& files) override {
+        m_status.assign(text);
+        m_files = files;
+    }
     void setCaption(Control, std::string_view) override {}
     void setEnabled(Control, bool) override {}
     void busyOn() override {}
@@ -85,6 +91,7 @@ private:
     std::vector<Failure> m_failures;
     std::size_t m_failureCount = 0;
     std::string m_status;
+    RunFiles m_files;
     std::optional<std::string> m_error;
     bool m_refused = false;
     bool m_stopped = false;

@@ -48,6 +48,17 @@ const std::array kFlags = {
             .box = Option::CheckBox14,
             .help = "rename only directories, no filters applied"},
     CliFlag{.name = "no-dirs-only", .box = Option::CheckBox14, .boxState = false},
+    CliFlag{.name = "exclude",
+            .takes = Takes::Text,
+            .extended = ExtendedOption::ExcludeMasks,
+            .argument = "MASKS",
+            .help = "leave out the entries whose names match these masks, and for folders all "
+                    "they hold (as --filter; default: none)"},
+    CliFlag{.name = "no-hidden",
+            .extended = ExtendedOption::SkipHidden,
+            .help = "leave out the names that start with a dot, and all that such folders hold "
+                    "(default: they are renamed like any other)"},
+    CliFlag{.name = "hidden", .boxState = false, .extended = ExtendedOption::SkipHidden},
     CliFlag{.name = "ignore-case", .box = Option::CheckBox11, .help = "filters ignore case"},
     CliFlag{.name = "no-ignore-case", .box = Option::CheckBox11, .boxState = false},
     CliFlag{.name = "ignore-case-ext",
@@ -148,9 +159,10 @@ const std::array kFlags = {
             .takes = Takes::ScriptFormat,
             .verbs = kForGo,
             .argument = "FORMAT",
-            .help = "the scripts of --batch: bat (default), renamer.bat and renamer_undo.bat as "
-                    "the window writes them, or sh, renamer.sh and renamer_undo.sh, POSIX shell "
-                    "scripts whose mv -n never replaces an existing entry"},
+            .help = "the scripts of --batch: sh (default, unless a settings file names one), "
+                    "renamer.sh and renamer_undo.sh, POSIX shell scripts whose mv -n never "
+                    "replaces an existing entry, or bat, renamer.bat and renamer_undo.bat as the "
+                    "window writes them"},
     CliFlag{.name = "format",
             .takes = Takes::Format,
             .verbs = kForScan,
@@ -403,6 +415,10 @@ void applyRuleFlags(std::span<const FlagUse> flags, RenameSettings& settings) {
         }
         if (flag.box)
             settings.setChecked(*flag.box, flag.boxState);
+        if (flag.extended && flag.takes == Takes::Text)
+            settings.setText(*flag.extended, use.text);
+        else if (flag.extended)
+            settings.setChecked(*flag.extended, flag.boxState);
     }
 }
 

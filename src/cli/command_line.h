@@ -36,6 +36,9 @@ struct CliFlag {
     bool boxState = true;
     // The field a text flag fills.
     std::optional<Option> field{};
+    // An option beyond the window's 28: the text a text flag gives it, or the switch a flag
+    // without a value sets to `boxState`.
+    std::optional<ExtendedOption> extended{};
     unsigned verbs = kForScanAndGo;
     // What --help calls the value ("FILE"); empty when the flag takes none.
     std::string_view argument{};

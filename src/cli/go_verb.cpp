@@ -52,6 +52,10 @@ void reportRenames(const Console& console, const CliView& view, const RunFlags& 
     console.line(view.status());
     if (!flags.FailureLogPath.empty())
         console.line("Failure log: " + escapeTsv(flags.FailureLogPath));
+    // A batch run names the rename script, then the undo script.
+    const std::vector<std::string>& scripts = view.files().scripts;
+    for (std::size_t i = 0; i < scripts.size(); ++i)
+        console.line((i == 0 ? "Rename script: " : "Undo script: ") + escapeTsv(scripts[i]));
     listFailures(console, view, flags.FailureLogPath);
 }
 

@@ -36,9 +36,13 @@ void reportCommandError(const Console& console, const std::string& message,
 }
 
 std::optional<std::string> invalidMaskError(const RenameSettings& settings) {
-    if (settings.checked(Option::CheckBox14))
-        return std::nullopt;
-    for (const std::string& text : SplitOptionList(settings.text(Option::Edit3))) {
+    // "Only directories" tests no filter; the exclude masks are tested whatever the mode.
+    std::vector<std::string> masks = SplitOptionList(settings.text(ExtendedOption::ExcludeMasks));
+    if (!settings.checked(Option::CheckBox14)) {
+        for (std::string& mask : SplitOptionList(settings.text(Option::Edit3)))
+            masks.push_back(std::move(mask));
+    }
+    for (const std::string& text : masks) {
         std::u32string mask = toCodePoints(text);
         applyFilterCase(mask, settings.checked(Option::CheckBox11),
                         settings.checked(Option::CheckBox12));
@@ -147,14 +151,14 @@ std::optional<std::string> refusedOptions(const RenameSettings& settings) {
     return std::nullopt;
 }
 
-// Whether the settings file at `path` gives the filter.
-bool settingsFileGivesFilter(FileSystem& fileSystem, const std::string& path) {
+// Whether the settings file at `path` gives a value for `key`.
+bool settingsFileGives(FileSystem& fileSystem, const std::string& path, std::string_view key) {
     std::string content;
     if (fileSystem.readFile(path, content) != 0)
         return false;
-    const std::string key = foldIniName(RenameSettings::info(Option::Edit3).key);
+    const std::string folded = foldIniName(key);
     for (const IniEntry& entry : readIniSection(content, "Renamer Settings")) {
-        if (foldIniName(entry.key) == key)
+        if (foldIniName(entry.key) == folded)
             return true;
     }
     return false;
@@ -185,6 +189,8 @@ bool prepareOptions(const CommandLine& commandLine, WatchedFileSystem& fileSyste
     settings.restoreDefaults();
     // The window's default start directory would be /tmp/: never rename there by default.
     settings.setText(Option::Edit1, {});
+    // Scripts for this system, unless a settings file or --script-format names the format.
+    settings.setValue(ExtendedOption::ScriptFormat, static_cast<std::int32_t>(ScriptFormat::Sh));
     if (commandLine.settingsFile &&
         !loadSettings(*commandLine.settingsFile, fileSystem, console, settings))
         return false;
@@ -243,8 +249,8 @@ bool prepareOptions(const CommandLine& commandLine, WatchedFileSystem& fileSyste
     const bool filterGiven =
         std::any_of(commandLine.ruleFlags.begin(), commandLine.ruleFlags.end(),
                     [](const FlagUse& use) { return use.flag->field == Option::Edit3; }) ||
-        (commandLine.settingsFile &&
-         settingsFileGivesFilter(fileSystem, *commandLine.settingsFile));
+        (commandLine.settingsFile && settingsFileGives(fileSystem, *commandLine.settingsFile,
+                                                       RenameSettings::info(Option::Edit3).key));
     if (!filterGiven && !settings.checked(Option::CheckBox14)) {
         console.line("Using the default filter " + quoted(settings.text(Option::Edit3)) +
                          " (--filter gives another).",

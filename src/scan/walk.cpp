@@ -2,6 +2,8 @@
 #include "scan/walk.h"
 
 #include "rules/app_error.h"
+#include "rules/option_lists.h"
+#include "rules/text.h"
 
 namespace zr {
 
@@ -37,7 +39,18 @@ DirectoryWalker::DirectoryWalker(const RenameSettings& settings, WalkState& stat
       m_computer(computer),
       m_fileSystem(fileSystem),
       m_view(view),
-      m_finder(finder) {}
+      m_finder(finder),
+      m_excluding(!settings.text(ExtendedOption::ExcludeMasks).empty()),
+      m_exclude(SplitOptionList(settings.text(ExtendedOption::ExcludeMasks))) {}
+
+bool DirectoryWalker::leftOut(const std::string& name) {
+    if (m_settings.checked(ExtendedOption::SkipHidden) && name.starts_with('.'))
+        return true;
+    // The masks compare as the filters do, with the same two ignore-case options.
+    return m_excluding &&
+           m_exclude.PassesFilters(toCodePoints(name), m_settings.checked(Option::CheckBox11),
+                                   m_settings.checked(Option::CheckBox12));
+}
 
 void DirectoryWalker::changeTo(const std::string& path) {
     std::string result;
@@ -172,7 +185,7 @@ void DirectoryWalker::requestSubdirectories(const Level& level) {
         return;
     for (std::size_t i = 0; i < level.entries.size(); ++i) {
         const DirEntry& e = level.entries[i];
-        if (!e.isDirectory || isDotName(e.name))
+        if (!e.isDirectory || isDotName(e.name) || leftOut(e.name))
             continue;
         WalkPlace place = level.place;
         place.push_back(static_cast<std::uint32_t>(i));
@@ -249,10 +262,11 @@ void DirectoryWalker::walkLevel(Level& level) {
     if (m_finder)
         m_finder->openFolder(m_currentDir);
     for (;;) {
+        // An entry left out still holds its name, which another rename may want.
         if (m_finder)
             m_finder->listed(entry.name);
-        const bool dotName = isDotName(entry.name);
-        if (!dotName && entry.isDirectory && m_settings.checked(Option::CheckBox14)) {
+        const bool handled = !isDotName(entry.name) && !leftOut(entry.name);
+        if (handled && entry.isDirectory && m_settings.checked(Option::CheckBox14)) {
             m_state.DirectoryPass = true;
             try {
                 handOver(*level.handle, entry.name, true);
@@ -262,7 +276,7 @@ void DirectoryWalker::walkLevel(Level& level) {
             }
             m_state.DirectoryPass = false;
         }
-        if (!dotName) {
+        if (handled) {
             if (entry.isDirectory && m_settings.checked(Option::CheckBox1)) {
                 Level inner;
                 enter(level, entry.name, inner);

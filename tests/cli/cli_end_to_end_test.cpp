@@ -292,9 +292,10 @@ TEST_F(CliTest, AJournalIsNeverOverwrittenAndOneThatCannotBeCreatedRenamesNothin
 TEST_F(CliTest, BatchModeWritesBothScriptsAndLeavesAnEmptyJournal) {
     writeFile(tree + "/a%1.JPG");
     const CliRun go = run({"go", "--case", "upper", "--case-range", "name", "--filter", "*.jpg",
-                           "--batch", "--journal", "j", tree});
+                           "--batch", "--script-format", "bat", "--journal", "j", tree});
     EXPECT_EQ(go.status, 0) << go.err;
-    EXPECT_EQ(go.out, "Done, 1 file(s) placed in batch file.\n");
+    EXPECT_EQ(go.out, "Done, 1 file(s) placed in batch file.\nRename script: " + work +
+                          "/renamer.bat\nUndo script: " + work + "/renamer_undo.bat\n");
     EXPECT_EQ(listNames(tree), Lines{"a%1.JPG"});
     EXPECT_EQ(listNames(work), (Lines{"j", "renamer.bat", "renamer_undo.bat"}));
     const std::string script = readFile(work + "/renamer.bat");
@@ -312,12 +313,20 @@ TEST_F(CliTest, BatchModeWritesBothScriptsAndLeavesAnEmptyJournal) {
     EXPECT_FALSE(exists(work + "/j"));
 }
 
-TEST_F(CliTest, ScriptFormatShWritesShellScriptsUnderTheirOwnFreeNames) {
+// The command line writes scripts for this system unless told otherwise, and names them.
+TEST_F(CliTest, ShellScriptsAreTheDefaultUnderTheirOwnFreeNames) {
     writeFile(tree + "/it's.JPG");
     writeFile(work + "/renamer.sh", "mine");
-    const CliRun go =
-        run({"go", "--case", "lower", "--filter", "*.jpg", "--batch", "--script-format=sh", tree});
+    const Lines batch = {"go", "--case", "lower", "--filter", "*.jpg", "--batch"};
+    auto with = [&](Lines args) {
+        args.insert(args.begin(), batch.begin(), batch.end());
+        args.push_back(tree);
+        return args;
+    };
+    const CliRun go = run(with({}));
     EXPECT_EQ(go.status, 0) << go.err;
+    EXPECT_EQ(go.out, "Done, 1 file(s) placed in batch file.\nRename script: " + work +
+                          "/renamer_1.sh\nUndo script: " + work + "/renamer_undo.sh\n");
     EXPECT_EQ(listNames(work), (Lines{"renamer.sh", "renamer_1.sh", "renamer_undo.sh"}));
     EXPECT_EQ(readFile(work + "/renamer.sh"), "mine");
     EXPECT_NE(readFile(work + "/renamer_1.sh")
@@ -327,6 +336,52 @@ TEST_F(CliTest, ScriptFormatShWritesShellScriptsUnderTheirOwnFreeNames) {
     EXPECT_EQ(access((work + "/renamer_undo.sh").c_str(), X_OK), 0);
     EXPECT_EQ(run({"go", "--script-format", "cmd", tree}).err,
               "zentarel-renamer-cli: --script-format takes bat|sh, not 'cmd'\n");
+
+    // A settings file that names the format is followed, and --script-format is followed over it.
+    writeFile(work + "/bat.rns", "[Renamer Settings]\r\nver=1005\r\nscript-format=bat\r\n");
+    EXPECT_NE(run(with({"--settings", "bat.rns"})).out.find("/renamer.bat\n"), std::string::npos);
+    EXPECT_NE(
+        run(with({"--settings", "bat.rns", "--script-format", "sh"})).out.find("/renamer_2.sh"),
+        std::string::npos);
+}
+
+// Excluded and hidden names are left out, and for folders all they hold; they still hold their
+// names, which a rename may want.
+TEST_F(CliTest, ExcludedAndHiddenNamesAreLeftOutWithWhatTheyHold) {
+    for (const char* name : {"A.JPG", ".Hidden.JPG", ".cache/B.JPG", "Skip.JPG", "Skipdir/C.JPG",
+                             "keep/D.JPG", "keep/Skip2.JPG", "_.e.JPG", ".e.jpg"})
+        writeFile(tree + "/" + name);
+    const auto firstCells = [](const std::string& rows) {
+        Lines cells;
+        for (const std::string& line : sortedLines(rows))
+            cells.push_back(line.substr(0, line.find('\t')) + "|" +
+                            line.substr(line.rfind('\t') + 1));
+        return cells;
+    };
+    const Lines options = {"--filter", "*.JPG",     "--case", "lower",      "--kill-chars",
+                           "_",        "--exclude", "Skip*",  "--no-hidden"};
+    Lines scan = {"scan", "--format", "tsv", "--show-conflicts", "--save-settings", "s.rns"};
+    scan.insert(scan.end(), options.begin(), options.end());
+    scan.push_back(tree);
+    const CliRun scanned = run(scan);
+    EXPECT_EQ(scanned.status, 0) << scanned.err;
+    EXPECT_EQ(firstCells(scanned.out), (Lines{"A.JPG|", "D.JPG|", "_.e.JPG|name taken"}));
+    // Kept in the settings file, and off unless asked for.
+    EXPECT_EQ(run({"scan", "--settings", "s.rns", "--format", "tsv", "--show-conflicts"}).out,
+              scanned.out);
+    EXPECT_EQ(firstCells(run({"scan", "--settings", "s.rns", "--format", "tsv", "--show-conflicts",
+                              "--exclude=", "--hidden"})
+                             .out)
+                  .size(),
+              8u);
+
+    Lines go = {"go"};
+    go.insert(go.end(), options.begin(), options.end());
+    go.push_back(tree);
+    EXPECT_EQ(run(go).status, 1);
+    for (const char* untouched : {".Hidden.JPG", ".cache/B.JPG", "Skip.JPG", "Skipdir/C.JPG",
+                                  "keep/Skip2.JPG", "_.e.JPG", "a.jpg", "keep/d.jpg"})
+        EXPECT_TRUE(exists(tree + "/" + untouched)) << untouched;
 }
 
 TEST_F(CliTest, SettingsSavedWithAwkwardValuesLoadBackAndSaveTheSame) {

@@ -209,7 +209,7 @@ TEST_F(SafetyTest, NamesThatCannotBeQuotedStayOutOfTheBatchScripts) {
     writeFile(tree + "/line\nbreak.JPG", "2");
     writeFile(tree + "/Plain.JPG", "3");
     const auto before = snapshotTree(tree);
-    const CliRun go = run({"go", "--batch", "--case", "lower", tree});
+    const CliRun go = run({"go", "--batch", "--script-format", "bat", "--case", "lower", tree});
     EXPECT_EQ(go.status, 1) << go.err;
     EXPECT_EQ(go.out.substr(0, go.out.find('\n')),
               "Done, 1 file(s) placed in batch file, 2 failure(s).  [see failure log]");
