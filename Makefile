@@ -47,7 +47,8 @@ bench: configure
 	scripts/run-benchmarks.sh $(BUILD)
 
 # Scans a small sample tree in the window under Xvfb, with the desktop's font at 9, 12 and 16
-# points, and saves docs/screenshot.png, docs/screenshot-12pt.png and docs/screenshot-16pt.png.
+# points, and saves docs/screenshot.png, docs/screenshot-12pt.png and docs/screenshot-16pt.png;
+# then, with rules of "More rules" on, docs/screenshot-rules-on.png and docs/more-rules.png.
 screenshot: build
 	@scripts/deps.sh xvfb xdotool imagemagick
 	scripts/screenshot.sh $(BUILD) docs

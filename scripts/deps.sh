@@ -8,9 +8,13 @@ set -eu
 # icons at build time; the package and its test need dpkg-dev (dpkg-shlibdeps), lintian,
 # desktop-file-utils, appstream, man-db, file and python3 (the icons' pixels, the Nautilus
 # extension), and xvfb, xauth and xdotool to start the window from its desktop entry; the
-# completion test runs bash, zsh and fish.
+# completion test runs bash, zsh and fish. Exiv2 and TagLib read what files hold; the tests of
+# that make their pictures, music and movies with ImageMagick, exiftool and ffmpeg, and compare
+# with what exiftool reads (test tools only: the program needs none of them).
 packages="g++ cmake ninja-build pkg-config make libicu-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db file python3 xvfb xauth xdotool zsh fish $*"
+libexiv2-dev libtag1-dev
+help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db file python3 xvfb xauth xdotool zsh fish
+imagemagick libimage-exiftool-perl ffmpeg $*"
 
 missing=""
 for p in $packages; do

@@ -209,6 +209,7 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsSto
     createPopupMenu();
     orderTabs();
     fitFont();
+    createRulesSign();
     bindOptions();
     installInputGate();
     setStatusText(kHomePage);
@@ -221,6 +222,7 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsSto
 
 Tmain::~Tmain() {
     m_settings.setChangeListener({});
+    m_settings.setExtendedChangeListener({});
     if (m_busy)
         QApplication::restoreOverrideCursor();
 }
@@ -356,6 +358,12 @@ void Tmain::createPopupMenu() {
     m_viewlastfailurelog1 = add("Viewlastfailurelog1", "&View last failure log");
     m_saveUndoasbat1->setEnabled(false);
     m_viewlastfailurelog1->setEnabled(false);
+    // After the design's items, which keep their order.
+    separator("N3");
+    m_moreRules1 = add("MoreRules1", "&More rules...");
+    m_moreRules1->setShortcut(QKeySequence(QString::fromLatin1(kMoreRulesShortcut)));
+    // The window's own, so that the shortcut works while the menu is closed.
+    addAction(m_moreRules1);
 
     connect(m_savesettings1, &QAction::triggered, this,
             [this] { guard([this] { Savesettings1Click(); }); });
@@ -367,6 +375,21 @@ void Tmain::createPopupMenu() {
             [this] { guard([this] { SaveUndoasbat1Click(); }); });
     connect(m_viewlastfailurelog1, &QAction::triggered, this,
             [this] { guard([this] { Viewlastfailurelog1Click(); }); });
+    connect(m_moreRules1, &QAction::triggered, this,
+            [this] { guard([this] { MoreRules1Click(); }); });
+}
+
+void Tmain::createRulesSign() {
+    // Below "Append suffix", where the column of rules ends: the last line of that column says
+    // which rules come on top of it. Made after the font is fitted, which it must not shrink.
+    m_rulesSign = new QLabel(this);
+    m_rulesSign->setObjectName(QStringLiteral("MoreRulesSign"));
+    m_rulesSign->setGeometry(scaled(QRect(8, 394, 97, 17)));
+    m_rulesSign->setAccessibleName(QStringLiteral("More rules on"));
+    m_rulesSign->setCursor(Qt::PointingHandCursor);
+    m_rulesSign->installEventFilter(this);
+    m_rulesSign->hide();
+    m_busyControls.push_back(m_rulesSign);
 }
 
 void Tmain::orderTabs() {
@@ -460,6 +483,9 @@ void Tmain::bindOptions() {
     connect(m_comboBox1, &QComboBox::currentIndexChanged, this,
             [this](int index) { guard([&] { m_settings.setItemIndex(index); }); });
     m_settings.setChangeListener([this](Option option) { optionChanged(option); });
+    m_settings.setExtendedChangeListener(
+        [this](ExtendedOption option) { extendedChanged(option); });
+    rulesChanged();
 }
 
 void Tmain::showOption(Option option) {

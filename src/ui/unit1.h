@@ -37,6 +37,7 @@ class QTableView;
 
 namespace zr {
 
+class MoreRules;
 class PreviewModel;
 
 // The window holds the options (settings()) and shows them: a user's edit sets the record, and
@@ -56,6 +57,8 @@ public:
     static constexpr int kClientHeight = 538;
     static constexpr int kMinWindowWidth = 600;
     static constexpr int kMaxWindowWidth = 1900;
+    // Opens "More rules"; Ctrl with a letter that no caption of the window uses as its access key.
+    static constexpr const char* kMoreRulesShortcut = "Ctrl+M";
     // Pending events are handled during a walk at most once in this many milliseconds.
     static constexpr int kEventIntervalMs = 16;
     // Rows found below the visible part of the list are handed to it at most this often: they
@@ -83,6 +86,8 @@ public:
     void Savesettings1Click();
     void LoadSettings1Click();
     void Viewlastfailurelog1Click();
+    // Shows the "More rules" dialog (made the first time), also while a command runs.
+    void MoreRules1Click();
     void StatusBar1Click();
     void FormResize();
     // Applies the remembered geometry; part of making the window.
@@ -143,6 +148,8 @@ private:
     void createControls();
     void createListView();
     void createPopupMenu();
+    // The sign of the rules of "More rules" in force, in a free place of the design's layout.
+    void createRulesSign();
     // The tab order of the design and the names a screen reader says.
     void orderTabs();
     void fitFont();
@@ -150,6 +157,9 @@ private:
     // Shows the record's value of `option` in its control, without echoing it back.
     void showOption(Option option);
     void optionChanged(Option option);
+    void extendedChanged(ExtendedOption option);
+    // After any change of the options: the sign, and what the dialog says about the rules' texts.
+    void rulesChanged();
 
     void CheckBox2Click();
     void CheckBox3Click();
@@ -213,6 +223,9 @@ private:
     QAction* m_restoredefaults1 = nullptr;
     QAction* m_saveUndoasbat1 = nullptr;
     QAction* m_viewlastfailurelog1 = nullptr;
+    QAction* m_moreRules1 = nullptr;
+    MoreRules* m_moreRules = nullptr;
+    QLabel* m_rulesSign = nullptr;
     // Keeps held keys and input that arrived during a run away from the window.
     QObject* m_inputGate = nullptr;
     // What the busy state disables and enables again.

@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -176,6 +177,9 @@ bool Tmain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_statusBar1 && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         guard([this] { StatusBar1Click(); });
+    } else if (watched == m_rulesSign && event->type() == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        guard([this] { MoreRules1Click(); });
     } else if (watched == optionControl(Option::Edit1) && event->type() == QEvent::FocusOut) {
         // Leaving the field for another control, not the window for another window.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();

@@ -1,18 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window's reactions: the click reactions that keep dependent controls in step with their
-// check boxes, the start directory field, the folder browser, the status-bar link and the
-// failure-log viewer.
+// check boxes, the "More rules" dialog and the sign of its rules, the start directory field, the
+// folder browser, the status-bar link and the failure-log viewer.
 #include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QUrl>
 
 #include "rules/option_lists.h"
+#include "ui/more_rules.h"
 #include "ui/unit1.h"
 
 namespace zr {
 
 void Tmain::optionChanged(Option option) {
     showOption(option);
+    rulesChanged();
     switch (option) {
         case Option::CheckBox2:
             return CheckBox2Click();
@@ -41,6 +44,51 @@ void Tmain::optionChanged(Option option) {
         default:
             return;
     }
+}
+
+void Tmain::extendedChanged(ExtendedOption option) {
+    if (m_moreRules)
+        m_moreRules->showOption(option);
+    rulesChanged();
+}
+
+void Tmain::rulesChanged() {
+    if (m_moreRules)
+        m_moreRules->refreshProblem();
+    const std::vector<RuleInForce> rules = rulesInForce(m_settings);
+    m_rulesSign->setVisible(!rules.empty());
+    if (rules.empty())
+        return;
+    // As many rules as the sign has room for, whole, and how many more there are.
+    const QFontMetrics metrics = m_rulesSign->fontMetrics();
+    QString text;
+    for (std::size_t shown = rules.size(); shown > 0; --shown) {
+        text = QStringLiteral("More rules: ");
+        for (std::size_t i = 0; i < shown; ++i)
+            text += (i > 0 ? ", " : "") + QString::fromLatin1(rules[i].brief);
+        if (shown < rules.size())
+            text += QStringLiteral(" +") + QString::number(rules.size() - shown);
+        if (metrics.horizontalAdvance(text) <= m_rulesSign->width())
+            break;
+    }
+    m_rulesSign->setText(metrics.elidedText(text, Qt::ElideRight, m_rulesSign->width()));
+    QString names;
+    for (const RuleInForce& rule : rules)
+        names += (names.isEmpty() ? "" : ", ") + QString::fromLatin1(rule.name);
+    m_rulesSign->setAccessibleDescription(names);
+    m_rulesSign->setToolTip(QStringLiteral("More rules on: ") + names + QStringLiteral(" (") +
+                            QString::fromLatin1(kMoreRulesShortcut) + QStringLiteral(")"));
+}
+
+void Tmain::MoreRules1Click() {
+    if (!m_moreRules) {
+        m_moreRules = new MoreRules(
+            m_settings, [this](const auto& reaction) { guard(reaction); }, this);
+        m_moreRules->setBusy(m_busy);
+    }
+    m_moreRules->show();
+    m_moreRules->raise();
+    m_moreRules->activateWindow();
 }
 
 void Tmain::CheckBox2Click() {

@@ -10,6 +10,7 @@
 
 #include "rename/rename_executor.h"
 #include "rules/app_error.h"
+#include "ui/more_rules.h"
 #include "ui/preview_model.h"
 #include "ui/qt_text.h"
 #include "ui/unit1.h"
@@ -85,6 +86,8 @@ void Tmain::busyOn() {
     // Nothing may change the options, or start anything, under a run.
     for (QAction* a : {m_savesettings1, m_loadSettings1, m_restoredefaults1, m_saveUndoasbat1})
         a->setEnabled(false);
+    if (m_moreRules)
+        m_moreRules->setBusy(true);
     m_sinceEvents.restart();
 }
 
@@ -98,6 +101,8 @@ void Tmain::busyOff(bool undoDataPresent) {
     for (QAction* a : {m_savesettings1, m_loadSettings1, m_restoredefaults1})
         a->setEnabled(true);
     m_saveUndoasbat1->setEnabled(undoDataPresent);
+    if (m_moreRules)
+        m_moreRules->setBusy(false);
     CheckBox5Click();
     CheckBox10Click();
     CheckBox4Click();

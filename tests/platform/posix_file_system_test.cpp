@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +12,7 @@
 
 #include "platform/file_system.h"
 #include "support/child_process.h"
+#include "support/shim_rules.h"
 #include "support/temp_dir.h"
 
 namespace zr {
@@ -339,23 +339,7 @@ TEST_F(PosixFileSystemTest, FoldersThatCannotBeMadeOrEnteredAreReported) {
     EXPECT_EQ(seen, std::to_string(EACCES) + " " + std::to_string(EACCES));
 }
 
-// The rules of the fault shim, when the test has it preloaded (ctest does): for the calls no real
-// condition makes fail, or not at the moment a test needs.
-class ShimRules {
-public:
-    ShimRules()
-        : m_set(reinterpret_cast<void (*)(const char*)>(dlsym(RTLD_DEFAULT, "zr_fault_shim_set"))) {
-    }
-    ~ShimRules() {
-        if (m_set)
-            m_set("");
-    }
-    bool loaded() const { return m_set != nullptr; }
-    void set(const std::string& rules) { m_set(rules.c_str()); }
-
-private:
-    void (*m_set)(const char*);
-};
+using test::ShimRules;
 
 TEST_F(PosixFileSystemTest, ALockIsTakenOnlyOfTheFileTheNameStillNames) {
     const std::string path = dir / "undo.journal";

@@ -15,7 +15,7 @@
 //   access     access, faccessat                    mkdir       mkdir, mkdirat
 //   opendir    opendir, fdopendir                   readdir     readdir, readdir64
 //   readlink   readlink, readlinkat                 chmod       chmod, fchmod, fchmodat
-//   read, write, fsync (fsync, fdatasync), close, getcwd
+//   read (read, pread), write, fsync (fsync, fdatasync), close, getcwd
 // ~TEXT limits the rule to calls whose path (either path of a rename or link; for calls on a
 // descriptor the path it was opened with) contains TEXT; "^" at its start and "$" at its end
 // anchor it. @N fires on the N-th matching call only, counting from 1; without it every
@@ -557,6 +557,18 @@ ssize_t read(int fd, void* buffer, size_t count) {
     if (failed(kRead, trackedPath(fd)))
         return -1;
     return real<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
+}
+
+ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
+    if (failed(kRead, trackedPath(fd)))
+        return -1;
+    return real<ssize_t (*)(int, void*, size_t, off_t)>("pread")(fd, buffer, count, offset);
+}
+
+ssize_t pread64(int fd, void* buffer, size_t count, off64_t offset) {
+    if (failed(kRead, trackedPath(fd)))
+        return -1;
+    return real<ssize_t (*)(int, void*, size_t, off64_t)>("pread64")(fd, buffer, count, offset);
 }
 
 ssize_t write(int fd, const void* buffer, size_t count) {

@@ -28,6 +28,16 @@ TempDir::~TempDir() {
     removeTree(m_path);
 }
 
+FolderHandle::FolderHandle(const std::string& path)
+    : m_fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (m_fd < 0)
+        throw std::runtime_error("cannot open the folder " + path);
+}
+
+FolderHandle::~FolderHandle() {
+    close(m_fd);
+}
+
 namespace {
 
 // Removes the entry `name` of the folder `parent` with everything below it; relative to

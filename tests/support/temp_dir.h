@@ -24,6 +24,19 @@ private:
     std::string m_path;
 };
 
+// A folder opened as a handle, for the calls made relative to it; closed with the object.
+class FolderHandle {
+public:
+    explicit FolderHandle(const std::string& path);
+    ~FolderHandle();
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
 // Removes `path` and everything below it, however deep, through folders without permissions
 // too.
 void removeTree(const std::string& path);

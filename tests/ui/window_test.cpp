@@ -506,7 +506,8 @@ private slots:
                 options << w;
         }
         options << f->find("Button2") << f->find("Button3");
-        QCOMPARE(options.size(), 17 + 10 + 5 + 1 + 2);
+        // The labels: the design's five and the sign of "More rules".
+        QCOMPARE(options.size(), 17 + 10 + 6 + 1 + 2);
         f->window->busyOn();
         for (const QWidget* w : options)
             QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
@@ -621,7 +622,8 @@ private slots:
         QCOMPARE(items, QStringList({"Savesettings1|&Save settings", "LoadSettings1|&Load settings",
                                      "Restoredefaults1|&Restore defaults", "N1|-",
                                      "SaveUndoasbat1|Save &Undo as .bat|disabled", "N2|-",
-                                     "Viewlastfailurelog1|&View last failure log|disabled"}));
+                                     "Viewlastfailurelog1|&View last failure log|disabled", "N3|-",
+                                     "MoreRules1|&More rules..."}));
         // A right click anywhere on the window's background or on a label opens it.
         for (const char* where : {"Label4", "Image1", "Panel1"}) {
             QWidget* target = f->find(where);
