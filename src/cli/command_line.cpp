@@ -183,9 +183,14 @@ const std::array kFlags = {
             .takes = Takes::File,
             .verbs = kForGo | kForUndo,
             .argument = "FILE",
-            .help = "go: also write the undo data to FILE (a new file, never overwritten); "
-                    "undo: the journal of the run to reverse (required)",
-            .section = "Journal (go, undo)"},
+            .help = "go: keep the undo data in FILE (a new file, never overwritten) instead of "
+                    "the state folder; undo: reverse the run of this journal instead of the "
+                    "newest one kept in the state folder",
+            .section = "Undo data (go, undo)"},
+    CliFlag{.name = "list",
+            .verbs = kForUndo,
+            .help = "undo: list the runs kept in the state folder, newest first, and undo "
+                    "nothing"},
     CliFlag{.name = "jobs",
             .takes = Takes::Number,
             .verbs = kForScan | kForGo | kForUndo,
@@ -344,6 +349,10 @@ bool parseCommandLine(std::span<const std::string> args, CommandLine& commandLin
                 commandLine.showPath = true;
                 continue;
             }
+            if (name == "list") {
+                commandLine.listRuns = true;
+                continue;
+            }
             commandLine.ruleFlags.push_back({flag, {}, 0});
             continue;
         }
@@ -395,8 +404,8 @@ bool parseCommandLine(std::span<const std::string> args, CommandLine& commandLin
                 break;
         }
     }
-    if (undo && !commandLine.journalFile) {
-        error = "undo needs --journal FILE";
+    if (commandLine.listRuns && commandLine.journalFile) {
+        error = "undo --list lists the runs of the state folder; it takes no --journal";
         return false;
     }
     return true;
@@ -501,7 +510,8 @@ std::string helpText() {
     const std::string program = kProgramName;
     std::string out = "Usage: " + program + " scan [OPTION]... START_DIR\n" + "  or:  " + program +
                       " go [OPTION]... START_DIR\n" + "  or:  " + program +
-                      " undo --journal=FILE\n" + "  or:  " + program + " --help | --version\n";
+                      " undo [--journal=FILE | --list]\n" + "  or:  " + program +
+                      " --help | --version\n";
     out +=
         "Rename many files and directories below START_DIR at once: preview the new names\n"
         "(scan), rename (go), and reverse a run (undo).\n\n";
@@ -509,7 +519,7 @@ std::string helpText() {
         "Commands:\n"
         "  scan    show what every name would become, rename nothing\n"
         "  go      rename, or write a rename script and an undo script instead\n"
-        "  undo    reverse a go run from its journal\n\n";
+        "  undo    reverse the newest go run not undone yet, or the run of a journal\n\n";
     appendWrapped(out, "",
                   "The options start from the window's defaults, then the settings file of "
                   "--settings is loaded, then the other options are applied in the order "

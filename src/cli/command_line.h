@@ -76,6 +76,8 @@ struct CommandLine {
     bool showConflicts = false;
     // The table and tsv rows get a last column: the folder of the entry.
     bool showPath = false;
+    // undo --list: the runs kept in the state folder are listed, and nothing is undone.
+    bool listRuns = false;
     // --script-format, which replaces the script format of a settings file.
     std::optional<ScriptFormat> scriptFormat;
     // File-system calls kept in flight at once (--jobs); 1 does one after another.

@@ -5,6 +5,7 @@
 
 #include "cli/cli_view.h"
 #include "cli/interrupt.h"
+#include "cli/kept_runs.h"
 #include "cli/name_text.h"
 #include "cli/prepare_options.h"
 #include "cli/verbs.h"
@@ -68,13 +69,35 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
     if (!prepareOptions(commandLine, fileSystem, console, settings))
         return kExitError;
 
-    std::optional<JournalFileKeeper> keeper;
+    // A renaming run always keeps its undo data: in the journal named, or in a new one of the
+    // state folder. A batch run renames nothing; its undo script is its undo data.
+    std::string journal;
+    std::string runsFolder;
     if (commandLine.journalFile) {
-        if (const int error = probeJournal(fileSystem, *commandLine.journalFile)) {
-            console.error(journalErrorText(*commandLine.journalFile, error));
+        journal = *commandLine.journalFile;
+    } else if (!settings.checked(Option::CheckBox13)) {
+        runsFolder = keptRunsFolder();
+        if (runsFolder.empty()) {
+            console.error(
+                "there is no state folder for the undo data (neither XDG_STATE_HOME "
+                "nor HOME names one): give --journal FILE");
             return kExitError;
         }
-        keeper.emplace(fileSystem, *commandLine.journalFile);
+        int error = 0;
+        journal = newRunJournal(fileSystem, runsFolder, error);
+        if (journal.empty()) {
+            console.error("cannot make the folder " + quoted(runsFolder) +
+                          " for the undo data: " + systemWords(error));
+            return kExitError;
+        }
+    }
+    std::optional<JournalFileKeeper> keeper;
+    if (!journal.empty()) {
+        if (const int error = probeJournal(fileSystem, journal)) {
+            console.error(journalErrorText(journal, error));
+            return kExitError;
+        }
+        keeper.emplace(fileSystem, journal);
     }
 
     // Ctrl-C ends the run: in the walk with nothing renamed, among the renames after those
@@ -90,16 +113,19 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
     view.endProgress();
 
     const RunFlags& flags = renamer.flags();
+    const bool renamed = flags.RenamedCount != 0;
+    // A journal of renames that never happened undoes nothing; the state folder keeps the newest
+    // runs only.
+    if (keeper && keeper->created() && !renamed && (!runsFolder.empty() || view.stopped()))
+        fileSystem.removeFile(keeper->path());
+    if (!runsFolder.empty())
+        pruneKeptRuns(fileSystem, runsFolder);
     if (keeper && keeper->keepError() != 0) {
         console.error(journalErrorText(keeper->path(), keeper->keepError()) +
                       " Nothing was renamed.");
         return kExitError;
     }
-    const bool renamed = flags.RenamedCount != 0;
     if (view.stopped()) {
-        // A journal of renames that never happened undoes nothing.
-        if (keeper && keeper->created() && !renamed)
-            fileSystem.removeFile(keeper->path());
         if (!renamed && flags.FailureCount == 0) {
             console.line("Stopped, nothing was renamed.");
             return kExitInterrupted;
@@ -125,8 +151,9 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
                          true);
         return kExitError;
     }
-    // A run that renamed nothing still leaves its journal, empty, for a script to find.
-    if (keeper && !keeper->created()) {
+    // A run that renamed nothing still leaves the journal it was told to keep, empty, for a
+    // script to find.
+    if (keeper && !keeper->created() && runsFolder.empty()) {
         if (const int error = keeper->keepEmpty()) {
             console.error(journalErrorText(keeper->path(), error));
             return kExitError;

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// `undo --journal FILE`: reverses a go run from its journal file, as the Undo command reverses
-// the last run in the window.
+// `undo`: reverses a go run from its journal file, as the Undo command reverses the last run in
+// the window: the newest run kept in the state folder, or the one of --journal FILE. `undo
+// --list` shows the kept runs.
 #include <cerrno>
 
 #include "cli/cli_view.h"
+#include "cli/kept_runs.h"
 #include "cli/name_text.h"
 #include "cli/prepare_options.h"
 #include "cli/verbs.h"
@@ -51,14 +53,66 @@ void keepWhatIsLeft(FileSystem& fileSystem, const std::string& path, const RunFl
     }
 }
 
+// "DATE TIME", in the user's formats, of the run a kept journal holds; "an unknown time" for a
+// journal whose name does not tell.
+std::string whenRunBegan(const std::string& journal, Clock& clock) {
+    const std::optional<std::time_t> began = runBegan(journal);
+    if (!began)
+        return "an unknown time";
+    return clock.formatDate(*began) + " " + clock.formatTime(*began);
+}
+
+// undo --list: the kept runs, newest first, one line each.
+int listKeptRuns(FileSystem& fileSystem, const CliContext& context) {
+    const Console& console = context.console;
+    const std::string folder = keptRunsFolder();
+    const std::vector<std::string> runs =
+        folder.empty() ? std::vector<std::string>{} : keptRuns(fileSystem, folder);
+    if (runs.empty()) {
+        console.line("No run is kept" + (folder.empty() ? "" : " in " + quoted(folder)) + ".");
+        return kExitDone;
+    }
+    for (const std::string& run : runs) {
+        std::string line = whenRunBegan(run, context.clock) + "  ";
+        std::unique_ptr<FileLock> lock;
+        UndoJournal journal;
+        int error = 0;
+        std::string reason;
+        if (fileSystem.lockFile(run, lock) == EWOULDBLOCK)
+            line += "still running";
+        else if (readJournalFile(fileSystem, run, journal, error, reason))
+            line += std::to_string(journal.size() - journal.failedCount()) + " rename(s) to undo";
+        else
+            line += "cannot be used";
+        console.line(line + "  " + escapeTsv(run));
+    }
+    return console.flushOut() ? kExitDone : kExitWarningAfter;
+}
+
 }  // namespace
 
 int runUndo(const CommandLine& commandLine, const CliContext& context) {
     const Console& console = context.console;
     WatchedFileSystem fileSystem(context.fileSystem);
-    const std::string& path = *commandLine.journalFile;
     if (!checkWorkingDirectory(fileSystem, console))
         return kExitError;
+    if (commandLine.listRuns)
+        return listKeptRuns(fileSystem, context);
+    // The journal named, or that of the newest run kept.
+    std::string path;
+    if (commandLine.journalFile) {
+        path = *commandLine.journalFile;
+    } else {
+        const std::string folder = keptRunsFolder();
+        const std::vector<std::string> runs =
+            folder.empty() ? std::vector<std::string>{} : keptRuns(fileSystem, folder);
+        if (runs.empty()) {
+            console.line("Nothing to undo: no run is kept" +
+                         (folder.empty() ? "" : " in " + quoted(folder)) + ".");
+            return kExitDone;
+        }
+        path = runs.front();
+    }
     // A journal that a running window or go still holds is theirs to undo.
     std::unique_ptr<FileLock> lock;
     if (fileSystem.lockFile(path, lock) == EWOULDBLOCK) {
@@ -76,6 +130,13 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
         return kExitError;
     flags.JournalCount = static_cast<std::int32_t>(flags.Journal.size());
     flags.JournalCreated = true;
+    // Nobody named this run: say which one it is before anything is renamed back.
+    if (!commandLine.journalFile) {
+        console.line("Undoing the run of " + whenRunBegan(path, context.clock) + " (" +
+                         std::to_string(flags.Journal.size() - flags.Journal.failedCount()) +
+                         " rename(s)), kept in " + quoted(path) + ".",
+                     true);
+    }
 
     if (flags.JournalCount != 0) {
         // Undo runs to its end without a walk, as in the window; Ctrl-C ends it at once.

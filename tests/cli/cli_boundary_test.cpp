@@ -77,10 +77,11 @@ protected:
         const std::string root = temp / "root";
         makeDirectory(root + "/work");
         makeDirectory(root + "/tree");
+        makeDirectory(root + "/state");
         program = prepareRoot(cliProgram(), root);
         chmod(root.c_str(), 0755);
-        chmod((root + "/work").c_str(), 0777);
-        chmod((root + "/tree").c_str(), 0777);
+        for (const char* folder : {"/work", "/tree", "/state"})
+            chmod((root + folder).c_str(), 0777);
         return root;
     }
 
@@ -89,6 +90,8 @@ protected:
         options.root = root;
         options.cwd = "/work";
         options.unprivileged = true;
+        // Go keeps its journals in the state folder: one inside the root, open to that user.
+        options.env = {"XDG_STATE_HOME=/state"};
         return ChildProcess(program, args, std::move(options)).wait();
     }
 

@@ -222,6 +222,55 @@ TEST_F(CliTest, GoAndUndoThroughAJournalRestoreTheTreeByteForByte) {
     EXPECT_EQ(listNames(work), Lines{});  // no failure log left behind
 }
 
+// Without --journal, go keeps its undo data in the state folder, one journal per run, and undo
+// reverses the newest run not undone yet; the window's journals there are none of its business.
+TEST_F(CliTest, GoAlwaysKeepsUndoDataAndUndoTakesTheNewestRun) {
+    const std::string runs = temp / "state/zentarel-renamer/runs";
+    const auto inState = [&](Lines args) {
+        ProcessOptions options;
+        options.cwd = work;
+        options.env = {"XDG_STATE_HOME=" + temp / "state"};
+        return runCli(args, std::move(options));
+    };
+    writeFile(tree + "/A.JPG");
+    writeFile(tree + "/B.JPG");
+    writeFile(temp / "state/zentarel-renamer/undo.journal", "a window's");
+    EXPECT_EQ(inState({"go", "--filter", "*.JPG", "--case", "lower", tree}).status, 0);
+    EXPECT_EQ(inState({"go", "--filter", "*.JPG", "--prefix", "p_", tree}).status, 0);
+    // Nothing renamed, nothing kept; a batch run's undo data is its undo script.
+    EXPECT_EQ(inState({"go", "--filter", "*.none", "--prefix", "p_", tree}).status, 0);
+    EXPECT_EQ(inState({"go", "--filter", "*.JPG", "--prefix", "p_", "--batch", tree}).status, 0);
+    EXPECT_EQ(listNames(tree), (Lines{"p_a.jpg", "p_b.jpg"}));
+    ASSERT_EQ(listNames(runs).size(), 2u);
+
+    const CliRun list = inState({"undo", "--list"});
+    EXPECT_EQ(list.status, 0);
+    const Lines listed = sortedLines(list.out);
+    ASSERT_EQ(listed.size(), 2u) << list.out;
+    for (const std::string& line : listed)
+        EXPECT_NE(line.find("  2 rename(s) to undo  " + runs + "/go-"), std::string::npos) << line;
+    const std::string newestRun = runs + "/" + listNames(runs).back();
+    EXPECT_NE(list.out.find(newestRun), std::string::npos);
+    EXPECT_LT(list.out.find(newestRun), list.out.find(runs + "/" + listNames(runs).front()));
+
+    const CliRun newest = inState({"undo"});
+    EXPECT_EQ(newest.status, 0) << newest.err;
+    EXPECT_EQ(newest.out, "Undo done, 2 file(s) renamed back, 0 failure(s).\n");
+    EXPECT_TRUE(newest.err.starts_with("Undoing the run of ")) << newest.err;
+    EXPECT_TRUE(newest.err.ends_with(" (2 rename(s)), kept in '" + newestRun + "'.\n"))
+        << newest.err;
+    EXPECT_EQ(listNames(tree), (Lines{"a.jpg", "b.jpg"}));
+    EXPECT_EQ(inState({"undo"}).status, 0);
+    EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG"}));
+    EXPECT_EQ(inState({"undo"}).out, "Nothing to undo: no run is kept in '" + runs + "'.\n");
+    EXPECT_EQ(readFile(temp / "state/zentarel-renamer/undo.journal"), "a window's");
+
+    // The newest ten are kept.
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(inState({"go", "--filter", "*.JPG", "--prefix", "p", tree}).status, 0);
+    EXPECT_EQ(listNames(runs).size(), 10u);
+}
+
 TEST_F(CliTest, AJournalInsideTheTreeIsNotRenamedWithIt) {
     writeFile(tree + "/A.JPG");
     const CliRun go =
@@ -523,7 +572,7 @@ TEST_F(CliTest, BadUsageExitsWithTwoAndOneLineOnStandardError) {
         {"scan", "--case", "sideways", tree},
         {"go", "--format", "tsv", tree},
         {"scan", "--no-batch", tree},
-        {"undo"},
+        {"undo", "--list", "--journal", "j"},
     };
     for (const Lines& args : cases) {
         std::string shown;

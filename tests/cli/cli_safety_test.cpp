@@ -46,6 +46,8 @@ protected:
         options.root = root;
         options.cwd = "/work";
         options.removeCwd = removeCwd;
+        // Go keeps its journals in the state folder: one inside the root.
+        options.env = {"XDG_STATE_HOME=/state"};
         ChildProcess child(program, args, std::move(options));
         return child.wait();
     }
