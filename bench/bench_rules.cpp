@@ -3,7 +3,10 @@
 // matcher alone. Goal: at least 2,000,000 names per second with every rule on, when a fifth of
 // the names hold their accents decomposed (as copied from macOS); names without combining marks
 // are timed on their own too, so the two figures can be set side by side. Pattern replace with
-// numbering, over a camera's folder and over the mix: at least 1,000,000 names per second.
+// numbering, over a camera's folder and over the mix: at least 1,000,000 names per second. And
+// the "Convert char(s)" fields at 16,000 and 160,000 characters: goal, time linear in their
+// length (the second about ten times the first, "BigO" N), and next to nothing when the rule is
+// off.
 #include <benchmark/benchmark.h>
 #include <unicode/unorm2.h>
 
@@ -185,6 +188,47 @@ void BM_PatternAndEveryRuleOn(benchmark::State& bench) {
     computePreview(bench, mixedNamesWithDecomposed(10000), patternAndEveryRuleOn);
 }
 BENCHMARK(BM_PatternAndEveryRuleOn);
+
+// The two "Convert char(s)" fields, `length` characters each, with letters repeated so that the
+// replacements chain; the first new name works out what each character becomes.
+void convertCharsField(benchmark::State& bench, bool ruleOn) {
+    const auto length = static_cast<std::size_t>(bench.range(0));
+    std::u32string from;
+    std::u32string to;
+    for (std::size_t i = 0; i < length; ++i) {
+        from += static_cast<char32_t>(0x4E00 + (i * 7919) % 20000);
+        to += static_cast<char32_t>(0x4E00 + (i * 104729 + 1) % 20000);
+    }
+    RenameSettings settings;
+    settings.setText(Option::Edit3, "*");
+    settings.setChecked(Option::CheckBox9, ruleOn);
+    settings.setText(Option::Edit6, toBytes(from));
+    settings.setText(Option::Edit7, toBytes(to));
+    ParsedLists lists;
+    ParseOptionLists(settings, lists);
+    RuleState state;
+    state.PreviewMode = true;
+    for (auto _ : bench) {
+        NewNameComputer computer(settings, lists, state);
+        computer.ComputeNewName("/home/ann/Photos", "IMG_0001.JPG");
+        benchmark::DoNotOptimize(state.PreviewCount);
+    }
+    bench.SetComplexityN(bench.range(0));
+}
+
+void BM_ConvertCharsField(benchmark::State& bench) {
+    convertCharsField(bench, true);
+}
+BENCHMARK(BM_ConvertCharsField)
+    ->Arg(16000)
+    ->Arg(160000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oAuto);
+
+void BM_ConvertCharsFieldRuleOff(benchmark::State& bench) {
+    convertCharsField(bench, false);
+}
+BENCHMARK(BM_ConvertCharsFieldRuleOff)->Arg(160000)->Unit(benchmark::kMillisecond);
 
 void maskMatch(benchmark::State& bench, const std::vector<std::string>& bytes) {
     std::vector<std::u32string> names;

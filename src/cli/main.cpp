@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
     static char outBuffer[64 * 1024];
     std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
 
+    // A walk holds a descriptor for each level of the tree it is in.
+    zr::raiseOpenFileLimit();
     const std::vector<std::string> args(argv + 1, argv + argc);
     auto fileSystem = zr::makePosixFileSystem();
     auto clock = zr::makeSystemClock();

@@ -17,16 +17,25 @@ namespace zr {
 
 namespace {
 
-// Reads the journal at `path` line by line; false, with the reason printed, when it cannot be
-// read or is no journal.
+// Opens the journal at `path` under its lock and reads it through the same descriptor; false,
+// with the reason printed, when it is held, a link, unreadable or no journal.
 bool readJournal(FileSystem& fileSystem, const std::string& path, UndoJournal& journal,
-                 const Console& console) {
+                 std::unique_ptr<FileLock>& lock, const Console& console) {
     int error = 0;
     std::string reason;
-    if (readJournalFile(fileSystem, path, journal, error, reason))
+    if (openJournal(fileSystem, path, journal, lock, error, reason))
         return true;
     const std::string refusal = refusalText(error);
-    if (error != 0 && reason.empty()) {
+    if (error == EWOULDBLOCK) {
+        // A journal that a running window or go still holds is theirs to undo.
+        console.error("the journal " + quoted(path) +
+                      " is in use by a window or a go that is still running; nothing was done");
+    } else if (error == ELOOP) {
+        // Its lock would be taken on the file it names, under another name: the journal is
+        // named as itself.
+        console.error("the journal " + quoted(path) +
+                      " is a symbolic link; name the journal file itself. Nothing was done.");
+    } else if (error != 0 && reason.empty()) {
         console.error(
             "cannot read the journal " + quoted(path) + ": " +
             (refusal.empty() ? errorBoxText(systemErrorText(error)) : "it is " + refusal + "."));
@@ -36,21 +45,36 @@ bool readJournal(FileSystem& fileSystem, const std::string& path, UndoJournal& j
     return false;
 }
 
+// The warning for a journal whose name no longer holds the file that was read (an entry of the
+// journal renamed it): it is left alone.
+void warnNotTheJournal(const std::string& path, const Console& console) {
+    console.warning("the name " + quoted(path) +
+                    " no longer holds the journal that was undone (the undo renamed it); it was "
+                    "left as it is. Do not undo with it again.");
+}
+
 // After an undo that ended part of the way: the journal file gets the marks of the entries
 // renamed back, so that an undo with it again leaves them alone; with nothing left, it is used
-// up.
-void keepWhatIsLeft(FileSystem& fileSystem, const std::string& path, const RunFlags& flags,
-                    const Console& console) {
+// up. Only while the name still holds the journal that was read. False after a warning.
+bool keepWhatIsLeft(FileSystem& fileSystem, const std::string& path, const FileId& journalId,
+                    const RunFlags& flags, const Console& console) {
+    FileId there;
+    if (fileSystem.identify(path, there) != 0 || there != journalId) {
+        warnNotTheJournal(path, console);
+        return false;
+    }
     const int error = flags.JournalCount == 0
-                          ? fileSystem.removeFile(path)
+                          ? fileSystem.removeFileIf(path, journalId)
                           : fileSystem.replaceFile(path, journalText(flags.Journal));
     if (error != 0) {
         console.warning("the journal " + quoted(path) + " could not record what was renamed " +
                         "back: " + errorBoxText(systemErrorText(error)) +
                         " An undo with it would try those renames again.");
-    } else if (flags.JournalCount != 0) {
-        console.line("The journal " + quoted(path) + " now holds what is left to undo.", true);
+        return false;
     }
+    if (flags.JournalCount != 0)
+        console.line("The journal " + quoted(path) + " now holds what is left to undo.", true);
+    return true;
 }
 
 // "DATE TIME", in the user's formats, of the run a kept journal holds; "an unknown time" for a
@@ -78,10 +102,10 @@ int listKeptRuns(FileSystem& fileSystem, const CliContext& context) {
         UndoJournal journal;
         int error = 0;
         std::string reason;
-        if (fileSystem.lockFile(run, lock) == EWOULDBLOCK)
-            line += "still running";
-        else if (readJournalFile(fileSystem, run, journal, error, reason))
+        if (openJournal(fileSystem, run, journal, lock, error, reason))
             line += std::to_string(journal.size() - journal.failedCount()) + " rename(s) to undo";
+        else if (error == EWOULDBLOCK)
+            line += "still running";
         else
             line += "cannot be used";
         console.line(line + "  " + escapeTsv(run));
@@ -113,21 +137,17 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
         }
         path = runs.front();
     }
-    // A journal that a running window or go still holds is theirs to undo.
-    std::unique_ptr<FileLock> lock;
-    if (fileSystem.lockFile(path, lock) == EWOULDBLOCK) {
-        console.error("the journal " + quoted(path) +
-                      " is in use by a window or a go that is still running; nothing was done");
-        return kExitError;
-    }
 
     CliView view(console, nullptr);
     RenameSettings settings;  // Undo reads no option
     Renamer renamer(settings, fileSystem, context.clock, view);
     RunFlags& flags = renamer.flags();
     flags.Jobs = commandLine.jobs;
-    if (!readJournal(fileSystem, path, flags.Journal, console))
+    // Held until the end, so that no window adopts the journal while it is being undone.
+    std::unique_ptr<FileLock> lock;
+    if (!readJournal(fileSystem, path, flags.Journal, lock, console))
         return kExitError;
+    const FileId journalId = lock->identity();
     flags.JournalCount = static_cast<std::int32_t>(flags.Journal.size());
     flags.JournalCreated = true;
     // Nobody named this run: say which one it is before anything is renamed back.
@@ -137,6 +157,10 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
                          " rename(s)), kept in " + quoted(path) + ".",
                      true);
     }
+    if (!flags.Journal.identified() && !flags.Journal.empty())
+        console.warning("the journal " + quoted(path) +
+                        " was written by an older version, which kept no identities: undo cannot "
+                        "check that each entry is still the file the run renamed");
 
     if (flags.JournalCount != 0) {
         // Undo runs to its end without a walk, as in the window; Ctrl-C ends it at once.
@@ -151,7 +175,7 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
             console.line(view.status());
             if (!flags.FailureLogPath.empty())
                 console.line("Failure log: " + escapeTsv(flags.FailureLogPath));
-            keepWhatIsLeft(fileSystem, path, flags, console);
+            keepWhatIsLeft(fileSystem, path, journalId, flags, console);
             return kExitError;
         }
         console.line(view.status());
@@ -164,9 +188,12 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
     int status = flags.FailureCount != 0 ? kExitSomeFailed : kExitDone;
     // Undo discards its undo data whatever the outcome, so a journal is never carried out twice
     // (a second pass could rename back files that only took the same names later).
-    if (const int error = fileSystem.removeFile(path)) {
-        console.warning("cannot remove the used-up journal " + quoted(path) + ": " +
-                        errorBoxText(systemErrorText(error)) + " Do not undo with it again.");
+    if (const int error = fileSystem.removeFileIf(path, journalId)) {
+        if (error == kErrorNotTheEntry)
+            warnNotTheJournal(path, console);
+        else
+            console.warning("cannot remove the used-up journal " + quoted(path) + ": " +
+                            errorBoxText(systemErrorText(error)) + " Do not undo with it again.");
         status = kExitWarningAfter;
     }
     if (!console.flushOut()) {

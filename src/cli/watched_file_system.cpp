@@ -21,6 +21,8 @@ public:
     int readError() const override { return m_inner->readError(); }
     bool info(const std::string& name, EntryInfo& out) override { return m_inner->info(name, out); }
     long nameLimit() override { return m_inner->nameLimit(); }
+    FileId identity() override { return m_inner->identity(); }
+    bool entryId(const DirEntry& entry, FileId& id) override { return m_inner->entryId(entry, id); }
     int enterSubdirectory(const std::string& name,
                           std::unique_ptr<DirectoryListing>& listing) override {
         std::unique_ptr<DirectoryListing> inner;

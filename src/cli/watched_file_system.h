@@ -42,6 +42,12 @@ public:
     std::unique_ptr<OutputFile> createFile(const std::string& path, int& error) override;
     std::unique_ptr<OutputFile> createUnnamedFile(const std::string& path, int& error) override;
     int removeFile(const std::string& path) override { return m_inner.removeFile(path); }
+    int removeFileIf(const std::string& path, const FileId& expected) override {
+        return m_inner.removeFileIf(path, expected);
+    }
+    int identify(const std::string& path, FileId& id) override {
+        return m_inner.identify(path, id);
+    }
     int syncDirectory(const std::string& path) override { return m_inner.syncDirectory(path); }
     int lockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override {
         return m_inner.lockFile(path, lock);

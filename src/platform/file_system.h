@@ -11,11 +11,15 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_id.h"
+
 namespace zr {
 
 struct DirEntry {
     std::string name;
     bool isDirectory = false;  // taken without following links: a link is never a directory
+    // The inode the listing gives; whether it is the entry's own, see DirectoryListing::entryId.
+    std::uint64_t inode = 0;
 };
 
 // What an entry is, taken without following links; anything that is neither a directory nor a
@@ -40,9 +44,17 @@ public:
     virtual bool info(const std::string& name, EntryInfo& out) = 0;
     // Enters the subdirectory `name` of this directory, never through a link. Returns 0 when
     // it could be entered, else the errno (ENOENT, ENOTDIR for a link or a file, EACCES, ...).
-    // `listing` is then its listing, or null when it can be entered but not listed.
+    // `listing` is then its listing, or null when it can be entered but not listed. A folder on
+    // which a file system was mounted after the walk began (after its first listing was opened)
+    // is not entered: kErrorMountedSince. One that was a mount point then is entered.
     virtual int enterSubdirectory(const std::string& name,
                                   std::unique_ptr<DirectoryListing>& listing) = 0;
+    // The identity of the folder listed; unknown when it cannot be told.
+    virtual FileId identity() = 0;
+    // The identity of an entry next() gave: the listing's inode where the folder's listing is
+    // seen to give the entries' own (checked on one of them), else read from the entry. False
+    // when it cannot be told (the entry is gone). Called from one thread at a time.
+    virtual bool entryId(const DirEntry& entry, FileId& id) = 0;
     // The longest name, in bytes, the directory's file system takes; 0 when it cannot be told.
     virtual long nameLimit() = 0;
 };
@@ -92,21 +104,56 @@ std::string refusalText(int error);
 class FileLock {
 public:
     virtual ~FileLock() = default;
+    // The file locked, whatever its name names later.
+    virtual FileId identity() const = 0;
+    // Reads the locked file from its start, line by line, through the descriptor that holds the
+    // lock (so what is read is what is locked); null with `error` set when it cannot. The reader
+    // is used while the lock lives.
+    virtual std::unique_ptr<InputFile> read(int& error) = 0;
+};
+
+// One rename of a run's entry, and what is checked before it is made.
+struct RenameRequest {
+    // Full paths, both in the same folder.
+    std::string from;
+    std::string to;
+    // The folder as the walk saw it: a handle that leads to another one fails the rename with
+    // kErrorFolderChanged. Unknown: the folder is not compared.
+    FileId folder;
+    // For an undo, the entry the run renamed: it is renamed back from `from`, or from `temporary`
+    // where a run ended half-way through a detour; kAlreadyInPlace when `to` holds it already,
+    // kErrorNotTheEntry when neither name holds it. Unknown: whatever `from` holds is renamed.
+    FileId entry;
+    // The name in the folder that a change of letter case alone goes through, decided (and
+    // journaled) before the run; empty: a free one is chosen.
+    std::string temporary;
 };
 
 // Renames entries of a tree, one after another. Each rename is carried out relative to a handle
-// of its parent directory that was opened from the root without following any symbolic link, so
-// a directory swapped for a link after the walk can never send a rename outside the tree: such a
-// rename fails (ELOOP or ENOTDIR). Consecutive renames in one directory share its handle.
+// of its folder that was opened from the root without following any symbolic link, so a folder
+// swapped for a link after the walk can never send a rename outside the tree: such a rename fails
+// (ELOOP or ENOTDIR). Consecutive renames in one folder share its handle; before the first of
+// them, and again whenever some time has passed, the handle is compared with what the folder's
+// path leads to and with the identity the walk saw, so renames never go on in a folder that was
+// swapped, moved away or mounted over meanwhile (kErrorFolderChanged).
 class RenameSession {
 public:
     virtual ~RenameSession() = default;
-    // Renames `from` to `to` (full paths), never replacing an existing entry. A rename to a name
-    // that is the source itself (a change of letter case on a file system that ignores case)
-    // goes through a free temporary name; when the second step fails the entry is moved back,
-    // and when even that fails `strandedAt` is the full path where the entry now is. Returns 0
-    // or the errno.
-    virtual int rename(const std::string& from, const std::string& to, std::string& strandedAt) = 0;
+    // Renames as `request` says, never replacing an existing entry. A rename to a name that is
+    // the source itself (a change of letter case on a file system that ignores case) goes through
+    // the temporary name; when the second step fails the entry is moved back, and when even that
+    // fails `strandedAt` is the full path where the entry now is. Where the file system has no
+    // rename that refuses to replace, the new name is first claimed with an empty entry of the
+    // program's own, which the rename then takes (a claim that fails is EEXIST). Returns 0 or
+    // the errno (or one of the errors of platform/file_id.h).
+    virtual int rename(const RenameRequest& request, std::string& strandedAt) = 0;
+    // Where the entry of an undo's request is now, renaming nothing: 0 when `from` holds it, or
+    // `temporary` (then `atTemporary`); kAlreadyInPlace, kErrorNotTheEntry, or the error of its
+    // folder as rename() would find them.
+    virtual int locate(const RenameRequest& request, bool& atTemporary) = 0;
+    // The renames that follow may find the folders changed by others (renames of the same run
+    // on other threads): what the session learnt of them is read afresh.
+    virtual void forgetFolders() {}
 };
 
 class FileSystem {
@@ -151,6 +198,11 @@ public:
 
     // Deletes a file. Returns 0 or the errno.
     virtual int removeFile(const std::string& path) = 0;
+    // Deletes the file `path` only while the name holds the file `expected` (it is compared just
+    // before): kErrorNotTheEntry when it holds another entry. Returns 0 or the errno.
+    virtual int removeFileIf(const std::string& path, const FileId& expected) = 0;
+    // The identity of the entry `path` names, a last symbolic link not followed. 0 or the errno.
+    virtual int identify(const std::string& path, FileId& id) = 0;
 
     // Waits until the entries of the directory `path` (a file just created in it) are on the
     // disk. Returns 0 or the errno.
@@ -158,7 +210,9 @@ public:
 
     // Takes the lock of the file `path` without waiting: 0 and `lock` when no other process
     // holds it, EWOULDBLOCK when one does, ENOENT when the name no longer names the file that
-    // was locked, or another errno.
+    // was locked, ELOOP when `path` is a symbolic link (a link is not followed: the file it
+    // names could be locked and read under another name), kErrorNotRegularFile for anything
+    // but a regular file, or another errno.
     virtual int lockFile(const std::string& path, std::unique_ptr<FileLock>& lock) = 0;
 
     // Creates a directory and any missing parents (mode 0700 for the ones it creates).
@@ -190,5 +244,9 @@ std::string_view nameOfPath(std::string_view path);
 
 // The real file system.
 std::unique_ptr<FileSystem> makePosixFileSystem();
+
+// Raises the process's soft limit of open files to its hard limit: a walk holds a descriptor
+// for each level of the tree it is in.
+void raiseOpenFileLimit();
 
 }  // namespace zr

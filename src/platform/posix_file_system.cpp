@@ -1,20 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real file system, on POSIX calls: readdir for listings (every name, whatever its bytes),
 // lstat semantics for sizes, times and the directory test, renameat2 with RENAME_NOREPLACE for
-// renames, relative to directory handles opened without following links.
+// renames, relative to directory handles opened without following links, and the device and
+// inode of entries and folders to tell them apart.
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -29,10 +36,88 @@ std::string parentOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+FileId idOf(const struct stat& st) {
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+// The identity of the open descriptor `fd`; unknown when it cannot be told.
+FileId idOfDescriptor(int fd) {
+    struct stat st;
+    return fstat(fd, &st) == 0 ? idOf(st) : FileId{};
+}
+
+// The mount points of the process as a walk began (from /proc/self/mountinfo), so that the walk
+// crosses into a file system mounted then and refuses one mounted under it since. Without
+// /proc, no mount point is known, and none is crossed.
+class MountPoints {
+public:
+    MountPoints() {
+        FILE* file = std::fopen("/proc/self/mountinfo", "re");
+        if (!file)
+            return;
+        char* line = nullptr;
+        std::size_t size = 0;
+        while (getline(&line, &size, file) > 0) {
+            // ID PARENT MAJOR:MINOR ROOT MOUNT_POINT ...; the mount point has " ", tab, line
+            // feed and backslash written as octal escapes.
+            const char* field = line;
+            for (int skip = 0; skip < 4 && field; ++skip) {
+                field = std::strchr(field, ' ');
+                if (field)
+                    ++field;
+            }
+            if (!field)
+                continue;
+            std::string point;
+            for (const char* c = field; *c && *c != ' ' && *c != '\n'; ++c) {
+                if (c[0] == '\\' && c[1] >= '0' && c[1] <= '3' && c[2] && c[3]) {
+                    point += static_cast<char>((c[1] - '0') * 64 + (c[2] - '0') * 8 + (c[3] - '0'));
+                    c += 3;
+                } else {
+                    point += *c;
+                }
+            }
+            m_points.push_back(std::move(point));
+        }
+        std::free(line);
+        std::fclose(file);
+        std::sort(m_points.begin(), m_points.end());
+    }
+
+    bool has(const std::string& path) const {
+        return std::binary_search(m_points.begin(), m_points.end(), path);
+    }
+
+private:
+    std::vector<std::string> m_points;
+};
+
+// Whether the open folder `fd` is the root of a mount, as the kernel says (Linux 5.8), or else
+// by a device other than its parent's.
+bool isMountRoot(int fd, const FileId& parent, FileId& id) {
+    struct statx stx {};
+    if (statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_INO, &stx) != 0) {
+        id = idOfDescriptor(fd);
+        return parent.known() && id.device != parent.device;
+    }
+    id = FileId{static_cast<std::uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor)),
+                stx.stx_ino};
+    if (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
+        return (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    return parent.known() && id.device != parent.device;
+}
+
 // A listing of the directory `path`.
 class PosixListing : public DirectoryListing {
 public:
-    PosixListing(DIR* dir, std::string path) : m_dir(dir), m_path(std::move(path)) {}
+    // `identity` is the folder's; read from the listing's descriptor when unknown. It is known
+    // from then on, so that threads reading ahead may ask for it while the walk does.
+    PosixListing(DIR* dir, std::string path, std::shared_ptr<const MountPoints> mounts,
+                 FileId identity = {})
+        : m_dir(dir),
+          m_path(std::move(path)),
+          m_mounts(std::move(mounts)),
+          m_identity(identity.known() ? identity : idOfDescriptor(dirfd(dir))) {}
 
     int enterSubdirectory(const std::string& name,
                           std::unique_ptr<DirectoryListing>& listing) override {
@@ -53,6 +138,12 @@ public:
                 return errno;
             return 0;
         }
+        // Another file system is crossed only where one was mounted as the walk began.
+        FileId id;
+        if (isMountRoot(fd, identity(), id) && !m_mounts->has(path)) {
+            ::close(fd);
+            return kErrorMountedSince;
+        }
         // Reading is not entering: a directory that may be listed but not searched cannot be
         // entered (looking up "." in it needs the search permission too).
         if (faccessat(fd, ".", X_OK, 0) != 0) {
@@ -66,10 +157,30 @@ public:
             ::close(fd);
             return error;
         }
-        listing = std::make_unique<PosixListing>(dir, std::move(path));
+        listing = std::make_unique<PosixListing>(dir, std::move(path), m_mounts, id);
         return 0;
     }
     ~PosixListing() override { closedir(m_dir); }
+
+    FileId identity() override { return m_identity; }
+
+    bool entryId(const DirEntry& entry, FileId& id) override {
+        // The inodes a listing gives are those of the entries on most file systems, but not on
+        // all (some FUSE file systems, overlays of several file systems, a mount point's entry):
+        // seen to match on one file, they are taken for the folder's files.
+        const FileId folder = identity();
+        if (m_inodesTrue == Trust::Yes && !entry.isDirectory && entry.inode != 0) {
+            id = FileId{folder.device, entry.inode};
+            return true;
+        }
+        struct stat st;
+        if (fstatat(dirfd(m_dir), entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        id = idOf(st);
+        if (m_inodesTrue == Trust::Unknown && !entry.isDirectory && folder.known())
+            m_inodesTrue = id == FileId{folder.device, entry.inode} ? Trust::Yes : Trust::No;
+        return true;
+    }
 
     bool next(DirEntry& entry) override {
         errno = 0;
@@ -81,6 +192,7 @@ public:
             return false;
         }
         entry.name = d->d_name;
+        entry.inode = d->d_ino;
         if (d->d_type == DT_UNKNOWN) {
             struct stat st;
             entry.isDirectory = fstatat(dirfd(m_dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -111,9 +223,14 @@ public:
     }
 
 private:
+    enum class Trust { Unknown, Yes, No };
+
     DIR* m_dir;
     int m_readError = 0;
     std::string m_path;
+    std::shared_ptr<const MountPoints> m_mounts;
+    const FileId m_identity;
+    Trust m_inodesTrue = Trust::Unknown;
 };
 
 // Writes through a buffer; after the first error every later write and the close report it.
@@ -195,11 +312,14 @@ private:
     std::string m_buffer;
 };
 
-// Reads through a buffer, one line at a time.
+// Reads through a buffer, one line at a time; closes the descriptor it owns.
 class PosixInputFile : public InputFile {
 public:
-    explicit PosixInputFile(int fd) : m_fd(fd) {}
-    ~PosixInputFile() override { ::close(m_fd); }
+    explicit PosixInputFile(int fd, bool owned = true) : m_fd(fd), m_owned(owned) {}
+    ~PosixInputFile() override {
+        if (m_owned)
+            ::close(m_fd);
+    }
 
     int readLine(std::string& line, std::size_t maxLength) override {
         line.clear();
@@ -228,6 +348,7 @@ public:
 
 private:
     int m_fd;
+    bool m_owned;
     char m_buffer[64 * 1024];
     std::size_t m_start = 0;
     std::size_t m_end = 0;
@@ -274,37 +395,58 @@ int linkTarget(const std::string& path, std::string& target) {
     }
 }
 
-// A rename that refuses to replace, where the file system does not know RENAME_NOREPLACE: a
-// file gets a hard link under the new name (which fails if the name is taken) before the old
-// name goes; a directory, or a file on a file system without hard links, is renamed after the
-// new name was seen to be free.
-int renameWithoutFlag(int fromDir, const char* from, int toDir, const char* to) {
+// Removes the claim on `name` in `dir` made by renameByClaim(), if the name still holds it.
+void dropClaim(int dir, const char* name, const FileId& claim, bool folder) {
+    struct stat st;
+    if (fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && idOf(st) == claim)
+        unlinkat(dir, name, folder ? AT_REMOVEDIR : 0);
+}
+
+// A rename that refuses to replace, where the file system does not know RENAME_NOREPLACE: the
+// new name is claimed first with an empty entry of the program's own (an exclusive create, or
+// a new folder for a folder), which another client can no longer take, and the rename then
+// replaces that entry. A claim that fails is EEXIST; the claim is removed on every failure.
+int renameByClaim(int fromDir, const char* from, int toDir, const char* to) {
     struct stat st;
     if (fstatat(fromDir, from, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return errno;
-    if (!S_ISDIR(st.st_mode)) {
-        if (linkat(fromDir, from, toDir, to, 0) == 0) {
-            if (unlinkat(fromDir, from, 0) == 0)
-                return 0;
+    const bool folder = S_ISDIR(st.st_mode);
+    FileId claim;
+    if (folder) {
+        if (mkdirat(toDir, to, 0700) != 0)
+            return errno;
+        struct stat made;
+        if (fstatat(toDir, to, &made, AT_SYMLINK_NOFOLLOW) != 0) {
             const int error = errno;
-            unlinkat(toDir, to, 0);
+            unlinkat(toDir, to, AT_REMOVEDIR);
             return error;
         }
-        if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK)
+        claim = idOf(made);
+    } else {
+        const int fd =
+            openat(toDir, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0)
             return errno;
+        claim = idOfDescriptor(fd);
+        ::close(fd);
     }
-    if (fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0)
+    // Whoever opened the claimed name meanwhile and wrote into it made it theirs: it stays.
+    struct stat now;
+    if (fstatat(toDir, to, &now, AT_SYMLINK_NOFOLLOW) != 0 || idOf(now) != claim ||
+        (!folder && now.st_size != 0))
         return EEXIST;
-    if (errno != ENOENT)
-        return errno;
-    return renameat(fromDir, from, toDir, to) == 0 ? 0 : errno;
+    if (renameat(fromDir, from, toDir, to) == 0)
+        return 0;
+    const int error = errno;
+    dropClaim(toDir, to, claim, folder);
+    return error;
 }
 
 int renameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
     if (renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
         return 0;
     if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
-        return renameWithoutFlag(fromDir, from, toDir, to);
+        return renameByClaim(fromDir, from, toDir, to);
     return errno;
 }
 
@@ -352,10 +494,12 @@ int openDirectoryWithoutLinks(const std::string& path) {
 
 class PosixRenameSession : public RenameSession {
 public:
-    ~PosixRenameSession() override { forget(); }
+    ~PosixRenameSession() override { forgetFolders(); }
 
-    int rename(const std::string& from, const std::string& to, std::string& strandedAt) override {
+    int rename(const RenameRequest& request, std::string& strandedAt) override {
         strandedAt.clear();
+        const std::string& from = request.from;
+        const std::string& to = request.to;
         // The names are the ends of the paths, already ended by a NUL.
         const char* fromName = from.c_str() + (from.size() - nameOfPath(from).size());
         const char* toName = to.c_str() + (to.size() - nameOfPath(to).size());
@@ -364,7 +508,7 @@ public:
         const std::string_view fromDirectory = directoryOfPath(from);
         const std::string_view toDirectory = directoryOfPath(to);
         int error = 0;
-        const int fromDir = directory(fromDirectory, error);
+        const int fromDir = folder(fromDirectory, request.folder, error);
         if (fromDir < 0)
             return error;
         int toDir = fromDir;
@@ -375,70 +519,234 @@ public:
                 return errno;
             toDir = ownToDir;
         }
-        error = renameIn(fromDir, fromDirectory, fromName, toDir, toName, strandedAt);
+        const char* temporary = request.temporary.c_str();
+        bool atTemporary = false;
+        // An undo renames back only the entry the run renamed, from where the run left it.
+        if (request.entry.known())
+            error = find(request.entry, fromName, temporary, toDir == fromDir ? toName : nullptr,
+                         atTemporary);
+        const char* source = atTemporary ? temporary : fromName;
+        if (error == 0)
+            error = renameIn(fromDir, fromDirectory, source, toDir, toName, temporary, strandedAt);
         if (ownToDir >= 0)
             ::close(ownToDir);
+        if (error == 0 && toDir == fromDir)
+            m_folder.moved(source, toName);
+        else if (error != kAlreadyInPlace && error != kErrorNotTheEntry)
+            m_folder.forgetListing();
         return error;
     }
 
-private:
-    // The handle of `path`, kept for the renames that follow in the same directory.
-    int directory(std::string_view path, int& error) {
-        if (m_fd >= 0 && path == m_path)
-            return m_fd;
-        forget();
-        m_path.assign(path);
-        m_fd = openDirectoryWithoutLinks(m_path);
-        if (m_fd < 0) {
-            error = errno;
-            m_path.clear();
-            return -1;
-        }
-        return m_fd;
+    int locate(const RenameRequest& request, bool& atTemporary) override {
+        atTemporary = false;
+        if (!request.entry.known())
+            return 0;
+        const std::string_view fromName = nameOfPath(request.from);
+        const std::string_view toName = nameOfPath(request.to);
+        if (fromName.empty() || toName.empty() ||
+            directoryOfPath(request.from) != directoryOfPath(request.to))
+            return EINVAL;
+        int error = 0;
+        if (folder(directoryOfPath(request.from), request.folder, error) < 0)
+            return error;
+        return find(request.entry, std::string(fromName).c_str(), request.temporary.c_str(),
+                    std::string(toName).c_str(), atTemporary);
     }
 
-    void forget() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-        m_path.clear();
+    void forgetFolders() override {
+        if (m_folder.fd >= 0)
+            ::close(m_folder.fd);
+        m_folder = Folder{};
+    }
+
+private:
+    // The folder whose renames are under way: its handle, and the inodes its listing gives, read
+    // when an undo first asks which entry a name holds.
+    struct Folder {
+        std::string path;
+        int fd = -1;
+        FileId id;
+        std::chrono::steady_clock::time_point checkedAt;
+        bool listed = false;
+        // Whether the listing's inodes are the entries' own (seen on one of its files).
+        bool inodesTrue = false;
+        std::unordered_map<std::string, std::uint64_t> inodes;
+
+        void forgetListing() {
+            listed = false;
+            inodes.clear();
+        }
+        // After a rename this session made in the folder.
+        void moved(const char* from, const char* to) {
+            if (!listed)
+                return;
+            const auto it = inodes.find(from);
+            if (it == inodes.end()) {
+                forgetListing();
+                return;
+            }
+            const std::uint64_t inode = it->second;
+            inodes.erase(it);
+            inodes[to] = inode;
+        }
+    };
+
+    // How long a folder's handle is used before it is compared with its path again.
+    static constexpr std::chrono::milliseconds kRecheck{10};
+
+    // The handle of the folder `path`, which must be the folder `expected` (when known).
+    int folder(std::string_view path, const FileId& expected, int& error) {
+        const auto now = std::chrono::steady_clock::now();
+        if (m_folder.fd >= 0 && path == m_folder.path) {
+            if (now - m_folder.checkedAt < kRecheck)
+                return m_folder.fd;
+            // Still where it was? A folder moved away, or covered by a mount, takes no more.
+            const int fd = openDirectoryWithoutLinks(m_folder.path);
+            const FileId there = fd >= 0 ? idOfDescriptor(fd) : FileId{};
+            if (fd >= 0)
+                ::close(fd);
+            if (there != m_folder.id) {
+                m_lostPath = m_folder.path;
+                forgetFolders();
+                error = kErrorFolderChanged;
+                return -1;
+            }
+            m_folder.checkedAt = now;
+            return m_folder.fd;
+        }
+        // A folder found moved away goes on failing, without being looked for again.
+        if (!m_lostPath.empty() && path == m_lostPath) {
+            error = kErrorFolderChanged;
+            return -1;
+        }
+        forgetFolders();
+        const int fd = openDirectoryWithoutLinks(std::string(path));
+        if (fd < 0) {
+            error = errno == ENOENT && expected.known() ? kErrorFolderChanged : errno;
+            return -1;
+        }
+        const FileId id = idOfDescriptor(fd);
+        if (expected.known() && id != expected) {
+            ::close(fd);
+            error = kErrorFolderChanged;
+            return -1;
+        }
+        m_lostPath.clear();
+        m_folder.path.assign(path);
+        m_folder.fd = fd;
+        m_folder.id = id;
+        m_folder.checkedAt = now;
+        return fd;
+    }
+
+    // Where the entry `id` of the current folder is: under `from` (0), `temporary` (0 and
+    // `atTemporary`), `to` (kAlreadyInPlace), or none of them (kErrorNotTheEntry).
+    int find(const FileId& id, const char* from, const char* temporary, const char* to,
+             bool& atTemporary) {
+        atTemporary = false;
+        if (holds(from, id))
+            return 0;
+        if (*temporary && holds(temporary, id)) {
+            atTemporary = true;
+            return 0;
+        }
+        return to && holds(to, id) ? kAlreadyInPlace : kErrorNotTheEntry;
+    }
+
+    // Whether the name `name` of the current folder holds the entry `id`. The folder is listed
+    // once (one call for many entries, where a look at each would cost as much as its rename),
+    // and the listing's inodes are used once they are seen to be the entries' own.
+    bool holds(const char* name, const FileId& id) {
+        Folder& f = m_folder;
+        if (!f.listed)
+            list(f);
+        const auto it = f.inodes.find(name);
+        if (f.inodesTrue) {
+            // Names as the folder holds them, byte for byte (a file system that ignores case
+            // would find "a.jpg" for "A.JPG").
+            if (it == f.inodes.end() || it->second != id.inode)
+                return false;
+            if (id.device == f.id.device)
+                return true;
+        }
+        struct stat st;
+        return fstatat(f.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && idOf(st) == id;
+    }
+
+    // Reads the names and inodes of the folder `f`, and whether those inodes are the entries'
+    // own, as seen on a file of it.
+    static void list(Folder& f) {
+        f.listed = true;
+        f.inodesTrue = false;
+        const int fd = openat(f.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+        if (!dir) {
+            if (fd >= 0)
+                ::close(fd);
+            return;
+        }
+        std::string sample;
+        while (const dirent* d = readdir(dir)) {
+            f.inodes.emplace(d->d_name, d->d_ino);
+            if (sample.empty() && d->d_type == DT_REG)
+                sample = d->d_name;
+        }
+        closedir(dir);
+        struct stat st;
+        f.inodesTrue = !sample.empty() &&
+                       fstatat(f.fd, sample.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                       idOf(st) == FileId{f.id.device, f.inodes[sample]};
     }
 
     static int renameIn(int fromDir, std::string_view fromDirectory, const char* from, int toDir,
-                        const char* to, std::string& strandedAt) {
+                        const char* to, const char* temporary, std::string& strandedAt) {
         const int error = renameNoReplace(fromDir, from, toDir, to);
         if (error != EEXIST || (fromDir == toDir && std::strcmp(from, to) == 0) ||
             !sameEntry(fromDir, from, toDir, to))
             return error;
         // The new name finds the entry itself: a file system that ignores letter case (or two
-        // links of one file). Go through a free temporary name so the change of case is made.
+        // links of one file). Go through a free temporary name so the change of case is made:
+        // the one decided for it, or else one of this process's own.
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string temporary =
+            const std::string ownName =
                 ".zentarel-rename-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
-            const int first = renameNoReplace(fromDir, from, fromDir, temporary.c_str());
-            if (first == EEXIST)
+            const char* detour = *temporary ? temporary : ownName.c_str();
+            const int first = renameNoReplace(fromDir, from, fromDir, detour);
+            if (first == EEXIST && !*temporary)
                 continue;
             if (first != 0)
                 return first;
-            const int second = renameNoReplace(fromDir, temporary.c_str(), toDir, to);
-            if (second != 0 && renameNoReplace(fromDir, temporary.c_str(), fromDir, from) != 0)
-                strandedAt = pathInDirectory(std::string(fromDirectory), temporary);
+            const int second = renameNoReplace(fromDir, detour, toDir, to);
+            if (second != 0 && renameNoReplace(fromDir, detour, fromDir, from) != 0)
+                strandedAt = pathInDirectory(std::string(fromDirectory), detour);
             return second;
         }
         return EEXIST;
     }
 
-    std::string m_path;
-    int m_fd = -1;
+    Folder m_folder;
+    std::string m_lostPath;
 };
 
 class PosixFileLock : public FileLock {
 public:
-    explicit PosixFileLock(int fd) : m_fd(fd) {}
+    PosixFileLock(int fd, FileId id) : m_fd(fd), m_id(id) {}
     ~PosixFileLock() override { ::close(m_fd); }
+
+    FileId identity() const override { return m_id; }
+
+    std::unique_ptr<InputFile> read(int& error) override {
+        if (lseek(m_fd, 0, SEEK_SET) != 0) {
+            error = errno;
+            return nullptr;
+        }
+        error = 0;
+        return std::make_unique<PosixInputFile>(m_fd, false);
+    }
 
 private:
     int m_fd;
+    FileId m_id;
 };
 
 class PosixFileSystem : public FileSystem {
@@ -501,7 +809,7 @@ public:
             return nullptr;
         }
         error = 0;
-        return std::make_unique<PosixListing>(dir, path);
+        return std::make_unique<PosixListing>(dir, path, std::make_shared<const MountPoints>());
     }
 
     int rename(const std::string& from, const std::string& to) override {
@@ -550,26 +858,44 @@ public:
         return unlink(path.c_str()) == 0 ? 0 : errno;
     }
 
+    int removeFileIf(const std::string& path, const FileId& expected) override {
+        FileId id;
+        if (const int error = identify(path, id))
+            return error;
+        if (id != expected)
+            return kErrorNotTheEntry;
+        return unlink(path.c_str()) == 0 ? 0 : errno;
+    }
+
+    int identify(const std::string& path, FileId& id) override {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0)
+            return errno;
+        id = idOf(st);
+        return 0;
+    }
+
     int lockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override {
         // Not waiting for a writer, should the path name a pipe.
         const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             return errno;
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const int error = errno;
+        struct stat byDescriptor;
+        int error = fstat(fd, &byDescriptor) != 0 ? errno : 0;
+        if (error == 0 && !S_ISREG(byDescriptor.st_mode))
+            error = kErrorNotRegularFile;
+        if (error == 0 && flock(fd, LOCK_EX | LOCK_NB) != 0)
+            error = errno;
+        // The name may have been removed, or given to another file, between the open and the
+        // lock: then what is locked is not what the name names.
+        struct stat byName;
+        if (error == 0 && (lstat(path.c_str(), &byName) != 0 || idOf(byDescriptor) != idOf(byName)))
+            error = ENOENT;
+        if (error != 0) {
             ::close(fd);
             return error;
         }
-        // The name may have been removed, or given to another file, between the open and the
-        // lock: then what is locked is not what the name names.
-        struct stat byDescriptor;
-        struct stat byName;
-        if (fstat(fd, &byDescriptor) != 0 || lstat(path.c_str(), &byName) != 0 ||
-            byDescriptor.st_dev != byName.st_dev || byDescriptor.st_ino != byName.st_ino) {
-            ::close(fd);
-            return ENOENT;
-        }
-        lock = std::make_unique<PosixFileLock>(fd);
+        lock = std::make_unique<PosixFileLock>(fd, idOf(byDescriptor));
         return 0;
     }
 
@@ -707,6 +1033,14 @@ std::string refusalText(int error) {
 
 std::unique_ptr<FileSystem> makePosixFileSystem() {
     return std::make_unique<PosixFileSystem>();
+}
+
+void raiseOpenFileLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 }  // namespace zr

@@ -6,6 +6,7 @@
 
 #include "rename/journal_file.h"
 #include "rename/script_files.h"
+#include "rename/undo_command.h"
 #include "rules/app_error.h"
 
 namespace zr {
@@ -137,15 +138,22 @@ void StateJournal::keep(const UndoJournal& journal) {
 void StateJournal::finish(const UndoJournal& journal) {
     if (!m_file)
         return;
-    // Without the marks an undo would also try what failed; nothing more can be done about a
-    // disk that refuses them now, and the journal stays usable without them.
-    appendFailures(*m_file, journal);
+    // Without the marks, a window that adopts the journal after a crash still finds the entries
+    // that were never renamed under their old names; this window's Undo uses the marks it holds.
+    const int error = appendFailures(*m_file, journal);
     m_file->close();
     m_file.reset();
+    if (error != 0 && m_report)
+        m_report("The undo data kept on the disk could not record which " +
+                 std::to_string(journal.failedCount()) + " rename(s) failed: " +
+                 errorBoxText(systemErrorText(error)) + " Undo leaves them alone all the same.");
 }
 
 void StateJournal::keepWhatIsLeft(const UndoJournal& journal) {
-    if (m_path.empty() || m_fileSystem.replaceFile(m_path, journalText(journal)) != 0)
+    // Only the journal this window holds is replaced, whatever its name holds now.
+    FileId there;
+    if (m_path.empty() || !m_lock || m_fileSystem.identify(m_path, there) != 0 ||
+        there != m_lock->identity() || m_fileSystem.replaceFile(m_path, journalText(journal)) != 0)
         return;
     // The lock was on the file replaced: take the new one's, so no other window adopts it.
     m_lock.reset();
@@ -154,8 +162,10 @@ void StateJournal::keepWhatIsLeft(const UndoJournal& journal) {
 
 void StateJournal::discard() {
     m_file.reset();
-    if (!m_path.empty())
-        m_fileSystem.removeFile(m_path);
+    if (!m_path.empty() && m_lock &&
+        m_fileSystem.removeFileIf(m_path, m_lock->identity()) == kErrorNotTheEntry && m_report)
+        m_report("The undo data kept in " + m_path +
+                 " was left as it is: that name now holds another file.");
     m_path.clear();
     m_lock.reset();
 }
@@ -173,6 +183,13 @@ std::optional<std::size_t> StateJournal::adopt(UndoJournal& journal,
             names.push_back(entry.name);
     }
     std::sort(names.begin(), names.end());
+    struct Unusable {
+        std::string name;
+        std::string reason;
+        std::string aside;  // empty: it could not be renamed aside
+    };
+    std::vector<Unusable> unusable;
+    std::optional<std::size_t> adopted;
     for (const std::string& name : names) {
         const std::string path = pathInDirectory(m_folder, name);
         const bool leftOver = name.starts_with(kBeingWritten);
@@ -180,23 +197,27 @@ std::optional<std::size_t> StateJournal::adopt(UndoJournal& journal,
             continue;
         std::unique_ptr<FileLock> lock;
         if (m_fileSystem.lockFile(path, lock) != 0)
-            continue;  // a running window's, or gone meanwhile
+            continue;  // a running window's, gone meanwhile, or no journal file
         if (leftOver) {
             // A window that died before its journal was whole renamed nothing.
-            m_fileSystem.removeFile(path);
+            m_fileSystem.removeFileIf(path, lock->identity());
             continue;
         }
         std::string reason;
         UndoJournal found;
-        if (readJournalFile(m_fileSystem, path, found, error, reason)) {
-            if (found.empty()) {
-                m_fileSystem.removeFile(path);
+        const std::unique_ptr<InputFile> file = lock->read(error);
+        if (file && readJournal(*file, found, error, reason)) {
+            const std::size_t undoable = settleUndoData(m_fileSystem, found);
+            if (undoable == 0) {
+                // Nothing left to undo: every entry is under its old name.
+                m_fileSystem.removeFileIf(path, lock->identity());
                 continue;
             }
             journal = std::move(found);
             m_lock = std::move(lock);
             m_path = path;
-            return journal.size();
+            adopted = undoable;
+            break;
         }
         if (error != 0 && reason.empty()) {
             const std::string refusal = refusalText(error);
@@ -205,11 +226,31 @@ std::optional<std::size_t> StateJournal::adopt(UndoJournal& journal,
         const std::string aside =
             pathInDirectory(m_folder, UniqueFileName(m_fileSystem, m_folder, name + kUnusable));
         const bool moved = m_fileSystem.rename(path, aside) == 0;
-        problems.push_back("The undo data of an interrupted run in " + path + " cannot be used (" +
-                           reason + "); " +
-                           (moved ? "it was kept as " + aside + "." : "it was left as it is."));
+        unusable.push_back({name, reason, moved ? aside : std::string()});
     }
-    return std::nullopt;
+    if (unusable.size() == 1) {
+        const Unusable& u = unusable[0];
+        problems.push_back(
+            "The undo data of an interrupted run in " + pathInDirectory(m_folder, u.name) +
+            " cannot be used (" + u.reason + "); " +
+            (u.aside.empty() ? "it was left as it is." : "it was kept as " + u.aside + "."));
+    } else if (unusable.size() > 1) {
+        // One message, however many: a few named, the rest counted.
+        constexpr std::size_t kNamed = 10;
+        std::string text = "The undo data of " + std::to_string(unusable.size()) +
+                           " interrupted runs in " + m_folder +
+                           " cannot be used; each was kept with \"" + kUnusable +
+                           "\" added to its name, and none is acted on:";
+        for (std::size_t i = 0; i < unusable.size() && i < kNamed; ++i) {
+            text += "\n" + unusable[i].name + ": " + unusable[i].reason;
+            if (unusable[i].aside.empty())
+                text += " (left as it is)";
+        }
+        if (unusable.size() > kNamed)
+            text += "\n... and " + std::to_string(unusable.size() - kNamed) + " more.";
+        problems.push_back(std::move(text));
+    }
+    return adopted;
 }
 
 }  // namespace zr

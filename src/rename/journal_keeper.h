@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,9 +60,15 @@ public:
     StateJournal(FileSystem& fileSystem, std::string folder);
 
     // At start-up: reads the journal that a window which is gone left behind into `journal` and
-    // holds it from now on; the number of renames it holds, or nothing when there is none. A
-    // journal that cannot be used is renamed aside (never acted on) and named in `problems`.
+    // holds it from now on; the number of renames that can be undone (checked against the disk,
+    // see settleUndoData), or nothing when there is none. A journal with nothing left to undo is
+    // removed. Journals that cannot be used are renamed aside (never acted on) and named in
+    // `problems`, in one message however many there are.
     std::optional<std::size_t> adopt(UndoJournal& journal, std::vector<std::string>& problems);
+
+    // Where the journal tells of a problem the user should know of at once: the marks of the
+    // renames that failed could not be written (the disk is full), and the like.
+    void onProblem(std::function<void(const std::string&)> report) { m_report = std::move(report); }
 
     // Writes the journal of a renaming run before its first rename; nothing for an empty one.
     // Throws AppError when it cannot, and then nothing is renamed.
@@ -82,6 +89,7 @@ private:
     std::string m_path;
     std::unique_ptr<OutputFile> m_file;
     std::unique_ptr<FileLock> m_lock;
+    std::function<void(const std::string&)> m_report;
 };
 
 }  // namespace zr

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rename/rename_executor.h"
 
+#include <cstdio>
 #include <optional>
+#include <random>
 #include <vector>
 
 #include "rename/rename_scheduler.h"
@@ -9,6 +11,19 @@
 #include "rename/shell_script.h"
 
 namespace zr {
+
+namespace {
+
+// The start of this run's temporary names: a change of letter case alone goes through the name
+// made of it and the entry's number, in the entry's folder.
+std::string newDetourPrefix() {
+    std::random_device random;
+    char prefix[40];
+    std::snprintf(prefix, sizeof prefix, ".zentarel-rename-%08x-", random());
+    return prefix;
+}
+
+}  // namespace
 
 RenameExecutor::RenameExecutor(const RenameSettings& settings, RunFlags& flags,
                                FileSystem& fileSystem, Clock& clock, CommandView& view,
@@ -103,10 +118,13 @@ void RenameExecutor::writeScripts(const std::string& date, const std::string& ti
             std::size_t scriptable = 0;
             for (std::size_t i = 0; i < journal.size(); ++i)
                 scriptable += inScript(journal[i]) ? 1 : 0;
-            renameScript.emplace(m_fileSystem, home, sh ? "renamer.sh" : "renamer.bat", lineEnd);
+            // Unnamed until whole, so that a run that is killed leaves no script whose header
+            // promises more than it holds.
+            renameScript.emplace(
+                TextFile::unnamed(m_fileSystem, home, sh ? "renamer.sh" : "renamer.bat", lineEnd));
             writeHeader(*renameScript, "rename", date, time, scriptable);
-            undoScript.emplace(m_fileSystem, home, sh ? "renamer_undo.sh" : "renamer_undo.bat",
-                               lineEnd);
+            undoScript.emplace(TextFile::unnamed(
+                m_fileSystem, home, sh ? "renamer_undo.sh" : "renamer_undo.bat", lineEnd));
             writeHeader(*undoScript, "undo", date, time, scriptable);
         }
         log.emplace(m_fileSystem, home, date, time);
@@ -130,6 +148,10 @@ void RenameExecutor::writeScripts(const std::string& date, const std::string& ti
                     writeShellScriptEnd(*script);
                     script->makeExecutable();
                 }
+                script->flush();
+            }
+            for (TextFile* script : {&*renameScript, &*undoScript}) {
+                script->giveName();
                 script->close();
                 m_files.scripts.push_back(script->path());
             }
@@ -153,6 +175,8 @@ void RenameExecutor::writeScripts(const std::string& date, const std::string& ti
 
 void RenameExecutor::carryOut(const std::string& date, const std::string& time) {
     UndoJournal& journal = m_flags.Journal;
+    // Decided before anything is kept, so that the journal knows every name a rename may take.
+    journal.setDetourPrefix(newDetourPrefix());
     FailureLog log(m_fileSystem, m_flags.SavedWorkDir, date, time);
     if (m_keeper) {
         try {
@@ -200,6 +224,8 @@ void RenameExecutor::renameAll(FailureLog& log) {
                     const JournalEntry entry = journal[i];
                     rename.from = entry.oldFullPath();
                     rename.to = entry.newFullPath();
+                    rename.folder = journal.folderId(i);
+                    rename.temporary = journal.temporaryName(i);
                     rename.refused = refusedRename(entry.oldFullPath(), entry.newName(),
                                                    m_flags.SavedWorkDir) != Conflict::None;
                     // A directory whose contents were queued after it: they are renamed first.
@@ -225,8 +251,8 @@ void RenameExecutor::renameAll(FailureLog& log) {
                     // counted.
                     if (!logBroken) {
                         logBroken = true;
-                        log.add(
-                            failureLine(entry.oldFullPath(), entry.newName(), outcome.strandedAt));
+                        log.add(failureLine(entry.oldFullPath(), entry.newName(),
+                                            outcome.strandedAt, outcome.error));
                         logBroken = false;
                     }
                     m_view.renamesProgress(++settled, count);

@@ -36,8 +36,7 @@ struct Chain {
 Outcome attempt(RenameSession& session, const Rename& rename) {
     Outcome outcome;
     outcome.tried = true;
-    outcome.error =
-        rename.refused ? EPERM : session.rename(rename.from, rename.to, outcome.strandedAt);
+    outcome.error = rename.refused ? EPERM : session.rename(rename, outcome.strandedAt);
     return outcome;
 }
 
@@ -56,13 +55,16 @@ std::size_t RenameScheduler::runInOrder(std::size_t count, const Describe& descr
                                         const Settle& settle) {
     // One rename after another while they are quick: on a local disk handing renames to other
     // threads would cost more than it saves. Renames that took kSlowRename each on average in
-    // a block of kBlock (a network share) send the rest to the workers.
+    // kSlowBlocks blocks of kBlock in a row (a network share) send the rest to the workers; one
+    // slow block alone is as likely a busy machine (another program had the processor).
     constexpr std::size_t kBlock = 8;
+    constexpr int kSlowBlocks = 3;
     constexpr std::chrono::microseconds kSlowRename{100};
     const bool watch = m_jobs > 1;
     const std::unique_ptr<RenameSession> session = m_fileSystem.openRenameSession();
     Rename rename;
     std::chrono::steady_clock::duration blockTime{};
+    int slowBlocks = 0;
     for (std::size_t i = 0; i < count; ++i) {
         rename = Rename{};
         describe(i, rename);
@@ -71,9 +73,9 @@ std::size_t RenameScheduler::runInOrder(std::size_t count, const Describe& descr
         if (watch) {
             blockTime += std::chrono::steady_clock::now() - start;
             if ((i + 1) % kBlock == 0) {
-                const bool slow = blockTime >= kBlock * kSlowRename;
+                slowBlocks = blockTime >= kBlock * kSlowRename ? slowBlocks + 1 : 0;
                 blockTime = {};
-                if (slow) {
+                if (slowBlocks == kSlowBlocks) {
                     settle(i, outcome);
                     return i + 1;
                 }
@@ -112,6 +114,8 @@ void RenameScheduler::runInParallel(std::size_t begin, std::size_t count, const 
             Chain* chain = ready.front();
             ready.pop_front();
             lock.unlock();
+            // Other workers may have renamed in its folder since this one was last there.
+            session->forgetFolders();
             for (std::size_t i = 0; i < chain->renames.size(); ++i) {
                 try {
                     chain->outcomes[i] = attempt(*session, chain->renames[i]);

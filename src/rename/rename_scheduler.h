@@ -21,16 +21,16 @@ namespace zr {
 // - the outcomes are handed back on the calling thread, in the run's order, as soon as every
 //   earlier one is known; so the failure log, the counts and the marks come out as the
 //   sequential run gives them.
-// Consecutive renames of one directory go to one worker together, with one directory handle.
+// Consecutive renames of one directory go to one worker together, with one directory handle; a
+// worker takes what it knows of a folder afresh for each such run.
 // Renames run on the calling thread, one after another, with one job and for as long as they
 // are quick; slow ones (a network share) send the rest of the run to the workers.
 class RenameScheduler {
 public:
     enum class Fence { None, WaitsForEarlier, HoldsLater };
 
-    struct Rename {
-        std::string from;
-        std::string to;
+    // The rename, with what the session checks before it (RenameRequest).
+    struct Rename : RenameRequest {
         // Fails without a call: a new name that is not a plain name, a directory in use.
         bool refused = false;
         Fence fence = Fence::None;

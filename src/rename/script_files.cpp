@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "rules/app_error.h"
+#include "rules/escaped_text.h"
 
 namespace zr {
 
@@ -46,8 +47,8 @@ TextFile::TextFile(FileSystem& fileSystem, const std::string& directory,
     : TextFile(fileSystem, directory, baseName, lineEnd, false) {}
 
 TextFile TextFile::unnamed(FileSystem& fileSystem, const std::string& directory,
-                           const std::string& baseName) {
-    return TextFile(fileSystem, directory, baseName, "\r\n", true);
+                           const std::string& baseName, std::string_view lineEnd) {
+    return TextFile(fileSystem, directory, baseName, lineEnd, true);
 }
 
 TextFile::TextFile(FileSystem& fileSystem, const std::string& directory,
@@ -154,10 +155,21 @@ bool liesInside(std::string_view path, std::string_view directory) {
            path[directory.size()] == '/';
 }
 
-std::string failureLine(std::string_view from, std::string_view to, std::string_view strandedAt) {
-    std::string line = std::string(from) + " -> " + std::string(to);
-    if (!strandedAt.empty())
-        line += " (left as " + std::string(strandedAt) + ")";
+std::string failureLine(std::string_view from, std::string_view to, std::string_view strandedAt,
+                        int error) {
+    std::string line;
+    appendEscaped(line, from);
+    line += " -> ";
+    appendEscaped(line, to);
+    if (!strandedAt.empty()) {
+        line += " (left as ";
+        appendEscaped(line, strandedAt);
+        line += ")";
+    }
+    if (error == kErrorFolderChanged)
+        line += " (folder changed since the walk)";
+    else if (error == kErrorNotTheEntry)
+        line += " (not the file the run renamed)";
     return line;
 }
 

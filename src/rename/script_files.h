@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The text files the renamer writes: the rename script "renamer.bat", the undo script
 // "renamer_undo.bat" and the failure log "renamer_failures.log". Every run takes the next free
-// name, lines end with CR LF, names are written as their bytes.
+// name, lines end with CR LF; the scripts hold names as their bytes, the log escapes them.
 #pragma once
 
 #include <memory>
@@ -30,17 +30,17 @@ public:
              std::string_view lineEnd = "\r\n");
 
     // Creates the file without a name, where the file system allows that, until giveName():
-    // if the process ends first, nothing is left. Elsewhere it is named at once. Its lines end
-    // with CR LF.
+    // if the process ends first, nothing is left. Elsewhere it is named at once.
     static TextFile unnamed(FileSystem& fileSystem, const std::string& directory,
-                            const std::string& baseName);
+                            const std::string& baseName, std::string_view lineEnd = "\r\n");
 
     // Empty while the file has no name.
     const std::string& name() const { return m_name; }
     const std::string& path() const { return m_path; }
     bool named() const { return !m_name.empty(); }
 
-    // Gives an unnamed file the name that is free for its base name now.
+    // Gives an unnamed file the name that is free for its base name now; what was flushed is in
+    // it.
     void giveName();
     // Writes `line` and the line end.
     void writeLine(std::string_view line);
@@ -81,8 +81,11 @@ bool isScriptable(const JournalEntry& entry);
 // Whether `path` lies inside the directory `directory` (the root's entries read "//name").
 bool liesInside(std::string_view path, std::string_view directory);
 
-// The failure-log line of a rename that failed: `from`, " -> ", `to`, and where the entry was
-// left when a detour through a temporary name could not be undone.
-std::string failureLine(std::string_view from, std::string_view to, std::string_view strandedAt);
+// The failure-log line of a rename that failed: `from`, " -> ", `to`, where the entry was left
+// when a detour through a temporary name could not be undone, and why, when the run's own checks
+// refused it (`error`, of platform/file_id.h). Names are shown, never obeyed: their control bytes
+// and backslashes are escaped as in tab-separated output, so no name can begin a line of its own.
+std::string failureLine(std::string_view from, std::string_view to, std::string_view strandedAt,
+                        int error = 0);
 
 }  // namespace zr

@@ -1,13 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rename/shell_script.h"
 
+#include "rules/escaped_text.h"
+
 namespace zr {
 
 namespace {
 
 std::string moveLine(std::string_view from, std::string_view to) {
     const std::string target = shellQuoted(to);
-    return "taken " + target + " || mv -n -- " + shellQuoted(from) + " " + target + " || failed=1";
+    // The name as the message shows it, where that differs from its bytes: a name is shown,
+    // never obeyed, so no control byte of it reaches the terminal.
+    const std::string shown = escapeTsv(to);
+    const std::string display = shown == to ? std::string() : " " + shellQuoted(shown);
+    return "taken " + target + display + " || mv -n -- " + shellQuoted(from) + " " + target +
+           " || failed=1";
 }
 
 }  // namespace
@@ -47,9 +54,11 @@ void writeShellScriptHeader(TextFile& file, std::string_view kind, const std::st
     file.writeLine(
         "# Whether an entry named $1 exists. mv would move an entry into a directory of");
     file.writeLine("# that name, and -n alone would skip a file of that name without a word.");
+    file.writeLine("# $2, when given, is the name as the message shows it, its control bytes");
+    file.writeLine("# escaped.");
     file.writeLine("taken() {");
     file.writeLine("    if [ -e \"$1\" ] || [ -h \"$1\" ]; then");
-    file.writeLine("        printf 'not renamed, the name is taken: %s\\n' \"$1\" >&2");
+    file.writeLine("        printf 'not renamed, the name is taken: %s\\n' \"${2-$1}\" >&2");
     file.writeLine("        failed=1");
     file.writeLine("    else");
     file.writeLine("        return 1");

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rename/undo_command.h"
 
+#include <utility>
+#include <vector>
+
 #include "rename/rename_executor.h"
 #include "rename/rename_scheduler.h"
 #include "rename/script_files.h"
@@ -11,6 +14,52 @@ namespace zr {
 UndoCommand::UndoCommand(RunFlags& flags, FileSystem& fileSystem, Clock& clock, CommandView& view,
                          UndoKeeper* keeper)
     : m_flags(flags), m_fileSystem(fileSystem), m_clock(clock), m_view(view), m_keeper(keeper) {}
+
+std::size_t settleUndoData(FileSystem& fileSystem, UndoJournal& journal) {
+    if (!journal.identified())
+        return journal.size();
+    const std::unique_ptr<RenameSession> session = fileSystem.openRenameSession();
+    // A folder the run renamed lies under its new name until the undo gives its old name back,
+    // before what lies inside it: that is looked for where the folder is now.
+    std::vector<std::pair<std::string, std::string>> folders;  // old path, where it is now
+    const auto whereNow = [&folders](const std::string& path) {
+        std::size_t longest = 0;
+        std::string now = path;
+        for (const auto& [old, current] : folders) {
+            if (old.size() > longest && liesInside(path, old)) {
+                longest = old.size();
+                now = current + path.substr(old.size());
+            }
+        }
+        return now;
+    };
+    std::size_t undoable = 0;
+    for (std::size_t i = 0; i < journal.size(); ++i) {
+        if (journal.failed(i))
+            continue;
+        const JournalEntry entry = journal[i];
+        RenameRequest request;
+        request.from = whereNow(entry.newFullPath());
+        request.to = whereNow(std::string(entry.oldFullPath()));
+        request.folder = journal.folderId(i);
+        request.entry = journal.entryId(i);
+        request.temporary = journal.temporaryName(i);
+        bool atTemporary = false;
+        const int where = session->locate(request, atTemporary);
+        if (where == kAlreadyInPlace)
+            journal.markFailed(i);
+        if (where != 0)
+            continue;
+        ++undoable;
+        if (i + 1 < journal.size() && liesInside(journal[i + 1].oldFullPath(), entry.oldFullPath()))
+            folders.emplace_back(
+                std::string(entry.oldFullPath()),
+                atTemporary
+                    ? pathInDirectory(std::string(directoryOfPath(request.from)), request.temporary)
+                    : request.from);
+    }
+    return undoable;
+}
 
 void UndoCommand::Button3Click() {
     if (m_flags.GoRunning || m_flags.JournalCount == 0)
@@ -76,6 +125,11 @@ void UndoCommand::reverseAll() {
                     const JournalEntry entry = journal[i];
                     rename.from = entry.newFullPath();
                     rename.to = entry.oldFullPath();
+                    // Only the entry the run renamed, in the folder the walk saw, goes back,
+                    // from wherever the run left it.
+                    rename.folder = journal.folderId(i);
+                    rename.entry = journal.entryId(i);
+                    rename.temporary = journal.temporaryName(i);
                     // What Go failed to rename was never done: its new name may be someone
                     // else's.
                     rename.refused = journal.failed(i) || !isPlainName(entry.newName()) ||
@@ -87,6 +141,12 @@ void UndoCommand::reverseAll() {
                 [&](std::size_t i, RenameScheduler::Outcome& outcome) {
                     if (journal.failed(i))
                         return;
+                    // Under its old name already: never renamed, or renamed back by an undo
+                    // that ended early. Nothing to do, and nothing failed.
+                    if (outcome.error == kAlreadyInPlace) {
+                        journal.markFailed(i);
+                        return;
+                    }
                     if (outcome.error == 0) {
                         ++m_flags.RenamedCount;
                         // Renamed back: nothing may undo it again, should the undo end early.
@@ -100,8 +160,8 @@ void UndoCommand::reverseAll() {
                     if (logBroken)
                         return;
                     logBroken = true;
-                    log.add(
-                        failureLine(entry.oldFullPath(), entry.newFullPath(), outcome.strandedAt));
+                    log.add(failureLine(entry.oldFullPath(), entry.newFullPath(),
+                                        outcome.strandedAt, outcome.error));
                     logBroken = false;
                 });
         files.failureLog = log.finish(m_flags, m_view);

@@ -11,6 +11,13 @@
 
 namespace zr {
 
+// Checks undo data read back from a journal (a run that ended without discarding it) against
+// the disk: entries under their old names already (never renamed, or renamed back by an undo
+// that ended) are marked like entries that failed, so that neither Undo nor the export touches
+// them. Returns how many renames can be undone: the entries found where the run left them. A
+// journal without identities (an older version) is taken as it is: all of its entries.
+std::size_t settleUndoData(FileSystem& fileSystem, UndoJournal& journal);
+
 class UndoCommand {
 public:
     // `keeper`, when given, is told when the undo data is gone.

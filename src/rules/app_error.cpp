@@ -2,8 +2,11 @@
 #include "rules/app_error.h"
 
 #include <cerrno>
+#include <cstring>
 #include <exception>
 #include <new>
+
+#include "platform/file_id.h"
 
 namespace zr {
 
@@ -16,7 +19,10 @@ std::string errorBoxText(std::string_view message) {
     return text;
 }
 
-std::string systemErrorText(int errorNumber) {
+namespace {
+
+// The four texts the original platform's users know, for the errors of their meaning.
+const char* knownErrorText(int errorNumber) {
     switch (errorNumber) {
         case ENOENT:
             return "File not found";
@@ -32,9 +38,31 @@ std::string systemErrorText(int errorNumber) {
         case EPERM:
         case EROFS:
             return "File access denied";
+        case kErrorMountedSince:
+            return "A file system was mounted there after the walk began";
+        case kErrorFolderChanged:
+            return "The folder is no longer the one the walk saw";
+        case kErrorNotTheEntry:
+            return "Not the file the run renamed";
         default:
-            return "I/O error " + std::to_string(errorNumber);
+            return nullptr;
     }
+}
+
+}  // namespace
+
+std::string systemErrorText(int errorNumber) {
+    if (const char* known = knownErrorText(errorNumber))
+        return known;
+    // strerror_r of the GNU library: the text may be its own or the buffer's.
+    char buffer[256];
+    return strerror_r(errorNumber, buffer, sizeof buffer);
+}
+
+std::string directoryErrorText(int errorNumber) {
+    if (const char* known = knownErrorText(errorNumber))
+        return known;
+    return "I/O error " + std::to_string(errorNumber);
 }
 
 std::string currentErrorText() {

@@ -21,8 +21,14 @@ public:
 // code above that of "." (so "... at (3)" gets none, "File access denied" gets one).
 std::string errorBoxText(std::string_view message);
 
-// The message for a system error number, as the platform's run-time library words it.
+// The message for a system error number: "File not found", "Invalid filename", "Too many open
+// files" and "File access denied" for the errors of those meanings, as the original platform
+// words them, the program's own words for the errors of its checks, and the system's words for
+// any other.
 std::string systemErrorText(int errorNumber);
+// The same for a folder the walk cannot enter or leave, where any other error reads "I/O error"
+// and its number, as the original platform's walk says it.
+std::string directoryErrorText(int errorNumber);
 
 // Inside a catch block: the message of the exception being handled. An AppError's own text,
 // "Out of memory" when memory ran out, the text of any other standard exception, and

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rules/escaped_text.h"
 
+#include <array>
+
 namespace zr {
 
 namespace {
@@ -23,47 +25,73 @@ int hexValue(char c) {
     return -1;
 }
 
+// The length of the valid UTF-8 sequence at `p` (at most `n` bytes), or 0 when the byte there is
+// not the start of one: a stray byte. Overlong forms, UTF-16 surrogates and code points above
+// U+10FFFF are not valid, as for decodeUtf8().
+std::size_t sequenceLength(const unsigned char* p, std::size_t n) {
+    const unsigned char b = p[0];
+    std::size_t length = 0;
+    char32_t c = 0;
+    char32_t min = 0;
+    if (b >= 0xC2 && b <= 0xDF)
+        c = b & 0x1F, length = 2, min = 0x80;
+    else if (b >= 0xE0 && b <= 0xEF)
+        c = b & 0x0F, length = 3, min = 0x800;
+    else if (b >= 0xF0 && b <= 0xF4)
+        c = b & 0x07, length = 4, min = 0x10000;
+    if (length == 0 || length > n)
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (p[k] & 0x3F);
+    }
+    return c < min || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF ? 0 : length;
+}
+
+// The bytes that stand for themselves in any case: printable ASCII but the backslash and "*".
+constexpr std::array<bool, 256> kPlainBytes = [] {
+    std::array<bool, 256> plain{};
+    for (int b = 0x20; b < 0x7F; ++b)
+        plain[b] = b != '\\' && b != '*';
+    return plain;
+}();
+
 }  // namespace
 
 void appendEscaped(std::string& out, std::string_view bytes, bool escapeStar) {
-    // Most names are plain printable ASCII: they are written as they are.
-    bool plain = true;
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F || c == '\\' || (c == '*' && escapeStar)) {
-            plain = false;
-            break;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t plain = 0;  // where the bytes not yet copied begin
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char b = p[i];
+        if (kPlainBytes[b] || (b == '*' && !escapeStar)) {
+            ++i;
+            continue;
         }
-    }
-    if (plain) {
-        out.append(bytes);
-        return;
-    }
-    std::u32string codePoints;
-    decodeUtf8(bytes, codePoints);
-    std::string encoded;
-    for (const char32_t c : codePoints) {
-        if (isStrayByte(c)) {
-            appendHexByte(out, static_cast<unsigned>(c - kEscapeBase));
-        } else if (c == '\\') {
+        if (b >= 0x80) {
+            // Valid UTF-8 stays as it is.
+            if (const std::size_t length = sequenceLength(p + i, n - i)) {
+                i += length;
+                continue;
+            }
+        }
+        out.append(bytes.data() + plain, i - plain);
+        if (b == '\\')
             out += "\\\\";
-        } else if (c == '\t') {
+        else if (b == '\t')
             out += "\\t";
-        } else if (c == '\n') {
+        else if (b == '\n')
             out += "\\n";
-        } else if (c == '\r') {
+        else if (b == '\r')
             out += "\\r";
-        } else if (c == '*' && escapeStar) {
+        else if (b == '*')
             out += "\\*";
-        } else if (c < 0x20 || c == 0x7F) {
-            appendHexByte(out, static_cast<unsigned>(c));
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            encodeUtf8(std::u32string_view(&c, 1), encoded);
-            out += encoded;
-        }
+        else
+            appendHexByte(out, b);  // another control byte, or a byte that is not UTF-8
+        plain = ++i;
     }
+    out.append(bytes.data() + plain, n - plain);
 }
 
 std::string escapeTsv(std::string_view bytes) {

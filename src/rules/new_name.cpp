@@ -2,6 +2,7 @@
 #include "rules/new_name.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "rules/app_error.h"
 #include "rules/text.h"
@@ -68,21 +69,34 @@ void NewNameComputer::refreshFields() {
     decodeUtf8(m_settings.text(Option::Edit2), m_prefix);
     decodeUtf8(m_settings.text(Option::Edit4), m_suffix);
 
-    // Replacements chain: with "ab" -> "bc" an a becomes b and then c. The chain of each
-    // character is worked out once. The second field can be shorter than the first when the
-    // fields changed during the run; characters without a partner are then left alone. A
-    // letter written with combining marks in a field counts as its composed form.
-    const std::u32string from = composeCharacters(toCodePoints(m_settings.text(Option::Edit6)));
-    const std::u32string to = composeCharacters(toCodePoints(m_settings.text(Option::Edit7)));
     for (char32_t c = 0; c < 128; ++c)
         m_asciiCharMap[c] = c;
     m_charMap.clear();
-    for (char32_t c : from) {
-        char32_t result = c;
-        for (std::size_t j = 0; j < from.size() && j < to.size(); ++j) {
-            if (result == from[j])
-                result = to[j];
-        }
+    // Worked out only for a run that converts characters: the fields may be long.
+    if (m_settings.checked(Option::CheckBox9))
+        buildCharMap();
+    refreshTemplates();
+}
+
+void NewNameComputer::buildCharMap() {
+    // Replacements chain: with "ab" -> "bc" an a becomes b and then c, each replacement applied
+    // in turn to what the ones before it made. Taken from the last to the first, the chain is
+    // one look-up per replacement: what replacement j turns from[j] into is what the ones after
+    // it turn to[j] into. The second field can be shorter than the first when the fields changed
+    // during the run; characters without a partner are then left alone. A letter written with
+    // combining marks in a field counts as its composed form.
+    const std::u32string from = composeCharacters(toCodePoints(m_settings.text(Option::Edit6)));
+    const std::u32string to = composeCharacters(toCodePoints(m_settings.text(Option::Edit7)));
+    std::unordered_map<char32_t, char32_t> after;  // what the replacements from j on make
+    after.reserve(from.size());
+    const auto through = [&after](char32_t c) {
+        const auto it = after.find(c);
+        return it == after.end() ? c : it->second;
+    };
+    for (std::size_t j = std::min(from.size(), to.size()); j-- > 0;)
+        after[from[j]] = through(to[j]);
+    for (const char32_t c : from) {
+        const char32_t result = through(c);
         if (c < 128)
             m_asciiCharMap[c] = result;
         else
@@ -90,7 +104,6 @@ void NewNameComputer::refreshFields() {
     }
     std::sort(m_charMap.begin(), m_charMap.end());
     m_charMap.erase(std::unique(m_charMap.begin(), m_charMap.end()), m_charMap.end());
-    refreshTemplates();
 }
 
 void NewNameComputer::refreshTemplates() {

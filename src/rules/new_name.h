@@ -99,6 +99,8 @@ private:
                                 const std::u32string& plain, const char*& failure);
     bool isKillChar(char32_t c) const;
     char32_t convertChar(char32_t c) const;
+    // Convert chars as the mapping below, from the two fields.
+    void buildCharMap();
     void caseRange(std::u32string_view text, std::size_t& begin, std::size_t& end) const;
     void applyCase(int mode);
 

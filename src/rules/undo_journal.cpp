@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rules/undo_journal.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zr {
@@ -83,6 +84,39 @@ JournalEntry UndoJournal::operator[](std::size_t index) const {
                         std::string_view(p + s.oldLength + 1, s.newLength));
 }
 
+void UndoJournal::identify(std::size_t index, const FileId& entry, const FileId& folder) {
+    Slot& slot = m_slots[index];
+    slot.inodeLow = static_cast<std::uint32_t>(entry.inode);
+    slot.inodeHigh = static_cast<std::uint32_t>(entry.inode >> 32);
+    if (!folder.known()) {
+        slot.folder = 0;
+    } else {
+        if (m_folders.empty() || m_folders.back() != folder)
+            m_folders.push_back(folder);
+        slot.folder = static_cast<std::uint32_t>(m_folders.size());
+    }
+    if (entry.device != folder.device)
+        m_otherDevices.emplace_back(index, entry.device);
+    m_identified = true;
+}
+
+FileId UndoJournal::entryId(std::size_t index) const {
+    const Slot& slot = m_slots[index];
+    FileId id{0, slot.inodeLow | (std::uint64_t{slot.inodeHigh} << 32)};
+    const auto other =
+        std::lower_bound(m_otherDevices.begin(), m_otherDevices.end(), index,
+                         [](const auto& entry, std::size_t at) { return entry.first < at; });
+    if (other != m_otherDevices.end() && other->first == index)
+        id.device = other->second;
+    else if (slot.folder != 0)
+        id.device = m_folders[slot.folder - 1].device;
+    return id;
+}
+
+std::string UndoJournal::temporaryName(std::size_t index) const {
+    return m_detourPrefix.empty() ? std::string() : m_detourPrefix + std::to_string(index + 1);
+}
+
 void UndoJournal::markFailed(std::size_t index) {
     if (m_failed.size() < m_slots.size())
         m_failed.resize(m_slots.size());
@@ -92,6 +126,10 @@ void UndoJournal::markFailed(std::size_t index) {
 }
 
 void UndoJournal::clear() {
+    m_folders.clear();
+    m_otherDevices.clear();
+    m_identified = false;
+    m_detourPrefix.clear();
     m_failed.clear();
     m_failedCount = 0;
     m_blocks.clear();
@@ -102,7 +140,7 @@ void UndoJournal::clear() {
 }
 
 std::size_t UndoJournal::bytesReserved() const {
-    std::size_t bytes = m_slots.capacity() * sizeof(Slot);
+    std::size_t bytes = m_slots.capacity() * sizeof(Slot) + m_folders.capacity() * sizeof(FileId);
     for (std::size_t s : m_blockSizes)
         bytes += s;
     return bytes;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The planned renames of a Go run, in the order the walk met them; after the run they are the
-// undo data. An entry reads as the old full path, "*" and the new name.
+// undo data. An entry reads as the old full path, "*" and the new name, and carries the identity
+// of the entry and of its folder as the walk saw them.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/file_id.h"
 
 namespace zr {
 
@@ -60,6 +63,25 @@ public:
     JournalEntry operator[](std::size_t index) const;
     void clear();
 
+    // The identities the walk saw: of the entry `index` (unknown when it could not be told) and
+    // of its folder. A journal whose entries have them is identified(): an undo renames back
+    // only those very entries.
+    void identify(std::size_t index, const FileId& entry, const FileId& folder);
+    bool identified() const { return m_identified; }
+    FileId entryId(std::size_t index) const;
+    FileId folderId(std::size_t index) const {
+        const std::uint32_t f = m_slots[index].folder;
+        return f == 0 ? FileId{} : m_folders[f - 1];
+    }
+
+    // Where a change of letter case alone goes on its way (a file system that ignores case): the
+    // name in the entry's folder made of this prefix and the entry's number (counted from 1),
+    // decided before the run so that the journal knows it. Empty: none decided (an older
+    // journal).
+    void setDetourPrefix(std::string prefix) { m_detourPrefix = std::move(prefix); }
+    const std::string& detourPrefix() const { return m_detourPrefix; }
+    std::string temporaryName(std::size_t index) const;
+
     // Marks the entry whose rename failed: it was never done, so nothing may undo it.
     void markFailed(std::size_t index);
     bool failed(std::size_t index) const { return index < m_failed.size() && m_failed[index]; }
@@ -69,11 +91,16 @@ public:
     std::size_t bytesReserved() const;
 
 private:
+    // Small, for a million entries: the entry's inode in two halves; its device is its folder's,
+    // but for the few entries (mount points) listed in m_otherDevices.
     struct Slot {
         std::uint32_t block;
         std::uint32_t offset;
         std::uint32_t oldLength;
         std::uint32_t newLength;
+        std::uint32_t folder;  // its place in m_folders, counted from 1; 0 when unknown
+        std::uint32_t inodeLow;
+        std::uint32_t inodeHigh;
     };
     static constexpr std::size_t kBlockSize = 256 * 1024;
 
@@ -83,6 +110,12 @@ private:
     std::vector<std::size_t> m_blockSizes;
     std::size_t m_used = 0;  // bytes used in the last block
     std::vector<Slot> m_slots;
+    // The folders of the entries, one element for a run of entries in one folder.
+    std::vector<FileId> m_folders;
+    // Entries (by index, ascending) on another device than their folder, or with no folder.
+    std::vector<std::pair<std::size_t, std::uint64_t>> m_otherDevices;
+    bool m_identified = false;
+    std::string m_detourPrefix;
     // Sized only once an entry fails.
     std::vector<bool> m_failed;
     std::size_t m_failedCount = 0;

@@ -55,7 +55,7 @@ bool DirectoryWalker::leftOut(const std::string& name) {
 void DirectoryWalker::changeTo(const std::string& path) {
     std::string result;
     if (const int error = m_fileSystem.changeDirectory(m_currentDir, path, result))
-        throw AppError(systemErrorText(error));
+        throw AppError(directoryErrorText(error));
     m_currentDir = std::move(result);
 }
 
@@ -106,10 +106,20 @@ void DirectoryWalker::showAllRows() {
         showRows(m_pendingRows.size());
 }
 
-void DirectoryWalker::handOver(DirectoryListing& listing, const std::string& name,
+void DirectoryWalker::handOver(DirectoryListing& listing, const DirEntry& entry,
                                bool directoryRow) {
+    const std::string& name = entry.name;
     const std::int32_t counted = m_state.PreviewCount;
+    const std::size_t queued = m_state.Journal.size();
     m_computer.ComputeNewName(m_currentDir, name);
+    // A rename queued: the entry and its folder as the walk sees them, so that what is renamed
+    // later is this very entry in this very folder.
+    if (m_state.Journal.size() != queued) {
+        FileId id;
+        if (!listing.entryId(entry, id))
+            id = FileId{};
+        m_state.Journal.identify(queued, id, listing.identity());
+    }
     const bool row = m_state.PreviewMode && !m_state.NewNameResult.empty();
     // An entry renamed to an empty name is counted but gets no row; Go will still try it.
     if (m_finder && m_state.PreviewCount != counted)
@@ -202,7 +212,7 @@ void DirectoryWalker::throwOnReadError(const DirectoryListing& listing) {
     // A folder whose listing broke off part-way is not taken as read through: the walk ends
     // there, as for a folder that cannot be entered.
     if (const int error = listing.readError())
-        throw AppError(systemErrorText(error));
+        throw AppError(directoryErrorText(error));
 }
 
 bool DirectoryWalker::Level::next(DirEntry& entry) {
@@ -237,7 +247,7 @@ void DirectoryWalker::enter(Level& parent, const std::string& name, Level& level
     const int error = parent.handle->enterSubdirectory(name, listing);
     noteCall(start);
     if (error)
-        throw AppError(systemErrorText(error));
+        throw AppError(directoryErrorText(error));
     level.handle = std::move(listing);
     if (m_readAhead && level.handle) {
         // Reading ahead began while this level was being entered: it is read whole, and what
@@ -269,7 +279,7 @@ void DirectoryWalker::walkLevel(Level& level) {
         if (handled && entry.isDirectory && m_settings.checked(Option::CheckBox14)) {
             m_state.DirectoryPass = true;
             try {
-                handOver(*level.handle, entry.name, true);
+                handOver(*level.handle, entry, true);
             } catch (...) {
                 m_state.DirectoryPass = false;
                 throw;
@@ -283,7 +293,7 @@ void DirectoryWalker::walkLevel(Level& level) {
                 m_currentDir = pathInDirectory(m_currentDir, entry.name);
                 walkLevel(inner);
             } else if (!m_settings.checked(Option::CheckBox14)) {
-                handOver(*level.handle, entry.name, false);
+                handOver(*level.handle, entry, false);
             }
         }
         if (m_readAhead)

@@ -70,8 +70,9 @@ private:
     void stopReadingAhead();
     // Asks the read-ahead for the subdirectories `level` descends into, in its order.
     void requestSubdirectories(const Level& level);
-    // Computes the new name of `name` in the current directory and shows it.
-    void handOver(DirectoryListing& listing, const std::string& name, bool directoryRow);
+    // Computes the new name of `entry` in the current directory and shows it; a rename queued
+    // gets the identities of the entry and its folder.
+    void handOver(DirectoryListing& listing, const DirEntry& entry, bool directoryRow);
     void changeTo(const std::string& path);
 
     const RenameSettings& m_settings;

@@ -25,6 +25,8 @@ int main(int argc, char* argv[]) {
             return std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0 ? 2 : 0;
         }
     }
+    // A walk holds a descriptor for each level of the tree it is in.
+    zr::raiseOpenFileLimit();
     QApplication app(argc, argv);
     // What Qt left of the arguments once it took its own options.
     const std::vector<std::string> args(argv + 1, argv + argc);

@@ -195,6 +195,9 @@ Tmain::Tmain(FileSystem& fileSystem, Clock& clock, Dialogs& dialogs, SettingsSto
       m_renamer(m_settings, fileSystem, clock, *this),
       m_stateJournal(fileSystem, userStateFolder()) {
     m_renamer.setUndoKeeper(&m_stateJournal);
+    // Said at once, in a box: the undo data on the disk no longer matches what Undo will do.
+    m_stateJournal.onProblem(
+        [this](const std::string& problem) { showMessage(MessageType::Warning, problem); });
     // Started in a folder that was removed: the run's files go to the home folder instead of
     // having nowhere to go.
     if (m_renamer.flags().CurrentDir.empty())

@@ -26,8 +26,10 @@ void Tmain::adoptInterruptedRun() {
     flags.SavedWorkDir = flags.CurrentDir;
     m_button3->setEnabled(true);
     m_saveUndoasbat1->setEnabled(true);
+    // An older journal has no identities: its renames back are tried as they are.
     setStatusText("The undo data of an interrupted run was kept: " + std::to_string(*renames) +
-                  " rename(s) can be undone.");
+                  " rename(s) can be undone" +
+                  (flags.Journal.identified() ? "." : " (an older journal: not checked)."));
 }
 
 void Tmain::FormCreate() {

@@ -4,8 +4,10 @@
 // runs that are killed. The conditions are real where the machine can make them (a small tmpfs in
 // a private mount namespace, the user 65534 in a root folder of its own); the fault shim fails
 // the calls that no real condition reaches. Every test checks what the user sees and the tree.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,7 +130,7 @@ TEST_F(BoundaryTest, GoOnAFullDiskEndsAtTheLineThatCannotBeWrittenAndCountsWhatW
         const CliRun go = runOnTmpfs(64 * 1024, args);
 
         EXPECT_EQ(go.status, 2) << go.err;
-        EXPECT_NE(go.err.find("I/O error 28."), std::string::npos) << go.err;
+        EXPECT_NE(go.err.find("No space left on device."), std::string::npos) << go.err;
         const auto [renamed, failed] = statusCounts(go.out + go.err, "Done,");
         ASSERT_GT(renamed, 0) << go.out << go.err;
         ASSERT_GT(failed, 0);
@@ -169,7 +171,7 @@ TEST_F(BoundaryTest, UndoOnAFullDiskKeepsOnlyWhatIsLeftToUndo) {
 
     const CliRun undo = runOnTmpfs(64 * 1024, {"undo", "--journal", journal});
     EXPECT_EQ(undo.status, 2) << undo.err;
-    EXPECT_NE(undo.err.find("I/O error 28."), std::string::npos) << undo.err;
+    EXPECT_NE(undo.err.find("No space left on device."), std::string::npos) << undo.err;
     const auto [back, failed] = statusCounts(undo.out + undo.err, "Undo done,");
     ASSERT_GT(back, 0) << undo.out << undo.err;
     ASSERT_GT(failed, 0);
@@ -191,7 +193,7 @@ TEST_F(BoundaryTest, ABatchRunOnAFullDiskLeavesNoScriptThatLooksComplete) {
     const auto before = snapshotTree(tree);
     const CliRun go = runOnTmpfs(64 * 1024, {"go", "--batch", "--case", "lower", tree});
     EXPECT_EQ(go.status, 2) << go.err;
-    EXPECT_NE(go.err.find("I/O error 28."), std::string::npos) << go.err;
+    EXPECT_NE(go.err.find("No space left on device."), std::string::npos) << go.err;
     EXPECT_EQ(listNames(kept), Lines{});
     EXPECT_EQ(snapshotTree(tree), before);
 }
@@ -366,6 +368,103 @@ TEST_F(BoundaryTest, WithoutUnnamedFilesTheLogIsAPlainFileRemovedWhenNothingFail
               std::string::npos);
 }
 
+// Where the file system refuses RENAME_NOREPLACE and hard links (some network and FUSE file
+// systems), the new name is claimed before it is taken: another client that creates a file or a
+// folder of that name meanwhile finds it taken, and nothing of theirs is ever replaced.
+TEST_F(BoundaryTest, WithoutANoReplaceRenameANameCreatedMeanwhileIsNeverReplaced) {
+    struct Row {
+        const char* what;
+        Lines args;
+        std::string before;  // the entry renamed, made in the tree
+        std::string taken;   // its new name, which the other client takes meanwhile
+        bool folder;
+    };
+    const Row rows[] = {
+        {"a file", {"go", "--case", "lower", tree}, "A.JPG", "a.jpg", false},
+        {"a folder", {"go", "--dirs-only", "--case", "lower", tree}, "Qdir", "qdir", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        removeTree(tree);
+        removeTree(work);
+        makeDirectory(work);
+        if (row.folder)
+            makeDirectory(tree + "/" + row.before);
+        else
+            writeFile(tree + "/" + row.before, "renamed");
+        const std::string pauseDir = temp / "pause";
+        removeTree(pauseDir);
+        makeDirectory(pauseDir);
+        ProcessOptions options;
+        options.cwd = work;
+        options.env =
+            faultEnv("renameat2=EINVAL,link=EPERM,rename~" + row.taken + "=pause", pauseDir);
+        const auto child = startCli(row.args, options);
+        ASSERT_TRUE(waitForPause(pauseDir, *child)) << child->wait().err;
+        // The other client makes a new entry of that name, as a program that creates files does.
+        const std::string theirs = tree + "/" + row.taken;
+        bool made = false;
+        if (row.folder) {
+            made = mkdir(theirs.c_str(), 0755) == 0;
+            if (made)
+                writeFile(theirs + "/theirs", "theirs");
+        } else {
+            const int fd = open(theirs.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            made = fd >= 0;
+            if (made) {
+                EXPECT_EQ(write(fd, "theirs", 6), 6);
+                close(fd);
+            }
+        }
+        writeFile(pauseDir + "/resume");
+        const CliRun go = child->wait();
+        if (made) {
+            // Theirs stays theirs; the rename failed and says so.
+            EXPECT_EQ(go.status, 1) << go.out << go.err;
+            EXPECT_EQ(readFile(row.folder ? theirs + "/theirs" : theirs), "theirs");
+            EXPECT_EQ(listNames(tree), (Lines{row.before, row.taken}));
+        } else {
+            // The name was taken already: the rename went through.
+            EXPECT_EQ(go.status, 0) << go.out << go.err;
+            EXPECT_EQ(listNames(tree), Lines{row.taken});
+        }
+    }
+}
+
+TEST_F(BoundaryTest, ATreeDeeperThanTheUsualLimitOfOpenFilesIsWalked) {
+    // One descriptor per level of the walk: 1,500 levels with the usual soft limit of 1,024.
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < 2000)
+        GTEST_SKIP() << "the hard limit of open files is " << limit.rlim_max;
+    makeDeepTree(tree, 1500, "d", "X.JPG");
+    ProcessOptions options;
+    options.cwd = work;
+    const CliRun scan = ChildProcess("/bin/sh",
+                                     {"-c", "ulimit -S -n 1024 && exec \"$0\" \"$@\"", cliProgram(),
+                                      "scan", "--case", "lower", "--format", "tsv", tree},
+                                     options)
+                            .wait();
+    EXPECT_EQ(scan.status, 0) << scan.err;
+    EXPECT_EQ(countOf(scan.out, "X.JPG\tx.jpg"), 1500u);
+}
+
+TEST_F(BoundaryTest, AKilledBatchRunLeavesNoScriptBehind) {
+    for (int i = 0; i < 3000; ++i)
+        writeFile(tree + "/G" + std::to_string(10000 + i) + ".JPG", "g");
+    const std::string pauseDir = temp / "pause";
+    makeDirectory(pauseDir);
+    // Part of the way through writing the scripts.
+    ProcessOptions options;
+    options.cwd = work;
+    options.env = faultEnv("write@3=pause", pauseDir);
+    const auto child = startCli({"go", "--batch", "--case", "lower", tree}, options);
+    ASSERT_TRUE(waitForPause(pauseDir, *child)) << child->wait().err;
+    child->signal(SIGKILL);
+    EXPECT_EQ(child->wait().status, 128 + SIGKILL);
+    EXPECT_EQ(listNames(work), Lines{});
+}
+
 // --- Every call of the POSIX layer that can fail, failed
 // ------------------------------------------
 
@@ -466,7 +565,7 @@ TEST_F(BoundaryTest, EveryFailingCallEndsAsTheUserIsTold) {
                 {"linkat naming the log", failingTree, "link=EACCES", lower, 2, failed,
                  Lines{"B.JPG", "b.jpg"}, Lines{}},
                 {"close of a log with lines", failingTree, "close~^WORK$=EIO", lower, 2,
-                 "'WORK/renamer_failures.log': I/O error 5.", Lines{"B.JPG", "b.jpg"},
+                 "'WORK/renamer_failures.log': Input/output error.", Lines{"B.JPG", "b.jpg"},
                  Lines{"renamer_failures.log"}},
                 {"close of a log without lines", plainTree, "close~^WORK$=EIO", lower, 0,
                  bothRenamed, Lines{"Qdir", "a.jpg"}, Lines{}},
@@ -476,7 +575,8 @@ TEST_F(BoundaryTest, EveryFailingCallEndsAsTheUserIsTold) {
                  "fsync~undo.journal=EIO",
                  {"go", "--case", "lower", "--journal", "undo.journal", "TREE"},
                  2,
-                 "cannot write the journal 'undo.journal': I/O error 5. Nothing was renamed.",
+                 "cannot write the journal 'undo.journal': Input/output error. Nothing was "
+                 "renamed.",
                  Lines{"A.JPG", "Qdir"},
                  Lines{}},
                 {"open of the journal's folder",
@@ -492,7 +592,7 @@ TEST_F(BoundaryTest, EveryFailingCallEndsAsTheUserIsTold) {
                  "fsync~^.$=EIO",
                  {"go", "--case", "lower", "--journal", "undo.journal", "TREE"},
                  2,
-                 "I/O error 5. Nothing was renamed.",
+                 "Input/output error. Nothing was renamed.",
                  Lines{"A.JPG", "Qdir"},
                  Lines{}},
                 {"write interrupted",
@@ -506,10 +606,10 @@ TEST_F(BoundaryTest, EveryFailingCallEndsAsTheUserIsTold) {
                 {"read of the journal interrupted", renamedTree, "read~undo.journal@1=EINTR", undo,
                  0, "Undo done, 1 file(s) renamed back", Lines{"A.JPG"}, Lines{}},
                 {"read of the journal", renamedTree, "read~undo.journal=EIO", undo, 2,
-                 "cannot read the journal 'undo.journal': I/O error 5.", Lines{"a.jpg"},
+                 "cannot read the journal 'undo.journal': Input/output error.", Lines{"a.jpg"},
                  Lines{"undo.journal"}},
                 {"fstat of the journal", renamedTree, "stat~undo.journal=EIO", undo, 2,
-                 "cannot read the journal 'undo.journal': I/O error 5.", Lines{"a.jpg"},
+                 "cannot read the journal 'undo.journal': Input/output error.", Lines{"a.jpg"},
                  Lines{"undo.journal"}},
                 {"open of a missing journal", nothing, "", undo, 2,
                  "cannot read the journal 'undo.journal': File not found.", std::nullopt, Lines{}},
@@ -517,46 +617,45 @@ TEST_F(BoundaryTest, EveryFailingCallEndsAsTheUserIsTold) {
                 {"read of a settings file interrupted", settingsFile, "read~s.rns@1=EINTR",
                  loadSettings, 0, "A.JPG\tp_A.JPG\t", std::nullopt, std::nullopt},
                 {"read of a settings file", settingsFile, "read~s.rns=EIO", loadSettings, 2,
-                 "Unable to read s.rns: I/O error 5.", std::nullopt, std::nullopt},
+                 "Unable to read s.rns: Input/output error.", std::nullopt, std::nullopt},
                 {"fchmod of a new settings file", plainTree, "chmod~s.rns=EPERM", saveSettings, 2,
                  "Unable to write to s.rns: File access denied.", std::nullopt, Lines{}},
                 {"write of a settings file interrupted", plainTree, "write~s.rns.@1=EINTR",
                  saveSettings, 0, "", std::nullopt, Lines{"s.rns"}},
                 {"fsync of a settings file", settingsFile, "fsync~s.rns=EIO", saveSettings, 2,
-                 "Unable to write to s.rns: I/O error 5.", std::nullopt, Lines{"s.rns"}},
+                 "Unable to write to s.rns: Input/output error.", std::nullopt, Lines{"s.rns"}},
                 {"close of a settings file", settingsFile, "close~s.rns.=EIO", saveSettings, 2,
-                 "Unable to write to s.rns: I/O error 5.", std::nullopt, Lines{"s.rns"}},
+                 "Unable to write to s.rns: Input/output error.", std::nullopt, Lines{"s.rns"}},
                 {"rename over a settings file", settingsFile, "rename~s.rns=EACCES", saveSettings,
                  2, "Unable to write to s.rns: File access denied.", std::nullopt, Lines{"s.rns"}},
                 // Shell scripts made executable.
-                {"fstat of a script", plainTree, "stat~renamer.sh=EIO", shellScripts, 2,
-                 "I/O error 5.", Lines{"A.JPG", "Qdir"}, Lines{}},
-                {"fchmod of a script", plainTree, "chmod~renamer.sh=EPERM", shellScripts, 2,
+                {"fstat of a script", plainTree, "stat~^WORK$=EIO", shellScripts, 2,
+                 "Input/output error.", Lines{"A.JPG", "Qdir"}, Lines{}},
+                {"fchmod of a script", plainTree, "chmod~^WORK$=EPERM", shellScripts, 2,
                  "File access denied.", Lines{"A.JPG", "Qdir"}, Lines{}},
                 // The start directory.
                 {"stat of the start directory", plainTree, "stat~^TREE$=EIO", scanLower, 2,
                  "'TREE': input/output error", std::nullopt, std::nullopt},
-                // Renames where RENAME_NOREPLACE is refused: a link and an unlink for a file, a
-                // check
-                // and a plain rename for a folder.
-                {"link and unlink", plainTree, "renameat2=EINVAL", lower, 0, bothRenamed,
+                // Renames where RENAME_NOREPLACE is refused: the new name is claimed with an
+                // empty file (or folder) of the program's own, which the rename then replaces.
+                {"a claim and a rename", plainTree, "renameat2=EINVAL", lower, 0, bothRenamed,
                  Lines{"Qdir", "a.jpg"}, Lines{}},
-                {"link onto a taken name", failingTree, "renameat2=EINVAL", lower, 1, failed,
+                {"a claim of a taken name", failingTree, "renameat2=EINVAL", lower, 1, failed,
                  Lines{"B.JPG", "b.jpg"}, Lines{"renamer_failures.log"}},
-                {"unlink of the old name", plainTree, "renameat2=EINVAL,unlink~A.JPG=EACCES", lower,
-                 1, oneFailed, Lines{"A.JPG", "Qdir"}, Lines{"renamer_failures.log"}},
-                {"no hard links", plainTree, "renameat2=EINVAL,link=EPERM", lower, 0, bothRenamed,
-                 Lines{"Qdir", "a.jpg"}, Lines{}},
+                {"a claim that cannot be made", plainTree, "renameat2=EINVAL,open~a.jpg=EACCES",
+                 lower, 1, oneFailed, Lines{"A.JPG", "Qdir"}, Lines{"renamer_failures.log"}},
                 {"a folder onto a taken name",
                  [](const std::string& tree, const std::string&) {
                      makeDirectory(tree + "/Qdir");
                      makeDirectory(tree + "/qdir");
                  },
                  "renameat2=EINVAL", dirsLower, 1, failed, Lines{"Qdir", "qdir"}, std::nullopt},
-                {"fstatat of a folder's new name", plainTree, "renameat2=EINVAL,stat~qdir=EACCES",
+                {"mkdir of a folder's claim", plainTree, "renameat2=EINVAL,mkdir~qdir=EACCES",
                  dirsLower, 1, failed, Lines{"A.JPG", "Qdir"}, std::nullopt},
-                {"renameat of a folder", plainTree, "renameat2=EINVAL,rename=EACCES", dirsLower, 1,
-                 failed, Lines{"A.JPG", "Qdir"}, std::nullopt},
+                {"fstatat of a folder's claim", plainTree, "renameat2=EINVAL,stat~qdir=EACCES",
+                 dirsLower, 1, failed, Lines{"A.JPG", "Qdir"}, std::nullopt},
+                {"renameat onto the claim", plainTree, "renameat2=EINVAL,rename=EACCES", dirsLower,
+                 1, failed, Lines{"A.JPG", "Qdir"}, std::nullopt},
                 {"the source gone", renamedTree, "renameat2=EINVAL,stat~^a.jpg$=ENOENT", undo, 1,
                  "Undo done, 0 file(s) renamed back, 1 failure(s).", Lines{"a.jpg"}, std::nullopt},
                 // Folders opened without links where openat2 is missing or forbidden.
@@ -590,12 +689,9 @@ TEST_F(BoundaryTest, EveryFailingCallEndsAsTheUserIsTold) {
          Lines{"Qdir", "a.jpg"}, Lines{}},
         {"a file system without the flag", plainTree, "renameat2=EOPNOTSUPP", lower, 0, bothRenamed,
          Lines{"Qdir", "a.jpg"}, Lines{}},
-        // Only a file system without hard links makes do with a check and a plain rename.
-        {"link failing", plainTree, "renameat2=EINVAL,link~A.JPG=EIO", lower, 1, oneFailed,
-         Lines{"A.JPG", "Qdir"}, Lines{"renamer_failures.log"}},
         // Not knowing where a link leads, the link is not written over.
         {"readlink of a settings file", linkedSettings, "readlink~s.rns=EIO", saveSettings, 2,
-         "Unable to write to s.rns: I/O error 5.", std::nullopt, Lines{"real.rns", "s.rns"}},
+         "Unable to write to s.rns: Input/output error.", std::nullopt, Lines{"real.rns", "s.rns"}},
     };
     std::vector<CallFault> all(std::begin(rows), std::end(rows));
     all.insert(all.end(), std::begin(fallbacks), std::end(fallbacks));
@@ -712,7 +808,8 @@ TEST_F(BoundaryTest, ASettingsFileThatCannotBeSavedOnAFullDiskKeepsItsOldContent
         64 * 1024,
         {"scan", "--prefix", "new_", "--save-settings", "s.rns", "--format", "tsv", tree}, seed);
     EXPECT_EQ(save.status, 2) << save.err;
-    EXPECT_NE(save.err.find("Unable to write to s.rns: I/O error 28."), std::string::npos)
+    EXPECT_NE(save.err.find("Unable to write to s.rns: No space left on device."),
+              std::string::npos)
         << save.err;
     EXPECT_EQ(readFile(kept + "/s.rns"), old);
     EXPECT_EQ(listNames(kept), (Lines{"filler", "s.rns"}));

@@ -91,7 +91,7 @@ TEST_F(CliVerbsTest, AJournalThatCannotBeWrittenRenamesNothing) {
     fs.fail(Op::Write, "/undo.j", ENOSPC);
     EXPECT_EQ(goLowerCase(), 2);
     EXPECT_EQ(io.err(), "zentarel-renamer-cli: cannot write the journal '" + journal +
-                            "': I/O error " + std::to_string(ENOSPC) + ". Nothing was renamed.\n");
+                            "': No space left on device. Nothing was renamed.\n");
     EXPECT_EQ(io.out(), "");
     EXPECT_EQ(fs.calls(Op::Rename), 0);
     EXPECT_EQ(listNames(tree), Lines{"A.JPG"});

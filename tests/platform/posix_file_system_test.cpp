@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,7 +25,22 @@ class PosixFileSystemTest : public ::testing::Test {
 protected:
     std::unique_ptr<FileSystem> fs = makePosixFileSystem();
     TempDir dir;
+
+    FileId idOf(const std::string& path) {
+        FileId id;
+        EXPECT_EQ(fs->identify(path, id), 0) << path;
+        return id;
+    }
 };
+
+// A rename without the checks of a run's entries.
+int renameIn(RenameSession& session, const std::string& from, const std::string& to,
+             std::string& strandedAt) {
+    RenameRequest request;
+    request.from = from;
+    request.to = to;
+    return session.rename(request, strandedAt);
+}
 
 TEST_F(PosixFileSystemTest, ChangeDirectoryResolvesLikeTheShell) {
     test::makeDirectory(dir / "a/b");
@@ -142,7 +158,7 @@ TEST_F(PosixFileSystemTest, RenameNeverReplacesAnything) {
     const std::function<int(const std::string&, const std::string&)> renames[] = {
         [&](const std::string& from, const std::string& to) { return fs->rename(from, to); },
         [&](const std::string& from, const std::string& to) {
-            return session->rename(from, to, strandedAt);
+            return renameIn(*session, from, to, strandedAt);
         },
     };
     for (const auto& rename : renames) {
@@ -170,7 +186,7 @@ TEST_F(PosixFileSystemTest, ANameThatIsTheSourceItselfButAnotherLinkIsLeftAlone)
     test::writeFile(dir / "a", "A");
     ASSERT_EQ(link((dir / "a").c_str(), (dir / "b").c_str()), 0);
     std::string strandedAt;
-    EXPECT_EQ(fs->openRenameSession()->rename(dir / "a", dir / "b", strandedAt), EEXIST);
+    EXPECT_EQ(renameIn(*fs->openRenameSession(), dir / "a", dir / "b", strandedAt), EEXIST);
     EXPECT_EQ(test::listNames(dir.path()), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(strandedAt, "");
 }
@@ -183,13 +199,13 @@ TEST_F(PosixFileSystemTest, ASessionNeverRenamesThroughASymbolicLink) {
     const std::unique_ptr<RenameSession> session = fs->openRenameSession();
     std::string strandedAt;
     // A link as the parent, or anywhere above it, refuses the rename.
-    EXPECT_EQ(session->rename(dir / "tree/link/A", dir / "tree/link/a", strandedAt), ELOOP);
-    EXPECT_EQ(session->rename(dir / "treelink/d/A", dir / "treelink/d/a", strandedAt), ELOOP);
+    EXPECT_EQ(renameIn(*session, dir / "tree/link/A", dir / "tree/link/a", strandedAt), ELOOP);
+    EXPECT_EQ(renameIn(*session, dir / "treelink/d/A", dir / "treelink/d/a", strandedAt), ELOOP);
     EXPECT_EQ(test::listNames(dir / "elsewhere"), std::vector<std::string>{"A"});
     EXPECT_EQ(test::listNames(dir / "tree/d"), std::vector<std::string>{"A"});
     // The link itself is an entry like any other and is renamed, not what it points to.
-    EXPECT_EQ(session->rename(dir / "tree/link", dir / "tree/link2", strandedAt), 0);
-    EXPECT_EQ(session->rename(dir / "tree/d/A", dir / "tree/d/a", strandedAt), 0);
+    EXPECT_EQ(renameIn(*session, dir / "tree/link", dir / "tree/link2", strandedAt), 0);
+    EXPECT_EQ(renameIn(*session, dir / "tree/d/A", dir / "tree/d/a", strandedAt), 0);
     EXPECT_EQ(test::listNames(dir / "tree"), (std::vector<std::string>{"d", "link2"}));
     EXPECT_EQ(test::readFile(dir / "tree/d/a"), "inside");
 }
@@ -282,15 +298,15 @@ TEST_F(PosixFileSystemTest, ASessionRefusesPathsItCannotUse) {
     test::writeFile(dir / "a", "A");
     const std::unique_ptr<RenameSession> session = fs->openRenameSession();
     std::string strandedAt;
-    EXPECT_EQ(session->rename("a", "b", strandedAt), EINVAL);  // not absolute
-    EXPECT_EQ(session->rename(dir / "", dir / "b", strandedAt), EINVAL);
-    EXPECT_EQ(session->rename(dir / "a", dir / "", strandedAt), EINVAL);
-    EXPECT_EQ(session->rename(dir / "a", dir / "missing/a", strandedAt), ENOENT);
-    EXPECT_EQ(session->rename(dir / "a", dir / "a", strandedAt), EEXIST);
+    EXPECT_EQ(renameIn(*session, "a", "b", strandedAt), EINVAL);  // not absolute
+    EXPECT_EQ(renameIn(*session, dir / "", dir / "b", strandedAt), EINVAL);
+    EXPECT_EQ(renameIn(*session, dir / "a", dir / "", strandedAt), EINVAL);
+    EXPECT_EQ(renameIn(*session, dir / "a", dir / "missing/a", strandedAt), ENOENT);
+    EXPECT_EQ(renameIn(*session, dir / "a", dir / "a", strandedAt), EEXIST);
     EXPECT_EQ(test::listNames(dir.path()), std::vector<std::string>{"a"});
-    EXPECT_EQ(session->rename(dir / "a", dir / "sub", strandedAt), 0);
+    EXPECT_EQ(renameIn(*session, dir / "a", dir / "sub", strandedAt), 0);
     test::makeDirectory(dir / "d");
-    EXPECT_EQ(session->rename(dir / "sub", dir / "d/a", strandedAt), 0);  // another folder
+    EXPECT_EQ(renameIn(*session, dir / "sub", dir / "d/a", strandedAt), 0);  // another folder
     EXPECT_EQ(test::readFile(dir / "d/a"), "A");
 }
 
@@ -301,12 +317,12 @@ TEST_F(PosixFileSystemTest, TheDetourTakesAFreeTemporaryNameAndGivesUpWhenThereI
     const std::string temporary = ".zentarel-rename-" + std::to_string(getpid()) + "-";
     test::writeFile(dir / (temporary + "0"), "someone else's");
     std::string strandedAt;
-    EXPECT_EQ(fs->openRenameSession()->rename(dir / "a", dir / "b", strandedAt), EEXIST);
+    EXPECT_EQ(renameIn(*fs->openRenameSession(), dir / "a", dir / "b", strandedAt), EEXIST);
     EXPECT_EQ(test::listNames(dir.path()), (std::vector<std::string>{temporary + "0", "a", "b"}));
     EXPECT_EQ(test::readFile(dir / (temporary + "0")), "someone else's");
     for (int i = 1; i < 100; ++i)
         test::writeFile(dir / (temporary + std::to_string(i)));
-    EXPECT_EQ(fs->openRenameSession()->rename(dir / "a", dir / "b", strandedAt), EEXIST);
+    EXPECT_EQ(renameIn(*fs->openRenameSession(), dir / "a", dir / "b", strandedAt), EEXIST);
     EXPECT_EQ(test::listNames(dir.path()).size(), 102u);
     EXPECT_EQ(strandedAt, "");
 }
@@ -373,9 +389,9 @@ TEST_F(PosixFileSystemTest, ALockIsTakenOnlyOfTheFileTheNameStillNames) {
     replacer.join();
     unsetenv("ZR_FAULTS_DIR");
     EXPECT_FALSE(lock);
-    // Nor when the name cannot be looked at.
+    // Nor when the file cannot be looked at.
     shim.set("stat~" + path + "$=EIO");
-    EXPECT_EQ(fs->lockFile(path, lock), ENOENT);
+    EXPECT_EQ(fs->lockFile(path, lock), EIO);
 }
 
 TEST_F(PosixFileSystemTest, WithoutOpenat2ASessionStillNeverRenamesThroughALink) {
@@ -389,10 +405,10 @@ TEST_F(PosixFileSystemTest, WithoutOpenat2ASessionStillNeverRenamesThroughALink)
     shim.set("openat2=ENOSYS");  // a kernel before 5.6: one folder after another
     const std::unique_ptr<RenameSession> session = fs->openRenameSession();
     std::string strandedAt;
-    EXPECT_EQ(session->rename(dir / "tree/link/A", dir / "tree/link/a", strandedAt), ENOTDIR);
-    EXPECT_EQ(session->rename(dir / "treelink/d/A", dir / "treelink/d/a", strandedAt), ENOTDIR);
+    EXPECT_EQ(renameIn(*session, dir / "tree/link/A", dir / "tree/link/a", strandedAt), ENOTDIR);
+    EXPECT_EQ(renameIn(*session, dir / "treelink/d/A", dir / "treelink/d/a", strandedAt), ENOTDIR);
     EXPECT_EQ(test::listNames(dir / "elsewhere"), std::vector<std::string>{"A"});
-    EXPECT_EQ(session->rename(dir / "tree/d/A", dir / "tree/d/a", strandedAt), 0);
+    EXPECT_EQ(renameIn(*session, dir / "tree/d/A", dir / "tree/d/a", strandedAt), 0);
     EXPECT_EQ(test::readFile(dir / "tree/d/a"), "inside");
 }
 
@@ -421,7 +437,7 @@ TEST_F(PosixFileSystemTest, TheDetourPassesOverATakenTemporaryName) {
         test::writeFile(pauseDir + "/resume");
     });
     std::string strandedAt;
-    const int error = fs->openRenameSession()->rename(dir / "a", dir / "b", strandedAt);
+    const int error = renameIn(*fs->openRenameSession(), dir / "a", dir / "b", strandedAt);
     done = true;
     remover.join();
     unsetenv("ZR_FAULTS_DIR");
@@ -430,6 +446,151 @@ TEST_F(PosixFileSystemTest, TheDetourPassesOverATakenTemporaryName) {
               (std::vector<std::string>{temporary + "0", "b", "pause"}));
     EXPECT_EQ(test::readFile(dir / (temporary + "0")), "someone else's");
     EXPECT_EQ(test::readFile(dir / "b"), "A");
+}
+
+TEST_F(PosixFileSystemTest, ARunRenamesOnlyInTheFolderAndOnlyTheEntryItMeant) {
+    test::writeFile(dir / "d/a", "A");
+    test::writeFile(dir / "d/b", "B");
+    const FileId folder = idOf(dir / "d");
+    const FileId a = idOf(dir / "d/a");
+    RenameRequest request;
+    request.from = dir / "d/a";
+    request.to = dir / "d/x";
+    request.folder = folder;
+    request.temporary = ".zentarel-rename-test-1";
+    std::string strandedAt;
+    EXPECT_EQ(fs->openRenameSession()->rename(request, strandedAt), 0);
+
+    // The undo of it: the entry is found where the run left it, or where it belongs already.
+    request.from = dir / "d/x";
+    request.to = dir / "d/a";
+    request.entry = a;
+    bool atTemporary = false;
+    const std::unique_ptr<RenameSession> session = fs->openRenameSession();
+    EXPECT_EQ(session->locate(request, atTemporary), 0);
+    EXPECT_FALSE(atTemporary);
+    std::filesystem::rename(dir / "d/x", dir / "d/.zentarel-rename-test-1");
+    session->forgetFolders();
+    EXPECT_EQ(session->locate(request, atTemporary), 0);
+    EXPECT_TRUE(atTemporary);
+    EXPECT_EQ(session->rename(request, strandedAt), 0);  // from the temporary name
+    EXPECT_EQ(test::readFile(dir / "d/a"), "A");
+    EXPECT_EQ(session->locate(request, atTemporary), kAlreadyInPlace);
+    EXPECT_EQ(session->rename(request, strandedAt), kAlreadyInPlace);
+    // Another file under the name the run gave: not the entry, left alone.
+    request.from = dir / "d/b";
+    session->forgetFolders();
+    std::filesystem::rename(dir / "d/a", dir / "d/gone");
+    EXPECT_EQ(session->rename(request, strandedAt), kErrorNotTheEntry);
+    EXPECT_EQ(test::listNames(dir / "d"), (std::vector<std::string>{"b", "gone"}));
+
+    // The folder swapped for another of the same name: nothing is renamed in it.
+    std::filesystem::rename(dir / "d", dir / "d.old");
+    test::writeFile(dir / "d/b", "impostor");
+    request.entry = FileId{};
+    EXPECT_EQ(fs->openRenameSession()->rename(request, strandedAt), kErrorFolderChanged);
+    EXPECT_EQ(test::listNames(dir / "d"), std::vector<std::string>{"b"});
+    // And where the folder is gone, the walk's folder is no longer there.
+    request.folder = idOf(dir / "d");
+    std::filesystem::remove_all(dir / "d");
+    EXPECT_EQ(fs->openRenameSession()->rename(request, strandedAt), kErrorFolderChanged);
+}
+
+TEST_F(PosixFileSystemTest, AListingTellsTheIdentitiesOfItsFolderAndEntries) {
+    test::writeFile(dir / "t/f", "f");
+    test::makeDirectory(dir / "t/sub");
+    ASSERT_EQ(symlink("f", (dir / "t/link").c_str()), 0);
+    int error = 0;
+    auto listing = fs->listDirectory(dir / "t", error);
+    ASSERT_TRUE(listing);
+    EXPECT_EQ(listing->identity(), idOf(dir / "t"));
+    int seen = 0;
+    for (DirEntry entry; listing->next(entry);) {
+        if (entry.name == "." || entry.name == "..")
+            continue;
+        FileId id;
+        ASSERT_TRUE(listing->entryId(entry, id)) << entry.name;
+        EXPECT_EQ(id, idOf(dir / ("t/" + entry.name))) << entry.name;
+        ++seen;
+    }
+    EXPECT_EQ(seen, 3);
+    std::unique_ptr<DirectoryListing> inner;
+    ASSERT_EQ(listing->enterSubdirectory("sub", inner), 0);
+    EXPECT_EQ(inner->identity(), idOf(dir / "t/sub"));
+}
+
+TEST_F(PosixFileSystemTest, AJournalIsReadUnderItsLockAndRemovedOnlyWhileItsNameHoldsIt) {
+    const std::string path = dir / "undo.journal";
+    test::writeFile(path, "line 1\nline 2\n");
+    std::unique_ptr<FileLock> lock;
+    ASSERT_EQ(fs->lockFile(path, lock), 0);
+    EXPECT_EQ(lock->identity(), idOf(path));
+    int error = 0;
+    const std::unique_ptr<InputFile> file = lock->read(error);
+    ASSERT_TRUE(file);
+    std::string line;
+    EXPECT_EQ(file->readLine(line, 100), 0);
+    EXPECT_EQ(line, "line 1\n");
+    // The name given to another file: that one stays.
+    std::filesystem::rename(path, dir / "moved");
+    test::writeFile(path, "precious");
+    EXPECT_EQ(fs->removeFileIf(path, lock->identity()), kErrorNotTheEntry);
+    EXPECT_EQ(test::readFile(path), "precious");
+    EXPECT_EQ(fs->removeFileIf(dir / "moved", lock->identity()), 0);
+    EXPECT_FALSE(test::exists(dir / "moved"));
+
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    std::unique_ptr<FileLock> pipe;
+    EXPECT_EQ(fs->lockFile(dir / "pipe", pipe), kErrorNotRegularFile);
+}
+
+TEST_F(PosixFileSystemTest, ARenameWithoutTheNoReplaceFlagClaimsTheNewNameFirst) {
+    ShimRules shim;
+    if (!shim.loaded())
+        GTEST_SKIP() << "needs the fault shim preloaded, as ctest does";
+    test::writeFile(dir / "a", "A");
+    test::writeFile(dir / "b", "B");
+    test::makeDirectory(dir / "d");
+    test::makeDirectory(dir / "taken");
+    shim.set("renameat2=EINVAL");
+    const std::unique_ptr<RenameSession> session = fs->openRenameSession();
+    std::string strandedAt;
+    EXPECT_EQ(renameIn(*session, dir / "a", dir / "b", strandedAt), EEXIST);
+    EXPECT_EQ(renameIn(*session, dir / "d", dir / "taken", strandedAt), EEXIST);
+    EXPECT_EQ(renameIn(*session, dir / "a", dir / "c", strandedAt), 0);
+    EXPECT_EQ(renameIn(*session, dir / "d", dir / "e", strandedAt), 0);
+    EXPECT_EQ(test::readFile(dir / "c"), "A");
+    // A rename that fails after its claim leaves no claim behind.
+    shim.set("renameat2=EINVAL,rename=EACCES");
+    EXPECT_EQ(renameIn(*session, dir / "c", dir / "f", strandedAt), EACCES);
+    EXPECT_EQ(renameIn(*session, dir / "e", dir / "g", strandedAt), EACCES);
+    EXPECT_EQ(test::listNames(dir.path()), (std::vector<std::string>{"b", "c", "e", "taken"}));
+    EXPECT_EQ(test::readFile(dir / "b"), "B");
+}
+
+TEST_F(PosixFileSystemTest, AWalkCrossesOnlyIntoFileSystemsMountedWhenItBegan) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount in a private mount namespace";
+    test::makeDirectory(dir / "tree/before");
+    test::makeDirectory(dir / "tree/after");
+    test::ChildOptions options;
+    options.tmpfsAt = dir / "tree/before";
+    options.tmpfsBytes = 64 * 1024;
+    const std::string seen = test::runInChild(
+        [&] {
+            int error = 0;
+            auto listing = fs->listDirectory(dir / "tree", error);
+            if (!listing)
+                return std::string("no listing");
+            if (mount("later", (dir / "tree/after").c_str(), "tmpfs", 0, nullptr) != 0)
+                return std::string("no mount");
+            std::unique_ptr<DirectoryListing> inner;
+            const int before = listing->enterSubdirectory("before", inner);
+            const int after = listing->enterSubdirectory("after", inner);
+            return std::to_string(before) + " " + std::to_string(after);
+        },
+        options);
+    EXPECT_EQ(seen, "0 " + std::to_string(kErrorMountedSince));
 }
 
 }  // namespace

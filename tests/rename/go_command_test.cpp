@@ -286,7 +286,7 @@ TEST_F(GoTest, ALogThatCannotBeWrittenPartWayKeepsTheUndoDataOfWhatWasDone) {
     // Room for the header and nothing more.
     fs.failWritesAfter(std::string("; Renamer failure log from 2023-11-14 22:13:20\r\n").size());
     renamer->Button1Click();
-    EXPECT_EQ(view.log.back(), "error I/O error 28.");
+    EXPECT_EQ(view.log.back(), "error No space left on device.");
     EXPECT_FALSE(view.busy);
     EXPECT_FALSE(renamer->flags().GoRunning);
     EXPECT_EQ(view.captions[Control::Button1], "&Go !");

@@ -31,6 +31,7 @@ public:
 };
 
 const std::string kHeader = "zentarel-renamer journal 1\n";
+const std::string kHeader2 = "zentarel-renamer journal 2\n";
 
 std::string written(const UndoJournal& journal) {
     StringFile file;
@@ -60,6 +61,44 @@ TEST(JournalFile, EveryNameRoundTripsAndSplitsAtTheSeparatorWritten) {
         EXPECT_EQ(back[i].oldFullPath(), journal[i].oldFullPath());
         EXPECT_EQ(back[i].newName(), journal[i].newName());
     }
+}
+
+// What the walk saw of each entry and folder, and the detour's names, come back as written.
+TEST(JournalFile, IdentitiesAndTheDetourRoundTrip) {
+    UndoJournal journal;
+    journal.append("/photos", "A.JPG", "a.jpg");
+    journal.append("/photos", "B\nx.JPG", "b\nx.jpg");
+    journal.append("/", "At root", "at root");
+    journal.append("/photos", "C.JPG", "c.jpg");
+    journal.identify(0, {2049, 11}, {2049, 10});
+    journal.identify(1, {}, {2049, 10});
+    journal.identify(2, {8, 3}, {7, 2});  // a mount point: another device than its folder
+    journal.identify(3, {2049, 12}, {2049, 10});
+    journal.setDetourPrefix(".zentarel-rename-00c0ffee-");
+    const std::string text = written(journal);
+    EXPECT_EQ(text, kHeader2 +
+                        "detour .zentarel-rename-00c0ffee-\n"
+                        "folder 2049:10 /photos\n"
+                        "11 A.JPG*a.jpg\n"
+                        "- B\\nx.JPG*b\\nx.jpg\n"
+                        "folder 7:2 /\n"
+                        "8:3 At root*at root\n"
+                        "folder 2049:10 /photos\n"
+                        "12 C.JPG*c.jpg\n"
+                        "end 4\n");
+    UndoJournal back;
+    std::string error;
+    ASSERT_TRUE(parseJournal(text, back, error)) << error;
+    ASSERT_EQ(back.size(), 4u);
+    EXPECT_TRUE(back.identified());
+    EXPECT_EQ(back.temporaryName(2), ".zentarel-rename-00c0ffee-3");
+    for (std::size_t i = 0; i < journal.size(); ++i) {
+        EXPECT_EQ(back[i].oldFullPath(), journal[i].oldFullPath());
+        EXPECT_EQ(back[i].newName(), journal[i].newName());
+        EXPECT_EQ(back.entryId(i), journal.entryId(i));
+        EXPECT_EQ(back.folderId(i), journal.folderId(i));
+    }
+    EXPECT_EQ(back[2].oldFullPath(), "//At root");
 }
 
 TEST(JournalFile, LargeAndEmptyJournalsRoundTrip) {
@@ -101,6 +140,19 @@ TEST(JournalFile, FailedEntriesAreRecordedAfterTheEndAndReadBackMarked) {
     }
 }
 
+// A rule can empty a name, or give it a "/": the run refuses that rename, and its journal stays
+// usable, that entry marked as never done.
+TEST(JournalFile, AnEntryWhoseNewNameTheRunRefusesIsReadAsNeverDone) {
+    UndoJournal back;
+    std::string error;
+    ASSERT_TRUE(
+        parseJournal(kHeader + "/t/x*\n/t/y*a\\x2fb\n/t/z*..\n/t/A*a\nend 4\n", back, error))
+        << error;
+    ASSERT_EQ(back.size(), 4u);
+    EXPECT_EQ(back[1].newName(), "a/b");
+    EXPECT_TRUE(back.failed(0) && back.failed(1) && back.failed(2) && !back.failed(3));
+}
+
 TEST(JournalFile, RefusesTextItDidNotWrite) {
     struct Row {
         std::string text;
@@ -109,20 +161,39 @@ TEST(JournalFile, RefusesTextItDidNotWrite) {
     for (const Row& r : {
              Row{"", "the file is empty"},
              Row{"/a*b\nend 1\n", "line 1: this is not an undo journal of zentarel-renamer"},
-             Row{kHeader + "/a*b\n", "line 2: the end line is missing (the file was cut short)"},
-             Row{kHeader + "/a*b\nend 1", "line 3: the line has no end (the file was cut short)"},
-             Row{kHeader + "/a*b\nend 2\n",
+             Row{kHeader + "/t/a*b\n", "line 2: the end line is missing (the file was cut short)"},
+             Row{kHeader + "/t/a*b\nend 1", "line 3: the line has no end (the file was cut short)"},
+             Row{kHeader + "/t/a*b\nend 2\n",
                  "line 3: the end line counts other entries than the file holds"},
-             Row{kHeader + "/a*b\nend 1\n/c*d\n", "line 4: text after the end line"},
-             Row{kHeader + "/a*b\nend 1\nfailed 2\n", "line 4: text after the end line"},
-             Row{kHeader + "/a*b\nend 1\nfailed 0\n", "line 4: text after the end line"},
-             Row{kHeader + "/a*b\nend 1\nfailed 1x",
+             Row{kHeader + "/t/a*b\nend 1\n/t/c*d\n", "line 4: text after the end line"},
+             Row{kHeader + "/t/a*b\nend 1\nfailed 2\n", "line 4: text after the end line"},
+             Row{kHeader + "/t/a*b\nend 1\nfailed 0\n", "line 4: text after the end line"},
+             Row{kHeader + "/t/a*b\nend 1\nfailed 1x",
                  "line 4: the line has no end (the file was cut short)"},
              Row{kHeader + "/ab\nend 1\n",
                  "line 2: no \"*\" between the old path and the new name"},
              Row{kHeader + "/a*b*c\nend 1\n", "line 2: more than one unescaped \"*\""},
              Row{kHeader + "a*b\nend 1\n", "line 2: the old path is not absolute"},
-             Row{kHeader + "/a*\nend 1\n", "line 2: the new name is empty"},
+             // Paths only in the form a run writes them: absolute, without "", "." or ".."
+             // parts (but the root's entries as "//name").
+             Row{kHeader + "/a/../b*c\nend 1\n", "line 2: the old path is not one a run writes"},
+             Row{kHeader + "/a/./b*c\nend 1\n", "line 2: the old path is not one a run writes"},
+             Row{kHeader + "/a//b*c\nend 1\n", "line 2: the old path is not one a run writes"},
+             Row{kHeader + "///b*c\nend 1\n", "line 2: the old path is not one a run writes"},
+             Row{kHeader + "/a/*c\nend 1\n", "line 2: the old path is not one a run writes"},
+             Row{kHeader + "/..*c\nend 1\n", "line 2: the old path is not one a run writes"},
+             Row{kHeader2 + "1:3 a*b\nend 1\n", "line 2: an entry before its folder"},
+             Row{kHeader2 + "folder 1:2 /t/../x\n", "line 2: not a folder as a run writes it"},
+             Row{kHeader2 + "folder 1:2 t\n", "line 2: not a folder as a run writes it"},
+             Row{kHeader2 + "folder 1:2 /t\n1:3 a\\x2fb*c\nend 1\n",
+                 "line 3: the old name is not one a run writes"},
+             Row{kHeader2 + "folder 1:2 /t\nx:3 a*c\nend 1\n",
+                 "line 3: the entry's identity is not one a run writes"},
+             Row{kHeader2 + "folder - /t\n3 a*c\nend 1\n",
+                 "line 3: the entry's identity is not one a run writes"},
+             Row{kHeader2 + "detour ../x\n", "line 2: not a detour a run writes"},
+             Row{kHeader2 + "folder - /t\ndetour .zentarel-rename-x-\n",
+                 "line 3: not a detour a run writes"},
              Row{kHeader + "/a\\q*b\nend 1\n", "line 2: an unknown escape \\q"},
              Row{kHeader + "/a*b\r\nend 1\n", "line 2: a raw control character"},
          }) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "rename/journal_file.h"
@@ -76,8 +77,8 @@ TEST_F(StateJournalTest, TheJournalLivesExactlyAsLongAsTheUndoData) {
 TEST_F(StateJournalTest, AJournalThatCannotBeWrittenRenamesNothing) {
     fs.fail(FaultyFileSystem::Op::CreateFile, ".undo-being-written", ENOSPC);
     renamer->Button1Click();
-    EXPECT_EQ(view.log.back(), "error Cannot keep the undo data in " + state + ": I/O error " +
-                                   std::to_string(ENOSPC) + ".");
+    EXPECT_EQ(view.log.back(),
+              "error Cannot keep the undo data in " + state + ": No space left on device.");
     EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG"}));
     EXPECT_FALSE(renamer->hasUndoData());
     EXPECT_EQ(kept(), Lines{});
@@ -97,7 +98,8 @@ TEST_F(StateJournalTest, ALaterWindowAdoptsTheJournalOfOneThatIsGone) {
     crashed.reset();  // the window ends without discarding: a crash, as the disk sees it
     renamer->setUndoKeeper(&journal);
 
-    ASSERT_EQ(journal.adopt(adopted, problems), std::optional<std::size_t>(2));
+    // What failed was never renamed: only the other rename can be undone.
+    ASSERT_EQ(journal.adopt(adopted, problems), std::optional<std::size_t>(1));
     EXPECT_TRUE(problems.empty());
     EXPECT_EQ(adopted.failedCount(), 1u);
     StateJournal another(fs, state);
@@ -122,7 +124,7 @@ TEST_F(StateJournalTest, AnUndoEndedPartOfTheWayLeavesAJournalOfWhatIsLeft) {
     });
     renamer->flags().Jobs = 1;
     renamer->Button3Click();
-    EXPECT_EQ(view.log.back(), "error I/O error 28.");
+    EXPECT_EQ(view.log.back(), "error No space left on device.");
     EXPECT_EQ(view.status, "Undo done, 1 file(s) renamed back, 1 failure(s).  [see failure log]");
     EXPECT_TRUE(renamer->hasUndoData());
     fs.clear();
@@ -132,7 +134,7 @@ TEST_F(StateJournalTest, AnUndoEndedPartOfTheWayLeavesAJournalOfWhatIsLeft) {
     renamer->setUndoKeeper(&journal);
     UndoJournal adopted;
     Lines problems;
-    ASSERT_EQ(journal.adopt(adopted, problems), std::optional<std::size_t>(2));
+    ASSERT_EQ(journal.adopt(adopted, problems), std::optional<std::size_t>(1));
     EXPECT_EQ(adopted.failedCount(), 1u);
     RunFlags& flags = renamer->flags();
     flags.Journal = std::move(adopted);
@@ -163,6 +165,21 @@ TEST_F(StateJournalTest, AJournalThatCannotBeUsedIsSetAsideAndNeverActedOn) {
     EXPECT_EQ(StateJournal(fs, state).adopt(adopted, problems), std::nullopt);
     EXPECT_TRUE(problems.empty());
     EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG"}));
+}
+
+TEST_F(StateJournalTest, ManyJournalsThatCannotBeUsedAreReportedInOneMessage) {
+    makeDirectory(state);
+    for (int i = 0; i < 60; ++i)
+        writeFile(state + "/undo_" + std::to_string(i) + ".journal", "not a journal\n");
+    UndoJournal adopted;
+    Lines problems;
+    EXPECT_EQ(journal.adopt(adopted, problems), std::nullopt);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_TRUE(problems[0].starts_with("The undo data of 60 interrupted runs in " + state +
+                                        " cannot be used"))
+        << problems[0];
+    EXPECT_LE(std::count(problems[0].begin(), problems[0].end(), '\n'), 12);
+    EXPECT_EQ(kept().size(), 60u);
 }
 
 }  // namespace

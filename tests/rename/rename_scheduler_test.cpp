@@ -60,6 +60,8 @@ public:
         return nullptr;
     }
     int removeFile(const std::string&) override { return ENOSYS; }
+    int removeFileIf(const std::string&, const FileId&) override { return ENOSYS; }
+    int identify(const std::string&, FileId&) override { return ENOSYS; }
     int syncDirectory(const std::string&) override { return ENOSYS; }
     int lockFile(const std::string&, std::unique_ptr<FileLock>&) override { return ENOSYS; }
     int createDirectories(const std::string&) override { return ENOSYS; }
@@ -81,7 +83,9 @@ private:
     class Session : public RenameSession {
     public:
         explicit Session(TimedFileSystem& owner) : m_owner(owner) {}
-        int rename(const std::string& from, const std::string&, std::string&) override {
+        int locate(const RenameRequest&, bool&) override { return 0; }
+        int rename(const RenameRequest& request, std::string&) override {
+            const std::string& from = request.from;
             const std::size_t index = std::stoul(from.substr(from.rfind('/') + 1));
             const int now = ++m_owner.inFlight;
             int most = m_owner.mostInFlight;

@@ -134,20 +134,24 @@ TEST_F(ShellScriptTest, ATakenNameIsNeverReplacedNorADirectoryEntered) {
     writeFile(tree + "/A.JPG", "A");
     writeFile(tree + "/B.JPG", "B");
     writeFile(tree + "/C.JPG", "C");
+    writeFile(tree + "/\x1b[2JD.JPG", "D");
     renamer->Button1Click();
     // Taken after the scripts were written: by a file, by a directory, by a dangling link.
     writeFile(tree + "/a.jpg", "mine");
     makeDirectory(tree + "/b.jpg");
     ASSERT_EQ(symlink("nowhere", (tree + "/c.jpg").c_str()), 0);
+    writeFile(tree + "/\x1b[2jd.jpg", "mine");
     const auto before = snapshot(tree);
 
     const ProcessResult run = runScript("renamer.sh");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(snapshot(tree), before);
-    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+    // A name is shown, escaped, and never obeyed: no escape sequence reaches the terminal.
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "\\x1b[2jd.jpg"})
         EXPECT_NE(run.err.find("not renamed, the name is taken: " + tree + "/" + name + "\n"),
                   std::string::npos)
             << run.err;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos);
 }
 
 TEST(ShellQuoting, EveryByteIsTakenLiterally) {

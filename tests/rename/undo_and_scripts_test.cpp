@@ -169,7 +169,7 @@ TEST_F(BatchTest, AnEmptyJournalWritesNoScripts) {
 TEST_F(BatchTest, AScriptThatCannotBeWrittenEndsTheRunIdle) {
     fs.fail(Op::Write, "renamer_undo.bat", ENOSPC);
     renamer->Button1Click();
-    EXPECT_EQ(view.log.back(), "error I/O error 28.");
+    EXPECT_EQ(view.log.back(), "error No space left on device.");
     EXPECT_FALSE(view.busy);
     EXPECT_FALSE(renamer->flags().GoRunning);
     EXPECT_FALSE(renamer->hasUndoData());
@@ -215,9 +215,9 @@ TEST_F(ExportTest, TwiceInARowTakesTheNextFreeNameAndKeepsTheUndoData) {
 TEST_F(ExportTest, AFileThatCannotBeWrittenIsNeverReportedAsWritten) {
     fs.fail(Op::Write, "renamer_undo.bat", ENOSPC);
     renamer->SaveUndoasbat1Click();
-    EXPECT_EQ(view.log,
-              (Lines{"status Writing the undo script of 1 rename(s) ...",
-                     "status Done, 1 file(s) renamed, 0 failure(s).", "error I/O error 28."}));
+    EXPECT_EQ(view.log, (Lines{"status Writing the undo script of 1 rename(s) ...",
+                               "status Done, 1 file(s) renamed, 0 failure(s).",
+                               "error No space left on device."}));
     EXPECT_TRUE(renamer->hasUndoData());
 }
 

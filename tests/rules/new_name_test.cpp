@@ -205,6 +205,38 @@ TEST_F(NewNameTest, ConvertCharsChainInFieldOrder) {
               "Prilis zlutoucky kuň.jpg");  // ň is not in the list
 }
 
+// Each replacement applies in turn to what the ones before it made, whatever the fields repeat:
+// checked against that rule followed letter by letter, on every name of three letters.
+TEST_F(NewNameTest, ConvertCharsMeanTheReplacementsOneAfterAnother) {
+    settings.setChecked(Option::CheckBox9, true);
+    const std::string letters = "abcd";
+    unsigned seed = 7;
+    const auto draw = [&seed, &letters](std::size_t length) {
+        std::string text;
+        for (std::size_t i = 0; i < length; ++i) {
+            seed = seed * 1103515245 + 12345;
+            text += letters[(seed >> 16) % letters.size()];
+        }
+        return text;
+    };
+    for (int round = 0; round < 60; ++round) {
+        const std::string from = draw(1 + round % 7);
+        const std::string to = draw(from.size());
+        settings.setText(Option::Edit6, from);
+        settings.setText(Option::Edit7, to);
+        for (const std::string name : {"abc", "dcb", "bad", "cab", "dda"}) {
+            std::string expected = name;
+            for (char& c : expected) {
+                for (std::size_t j = 0; j < from.size(); ++j) {
+                    if (c == from[j])
+                        c = to[j];
+                }
+            }
+            EXPECT_EQ(rename(name), expected == name ? "=" : expected) << from << " " << to;
+        }
+    }
+}
+
 TEST_F(NewNameTest, ConvertCharsNeverReadBeyondAShortenedSecondField) {
     settings.setChecked(Option::CheckBox9, true);
     settings.setText(Option::Edit6, "abc");

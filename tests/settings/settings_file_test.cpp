@@ -277,7 +277,7 @@ TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsReportedAndLeftWhole) {
     const std::string old = "[Renamer Settings]\r\nver=1005\r\ned8=/old/\r\n";
     test::writeFile(path, old);
     RenameSettings s = awkwardSettings();
-    const std::string full = "Unable to write to " + path + ": I/O error 28";
+    const std::string full = "Unable to write to " + path + ": No space left on device";
     fs.fail(Op::ReplaceFile, "renamer.rns", ENOSPC);
     EXPECT_EQ(saveSettingsFile(fs, path, s), full);
     fs.clear();
@@ -289,7 +289,7 @@ TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsReportedAndLeftWhole) {
     // other lines, and a line break cannot be stored.
     const int replacements = fs.calls(Op::ReplaceFile);
     fs.fail(Op::ReadFile, "renamer.rns", EIO);
-    EXPECT_EQ(saveSettingsFile(fs, path, s), "Unable to write to " + path + ": I/O error 5");
+    EXPECT_EQ(saveSettingsFile(fs, path, s), "Unable to write to " + path + ": Input/output error");
     fs.clear();
     s.setText(Option::Edit9, "two\nlines");
     EXPECT_EQ(saveSettingsFile(fs, path, s),

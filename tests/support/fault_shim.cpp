@@ -25,10 +25,17 @@
 // disk; for readdir, "unknown": the entry comes back without its type (DT_UNKNOWN), as some file
 // systems deliver it, and an errno ends the listing there with that error (the entry is lost).
 // For readdir, TEXT is matched against the entry's name.
+//
+// The rule "casefold=on" makes the file system ignore the case of ASCII letters in names, as FAT,
+// exFAT and many network shares do: a name that does not exist finds an entry that differs from
+// it only in case (for the stat calls, and for the source of a rename), and a new name that
+// differs only in case from an existing entry is taken (a rename with RENAME_NOREPLACE, an
+// exclusive create, mkdir). A plain rename onto such a name replaces that entry.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdarg.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -88,6 +95,7 @@ struct Rule {
 Rule g_rules[kMaxRules];
 int g_ruleCount = 0;
 bool g_parsed = false;
+bool g_casefold = false;
 // The paths of descriptors opened while a rule names a call on a descriptor with a text.
 char* g_fdPaths[kMaxTracked];
 
@@ -133,6 +141,10 @@ void parseRule(char* text) {
         std::abort();
     }
     *equals = '\0';
+    if (std::strcmp(text, "casefold") == 0 && std::strcmp(equals + 1, "on") == 0) {
+        g_casefold = true;
+        return;
+    }
     rule.action = parseAction(equals + 1);
     if (char* at = std::strrchr(text, '@')) {
         *at = '\0';
@@ -179,6 +191,62 @@ __attribute__((constructor)) void parseRules() {
 template <typename F>
 F real(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+// With "casefold=on": the entry of the folder that `path` (relative to `dirfd`) lies in whose name
+// differs from the last part of `path` only in the case of ASCII letters; its path, in the same
+// form as `path`, is written to `out`. False when there is none (or the name exists as it is).
+bool caseVariant(int dirfd, const char* path, char* out, std::size_t size) {
+    if (!g_casefold || !path)
+        return false;
+    const char* slash = std::strrchr(path, '/');
+    const char* name = slash ? slash + 1 : path;
+    char folder[4096];
+    if (slash)
+        std::snprintf(folder, sizeof folder, "%.*s", static_cast<int>(slash - path + 1), path);
+    else
+        std::snprintf(folder, sizeof folder, ".");
+    const int fd = real<int (*)(int, const char*, int, ...)>("openat")(
+        dirfd, folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    DIR* dir = real<DIR* (*)(int)>("fdopendir")(fd);
+    if (!dir) {
+        real<int (*)(int)>("close")(fd);
+        return false;
+    }
+    bool found = false;
+    bool exact = false;
+    const auto next = real<dirent64* (*)(DIR*)>("readdir64");
+    while (const dirent64* entry = next(dir)) {
+        if (std::strcmp(entry->d_name, name) == 0) {
+            exact = true;
+        } else if (!found && strcasecmp(entry->d_name, name) == 0) {
+            found = true;
+            std::snprintf(out, size, "%.*s%s", static_cast<int>(name - path), path, entry->d_name);
+        }
+    }
+    closedir(dir);
+    return found && !exact;
+}
+
+// The path a lookup of `path` finds: itself, or the entry differing from it only in case.
+const char* lookedUp(int dirfd, const char* path, char* buffer, std::size_t size) {
+    return caseVariant(dirfd, path, buffer, size) ? buffer : path;
+}
+
+// A rename that may replace its target. The new name finds an entry differing from it only in
+// case: the entry moves onto that one, and then takes the new name's spelling.
+int plainRename(int olddirfd, const char* oldpath, int newdirfd, const char* newpath) {
+    const auto plain = real<int (*)(int, const char*, int, const char*)>("renameat");
+    char source[4096];
+    char taken[4096];
+    oldpath = lookedUp(olddirfd, oldpath, source, sizeof source);
+    if (caseVariant(newdirfd, newpath, taken, sizeof taken))
+        return plain(olddirfd, oldpath, newdirfd, taken) == 0
+                   ? plain(newdirfd, taken, newdirfd, newpath)
+                   : -1;
+    return plain(olddirfd, oldpath, newdirfd, newpath);
 }
 
 bool onDescriptor(Call c) {
@@ -282,6 +350,12 @@ mode_t modeOf(int flags, va_list args) {
 int openVia(const char* name, int dirfd, const char* path, int flags, mode_t mode) {
     if (failedOpen(path, flags))
         return -1;
+    char taken[4096];
+    const int at = dirfd == AT_FDCWD + 1 ? AT_FDCWD : dirfd;
+    if ((flags & O_CREAT) && (flags & O_EXCL) && caseVariant(at, path, taken, sizeof taken)) {
+        errno = EEXIST;
+        return -1;
+    }
     int fd;
     if (dirfd == AT_FDCWD + 1)  // the plain open family
         fd = real<int (*)(const char*, int, ...)>(name)(path, flags, mode);
@@ -387,6 +461,16 @@ int renameat2(int olddirfd, const char* oldpath, int newdirfd, const char* newpa
               unsigned int flags) {
     if (failed(kRenameat2, oldpath, newpath) || failed(kRename, oldpath, newpath))
         return -1;
+    char source[4096];
+    char taken[4096];
+    if (caseVariant(newdirfd, newpath, taken, sizeof taken)) {
+        if (flags & RENAME_NOREPLACE) {
+            errno = EEXIST;
+            return -1;
+        }
+        return plainRename(olddirfd, oldpath, newdirfd, newpath);
+    }
+    oldpath = lookedUp(olddirfd, oldpath, source, sizeof source);
     return real<int (*)(int, const char*, int, const char*, unsigned int)>("renameat2")(
         olddirfd, oldpath, newdirfd, newpath, flags);
 }
@@ -394,8 +478,7 @@ int renameat2(int olddirfd, const char* oldpath, int newdirfd, const char* newpa
 int renameat(int olddirfd, const char* oldpath, int newdirfd, const char* newpath) {
     if (failed(kRename, oldpath, newpath))
         return -1;
-    return real<int (*)(int, const char*, int, const char*)>("renameat")(olddirfd, oldpath,
-                                                                         newdirfd, newpath);
+    return plainRename(olddirfd, oldpath, newdirfd, newpath);
 }
 
 int rename(const char* oldpath, const char* newpath) {
@@ -444,7 +527,9 @@ int stat64(const char* path, struct stat64* st) {
 int lstat(const char* path, struct stat* st) {
     if (failed(kStat, path))
         return -1;
-    return real<int (*)(const char*, struct stat*)>("lstat")(path, st);
+    char found[4096];
+    return real<int (*)(const char*, struct stat*)>("lstat")(
+        lookedUp(AT_FDCWD, path, found, sizeof found), st);
 }
 
 int lstat64(const char* path, struct stat64* st) {
@@ -456,14 +541,17 @@ int lstat64(const char* path, struct stat64* st) {
 int fstatat(int dirfd, const char* path, struct stat* st, int flags) {
     if (failed(kStat, path))
         return -1;
-    return real<int (*)(int, const char*, struct stat*, int)>("fstatat")(dirfd, path, st, flags);
+    char found[4096];
+    return real<int (*)(int, const char*, struct stat*, int)>("fstatat")(
+        dirfd, lookedUp(dirfd, path, found, sizeof found), st, flags);
 }
 
 int fstatat64(int dirfd, const char* path, struct stat64* st, int flags) {
     if (failed(kStat, path))
         return -1;
-    return real<int (*)(int, const char*, struct stat64*, int)>("fstatat64")(dirfd, path, st,
-                                                                             flags);
+    char found[4096];
+    return real<int (*)(int, const char*, struct stat64*, int)>("fstatat64")(
+        dirfd, lookedUp(dirfd, path, found, sizeof found), st, flags);
 }
 
 int fstat(int fd, struct stat* st) {
@@ -499,6 +587,11 @@ int mkdir(const char* path, mode_t mode) {
 int mkdirat(int dirfd, const char* path, mode_t mode) {
     if (failed(kMkdir, path))
         return -1;
+    char taken[4096];
+    if (caseVariant(dirfd, path, taken, sizeof taken)) {
+        errno = EEXIST;
+        return -1;
+    }
     return real<int (*)(int, const char*, mode_t)>("mkdirat")(dirfd, path, mode);
 }
 

@@ -77,6 +77,8 @@ public:
     bool info(const std::string& name, EntryInfo& out) override { return m_real->info(name, out); }
     long nameLimit() override { return m_real->nameLimit(); }
     int readError() const override { return m_real->readError(); }
+    FileId identity() override { return m_real->identity(); }
+    bool entryId(const DirEntry& entry, FileId& id) override { return m_real->entryId(entry, id); }
 
     int enterSubdirectory(const std::string& name,
                           std::unique_ptr<DirectoryListing>& listing) override {
@@ -107,16 +109,39 @@ public:
     FaultyRenameSession(FaultyFileSystem& owner, std::unique_ptr<RenameSession> real)
         : m_owner(owner), m_real(std::move(real)) {}
 
-    int rename(const std::string& from, const std::string& to, std::string& strandedAt) override {
+    int rename(const RenameRequest& request, std::string& strandedAt) override {
         strandedAt.clear();
-        if (const int error = m_owner.checkCall(FaultyFileSystem::Op::Rename, from))
+        if (const int error = m_owner.checkCall(FaultyFileSystem::Op::Rename, request.from))
             return error;
-        return m_real->rename(from, to, strandedAt);
+        return m_real->rename(request, strandedAt);
     }
+    int locate(const RenameRequest& request, bool& atTemporary) override {
+        return m_real->locate(request, atTemporary);
+    }
+    void forgetFolders() override { m_real->forgetFolders(); }
 
 private:
     FaultyFileSystem& m_owner;
     std::unique_ptr<RenameSession> m_real;
+};
+
+// A lock whose reads are checked as ReadFile, by the path locked.
+class FaultyLock : public FileLock {
+public:
+    FaultyLock(FaultyFileSystem& owner, std::string path, std::unique_ptr<FileLock> real)
+        : m_owner(owner), m_path(std::move(path)), m_real(std::move(real)) {}
+
+    FileId identity() const override { return m_real->identity(); }
+    std::unique_ptr<InputFile> read(int& error) override {
+        if ((error = m_owner.checkCall(FaultyFileSystem::Op::ReadFile, m_path)) != 0)
+            return nullptr;
+        return m_real->read(error);
+    }
+
+private:
+    FaultyFileSystem& m_owner;
+    std::string m_path;
+    std::unique_ptr<FileLock> m_real;
 };
 
 bool endsWith(const std::string& s, const std::string& end) {
@@ -264,7 +289,21 @@ int FaultyFileSystem::syncDirectory(const std::string& path) {
 int FaultyFileSystem::lockFile(const std::string& path, std::unique_ptr<FileLock>& lock) {
     if (const int error = check(Op::LockFile, path))
         return error;
-    return m_real.lockFile(path, lock);
+    std::unique_ptr<FileLock> real;
+    const int error = m_real.lockFile(path, real);
+    if (error == 0)
+        lock = std::make_unique<FaultyLock>(*this, path, std::move(real));
+    return error;
+}
+
+int FaultyFileSystem::removeFileIf(const std::string& path, const FileId& expected) {
+    if (const int error = check(Op::RemoveFile, path))
+        return error;
+    return m_real.removeFileIf(path, expected);
+}
+
+int FaultyFileSystem::identify(const std::string& path, FileId& id) {
+    return m_real.identify(path, id);
 }
 
 int FaultyFileSystem::createDirectories(const std::string& path) {

@@ -67,7 +67,11 @@ public:
     // Checked as CreateFile, by the path the file is meant for.
     std::unique_ptr<OutputFile> createUnnamedFile(const std::string& path, int& error) override;
     int removeFile(const std::string& path) override;
+    // Checked as RemoveFile.
+    int removeFileIf(const std::string& path, const FileId& expected) override;
+    int identify(const std::string& path, FileId& id) override;
     int syncDirectory(const std::string& path) override;
+    // Reads through the lock are checked as ReadFile.
     int lockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
     int createDirectories(const std::string& path) override;
     int readFile(const std::string& path, std::string& content) override;

@@ -371,8 +371,8 @@ private slots:
         f->dialogs.chosenFile = QString::fromStdString(file);
         f->fileSystem.fail(FaultyFileSystem::Op::ReplaceFile, "s.rns", ENOSPC);
         f->action("Savesettings1")->trigger();
-        QCOMPARE(f->dialogs.log.last(),
-                 QString::fromStdString("error Unable to write to " + file + ": I/O error 28."));
+        QCOMPARE(f->dialogs.log.last(), QString::fromStdString("error Unable to write to " + file +
+                                                               ": No space left on device."));
     }
 };
 
