@@ -53,29 +53,50 @@ void warnNotTheJournal(const std::string& path, const Console& console) {
                     "left as it is. Do not undo with it again.");
 }
 
-// After an undo that ended part of the way: the journal file gets the marks of the entries
-// renamed back, so that an undo with it again leaves them alone; with nothing left, it is used
-// up. Only while the name still holds the journal that was read. False after a warning.
+// After an undo that ended part of the way, or that could not undo some renames: the journal
+// file holds `left`, the journal with the entries renamed back marked, so that an undo with it
+// again leaves them alone and tries the others; with nothing left (`left` empty), it is used up.
+// Only while the name still holds the journal that was read. False after a warning.
 bool keepWhatIsLeft(FileSystem& fileSystem, const std::string& path, const FileId& journalId,
-                    const RunFlags& flags, const Console& console) {
+                    const std::string& left, const Console& console) {
     FileId there;
     if (fileSystem.identify(path, there) != 0 || there != journalId) {
         warnNotTheJournal(path, console);
         return false;
     }
-    const int error = flags.JournalCount == 0
-                          ? fileSystem.removeFileIf(path, journalId)
-                          : fileSystem.replaceFile(path, journalText(flags.Journal));
+    const int error = left.empty() ? fileSystem.removeFileIf(path, journalId)
+                                   : fileSystem.replaceFile(path, left);
     if (error != 0) {
         console.warning("the journal " + quoted(path) + " could not record what was renamed " +
                         "back: " + errorBoxText(systemErrorText(error)) +
                         " An undo with it would try those renames again.");
         return false;
     }
-    if (flags.JournalCount != 0)
+    if (!left.empty())
         console.line("The journal " + quoted(path) + " now holds what is left to undo.", true);
     return true;
 }
+
+// What is left of a journal once undo has been through it: the renames it could not undo, for
+// another try. Only a journal that knows its entries' identities is kept for that, since a
+// retry then renames back only the very entries the run renamed; any other is used up.
+class WhatIsLeft : public UndoKeeper {
+public:
+    void keep(const UndoJournal&) override {}
+    void finish(const UndoJournal&) override {}
+    void undone(const UndoJournal& journal) override {
+        m_count = journal.size() - journal.failedCount();
+        if (m_count != 0 && journal.identified())
+            m_text = journalText(journal);
+    }
+    std::size_t count() const { return m_count; }
+    // The journal's text with what was renamed back marked; empty when nothing is to be kept.
+    const std::string& text() const { return m_text; }
+
+private:
+    std::size_t m_count = 0;
+    std::string m_text;
+};
 
 // "DATE TIME", in the user's formats, of the run a kept journal holds; "an unknown time" for a
 // journal whose name does not tell.
@@ -84,6 +105,15 @@ std::string whenRunBegan(const std::string& journal, Clock& clock) {
     if (!began)
         return "an unknown time";
     return clock.formatDate(*began) + " " + clock.formatTime(*began);
+}
+
+// "the run of DATE TIME in 'START' (N rename(s)), kept in 'JOURNAL'".
+std::string describeRun(const std::string& path, const UndoJournal& journal, Clock& clock) {
+    std::string text = "the run of " + whenRunBegan(path, clock);
+    if (!journal.startFolder().empty())
+        text += " in " + quoted(journal.startFolder());
+    return text + " (" + std::to_string(journal.size() - journal.failedCount()) +
+           " rename(s)), kept in " + quoted(path);
 }
 
 // undo --list: the kept runs, newest first, one line each.
@@ -103,7 +133,8 @@ int listKeptRuns(FileSystem& fileSystem, const CliContext& context) {
         int error = 0;
         std::string reason;
         if (openJournal(fileSystem, run, journal, lock, error, reason))
-            line += std::to_string(journal.size() - journal.failedCount()) + " rename(s) to undo";
+            line += std::to_string(journal.size() - journal.failedCount()) + " rename(s) to undo" +
+                    (journal.startFolder().empty() ? "" : " in " + quoted(journal.startFolder()));
         else if (error == EWOULDBLOCK)
             line += "still running";
         else
@@ -143,6 +174,8 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
     Renamer renamer(settings, fileSystem, context.clock, view);
     RunFlags& flags = renamer.flags();
     flags.Jobs = commandLine.jobs;
+    WhatIsLeft left;
+    renamer.setUndoKeeper(&left);
     // Held until the end, so that no window adopts the journal while it is being undone.
     std::unique_ptr<FileLock> lock;
     if (!readJournal(fileSystem, path, flags.Journal, lock, console))
@@ -151,12 +184,8 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
     flags.JournalCount = static_cast<std::int32_t>(flags.Journal.size());
     flags.JournalCreated = true;
     // Nobody named this run: say which one it is before anything is renamed back.
-    if (!commandLine.journalFile) {
-        console.line("Undoing the run of " + whenRunBegan(path, context.clock) + " (" +
-                         std::to_string(flags.Journal.size() - flags.Journal.failedCount()) +
-                         " rename(s)), kept in " + quoted(path) + ".",
-                     true);
-    }
+    if (!commandLine.journalFile)
+        console.line("Undoing " + describeRun(path, flags.Journal, context.clock) + ".", true);
     if (!flags.Journal.identified() && !flags.Journal.empty())
         console.warning("the journal " + quoted(path) +
                         " was written by an older version, which kept no identities: undo cannot "
@@ -175,7 +204,9 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
             console.line(view.status());
             if (!flags.FailureLogPath.empty())
                 console.line("Failure log: " + escapeTsv(flags.FailureLogPath));
-            keepWhatIsLeft(fileSystem, path, journalId, flags, console);
+            keepWhatIsLeft(fileSystem, path, journalId,
+                           flags.JournalCount == 0 ? std::string() : journalText(flags.Journal),
+                           console);
             return kExitError;
         }
         console.line(view.status());
@@ -186,9 +217,13 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
     }
 
     int status = flags.FailureCount != 0 ? kExitSomeFailed : kExitDone;
-    // Undo discards its undo data whatever the outcome, so a journal is never carried out twice
-    // (a second pass could rename back files that only took the same names later).
-    if (const int error = fileSystem.removeFileIf(path, journalId)) {
+    // What could not be undone is kept for another try, and the rest is used up. An older
+    // journal is never carried out twice: without identities a second pass could rename back
+    // files that only took the same names later.
+    if (!left.text().empty()) {
+        if (!keepWhatIsLeft(fileSystem, path, journalId, left.text(), console))
+            status = kExitWarningAfter;
+    } else if (const int error = fileSystem.removeFileIf(path, journalId)) {
         if (error == kErrorNotTheEntry)
             warnNotTheJournal(path, console);
         else

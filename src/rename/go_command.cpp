@@ -97,6 +97,7 @@ void GoCommand::run() {
         return;
     }
     m_flags.CurrentDir = startDirectory;
+    m_flags.Journal.setStartFolder(startDirectory);
 
     const bool batch = options.checked(Option::CheckBox13);
     RenameExecutor executor(options, m_flags, m_fileSystem, m_clock, m_view, m_keeper);

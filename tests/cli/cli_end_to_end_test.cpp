@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -249,7 +250,9 @@ TEST_F(CliTest, GoAlwaysKeepsUndoDataAndUndoTakesTheNewestRun) {
     const Lines listed = sortedLines(list.out);
     ASSERT_EQ(listed.size(), 2u) << list.out;
     for (const std::string& line : listed)
-        EXPECT_NE(line.find("  2 rename(s) to undo  " + runs + "/go-"), std::string::npos) << line;
+        EXPECT_NE(line.find("  2 rename(s) to undo in '" + tree + "'  " + runs + "/go-"),
+                  std::string::npos)
+            << line;
     const std::string newestRun = runs + "/" + listNames(runs).back();
     EXPECT_NE(list.out.find(newestRun), std::string::npos);
     EXPECT_LT(list.out.find(newestRun), list.out.find(runs + "/" + listNames(runs).front()));
@@ -258,13 +261,30 @@ TEST_F(CliTest, GoAlwaysKeepsUndoDataAndUndoTakesTheNewestRun) {
     EXPECT_EQ(newest.status, 0) << newest.err;
     EXPECT_EQ(newest.out, "Undo done, 2 file(s) renamed back, 0 failure(s).\n");
     EXPECT_TRUE(newest.err.starts_with("Undoing the run of ")) << newest.err;
-    EXPECT_TRUE(newest.err.ends_with(" (2 rename(s)), kept in '" + newestRun + "'.\n"))
+    EXPECT_TRUE(
+        newest.err.ends_with(" in '" + tree + "' (2 rename(s)), kept in '" + newestRun + "'.\n"))
         << newest.err;
     EXPECT_EQ(listNames(tree), (Lines{"a.jpg", "b.jpg"}));
     EXPECT_EQ(inState({"undo"}).status, 0);
     EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG"}));
     EXPECT_EQ(inState({"undo"}).out, "Nothing to undo: no run is kept in '" + runs + "'.\n");
     EXPECT_EQ(readFile(temp / "state/zentarel-renamer/undo.journal"), "a window's");
+
+    // An undo that could not rename everything back keeps what is left, for another try.
+    EXPECT_EQ(inState({"go", "--filter", "*.JPG", "--case", "lower", tree}).status, 0);
+    writeFile(tree + "/A.JPG", "in the way");
+    const CliRun blocked = inState({"undo"});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_TRUE(blocked.out.starts_with(
+        "Undo done, 1 file(s) renamed back, 1 failure(s).  [see failure log]\n"))
+        << blocked.out;
+    EXPECT_NE(blocked.err.find("now holds what is left to undo"), std::string::npos) << blocked.err;
+    ASSERT_EQ(listNames(runs).size(), 1u);
+    std::filesystem::remove(tree + "/A.JPG");
+    const CliRun retried = inState({"undo"});
+    EXPECT_EQ(retried.out, "Undo done, 1 file(s) renamed back, 0 failure(s).\n") << retried.err;
+    EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG"}));
+    EXPECT_EQ(listNames(runs), Lines{});
 
     // The newest ten are kept.
     for (int i = 0; i < 11; ++i)
