@@ -70,14 +70,13 @@ void CliView::processPendingEvents() {
 }
 
 void CliView::renamesProgress(std::size_t done, std::size_t total) {
+    answerInterrupt();
+    if (!m_progress)
+        return;
     const auto now = std::chrono::steady_clock::now();
     if (done == 0)
         m_renamesStart = now;
-    if (!m_stopAction && InterruptHandler::requested() && !m_stopped)
-        m_renamesNotStarted = total - done;
-    answerInterrupt();
-    if (m_progress)
-        m_progress->updateRenames(done, total, m_renamesStart, now);
+    m_progress->updateRenames(done, total, m_renamesStart, now);
 }
 
 void CliView::renameFailed(std::string_view oldFullPath, std::string_view newName, int error,

@@ -51,8 +51,6 @@ public:
     bool refused() const { return m_refused; }
     // Whether Ctrl-C stopped or ended the command.
     bool stopped() const { return m_stopped; }
-    // With Ctrl-C among the renames: how many of them were never started.
-    std::size_t renamesNotStarted() const { return m_renamesNotStarted; }
     const std::vector<Failure>& failures() const { return m_failures; }
     std::size_t failureCount() const { return m_failureCount; }
 
@@ -87,7 +85,6 @@ private:
     std::optional<ProgressLine> m_progress;
     std::uint64_t m_entries = 0;
     ProgressLine::TimePoint m_renamesStart{};
-    std::size_t m_renamesNotStarted = 0;
     std::vector<Failure> m_failures;
     std::size_t m_failureCount = 0;
     std::string m_status;

@@ -131,7 +131,11 @@ int runGo(const CommandLine& commandLine, const CliContext& context) {
             return kExitInterrupted;
         }
         reportRenames(console, view, flags);
-        console.warning("stopped by Ctrl-C: " + std::to_string(view.renamesNotStarted()) +
+        // The journal holds every rename of the run; those neither done nor failed never began.
+        const std::size_t notStarted = flags.Journal.size() -
+                                       static_cast<std::size_t>(flags.RenamedCount) -
+                                       static_cast<std::size_t>(flags.FailureCount);
+        console.warning("stopped by Ctrl-C: " + std::to_string(notStarted) +
                         " rename(s) were never started");
         if (keeper && keeper->created() && renamed)
             console.line("The journal " + quoted(keeper->path()) + " can undo what was renamed.",
