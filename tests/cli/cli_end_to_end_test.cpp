@@ -290,6 +290,19 @@ TEST_F(CliTest, GoAlwaysKeepsUndoDataAndUndoTakesTheNewestRun) {
     for (int i = 0; i < 11; ++i)
         EXPECT_EQ(inState({"go", "--filter", "*.JPG", "--prefix", "p", tree}).status, 0);
     EXPECT_EQ(listNames(runs).size(), 10u);
+
+    // Without a place for its undo data, go renames nothing.
+    const Lines before = listNames(tree);
+    writeFile(temp / "file");
+    ProcessOptions nowhere;
+    nowhere.cwd = work;
+    nowhere.env = {"XDG_STATE_HOME=" + temp / "file"};
+    const CliRun refused = runCli({"go", "--filter", "*", "--prefix", "q", tree}, nowhere);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err,
+              "zentarel-renamer-cli: cannot make the folder '" +
+                  temp / "file/zentarel-renamer/runs' for the undo data: not a directory\n");
+    EXPECT_EQ(listNames(tree), before);
 }
 
 TEST_F(CliTest, AJournalInsideTheTreeIsNotRenamedWithIt) {
