@@ -418,10 +418,12 @@ NameResult NewNameComputer::compute(std::string_view directory, std::string_view
     // A name with combining marks goes through the rules as characters; one without stays on
     // the code-point path unless a rule brings marks in.
     bool characters = decodeUtf8(name, m_name) && hasCombiningMark(m_name);
-    if (!m_state.DirectoryPass &&
-        !m_filters.PassesFilters(m_name, characters, m_settings.checked(Option::CheckBox11),
-                                 m_settings.checked(Option::CheckBox12)))
-        return {};
+    if (!m_state.DirectoryPass) {
+        if (!m_filters.PassesFilters(m_name, characters, m_settings.checked(Option::CheckBox11),
+                                     m_settings.checked(Option::CheckBox12)))
+            return {};
+        ++m_state.FilterMatchCount;
+    }
 
     refreshFields();
     m_work = m_name;
