@@ -5,11 +5,13 @@
 // same answer twice and "*" matches everything, names round-trip through the rules' text
 // handling byte for byte, a name or mask with its letters composed behaves as the same with them
 // decomposed, a pattern or template either compiles or is refused with a position inside it, a
-// template of escaped text gives the text back, and the natural order is a total order.
+// template of escaped text gives the text back, its fields (dates in any format included) bring
+// no "/" or control character into a name, and the natural order is a total order.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -205,22 +207,73 @@ void fuzzNewName(std::string_view input, bool withPattern = false) {
     }
 }
 
+// A date of any members at all, as a system that got it wrong might give one.
+std::tm anyDate(std::uint64_t bits) {
+    std::tm tm{};
+    const auto part = [&bits](int span) {
+        const int value = static_cast<int>(bits % static_cast<std::uint64_t>(span)) - span / 4;
+        bits = bits / static_cast<std::uint64_t>(span) ^ (bits << 7);
+        return value;
+    };
+    tm.tm_year = part(20000) - 1900;
+    tm.tm_mon = part(16);
+    tm.tm_mday = part(40);
+    tm.tm_hour = part(30);
+    tm.tm_min = part(70);
+    tm.tm_sec = part(70);
+    tm.tm_wday = part(10);
+    tm.tm_yday = part(400);
+    tm.tm_isdst = part(3);
+    tm.tm_gmtoff = static_cast<long>(part(200000)) * 7;
+    return tm;
+}
+
+// Every field has a value but those whose bit in `missing` is set; {n} always has one.
 struct FuzzValues : FieldValues {
     bool append(Field field, const FieldFormat& format, std::u32string& out) const override {
-        if (field != Field::Number)
+        if (field != Field::Number && (missing >> static_cast<unsigned>(field) & 1))
             return false;
-        appendNumber(number, format.width, out);
-        return true;
+        switch (field) {
+            case Field::Number:
+            case Field::Width:
+            case Field::Height:
+            case Field::Track:
+            case Field::Disc:
+            case Field::Year:
+                appendNumber(field == Field::Number ? number : number & 0xFFFFFFFF, format.width,
+                             out);
+                return true;
+            case Field::Modified:
+            case Field::Taken:
+                // The template gives a date field a date format, its own or the default.
+                check(!format.text.empty());
+                appendDate(date, format.text, out);
+                return true;
+            default:
+                out += U"t";
+                return true;
+        }
     }
     std::int64_t number = 0;
+    std::uint32_t missing = 0;
+    std::tm date{};
 };
 
-void fuzzTemplate(std::string_view input) {
+// Whether `text` holds a "/" or a control character, which no name can hold.
+bool unfitForAName(std::u32string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char32_t c) { return c == U'/' || c < 0x20 || c == 0x7F; });
+}
+
+// The template `input`, with the values of its fields drawn from `seed`.
+void fuzzTemplate(std::string_view seed, std::string_view input) {
     std::uint64_t bits = 0;
-    for (std::size_t i = 0; i < 8 && i < input.size(); ++i)
-        bits = bits << 8 | static_cast<unsigned char>(input[i]);
+    for (std::size_t i = 0; i < 8 && i < seed.size(); ++i)
+        bits = bits << 8 | static_cast<unsigned char>(seed[i]);
     FuzzValues values;
     values.number = static_cast<std::int64_t>(bits);
+    values.missing = static_cast<std::uint32_t>(bits >> 17);
+    values.date = anyDate(bits * 0x9E3779B97F4A7C15u);
     const std::u32string text = toCodePoints(input);
     const PatternGroups groups{3, [](std::u32string_view name) { return name == U"g" ? 2 : -1; }};
     NameTemplate compiled;
@@ -231,9 +284,11 @@ void fuzzTemplate(std::string_view input) {
         }
         const std::u32string_view texts[] = {U"m", U"a", U"", U"c"};
         std::u32string out;
-        // Only the parent and the extension can be missing here.
+        // {n} always has a value.
         const char* missing = compiled.expand(values, texts, out);
         check(!missing || std::string_view(missing) != "no number");
+        // No field, however its date is formatted, brings in what a name cannot hold.
+        check(unfitForAName(text) || !unfitForAName(out));
     }
     // Text with every brace (and "$") doubled reads back as itself.
     std::u32string escaped;
@@ -275,6 +330,7 @@ void fuzzOrderAndUniqueNames(std::string_view input) {
 // alone, Hangul, stray bytes, the mask syntax and the field separators.
 std::string spelled(std::string_view input) {
     using namespace std::string_view_literals;
+    // clang-format off
     static constexpr std::string_view pieces[] = {
         "a",      "b",      "e",      "E",      "i",      "c",      "C",      "q",      "I",
         "J",      "x",      ".",      "*",      "?",      "[",      "]",      "!",      "-",
@@ -282,7 +338,11 @@ std::string spelled(std::string_view input) {
         "ᾳ",      "İ",      "Å",      "\u212B", "\u0301", "\u030C", "\u0323", "\u0302", "\u0307",
         "\u0345", "\u0344", "\u0903", "\u20DD", "α",      "한",     "\u1112", "\u1161", "\u11AB",
         "\xFF",   "\xE9",   "\xCC",   "1",      "_",      "क",      "(",      ")",      "+",
-        "$",      "{",      "}",      "{n}",    "{n:3}",  "\\",     "|",      "^"};
+        "$",      "{",      "}",      "{n}",    "{n:3}",  "\\",     "|",      "^",
+        // the fields of files, and the letters of date formats
+        "{taken", "{modified|taken", ":%Y", "%", "/", "{artist}", "{track:2}", "{camera|width",
+        "Y", "m", "d", "H", "M", "S", "p", "A", "B", "u", "z", "F", "j", "n", "D"};
+    // clang-format on
     std::string out;
     for (char c : input)
         out += pieces[static_cast<unsigned char>(c) % std::size(pieces)];
@@ -295,7 +355,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
-    switch (data[0] % 9) {
+    switch (data[0] % 10) {
         case 0:
             fuzzSplitter(input);
             break;
@@ -321,7 +381,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fuzzNewName(input, true);
             break;
         case 7:
-            fuzzTemplate(spelled(input));
+            fuzzTemplate(input, spelled(input));
+            break;
+        case 8:
+            // A date format, and what follows it.
+            fuzzTemplate(input, "{taken:" + spelled(input) + "}");
             break;
         default:
             fuzzOrderAndUniqueNames(input);

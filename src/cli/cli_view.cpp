@@ -1,23 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cli_view.h"
 
+#include <cerrno>
+#include <stdexcept>
+
 #include "cli/interrupt.h"
+#include "cli/prepare_options.h"
 
 namespace zr {
 
 namespace {
 
-// The warnings after which a Go run goes on; any other warning means the command did not run.
-bool isMismatchWarning(std::string_view text) {
-    return text == "Count of convert string(s) not equal !" ||
-           text == "Lengths of convert chars not equal !";
-}
+// What ends a command at Ctrl-C; the verb knows it by stopped().
+struct Interrupted : std::runtime_error {
+    Interrupted() : std::runtime_error("Stopped by Ctrl-C") {}
+};
 
 }  // namespace
 
 CliView::CliView(const Console& console, PreviewPrinter* printer)
     : m_console(console), m_printer(printer) {
-    if (console.errIsTerminal)
+    if (console.errTakesControl)
         m_progress.emplace(console.err, console.errColumns, std::chrono::steady_clock::now());
 }
 
@@ -37,10 +40,6 @@ bool CliView::askYesNo(std::string_view question) {
 
 void CliView::showMessage(MessageType type, std::string_view text) {
     endProgress();
-    if (type == MessageType::Warning && isMismatchWarning(text)) {
-        m_console.warning(text);
-        return;
-    }
     if (type == MessageType::Information) {
         m_console.line(text, true);
         return;
@@ -54,14 +53,46 @@ void CliView::showError(std::string_view message) {
     m_error = std::string(message);
 }
 
+void CliView::answerInterrupt() {
+    if (!InterruptHandler::requested() || m_stopped)
+        return;
+    m_stopped = true;
+    if (!m_stopAction)
+        throw Interrupted();
+    m_stopAction();
+}
+
 void CliView::processPendingEvents() {
     ++m_entries;
-    if (InterruptHandler::requested() && !m_stopped && m_stopAction) {
-        m_stopped = true;
-        m_stopAction();
-    }
+    answerInterrupt();
     if (m_progress)
         m_progress->update(m_entries, m_status, std::chrono::steady_clock::now());
+}
+
+void CliView::renamesProgress(std::size_t done, std::size_t total) {
+    answerInterrupt();
+    if (!m_progress)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (done == 0)
+        m_renamesStart = now;
+    m_progress->updateRenames(done, total, m_renamesStart, now);
+}
+
+void CliView::renameFailed(std::string_view oldFullPath, std::string_view newName, int error,
+                           Conflict refused) {
+    if (++m_failureCount > kFailuresKept)
+        return;
+    std::string reason;
+    if (refused != Conflict::None)
+        reason = conflictReason(refused);
+    else if (error == EEXIST || error == ENOTEMPTY)
+        reason = conflictReason(Conflict::Taken);
+    else if (error == ENAMETOOLONG)
+        reason = conflictReason(Conflict::NameTooLong);
+    else
+        reason = systemWords(error);
+    m_failures.push_back({std::string(oldFullPath), std::string(newName), std::move(reason)});
 }
 
 void CliView::clearPreview() {

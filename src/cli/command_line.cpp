@@ -37,8 +37,9 @@ const std::array kFlags = {
             .takes = Takes::Text,
             .field = Option::Edit3,
             .argument = "MASKS",
-            .help = "which names to rename, e.g. '*.jpg;*.gif' (wildcards * ? [a-z])",
-            .section = "Which entries (scan, go)"},
+            .help = "which names to rename, separated by ';' (wildcards * ? [a-z])",
+            .section = "Which entries (scan, go)",
+            .showDefault = true},
     CliFlag{.name = "recursive",
             .box = Option::CheckBox1,
             .help = "process subdirectories too (default: on)"},
@@ -47,6 +48,17 @@ const std::array kFlags = {
             .box = Option::CheckBox14,
             .help = "rename only directories, no filters applied"},
     CliFlag{.name = "no-dirs-only", .box = Option::CheckBox14, .boxState = false},
+    CliFlag{.name = "exclude",
+            .takes = Takes::Text,
+            .extended = ExtendedOption::ExcludeMasks,
+            .argument = "MASKS",
+            .help = "leave out the entries whose names match these masks, and for folders all "
+                    "they hold (as --filter; default: none)"},
+    CliFlag{.name = "no-hidden",
+            .extended = ExtendedOption::SkipHidden,
+            .help = "leave out the names that start with a dot, and all that such folders hold "
+                    "(default: they are renamed like any other)"},
+    CliFlag{.name = "hidden", .boxState = false, .extended = ExtendedOption::SkipHidden},
     CliFlag{.name = "ignore-case", .box = Option::CheckBox11, .help = "filters ignore case"},
     CliFlag{.name = "no-ignore-case", .box = Option::CheckBox11, .boxState = false},
     CliFlag{.name = "ignore-case-ext",
@@ -59,7 +71,8 @@ const std::array kFlags = {
             .field = Option::Edit5,
             .argument = "LIST",
             .help = "remove these strings ('a;b'; ';;' for a ';' in one)",
-            .section = "Renaming rules (scan, go), applied in this order"},
+            .section = "Renaming rules (scan, go), applied in this order, each off until switched "
+                       "on"},
     CliFlag{.name = "no-kill-strings", .box = Option::CheckBox5, .boxState = false},
     CliFlag{.name = "kill-chars",
             .takes = Takes::Text,
@@ -73,16 +86,19 @@ const std::array kFlags = {
             .box = Option::CheckBox16,
             .field = Option::Edit9,
             .argument = "LIST",
-            .help = "replace these strings ('a;b') ..."},
+            .help = "replace these strings ('a;b') ...",
+            .showDefault = true},
     CliFlag{.name = "convert-strings-to",
             .takes = Takes::Text,
             .box = Option::CheckBox16,
             .field = Option::Edit10,
             .argument = "LIST",
-            .help = "... each by the string at the same place of this list"},
+            .help = "... each by the string at the same place of this list (the two lists "
+                    "must be as long)",
+            .showDefault = true},
     CliFlag{.name = "convert-strings",
             .box = Option::CheckBox16,
-            .help = "switch replacing strings on or off"},
+            .help = "switch replacing strings on or off (the lists above, or their defaults)"},
     CliFlag{.name = "no-convert-strings", .box = Option::CheckBox16, .boxState = false},
     CliFlag{.name = "case",
             .takes = Takes::CaseMode,
@@ -100,16 +116,18 @@ const std::array kFlags = {
             .box = Option::CheckBox9,
             .field = Option::Edit6,
             .argument = "CHARS",
-            .help = "replace these characters ..."},
+            .help = "replace these characters ...",
+            .showDefault = true},
     CliFlag{.name = "convert-chars-to",
             .takes = Takes::Text,
             .box = Option::CheckBox9,
             .field = Option::Edit7,
             .argument = "CHARS",
-            .help = "... each by the character at the same place"},
+            .help = "... each by the character at the same place (as many characters)",
+            .showDefault = true},
     CliFlag{.name = "convert-chars",
             .box = Option::CheckBox9,
-            .help = "switch replacing characters on or off (its default tables turn Czech "
+            .help = "switch replacing characters on or off (the default tables above turn Czech "
                     "letters with diacritics into plain ones)"},
     CliFlag{.name = "no-convert-chars", .box = Option::CheckBox9, .boxState = false},
     CliFlag{.name = "prefix",
@@ -132,17 +150,19 @@ const std::array kFlags = {
     CliFlag{.name = "no-suffix-after-extension", .box = Option::CheckBox8, .boxState = false},
     CliFlag{.name = "batch",
             .box = Option::CheckBox13,
+            .verbs = kForGo,
             .help = "go writes a rename script and an undo script into the current directory "
                     "instead of renaming",
             .section = "Scripts (go)"},
-    CliFlag{.name = "no-batch", .box = Option::CheckBox13, .boxState = false},
+    CliFlag{.name = "no-batch", .box = Option::CheckBox13, .boxState = false, .verbs = kForGo},
     CliFlag{.name = "script-format",
             .takes = Takes::ScriptFormat,
             .verbs = kForGo,
             .argument = "FORMAT",
-            .help = "the scripts of --batch: bat (default), renamer.bat and renamer_undo.bat as "
-                    "the window writes them, or sh, renamer.sh and renamer_undo.sh, POSIX shell "
-                    "scripts whose mv -n never replaces an existing entry"},
+            .help = "the scripts of --batch: sh (default, unless a settings file names one), "
+                    "renamer.sh and renamer_undo.sh, POSIX shell scripts whose mv -n never "
+                    "replaces an existing entry, or bat, renamer.bat and renamer_undo.bat as the "
+                    "window writes them"},
     CliFlag{.name = "format",
             .takes = Takes::Format,
             .verbs = kForScan,
@@ -155,13 +175,22 @@ const std::array kFlags = {
             .help = "add a sixth column to tsv rows: why go will fail to rename the entry, "
                     "empty when it will not (json rows have \"fails\" for it, a table a last "
                     "column)"},
+    CliFlag{.name = "show-path",
+            .verbs = kForScan,
+            .help = "add a last column to the table and to tsv rows: the folder each entry lies "
+                    "in (json rows have \"path\")"},
     CliFlag{.name = "journal",
             .takes = Takes::File,
             .verbs = kForGo | kForUndo,
             .argument = "FILE",
-            .help = "go: also write the undo data to FILE (a new file, never overwritten); "
-                    "undo: the journal of the run to reverse (required)",
-            .section = "Journal (go, undo)"},
+            .help = "go: keep the undo data in FILE (a new file, never overwritten) instead of "
+                    "the state folder; undo: reverse the run of this journal instead of the "
+                    "newest one kept in the state folder",
+            .section = "Undo data (go, undo)"},
+    CliFlag{.name = "list",
+            .verbs = kForUndo,
+            .help = "undo: list the runs kept in the state folder, newest first, and undo "
+                    "nothing"},
     CliFlag{.name = "jobs",
             .takes = Takes::Number,
             .verbs = kForScan | kForGo | kForUndo,
@@ -316,6 +345,14 @@ bool parseCommandLine(std::span<const std::string> args, CommandLine& commandLin
                 commandLine.showConflicts = true;
                 continue;
             }
+            if (name == "show-path") {
+                commandLine.showPath = true;
+                continue;
+            }
+            if (name == "list") {
+                commandLine.listRuns = true;
+                continue;
+            }
             commandLine.ruleFlags.push_back({flag, {}, 0});
             continue;
         }
@@ -367,8 +404,8 @@ bool parseCommandLine(std::span<const std::string> args, CommandLine& commandLin
                 break;
         }
     }
-    if (undo && !commandLine.journalFile) {
-        error = "undo needs --journal FILE";
+    if (commandLine.listRuns && commandLine.journalFile) {
+        error = "undo --list lists the runs of the state folder; it takes no --journal";
         return false;
     }
     return true;
@@ -387,6 +424,10 @@ void applyRuleFlags(std::span<const FlagUse> flags, RenameSettings& settings) {
         }
         if (flag.box)
             settings.setChecked(*flag.box, flag.boxState);
+        if (flag.extended && flag.takes == Takes::Text)
+            settings.setText(*flag.extended, use.text);
+        else if (flag.extended)
+            settings.setChecked(*flag.extended, flag.boxState);
     }
 }
 
@@ -469,7 +510,8 @@ std::string helpText() {
     const std::string program = kProgramName;
     std::string out = "Usage: " + program + " scan [OPTION]... START_DIR\n" + "  or:  " + program +
                       " go [OPTION]... START_DIR\n" + "  or:  " + program +
-                      " undo --journal=FILE\n" + "  or:  " + program + " --help | --version\n";
+                      " undo [--journal=FILE | --list]\n" + "  or:  " + program +
+                      " --help | --version\n";
     out +=
         "Rename many files and directories below START_DIR at once: preview the new names\n"
         "(scan), rename (go), and reverse a run (undo).\n\n";
@@ -477,7 +519,7 @@ std::string helpText() {
         "Commands:\n"
         "  scan    show what every name would become, rename nothing\n"
         "  go      rename, or write a rename script and an undo script instead\n"
-        "  undo    reverse a go run from its journal\n\n";
+        "  undo    reverse the newest go run not undone yet, or the run of a journal\n\n";
     appendWrapped(out, "",
                   "The options start from the window's defaults, then the settings file of "
                   "--settings is loaded, then the other options are applied in the order "
@@ -487,11 +529,15 @@ std::string helpText() {
                   "rule on; its --no-... form switches the rule off.",
                   0);
 
+    RenameSettings defaults;
+    defaults.restoreDefaults();
     const std::span<const CliFlag> flags = cliFlags();
     for (std::size_t i = 0; i < flags.size();) {
         if (!flags[i].section.empty())
             out += "\n" + std::string(flags[i].section) + ":\n";
-        const std::string_view help = flags[i].help;
+        std::string help(flags[i].help);
+        if (flags[i].showDefault && flags[i].field)
+            help += " (default: '" + defaults.text(*flags[i].field) + "')";
         std::string column = optionColumn(flags, i);
         if (column.size() + 2 > kHelpColumn) {
             out += column + "\n";
@@ -507,11 +553,13 @@ std::string helpText() {
         "Exit status:\n"
         " 0    everything was done\n"
         " 1    some renames failed (see the failure log)\n"
-        " 2    an error: bad usage, a filter mask, a start directory, a settings file, or a\n"
-        "      script, log or journal that cannot be written (nothing renamed after it)\n"
+        " 2    an error: bad usage, options that cannot work, a filter mask, a start\n"
+        "      directory, a settings file, or a script, log or journal that cannot be\n"
+        "      written (nothing renamed after it)\n"
         " 3    the renames were carried out, but a step after them did not work (the\n"
         "      journal, standard output; a warning says which)\n"
-        " 130  stopped by Ctrl-C\n\n";
+        " 130  stopped by Ctrl-C (go: in its walk with nothing renamed, among its renames\n"
+        "      after those under way)\n\n";
     out += "Zentarel Renamer home page: <" ZR_HOMEPAGE ">\n";
     return out;
 }

@@ -36,6 +36,9 @@ struct CliFlag {
     bool boxState = true;
     // The field a text flag fills.
     std::optional<Option> field{};
+    // An option beyond the window's 28: the text a text flag gives it, or the switch a flag
+    // without a value sets to `boxState`.
+    std::optional<ExtendedOption> extended{};
     unsigned verbs = kForScanAndGo;
     // What --help calls the value ("FILE"); empty when the flag takes none.
     std::string_view argument{};
@@ -43,6 +46,8 @@ struct CliFlag {
     std::string_view help{};
     // A heading in --help that this flag starts.
     std::string_view section{};
+    // --help adds the field's default, which applies when nothing gives the field.
+    bool showDefault = false;
 };
 
 // Every flag, in the order --help lists them.
@@ -69,6 +74,10 @@ struct CommandLine {
     OutputFormat format = OutputFormat::Automatic;
     // tsv rows get a sixth column: why Go will fail to rename the entry.
     bool showConflicts = false;
+    // The table and tsv rows get a last column: the folder of the entry.
+    bool showPath = false;
+    // undo --list: the runs kept in the state folder are listed, and nothing is undone.
+    bool listRuns = false;
     // --script-format, which replaces the script format of a settings file.
     std::optional<ScriptFormat> scriptFormat;
     // File-system calls kept in flight at once (--jobs); 1 does one after another.

@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace zr {
@@ -26,6 +27,9 @@ Console Console::standard() {
     Console console;
     console.outIsTerminal = isatty(STDOUT_FILENO) == 1;
     console.errIsTerminal = isatty(STDERR_FILENO) == 1;
+    const char* const term = std::getenv("TERM");
+    console.errTakesControl =
+        console.errIsTerminal && term && *term && std::string_view(term) != "dumb";
     winsize size{};
     if (console.errIsTerminal && ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
         console.errColumns = size.ws_col;

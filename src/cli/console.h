@@ -25,6 +25,9 @@ struct Console {
     std::FILE* err = stderr;
     bool outIsTerminal = false;
     bool errIsTerminal = false;
+    // Whether standard error is a terminal that takes control sequences, so that a progress line
+    // can be drawn and taken back: not a dumb one (TERM=dumb), nor one whose kind is unknown.
+    bool errTakesControl = false;
     // Columns of the terminal on standard error, for the progress line.
     int errColumns = 80;
 

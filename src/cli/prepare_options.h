@@ -10,6 +10,7 @@
 #include "cli/command_line.h"
 #include "cli/console.h"
 #include "cli/watched_file_system.h"
+#include "rename/run_flags.h"
 #include "rules/rename_settings.h"
 
 namespace zr {
@@ -33,6 +34,14 @@ bool checkWorkingDirectory(FileSystem& fileSystem, const Console& console);
 
 // A path or name as an error line shows it: between quotes, control characters escaped.
 std::string quoted(std::string_view path);
+
+// The system's words for an errno, as strerror() gives them, starting in lower case to follow a
+// colon: "no such file or directory".
+std::string systemWords(int error);
+
+// The line a run whose filters matched no entry adds to its closing text, or nothing.
+std::optional<std::string> nothingMatchedText(const RenameSettings& settings,
+                                              const RunFlags& flags);
 
 // The line for an error that ended a command: the path that failed, when one did, and the
 // message as the window's error box words it.

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "cli/name_text.h"
+#include "platform/clock.h"
 #include "platform/file_system.h"
 
 namespace zr {
@@ -12,9 +13,11 @@ namespace zr {
 namespace {
 
 constexpr std::size_t kColumns = 5;
-// The captions of the window's preview list.
+// The captions of the window's preview list, then of the extra columns.
 constexpr std::array<const char*, kColumns> kCaptions = {"current name", "new name", "filesize",
                                                          "filedate", "filetime"};
+constexpr const char* kConflictCaption = "will fail";
+constexpr const char* kFolderCaption = "folder";
 
 void appendJsonString(std::string& out, const char* key, const std::string& value) {
     out += '"';
@@ -24,11 +27,33 @@ void appendJsonString(std::string& out, const char* key, const std::string& valu
     out += '"';
 }
 
+void appendJsonNull(std::string& out, const char* key) {
+    out += '"';
+    out += key;
+    out += "\":null";
+}
+
+const char* typeName(EntryType type) {
+    switch (type) {
+        case EntryType::Directory:
+            return "dir";
+        case EntryType::Link:
+            return "link";
+        case EntryType::File:
+            break;
+    }
+    return "file";
+}
+
+bool isTable(OutputFormat format) {
+    return format == OutputFormat::Table || format == OutputFormat::Automatic;
+}
+
 }  // namespace
 
 PreviewPrinter::PreviewPrinter(OutputFormat format, std::FILE* out, Clock& clock,
-                               bool showConflicts)
-    : m_format(format), m_out(out), m_showConflicts(showConflicts), m_text(clock) {}
+                               ExtraColumns extra)
+    : m_format(format), m_out(out), m_extra(extra), m_text(clock) {}
 
 std::array<std::string, kColumns> PreviewPrinter::cells(const PreviewRow& row) {
     return {escapeTsv(row.currentName), escapeTsv(row.newName), PreviewText::size(row),
@@ -41,9 +66,11 @@ void PreviewPrinter::add(const PreviewRow& row) {
         case OutputFormat::Automatic:
         case OutputFormat::Table:
             m_table.push_back(row);
+            if (m_extra.folder)
+                m_tableFolder.push_back(UINT32_MAX);
             return;
         case OutputFormat::Tsv:
-            if (!m_showConflicts) {
+            if (!m_extra.conflicts && !m_extra.folder) {
                 writeRow(row, {});
                 return;
             }
@@ -55,11 +82,16 @@ void PreviewPrinter::add(const PreviewRow& row) {
 }
 
 void PreviewPrinter::settle(std::string_view folder, std::span<const RowOutcome> outcomes) {
-    const bool table = m_format == OutputFormat::Table || m_format == OutputFormat::Automatic;
-    if (table) {
+    if (isTable(m_format)) {
+        // Consecutive rows of one folder share its text.
+        if (m_extra.folder && (m_folders.empty() || m_folders.back() != folder))
+            m_folders.emplace_back(folder);
         for (const RowOutcome& outcome : outcomes) {
-            if (outcome.row < m_table.size())
-                m_table[outcome.row].fails = outcome.fails;
+            if (outcome.row >= m_table.size())
+                continue;
+            m_table[outcome.row].fails = outcome.fails;
+            if (m_extra.folder)
+                m_tableFolder[outcome.row] = static_cast<std::uint32_t>(m_folders.size() - 1);
         }
         return;
     }
@@ -94,9 +126,13 @@ void PreviewPrinter::writeRow(const PreviewRow& row, std::string_view folder) {
                 m_line += '\t';
             m_line += cell;
         }
-        if (m_showConflicts) {
+        if (m_extra.conflicts) {
             m_line += '\t';
             m_line += conflictReason(row.fails);
+        }
+        if (m_extra.folder) {
+            m_line += '\t';
+            m_line += escapeTsv(folder);
         }
     } else {
         m_line += '{';
@@ -104,15 +140,26 @@ void PreviewPrinter::writeRow(const PreviewRow& row, std::string_view folder) {
         m_line += ',';
         appendJsonString(m_line, "new", row.newName);
         m_line += ',';
-        // A number, or "DIR" for a directory as the preview shows it.
-        if (row.directory)
-            appendJsonString(m_line, "size", "DIR");
-        else
+        // A directory has no size of its own worth giving, and a vanished entry none at all.
+        const bool directory = row.directory || row.type == EntryType::Directory;
+        if (row.known && !directory)
             m_line += "\"size\":" + std::to_string(row.size);
+        else
+            appendJsonNull(m_line, "size");
         m_line += ',';
         appendJsonString(m_line, "date", m_text.date(row));
         m_line += ',';
         appendJsonString(m_line, "time", m_text.time(row));
+        m_line += ',';
+        if (row.known) {
+            appendJsonString(m_line, "modified", formatIsoTime(row.modified));
+            m_line += ',';
+            appendJsonString(m_line, "type", typeName(row.type));
+        } else {
+            appendJsonNull(m_line, "modified");
+            m_line += ',';
+            appendJsonNull(m_line, "type");
+        }
         m_line += ',';
         appendJsonString(m_line, "path", pathInDirectory(std::string(folder), row.currentName));
         if (row.fails != Conflict::None) {
@@ -127,59 +174,78 @@ void PreviewPrinter::writeRow(const PreviewRow& row, std::string_view folder) {
 
 void PreviewPrinter::clear() {
     m_table.clear();
+    m_tableFolder.clear();
+    m_folders.clear();
     m_waiting.clear();
     m_added = 0;
 }
 
 void PreviewPrinter::finish() {
-    const bool table = m_format == OutputFormat::Table || m_format == OutputFormat::Automatic;
     // A scan that found nothing prints no table, not a lone header.
-    if (table && !m_table.empty()) {
-        // A last column says why a rename will fail, when one will.
-        const bool marks = std::any_of(m_table.begin(), m_table.end(), [](const PreviewRow& r) {
-            return r.fails != Conflict::None;
-        });
-        const std::size_t columns = marks ? kColumns + 1 : kColumns;
-        using Row = std::array<std::string, kColumns + 1>;
-        std::vector<Row> rows;
-        rows.reserve(m_table.size() + 1);
-        rows.push_back(
-            {kCaptions[0], kCaptions[1], kCaptions[2], kCaptions[3], kCaptions[4], "will fail"});
-        for (const PreviewRow& row : m_table) {
-            const auto five = cells(row);
-            rows.push_back({five[0], five[1], five[2], five[3], five[4],
-                            std::string(conflictReason(row.fails))});
-        }
-        std::array<std::size_t, kColumns + 1> widths{};
-        for (const auto& row : rows) {
-            for (std::size_t c = 0; c < columns; ++c)
-                widths[c] = std::max(widths[c], displayWidth(row[c]));
-        }
-        for (const auto& row : rows) {
-            m_line.clear();
-            for (std::size_t c = 0; c < columns; ++c) {
-                const std::string padding(widths[c] - displayWidth(row[c]), ' ');
-                if (c > 0)
-                    m_line += "  ";
-                // Names and reasons are left-aligned; size, date and time right-aligned as in
-                // the window.
-                if (c < 2 || c == kColumns) {
-                    m_line += row[c];
-                    if (c + 1 < columns)
-                        m_line += padding;
-                } else {
-                    m_line += padding + row[c];
-                }
-            }
-            // A row without a reason ends at its time.
-            while (!m_line.empty() && m_line.back() == ' ')
-                m_line.pop_back();
-            m_line += '\n';
-            std::fwrite(m_line.data(), 1, m_line.size(), m_out);
-        }
-        m_table.clear();
-    }
+    if (isTable(m_format) && !m_table.empty())
+        writeTable();
     std::fflush(m_out);
+}
+
+void PreviewPrinter::writeTable() {
+    // The reasons go in a column of their own when a row has one, the folders last when asked.
+    const bool marks = std::any_of(m_table.begin(), m_table.end(),
+                                   [](const PreviewRow& r) { return r.fails != Conflict::None; });
+    std::vector<std::size_t> extra;  // which of the extra columns, in their order
+    if (marks)
+        extra.push_back(kColumns);
+    if (m_extra.folder)
+        extra.push_back(kColumns + 1);
+    const std::size_t columns = kColumns + extra.size();
+    using Row = std::array<std::string, kColumns + 2>;
+    std::vector<Row> rows;
+    rows.reserve(m_table.size() + 1);
+    rows.push_back({kCaptions[0], kCaptions[1], kCaptions[2], kCaptions[3], kCaptions[4],
+                    kConflictCaption, kFolderCaption});
+    for (std::size_t r = 0; r < m_table.size(); ++r) {
+        const PreviewRow& row = m_table[r];
+        const auto five = cells(row);
+        std::string folder;
+        if (m_extra.folder && m_tableFolder[r] < m_folders.size())
+            folder = escapeTsv(m_folders[m_tableFolder[r]]);
+        rows.push_back({five[0], five[1], five[2], five[3], five[4],
+                        std::string(conflictReason(row.fails)), std::move(folder)});
+    }
+    // The cells of each shown column, in the order they are shown.
+    const auto cell = [&](const Row& row, std::size_t c) -> const std::string& {
+        return c < kColumns ? row[c] : row[extra[c - kColumns]];
+    };
+    std::vector<std::size_t> widths(columns);
+    for (const Row& row : rows) {
+        for (std::size_t c = 0; c < columns; ++c)
+            widths[c] = std::max(widths[c], displayWidth(cell(row, c)));
+    }
+    for (const Row& row : rows) {
+        m_line.clear();
+        for (std::size_t c = 0; c < columns; ++c) {
+            const std::string& text = cell(row, c);
+            const std::string padding(widths[c] - displayWidth(text), ' ');
+            if (c > 0)
+                m_line += "  ";
+            // Names, reasons and folders are left-aligned; size, date and time right-aligned as
+            // in the window.
+            if (c < 2 || c >= kColumns) {
+                m_line += text;
+                if (c + 1 < columns)
+                    m_line += padding;
+            } else {
+                m_line += padding + text;
+            }
+        }
+        // A row without a reason or folder ends at its last text.
+        while (!m_line.empty() && m_line.back() == ' ')
+            m_line.pop_back();
+        m_line += '\n';
+        std::fwrite(m_line.data(), 1, m_line.size(), m_out);
+    }
+    m_table.clear();
+    m_tableFolder.clear();
+    m_folders.clear();
 }
 
 }  // namespace zr

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The live progress line of a long walk on a terminal: entries seen and the directory the walk
-// is in, redrawn in place on standard error.
+// The live progress line of a long run on a terminal, redrawn in place on standard error: the
+// entries a walk has seen and the directory it is in, then the renames done and their rate.
 #pragma once
 
 #include <chrono>
@@ -23,11 +23,16 @@ public:
 
     // After every entry of the walk.
     void update(std::uint64_t entries, std::string_view directory, TimePoint now);
+    // After every rename: `done` of `total`, at the rate since the first of them (`start`).
+    void updateRenames(std::uint64_t done, std::uint64_t total, TimePoint start, TimePoint now);
     // Removes the line, when it is shown.
     void erase();
     bool shown() const { return m_shown; }
 
 private:
+    // Draws `lead` and as much of the end of `tail` as fits, when the time has come.
+    void draw(std::string_view lead, std::string_view tail, TimePoint now);
+
     std::FILE* m_stream;
     std::size_t m_columns;
     TimePoint m_next;

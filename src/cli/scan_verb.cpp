@@ -18,7 +18,8 @@ int runScan(const CommandLine& commandLine, const CliContext& context) {
     OutputFormat format = commandLine.format;
     if (format == OutputFormat::Automatic)
         format = console.outIsTerminal ? OutputFormat::Table : OutputFormat::Tsv;
-    PreviewPrinter printer(format, console.out, context.clock, commandLine.showConflicts);
+    PreviewPrinter printer(format, console.out, context.clock,
+                           {commandLine.showConflicts, commandLine.showPath});
     CliView view(console, &printer);
     Renamer renamer(settings, fileSystem, context.clock, view);
     renamer.flags().Jobs = commandLine.jobs;
@@ -40,6 +41,8 @@ int runScan(const CommandLine& commandLine, const CliContext& context) {
     printer.finish();
     // Rows meant for a program keep standard output to themselves.
     console.line(view.status(), format != OutputFormat::Table);
+    if (const auto nothing = nothingMatchedText(settings, renamer.flags()))
+        console.line(*nothing, true);
     if (view.stopped()) {
         console.warning("stopped by Ctrl-C: the rows found until then are shown");
         return kExitInterrupted;

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// `undo --journal FILE`: reverses a go run from its journal file, as the Undo command reverses
-// the last run in the window.
+// `undo`: reverses a go run from its journal file, as the Undo command reverses the last run in
+// the window: the newest run kept in the state folder, or the one of --journal FILE. `undo
+// --list` shows the kept runs.
 #include <cerrno>
 
 #include "cli/cli_view.h"
+#include "cli/kept_runs.h"
 #include "cli/name_text.h"
 #include "cli/prepare_options.h"
 #include "cli/verbs.h"
@@ -51,28 +53,95 @@ void warnNotTheJournal(const std::string& path, const Console& console) {
                     "left as it is. Do not undo with it again.");
 }
 
-// After an undo that ended part of the way: the journal file gets the marks of the entries
-// renamed back, so that an undo with it again leaves them alone; with nothing left, it is used
-// up. Only while the name still holds the journal that was read. False after a warning.
+// After an undo that ended part of the way, or that could not undo some renames: the journal
+// file holds `left`, the journal with the entries renamed back marked, so that an undo with it
+// again leaves them alone and tries the others; with nothing left (`left` empty), it is used up.
+// Only while the name still holds the journal that was read. False after a warning.
 bool keepWhatIsLeft(FileSystem& fileSystem, const std::string& path, const FileId& journalId,
-                    const RunFlags& flags, const Console& console) {
+                    const std::string& left, const Console& console) {
     FileId there;
     if (fileSystem.identify(path, there) != 0 || there != journalId) {
         warnNotTheJournal(path, console);
         return false;
     }
-    const int error = flags.JournalCount == 0
-                          ? fileSystem.removeFileIf(path, journalId)
-                          : fileSystem.replaceFile(path, journalText(flags.Journal));
+    const int error = left.empty() ? fileSystem.removeFileIf(path, journalId)
+                                   : fileSystem.replaceFile(path, left);
     if (error != 0) {
         console.warning("the journal " + quoted(path) + " could not record what was renamed " +
                         "back: " + errorBoxText(systemErrorText(error)) +
                         " An undo with it would try those renames again.");
         return false;
     }
-    if (flags.JournalCount != 0)
+    if (!left.empty())
         console.line("The journal " + quoted(path) + " now holds what is left to undo.", true);
     return true;
+}
+
+// What is left of a journal once undo has been through it: the renames it could not undo, for
+// another try. Only a journal that knows its entries' identities is kept for that, since a
+// retry then renames back only the very entries the run renamed; any other is used up.
+class WhatIsLeft : public UndoKeeper {
+public:
+    void keep(const UndoJournal&) override {}
+    void finish(const UndoJournal&) override {}
+    void undone(const UndoJournal& journal) override {
+        m_count = journal.size() - journal.failedCount();
+        if (m_count != 0 && journal.identified())
+            m_text = journalText(journal);
+    }
+    std::size_t count() const { return m_count; }
+    // The journal's text with what was renamed back marked; empty when nothing is to be kept.
+    const std::string& text() const { return m_text; }
+
+private:
+    std::size_t m_count = 0;
+    std::string m_text;
+};
+
+// "DATE TIME", in the user's formats, of the run a kept journal holds; "an unknown time" for a
+// journal whose name does not tell.
+std::string whenRunBegan(const std::string& journal, Clock& clock) {
+    const std::optional<std::time_t> began = runBegan(journal);
+    if (!began)
+        return "an unknown time";
+    return clock.formatDate(*began) + " " + clock.formatTime(*began);
+}
+
+// "the run of DATE TIME in 'START' (N rename(s)), kept in 'JOURNAL'".
+std::string describeRun(const std::string& path, const UndoJournal& journal, Clock& clock) {
+    std::string text = "the run of " + whenRunBegan(path, clock);
+    if (!journal.startFolder().empty())
+        text += " in " + quoted(journal.startFolder());
+    return text + " (" + std::to_string(journal.size() - journal.failedCount()) +
+           " rename(s)), kept in " + quoted(path);
+}
+
+// undo --list: the kept runs, newest first, one line each.
+int listKeptRuns(FileSystem& fileSystem, const CliContext& context) {
+    const Console& console = context.console;
+    const std::string folder = keptRunsFolder();
+    const std::vector<std::string> runs =
+        folder.empty() ? std::vector<std::string>{} : keptRuns(fileSystem, folder);
+    if (runs.empty()) {
+        console.line("No run is kept" + (folder.empty() ? "" : " in " + quoted(folder)) + ".");
+        return kExitDone;
+    }
+    for (const std::string& run : runs) {
+        std::string line = whenRunBegan(run, context.clock) + "  ";
+        std::unique_ptr<FileLock> lock;
+        UndoJournal journal;
+        int error = 0;
+        std::string reason;
+        if (openJournal(fileSystem, run, journal, lock, error, reason))
+            line += std::to_string(journal.size() - journal.failedCount()) + " rename(s) to undo" +
+                    (journal.startFolder().empty() ? "" : " in " + quoted(journal.startFolder()));
+        else if (error == EWOULDBLOCK)
+            line += "still running";
+        else
+            line += "cannot be used";
+        console.line(line + "  " + escapeTsv(run));
+    }
+    return console.flushOut() ? kExitDone : kExitWarningAfter;
 }
 
 }  // namespace
@@ -80,15 +149,33 @@ bool keepWhatIsLeft(FileSystem& fileSystem, const std::string& path, const FileI
 int runUndo(const CommandLine& commandLine, const CliContext& context) {
     const Console& console = context.console;
     WatchedFileSystem fileSystem(context.fileSystem);
-    const std::string& path = *commandLine.journalFile;
     if (!checkWorkingDirectory(fileSystem, console))
         return kExitError;
+    if (commandLine.listRuns)
+        return listKeptRuns(fileSystem, context);
+    // The journal named, or that of the newest run kept.
+    std::string path;
+    if (commandLine.journalFile) {
+        path = *commandLine.journalFile;
+    } else {
+        const std::string folder = keptRunsFolder();
+        const std::vector<std::string> runs =
+            folder.empty() ? std::vector<std::string>{} : keptRuns(fileSystem, folder);
+        if (runs.empty()) {
+            console.line("Nothing to undo: no run is kept" +
+                         (folder.empty() ? "" : " in " + quoted(folder)) + ".");
+            return kExitDone;
+        }
+        path = runs.front();
+    }
 
     CliView view(console, nullptr);
     RenameSettings settings;  // Undo reads no option
     Renamer renamer(settings, fileSystem, context.clock, view);
     RunFlags& flags = renamer.flags();
     flags.Jobs = commandLine.jobs;
+    WhatIsLeft left;
+    renamer.setUndoKeeper(&left);
     // Held until the end, so that no window adopts the journal while it is being undone.
     std::unique_ptr<FileLock> lock;
     if (!readJournal(fileSystem, path, flags.Journal, lock, console))
@@ -96,6 +183,9 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
     const FileId journalId = lock->identity();
     flags.JournalCount = static_cast<std::int32_t>(flags.Journal.size());
     flags.JournalCreated = true;
+    // Nobody named this run: say which one it is before anything is renamed back.
+    if (!commandLine.journalFile)
+        console.line("Undoing " + describeRun(path, flags.Journal, context.clock) + ".", true);
     if (!flags.Journal.identified() && !flags.Journal.empty())
         console.warning("the journal " + quoted(path) +
                         " was written by an older version, which kept no identities: undo cannot "
@@ -114,7 +204,9 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
             console.line(view.status());
             if (!flags.FailureLogPath.empty())
                 console.line("Failure log: " + escapeTsv(flags.FailureLogPath));
-            keepWhatIsLeft(fileSystem, path, journalId, flags, console);
+            keepWhatIsLeft(fileSystem, path, journalId,
+                           flags.JournalCount == 0 ? std::string() : journalText(flags.Journal),
+                           console);
             return kExitError;
         }
         console.line(view.status());
@@ -125,9 +217,13 @@ int runUndo(const CommandLine& commandLine, const CliContext& context) {
     }
 
     int status = flags.FailureCount != 0 ? kExitSomeFailed : kExitDone;
-    // Undo discards its undo data whatever the outcome, so a journal is never carried out twice
-    // (a second pass could rename back files that only took the same names later).
-    if (const int error = fileSystem.removeFileIf(path, journalId)) {
+    // What could not be undone is kept for another try, and the rest is used up. An older
+    // journal is never carried out twice: without identities a second pass could rename back
+    // files that only took the same names later.
+    if (!left.text().empty()) {
+        if (!keepWhatIsLeft(fileSystem, path, journalId, left.text(), console))
+            status = kExitWarningAfter;
+    } else if (const int error = fileSystem.removeFileIf(path, journalId)) {
         if (error == kErrorNotTheEntry)
             warnNotTheJournal(path, console);
         else

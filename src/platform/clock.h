@@ -21,4 +21,8 @@ public:
 
 std::unique_ptr<Clock> makeSystemClock();
 
+// The local date and time in ISO 8601 with seconds and the offset from UTC, as
+// "2023-11-14T23:13:21+01:00", the same in every locale.
+std::string formatIsoTime(std::time_t t);
+
 }  // namespace zr

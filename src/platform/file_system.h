@@ -22,9 +22,14 @@ struct DirEntry {
     std::uint64_t inode = 0;
 };
 
+// What an entry is, taken without following links; anything that is neither a directory nor a
+// symbolic link (a pipe, a device) counts as a file, as the walk handles it.
+enum class EntryType : std::uint8_t { File, Directory, Link };
+
 struct EntryInfo {
     std::int64_t size = 0;
     std::time_t lastWrite = 0;
+    EntryType type = EntryType::File;
 };
 
 // An open listing of one directory, in the file system's own order, "." and ".." included.

@@ -216,6 +216,9 @@ public:
             return false;
         out.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::int64_t>(st.st_size);
         out.lastWrite = st.st_mtim.tv_sec;
+        out.type = S_ISDIR(st.st_mode)   ? EntryType::Directory
+                   : S_ISLNK(st.st_mode) ? EntryType::Link
+                                         : EntryType::File;
         return true;
     }
 

@@ -29,4 +29,12 @@ std::unique_ptr<Clock> makeSystemClock() {
     return std::make_unique<SystemClock>();
 }
 
+std::string formatIsoTime(std::time_t t) {
+    // strftime's %z has no colon ("+0100"); the extended form that goes with the dashes has.
+    std::string text = format(t, "%Y-%m-%dT%H:%M:%S%z");
+    if (text.size() >= 5)
+        text.insert(text.size() - 2, 1, ':');
+    return text;
+}
+
 }  // namespace zr

@@ -51,6 +51,7 @@ void GoCommand::Button1Click() {
     m_flags.RenamedCount = 0;
     m_flags.FailureCount = 0;
     m_flags.JournalCount = 0;
+    m_flags.FilterMatchCount = 0;
     m_flags.JournalCreated = true;
     m_flags.Journal.clear();
     if (m_keeper)
@@ -96,6 +97,7 @@ void GoCommand::run() {
         return;
     }
     m_flags.CurrentDir = startDirectory;
+    m_flags.Journal.setStartFolder(startDirectory);
 
     const bool batch = options.checked(Option::CheckBox13);
     RenameExecutor executor(options, m_flags, m_fileSystem, m_clock, m_view, m_keeper);

@@ -16,6 +16,7 @@ namespace {
 constexpr std::string_view kHeaderStart = "zentarel-renamer journal ";
 constexpr std::string_view kFolderPrefix = "folder ";
 constexpr std::string_view kDetourPrefix = "detour ";
+constexpr std::string_view kStartPrefix = "start ";
 constexpr std::string_view kFailedPrefix = "failed ";
 // The temporary names of a run's detours begin so; a journal names no others.
 constexpr std::string_view kTemporaryStart = ".zentarel-rename-";
@@ -143,6 +144,11 @@ int writeEntries(const UndoJournal& journal, Put put) {
         appendEscaped(chunk, journal.detourPrefix(), true);
         chunk += '\n';
     }
+    if (!journal.startFolder().empty()) {
+        chunk += kStartPrefix;
+        appendEscaped(chunk, journal.startFolder(), true);
+        chunk += '\n';
+    }
     std::string_view lastFolder;
     FileId lastFolderId;
     bool anyFolder = false;
@@ -262,6 +268,15 @@ bool JournalReader::addLine(std::string_view line) {
             !prefix.starts_with(kTemporaryStart) || !isOneName(prefix))
             return fail("not a detour a run writes");
         m_journal.setDetourPrefix(std::move(prefix));
+        return true;
+    }
+    // No entry line starts so: an old path begins with "/", a version 2 entry with a digit or "-".
+    if (line.starts_with(kStartPrefix)) {
+        std::string folder;
+        if (m_inFolder || m_journal.size() != 0 || !m_journal.startFolder().empty() ||
+            !unescape(line.substr(kStartPrefix.size()), folder, reason) || !isFolderPath(folder))
+            return fail("not a start directory as a run writes it");
+        m_journal.setStartFolder(std::move(folder));
         return true;
     }
     if (m_version == 2 && line.starts_with(kFolderPrefix)) {

@@ -5,16 +5,18 @@
 //
 //   zentarel-renamer journal 2
 //   detour .zentarel-rename-5f3a9c1e-
+//   start /photos
 //   folder 2049:131074 /photos
 //   131099 IMG\*1.JPG*img\*1.jpg
 //   end 1
 //
-// A "folder" line gives the device and inode of a folder and its path; the entries after it lie
-// in that folder, one per line: the entry's device and inode (the inode alone when the device is
-// the folder's), the old name, "*", the new name ("-" stands for an identity the walk could not
-// tell). The detour prefix and the entry's number
-// (counted from 1) make the temporary name a change of letter case alone goes through. In names
-// and paths a backslash, "*", tab, line feed and carriage return are escaped ("\\", "\*", "\t",
+// The "start" line names the run's start directory, for a list of journals to say which run
+// each is; it may be missing. A "folder" line gives the device and inode of a folder and its path;
+// the entries after it lie in that folder, one per line: the entry's device and inode (the inode
+// alone when the device is the folder's), the old name, "*", the new name ("-" stands for an
+// identity the walk could not tell). The detour prefix and the entry's number (counted from 1) make
+// the temporary name a change of letter case alone goes through. In names and paths a backslash,
+// "*", tab, line feed and carriage return are escaped ("\\", "\*", "\t",
 // "\n", "\r"), and every other control byte and every byte that is not valid UTF-8 is written as
 // "\xHH"; so the separator is the only bare "*" of a line and every name reads back byte for
 // byte. The end line counts the entries, so a file cut short is noticed. After the renames, one

@@ -220,7 +220,9 @@ void RenameExecutor::renameAll(FailureLog& log) {
         }
     };
     bool logBroken = false;
+    std::size_t settled = 0;
     try {
+        m_view.renamesProgress(0, count);
         RenameScheduler(m_fileSystem, m_flags.Jobs)
             .run(
                 count,
@@ -243,19 +245,24 @@ void RenameExecutor::renameAll(FailureLog& log) {
                     handedBack[i] = true;
                     if (outcome.error == 0) {
                         ++m_flags.RenamedCount;
+                        m_view.renamesProgress(++settled, count);
                         return;
                     }
                     const JournalEntry entry = journal[i];
                     journal.markFailed(i);
                     ++m_flags.FailureCount;
+                    m_view.renameFailed(
+                        entry.oldFullPath(), entry.newName(), outcome.error,
+                        refusedRename(entry.oldFullPath(), entry.newName(), m_flags.SavedWorkDir));
                     // Once a line could not be written, the renames still under way are only
                     // counted.
-                    if (logBroken)
-                        return;
-                    logBroken = true;
-                    log.add(failureLine(entry.oldFullPath(), entry.newName(), outcome.strandedAt,
-                                        outcome.error));
-                    logBroken = false;
+                    if (!logBroken) {
+                        logBroken = true;
+                        log.add(failureLine(entry.oldFullPath(), entry.newName(),
+                                            outcome.strandedAt, outcome.error));
+                        logBroken = false;
+                    }
+                    m_view.renamesProgress(++settled, count);
                 });
     } catch (...) {
         markNeverStarted();

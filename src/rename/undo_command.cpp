@@ -78,10 +78,10 @@ void UndoCommand::Button3Click() {
     std::string error;
     try {
         reverseAll();
+        if (m_keeper)
+            m_keeper->undone(m_flags.Journal);
         m_flags.Journal.clear();
         m_flags.JournalCount = 0;
-        if (m_keeper)
-            m_keeper->discard();
     } catch (...) {
         error = currentErrorText();
         // Part of the way through: what is kept holds only what is left to undo.

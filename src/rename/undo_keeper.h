@@ -20,6 +20,10 @@ public:
     virtual void finish(const UndoJournal& journal) = 0;
     // The undo data is gone (Undo has run, or a new run discards it): so is what was kept.
     virtual void discard() {}
+    // Undo has been through every entry; those it renamed back are marked like the ones that
+    // failed in Go. The undo data is gone, so by default what was kept goes too; a keeper may
+    // keep the renames that could not be undone, for another try. Never throws.
+    virtual void undone(const UndoJournal&) { discard(); }
     // An Undo ended part of the way: the entries it renamed back are marked like the ones that
     // failed, and what is kept should hold no more than what is left to undo. Never throws.
     virtual void keepWhatIsLeft(const UndoJournal&) {}

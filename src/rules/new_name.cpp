@@ -144,8 +144,9 @@ bool NewNameComputer::EntryFields::append(Field field, const FieldFormat& format
         case Field::Extension:
             out.append(name.substr(name.size() - extensionLength(name)));
             return true;
+        default:
+            return disk && disk->append(field, format, out);
     }
-    return false;
 }
 
 inline bool NewNameComputer::isKillChar(char32_t c) const {
@@ -400,7 +401,7 @@ NameResult NewNameComputer::ComputeNewName(std::string_view directory, std::stri
     const std::int64_t number =
         m_settings.value(ExtendedOption::NumberStart) +
         m_numbersTaken * static_cast<std::int64_t>(m_settings.value(ExtendedOption::NumberStep));
-    const NameResult result = compute(directory, name, number);
+    const NameResult result = compute(directory, name, number, nullptr);
     if (result.numberUsed)
         ++m_numbersTaken;
     return result;
@@ -408,19 +409,21 @@ NameResult NewNameComputer::ComputeNewName(std::string_view directory, std::stri
 
 NameResult NewNameComputer::ComputeNewName(std::string_view directory, std::string_view name,
                                            const EntryContext& entry) {
-    return compute(directory, name, entry.number);
+    return compute(directory, name, entry.number, entry.disk);
 }
 
 NameResult NewNameComputer::compute(std::string_view directory, std::string_view name,
-                                    std::int64_t number) {
+                                    std::int64_t number, const FieldValues* disk) {
     m_state.NewNameResult.clear();
     // A name with combining marks goes through the rules as characters; one without stays on
     // the code-point path unless a rule brings marks in.
     bool characters = decodeUtf8(name, m_name) && hasCombiningMark(m_name);
-    if (!m_state.DirectoryPass &&
-        !m_filters.PassesFilters(m_name, characters, m_settings.checked(Option::CheckBox11),
-                                 m_settings.checked(Option::CheckBox12)))
-        return {};
+    if (!m_state.DirectoryPass) {
+        if (!m_filters.PassesFilters(m_name, characters, m_settings.checked(Option::CheckBox11),
+                                     m_settings.checked(Option::CheckBox12)))
+            return {};
+        ++m_state.FilterMatchCount;
+    }
 
     refreshFields();
     m_work = m_name;
@@ -429,6 +432,7 @@ NameResult NewNameComputer::compute(std::string_view directory, std::string_view
     m_fields.number = number;
     m_fields.directory = directory;
     m_fields.name = m_name;
+    m_fields.disk = disk;
     m_fields.numberWritten = false;
     const char* failure = nullptr;
     auto failed = [&failure] { return NameResult{NameOutcome::Failed, false, failure}; };

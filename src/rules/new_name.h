@@ -37,6 +37,10 @@ namespace zr {
 struct EntryContext {
     // What a `{n}` field writes for the entry.
     std::int64_t number = 1;
+    // The values of the fields the walk reads from the disk for the entry: its modification
+    // time and what the file holds (the fields other than {n}, {parent} and {ext}). Without
+    // them, such a field has no value.
+    const FieldValues* disk = nullptr;
 };
 
 enum class NameOutcome : std::uint8_t {
@@ -83,10 +87,12 @@ private:
         std::int64_t number = 0;
         std::string_view directory;
         std::u32string_view name;
+        const FieldValues* disk = nullptr;
         mutable bool numberWritten = false;
     };
 
-    NameResult compute(std::string_view directory, std::string_view name, std::int64_t number);
+    NameResult compute(std::string_view directory, std::string_view name, std::int64_t number,
+                       const FieldValues* disk);
     void refreshFields();
     void refreshTemplates();
     // Pattern replace on m_work or m_characters; false, with `reason`, when the entry fails.

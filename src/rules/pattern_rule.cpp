@@ -243,18 +243,41 @@ std::optional<std::string> compileSuffixTemplate(const RenameSettings& settings,
     return compileAffix(settings, Option::CheckBox3, Option::Edit4, "suffix", suffix);
 }
 
-std::optional<std::string> checkRuleTexts(const RenameSettings& settings) {
+namespace {
+
+// Compiles the texts of the rules in force as a run does, adding the fields they use to
+// `fields`: the error of the first that does not compile, or nothing.
+std::optional<std::string> compileRuleTexts(const RenameSettings& settings, FieldSet& fields) {
     if (settings.checked(ExtendedOption::PatternReplace)) {
         PatternRule rule;
         if (auto error = rule.compile(toCodePoints(settings.text(ExtendedOption::Pattern)),
                                       toCodePoints(settings.text(ExtendedOption::Replacement)),
                                       settings.checked(ExtendedOption::PatternIgnoreCase)))
             return error;
+        fields |= rule.fields();
     }
-    NameTemplate affix;
-    if (auto error = compilePrefixTemplate(settings, affix))
+    // A template whose rule is off is not compiled, and names no field.
+    NameTemplate prefix;
+    NameTemplate suffix;
+    if (auto error = compilePrefixTemplate(settings, prefix))
         return error;
-    return compileSuffixTemplate(settings, affix);
+    if (auto error = compileSuffixTemplate(settings, suffix))
+        return error;
+    fields |= prefix.fields();
+    fields |= suffix.fields();
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> checkRuleTexts(const RenameSettings& settings) {
+    FieldSet fields;
+    return compileRuleTexts(settings, fields);
+}
+
+FieldSet fieldsInUse(const RenameSettings& settings) {
+    FieldSet fields;
+    return compileRuleTexts(settings, fields) ? FieldSet{} : fields;
 }
 
 }  // namespace zr

@@ -42,6 +42,7 @@ public:
                                        bool ignoreCase);
 
     bool usesNumber() const { return m_replacement.usesNumber(); }
+    FieldSet fields() const { return m_replacement.fields(); }
 
     enum class Outcome : std::uint8_t { NoMatch, Matched, Failed };
 
@@ -69,5 +70,11 @@ std::optional<std::string> compileSuffixTemplate(const RenameSettings& settings,
 // What refuses a run before anything is walked: a pattern or replacement of pattern replace
 // that does not compile, or a prefix or suffix whose fields do not, when their rule is on.
 std::optional<std::string> checkRuleTexts(const RenameSettings& settings);
+
+// The fields a run with these options may expand: those of pattern replace's replacement, and
+// of the prefix and the suffix when "fields" is on and their rule is; none when a text does not
+// compile (checkRuleTexts() refuses the run). Worked out once, before the walk, so that the
+// walk reads from the disk only what the rules use.
+FieldSet fieldsInUse(const RenameSettings& settings);
 
 }  // namespace zr

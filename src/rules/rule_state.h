@@ -18,6 +18,9 @@ struct RuleState {
     // The new name of the entry just computed, during a Scan; empty otherwise.
     std::string NewNameResult;
     std::int32_t PreviewCount = 0;
+    // Entries of the run that passed the filters, renamed or not (a directory handed over in
+    // "only directories" mode is not tested, and not counted).
+    std::int64_t FilterMatchCount = 0;
     std::int32_t JournalCount = 0;
     UndoJournal Journal;
 };

@@ -130,6 +130,7 @@ void UndoJournal::clear() {
     m_otherDevices.clear();
     m_identified = false;
     m_detourPrefix.clear();
+    m_startFolder.clear();
     m_failed.clear();
     m_failedCount = 0;
     m_blocks.clear();

@@ -80,6 +80,10 @@ public:
     // journal).
     void setDetourPrefix(std::string prefix) { m_detourPrefix = std::move(prefix); }
     const std::string& detourPrefix() const { return m_detourPrefix; }
+    // The start directory of the run, so that a list of journals can say which run each is;
+    // empty when not known (an older journal).
+    void setStartFolder(std::string folder) { m_startFolder = std::move(folder); }
+    const std::string& startFolder() const { return m_startFolder; }
     std::string temporaryName(std::size_t index) const;
 
     // Marks the entry whose rename failed: it was never done, so nothing may undo it.
@@ -116,6 +120,7 @@ private:
     std::vector<std::pair<std::size_t, std::uint64_t>> m_otherDevices;
     bool m_identified = false;
     std::string m_detourPrefix;
+    std::string m_startFolder;
     // Sized only once an entry fails.
     std::vector<bool> m_failed;
     std::size_t m_failedCount = 0;

@@ -4,6 +4,7 @@
 // list. The window, the command line and the tests each implement it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <span>
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "scan/rename_outcome.h"
 
 namespace zr {
@@ -32,8 +34,11 @@ struct PreviewRow {
     std::string currentName;
     std::string newName;
     std::int64_t size = 0;
-    // The last-write time, its seconds truncated to even.
+    // The last-write time, its seconds truncated to even, as the preview shows it.
     std::time_t time = 0;
+    // The last-write time as the file system holds it, and what the entry is, for programs.
+    std::time_t modified = 0;
+    EntryType type = EntryType::File;
     // A directory handed over in "only directories" mode: "DIR" in the size column.
     bool directory = false;
     // False when the entry's size and time could not be read (it vanished meanwhile).
@@ -102,6 +107,16 @@ public:
     // folders inside it.
     virtual void settlePreviewRows(std::string_view folder,
                                    std::span<const RowOutcome> outcomes) = 0;
+
+    // The renames of a Go or Undo run: `done` of `total` have been tried, called before the
+    // first and after each. A front end that throws here ends the run after the renames under
+    // way; those never started are marked as never done. The window shows nothing here, as
+    // the renames run to their end without a repaint.
+    virtual void renamesProgress(std::size_t /*done*/, std::size_t /*total*/) {}
+    // A rename of a Go run failed: with the errno of the system's refusal, or with what the run
+    // refused it for before trying (`refused` not None).
+    virtual void renameFailed(std::string_view /*oldFullPath*/, std::string_view /*newName*/,
+                              int /*error*/, Conflict /*refused*/) {}
 };
 
 }  // namespace zr

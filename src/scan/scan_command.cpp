@@ -55,6 +55,7 @@ void ScanCommand::Button5Click() {
     std::int32_t failures = 0;
     try {
         m_state.PreviewCount = 0;
+        m_state.FilterMatchCount = 0;
         m_view.busyOn();
         m_state.PreviewMode = true;
         ParseOptionLists(m_settings, m_lists);

@@ -2,6 +2,8 @@
 #include "scan/walk.h"
 
 #include "rules/app_error.h"
+#include "rules/option_lists.h"
+#include "rules/text.h"
 
 namespace zr {
 
@@ -18,6 +20,17 @@ std::time_t previewTime(std::time_t lastWrite) {
     return lastWrite - odd;
 }
 
+namespace {
+
+void setDetails(PreviewRow& row, const EntryInfo& info) {
+    row.size = info.size;
+    row.time = previewTime(info.lastWrite);
+    row.modified = info.lastWrite;
+    row.type = info.type;
+}
+
+}  // namespace
+
 DirectoryWalker::DirectoryWalker(const RenameSettings& settings, WalkState& state,
                                  NewNameComputer& computer, FileSystem& fileSystem,
                                  CommandView& view, ConflictFinder* finder)
@@ -26,7 +39,18 @@ DirectoryWalker::DirectoryWalker(const RenameSettings& settings, WalkState& stat
       m_computer(computer),
       m_fileSystem(fileSystem),
       m_view(view),
-      m_finder(finder) {}
+      m_finder(finder),
+      m_excluding(!settings.text(ExtendedOption::ExcludeMasks).empty()),
+      m_exclude(SplitOptionList(settings.text(ExtendedOption::ExcludeMasks))) {}
+
+bool DirectoryWalker::leftOut(const std::string& name) {
+    if (m_settings.checked(ExtendedOption::SkipHidden) && name.starts_with('.'))
+        return true;
+    // The masks compare as the filters do, with the same two ignore-case options.
+    return m_excluding &&
+           m_exclude.PassesFilters(toCodePoints(name), m_settings.checked(Option::CheckBox11),
+                                   m_settings.checked(Option::CheckBox12));
+}
 
 void DirectoryWalker::changeTo(const std::string& path) {
     std::string result;
@@ -55,10 +79,8 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
     beginCall();
     row.known = listing.info(name, info);
     endCall();
-    if (row.known) {
-        row.size = info.size;
-        row.time = previewTime(info.lastWrite);
-    }
+    if (row.known)
+        setDetails(row, info);
     m_view.addPreviewRow(std::move(row));
 }
 
@@ -71,10 +93,8 @@ void DirectoryWalker::showRows(std::size_t atLeast) {
         PreviewRow row = std::move(m_pendingRows.front());
         m_pendingRows.pop_front();
         row.known = known;
-        if (known) {
-            row.size = info.size;
-            row.time = previewTime(info.lastWrite);
-        }
+        if (known)
+            setDetails(row, info);
         m_view.addPreviewRow(std::move(row));
         if (atLeast > 0)
             --atLeast;
@@ -175,7 +195,7 @@ void DirectoryWalker::requestSubdirectories(const Level& level) {
         return;
     for (std::size_t i = 0; i < level.entries.size(); ++i) {
         const DirEntry& e = level.entries[i];
-        if (!e.isDirectory || isDotName(e.name))
+        if (!e.isDirectory || isDotName(e.name) || leftOut(e.name))
             continue;
         WalkPlace place = level.place;
         place.push_back(static_cast<std::uint32_t>(i));
@@ -252,10 +272,11 @@ void DirectoryWalker::walkLevel(Level& level) {
     if (m_finder)
         m_finder->openFolder(m_currentDir);
     for (;;) {
+        // An entry left out still holds its name, which another rename may want.
         if (m_finder)
             m_finder->listed(entry.name);
-        const bool dotName = isDotName(entry.name);
-        if (!dotName && entry.isDirectory && m_settings.checked(Option::CheckBox14)) {
+        const bool handled = !isDotName(entry.name) && !leftOut(entry.name);
+        if (handled && entry.isDirectory && m_settings.checked(Option::CheckBox14)) {
             m_state.DirectoryPass = true;
             try {
                 handOver(*level.handle, entry, true);
@@ -265,7 +286,7 @@ void DirectoryWalker::walkLevel(Level& level) {
             }
             m_state.DirectoryPass = false;
         }
-        if (!dotName) {
+        if (handled) {
             if (entry.isDirectory && m_settings.checked(Option::CheckBox1)) {
                 Level inner;
                 enter(level, entry.name, inner);

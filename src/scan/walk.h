@@ -53,6 +53,9 @@ private:
     static constexpr int kSlowBlocks = 2;
 
     void walkLevel(Level& level);
+    // Whether the options leave the entry `name` out, and with a folder all it holds: a hidden
+    // name when hidden names are skipped, a name an exclude mask matches.
+    bool leftOut(const std::string& name);
     // Enters the subdirectory `name` of `parent` (its entry just taken), or throws AppError.
     void enter(Level& parent, const std::string& name, Level& level);
     void addRow(DirectoryListing& listing, const std::string& name, bool directoryRow);
@@ -86,6 +89,9 @@ private:
     std::uint32_t m_nextPlace = 0;
     std::vector<Level*> m_levels;  // the levels being walked, outermost first
     std::deque<PreviewRow> m_pendingRows;
+    // The exclude masks, compiled once for the walk; none when the option is empty.
+    bool m_excluding = false;
+    FilterMatcher m_exclude;
 };
 
 // The time shown in the preview: the last-write time with its seconds truncated to even.

@@ -32,12 +32,41 @@ struct FieldChoice {
     const char* meaning;
 };
 
-// The fields "Insert field" offers; fields read from the files themselves join this list.
-const FieldChoice kFields[] = {
+const FieldChoice kNumbering[] = {
     {"{n}", "the number"},
     {"{n:3}", "the number with at least 3 digits"},
+};
+const FieldChoice kEntry[] = {
     {"{parent}", "the name of the folder"},
     {"{ext}", "the extension, dot included"},
+    {"{modified:%Y-%m-%d %H.%M.%S}", "when the entry was last modified"},
+};
+const FieldChoice kPhoto[] = {
+    {"{taken:%Y-%m-%d %H.%M.%S}", "when the photo was taken"},
+    {"{taken|modified:%Y%m%d}", "the day it was taken, else modified"},
+    {"{camera}", "the camera's model"},
+    {"{width}x{height}", "the picture's size in pixels"},
+};
+const FieldChoice kMusic[] = {
+    {"{artist}", "the artist"},
+    {"{album}", "the album"},
+    {"{track:2}", "the track's number with 2 digits"},
+    {"{title}", "the title"},
+    {"{disc}", "the disc's number"},
+    {"{year}", "the year of the recording"},
+    {"{genre}", "the genre"},
+};
+
+// The fields "Insert field" offers, in groups: an example of each, with its usual format.
+struct FieldGroup {
+    const char* title;
+    std::span<const FieldChoice> fields;
+};
+const FieldGroup kFieldGroups[] = {
+    {"Numbering", kNumbering},
+    {"The entry", kEntry},
+    {"Photo", kPhoto},
+    {"Music", kMusic},
 };
 
 // What the choices of a Choice option are called in the dialog, in the option's order.
@@ -101,8 +130,10 @@ const SpokenName kSpokenNames[] = {
 const char* const kHelp =
     "In the replacement, $1 to $9 stand for the pattern's groups, $\u2060{name} for the group "
     "of that name and $$ for a $. {n} is the entry's number, {n:3} the number with at least "
-    "three digits (001); {{ and }} write a brace. With \"fields in prefix/suffix\" the prefix "
-    "and the suffix take fields too.";
+    "three digits (001); {taken:%Y%m%d} the day a photo was taken, {artist} and {track:2} a "
+    "song's tags (\"Insert field\" lists them all); {taken|modified} the first of the two "
+    "the file has. {{ and }} write a brace. With \"fields in prefix/suffix\" the prefix and the "
+    "suffix take fields too.";
 
 }  // namespace
 
@@ -184,18 +215,22 @@ void MoreRules::createControls() {
     patternGrid->addWidget(label("ReplacementLabel", "Replace with"), 2, 0);
     patternGrid->addWidget(edit(O::Replacement, "Replacement",
                                 "what a match becomes: $1 or ${name} for a group, {n} for the "
-                                "number, {n:3} with three digits, $$ for $, {{ for {"),
+                                "number, {n:3} with three digits, {taken} for the date taken, $$ "
+                                "for $, {{ for {"),
                            2, 1);
     auto* insert = m_insertField = new QPushButton(QStringLiteral("Insert field"));
     insert->setObjectName(QStringLiteral("InsertField"));
-    insert->setToolTip(QStringLiteral("insert a field into the replacement"));
+    insert->setToolTip(QStringLiteral("insert a field into the replacement, at the cursor"));
     auto* fields = new QMenu(insert);
     fields->setObjectName(QStringLiteral("InsertFieldMenu"));
-    for (const FieldChoice& field : kFields) {
-        const char* text = field.field;
-        QAction* action = fields->addAction(QString::fromLatin1(text) + QStringLiteral("\t") +
-                                            QString::fromLatin1(field.meaning));
-        connect(action, &QAction::triggered, this, [this, text] { insertField(text); });
+    for (const FieldGroup& group : kFieldGroups) {
+        fields->addSection(QString::fromLatin1(group.title));
+        for (const FieldChoice& field : group.fields) {
+            const char* text = field.field;
+            QAction* action = fields->addAction(QString::fromLatin1(text) + QStringLiteral("\t") +
+                                                QString::fromLatin1(field.meaning));
+            connect(action, &QAction::triggered, this, [this, text] { insertField(text); });
+        }
     }
     insert->setMenu(fields);
     patternGrid->addWidget(insert, 2, 2);
@@ -225,8 +260,8 @@ void MoreRules::createControls() {
     auto* numbers = new QGroupBox(QStringLiteral("Fields and numbers"));
     auto* numberGrid = new QGridLayout(numbers);
     numberGrid->addWidget(box(O::Fields, "Fields", "fields in prefix/suffix",
-                              "if checked {n}, {parent} and {ext} in the prefix and the suffix "
-                              "are replaced by their values"),
+                              "if checked fields such as {n}, {parent}, {taken} and {artist} in "
+                              "the prefix and the suffix are replaced by their values"),
                           0, 0, 1, 4);
     numberGrid->addWidget(label("NumberStartLabel", "Start"), 1, 0);
     numberGrid->addWidget(

@@ -79,10 +79,11 @@ protected:
         const std::string root = temp / "root";
         makeDirectory(root + "/work");
         makeDirectory(root + "/tree");
+        makeDirectory(root + "/state");
         program = prepareRoot(cliProgram(), root);
         chmod(root.c_str(), 0755);
-        chmod((root + "/work").c_str(), 0777);
-        chmod((root + "/tree").c_str(), 0777);
+        for (const char* folder : {"/work", "/tree", "/state"})
+            chmod((root + folder).c_str(), 0777);
         return root;
     }
 
@@ -91,6 +92,8 @@ protected:
         options.root = root;
         options.cwd = "/work";
         options.unprivileged = true;
+        // Go keeps its journals in the state folder: one inside the root, open to that user.
+        options.env = {"XDG_STATE_HOME=/state"};
         return ChildProcess(program, args, std::move(options)).wait();
     }
 
@@ -203,13 +206,15 @@ TEST_F(BoundaryTest, AFolderThatCanBeReadButNotSearchedAbandonsTheWalk) {
     const std::string root = makeRoot();
     writeFile(root + "/tree/locked/B.JPG", "b");
     chmod((root + "/tree/locked").c_str(), 0444);
-    const CliRun scan = runUnprivileged(root, {"scan", "--case", "lower", "/tree"});
+    const CliRun scan =
+        runUnprivileged(root, {"scan", "--filter", "*.JPG", "--case", "lower", "/tree"});
     EXPECT_EQ(scan.status, 2) << scan.err;
     EXPECT_EQ(scan.err, "zentarel-renamer-cli: '/tree/locked': File access denied.\n");
     EXPECT_EQ(scan.out.find("B.JPG"), std::string::npos) << scan.out;
 
     writeFile(root + "/tree/A.JPG", "a");
-    const CliRun go = runUnprivileged(root, {"go", "--case", "lower", "/tree"});
+    const CliRun go =
+        runUnprivileged(root, {"go", "--filter", "*.JPG", "--case", "lower", "/tree"});
     EXPECT_EQ(go.status, 2) << go.err;
     EXPECT_EQ(go.err, "zentarel-renamer-cli: '/tree/locked': File access denied.\n");
     EXPECT_EQ(listNames(root + "/tree"), (Lines{"A.JPG", "locked"}));
@@ -630,8 +635,7 @@ TEST_F(BoundaryTest, EveryFailingCallEndsAsTheUserIsTold) {
                  "File access denied.", Lines{"A.JPG", "Qdir"}, Lines{}},
                 // The start directory.
                 {"stat of the start directory", plainTree, "stat~^TREE$=EIO", scanLower, 2,
-                 "cannot enter the start directory 'TREE/': Input/output error.", std::nullopt,
-                 std::nullopt},
+                 "'TREE': input/output error", std::nullopt, std::nullopt},
                 // Renames where RENAME_NOREPLACE is refused: the new name is claimed with an
                 // empty file (or folder) of the program's own, which the rename then replaces.
                 {"a claim and a rename", plainTree, "renameat2=EINVAL", lower, 0, bothRenamed,
@@ -768,10 +772,8 @@ TEST_F(BoundaryTest, FoldersAnUnprivilegedUserMayNotUseAreReported) {
     };
     const Row rows[] = {
         {{"scan", "--case", "lower", "/closed"}, "'/closed/inner': File access denied."},
-        {{"scan", "--case", "lower", "/unsearchable"},
-         "cannot enter the start directory '/unsearchable/': File access denied."},
-        {{"scan", "--case", "lower", "/unlistable"},
-         "cannot enter the start directory '/unlistable/': File access denied."},
+        {{"scan", "--case", "lower", "/unsearchable"}, "'/unsearchable': permission denied"},
+        {{"scan", "--case", "lower", "/unlistable"}, "'/unlistable': permission denied"},
         {{"scan", "--save-settings", "/readonly/s.rns", "/tree"},
          "Unable to write to /readonly/s.rns: File access denied."},
         {{"scan", "--settings", "secret.rns", "/tree"},

@@ -2,11 +2,13 @@
 // zentarel-renamer-cli as a user runs it: the built program on temporary trees.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -23,6 +25,10 @@ constexpr std::time_t kMtime = 1700000001;
 // The tests run with LC_ALL=C.UTF-8 and TZ=UTC.
 const std::string kDate = "11/14/23";
 const std::string kTime = "22:13:20";
+const std::string kModified = "2023-11-14T22:13:21+00:00";
+// What scan and go say when neither --filter nor a settings file chose the filter.
+const std::string kDefaultFilterNote =
+    "Using the default filter '*.jpg;*.gif' (--filter gives another).\n";
 
 void setMtime(const std::string& path) {
     const timespec times[2] = {{kMtime, 0}, {kMtime, 0}};
@@ -71,7 +77,7 @@ TEST_F(CliTest, ScanWritesTabSeparatedRowsWithEscapedNamesAndTheStatusOnStandard
     EXPECT_EQ(sortedLines(tsv.out),
               (Lines{"A.JPG\ta.jpg" + cells, "back\\\\D.JPG\tback\\\\d.jpg" + cells,
                      "bad\\xffC.JPG\tbad\\xffc.jpg" + cells, "tab\\tB.JPG\ttab\\tb.jpg" + cells}));
-    EXPECT_EQ(tsv.err, "Scanning done, found 4 file(s) to be renamed.\n");
+    EXPECT_EQ(tsv.err, kDefaultFilterNote + "Scanning done, found 4 file(s) to be renamed.\n");
     // Standard output is no terminal here: tab-separated is the default.
     EXPECT_EQ(run({"scan", "--case", "lower", tree}).out, tsv.out);
     EXPECT_EQ(listNames(tree).size(), 4u);  // nothing renamed
@@ -81,25 +87,34 @@ TEST_F(CliTest, ScanWritesJsonLinesWithStrayBytesAsLoneSurrogates) {
     buildAwkwardFlatTree();
     const CliRun json = run({"scan", "--case", "lower", "--format=json", tree});
     EXPECT_EQ(json.status, 0);
-    // Each row names the entry's full path, so rows of a recursive scan can be told apart.
-    const auto row = [&](const std::string& current, const std::string& renamed) {
-        return "{\"current\":\"" + current + "\",\"new\":\"" + renamed +
-               "\",\"size\":5,\"date\":\"" + kDate + "\",\"time\":\"" + kTime + "\",\"path\":\"" +
-               tree + "/" + current + "\"}";
+    // Each row names the entry's full path, so rows of a recursive scan can be told apart, and
+    // its time in ISO 8601 (to the second, where the preview's is even) and its type.
+    const auto row = [&](const std::string& current, const std::string& renamed,
+                         const std::string& size = "5", const std::string& type = "file") {
+        return "{\"current\":\"" + current + "\",\"new\":\"" + renamed + "\",\"size\":" + size +
+               ",\"date\":\"" + kDate + "\",\"time\":\"" + kTime + "\",\"modified\":\"" +
+               kModified + "\",\"type\":\"" + type + "\",\"path\":\"" + tree + "/" + current +
+               "\"}";
     };
     EXPECT_EQ(
         sortedLines(json.out),
         (Lines{row("A.JPG", "a.jpg"), row("back\\\\D.JPG", "back\\\\d.jpg"),
                row("bad\\udcffC.JPG", "bad\\udcffc.jpg"), row("tab\\tB.JPG", "tab\\tb.jpg")}));
-    EXPECT_EQ(json.err, "Scanning done, found 4 file(s) to be renamed.\n");
+    EXPECT_EQ(json.err, kDefaultFilterNote + "Scanning done, found 4 file(s) to be renamed.\n");
 
-    // A directory row shows "DIR" in place of a size, as the preview does.
+    // A directory has no size, a link its own; the table keeps "DIR", as the preview does.
     makeDirectory(tree + "/Sub");
     setMtime(tree + "/Sub");
-    const CliRun dirs = run({"scan", "--dirs-only", "--case", "lower", "--format", "json", tree});
-    EXPECT_EQ(dirs.out, "{\"current\":\"Sub\",\"new\":\"sub\",\"size\":\"DIR\",\"date\":\"" +
-                            kDate + "\",\"time\":\"" + kTime + "\",\"path\":\"" + tree +
-                            "/Sub\"}\n");
+    ASSERT_EQ(symlink("A.JPG", (tree + "/Link").c_str()), 0);
+    setMtime(tree + "/Link");
+    EXPECT_EQ(run({"scan", "--dirs-only", "--case", "lower", "--format", "json", tree}).out,
+              row("Sub", "sub", "null", "dir") + "\n");
+    EXPECT_EQ(sortedLines(run({"scan", "--no-recursive", "--filter", "Sub;Link", "--case", "upper",
+                               "--format", "json", tree})
+                              .out),
+              (Lines{row("Link", "LINK", "5", "link"), row("Sub", "SUB", "null", "dir")}));
+    EXPECT_TRUE(run({"scan", "--dirs-only", "--case", "lower", "--format", "tsv", tree})
+                    .out.starts_with("Sub\tsub\tDIR\t"));
 }
 
 TEST_F(CliTest, ScanTableAlignsColumnsAndEndsWithTheStatus) {
@@ -116,10 +131,18 @@ TEST_F(CliTest, ScanTableAlignsColumnsAndEndsWithTheStatus) {
                             "\xe6\x97\xa5X.JPG          \xe6\x97\xa5x.jpg                10  " +
                                 kDate + "  " + kTime}));
     EXPECT_TRUE(table.out.ends_with("Scanning done, found 2 file(s) to be renamed.\n"));
-    EXPECT_EQ(table.err, "");
+    EXPECT_EQ(table.err, kDefaultFilterNote);
 
+    // Filters that match no entry are named; names that match but stay as they are are not.
     const CliRun empty = run({"scan", "--filter", "*.none", "--format", "table", tree});
     EXPECT_EQ(empty.out, "Scanning done, found 0 file(s) to be renamed.\n");
+    EXPECT_EQ(empty.err, "No entry matched the filters '*.none'.\n");
+    const CliRun unchanged = run({"go", "--filter", "*.JPG", "--case", "upper", tree});
+    EXPECT_EQ(unchanged.out, "Done, 0 file(s) renamed, 0 failure(s).\n");
+    EXPECT_EQ(unchanged.err, "");
+    makeDirectory(temp / "empty");
+    const CliRun none = run({"go", "--case", "upper", temp / "empty"});
+    EXPECT_EQ(none.err, kDefaultFilterNote + "No entry matched the filters '*.jpg;*.gif'.\n");
 }
 
 TEST_F(CliTest, ScanMarksTheRowsGoWillFailToRenameInEveryFormat) {
@@ -129,7 +152,7 @@ TEST_F(CliTest, ScanMarksTheRowsGoWillFailToRenameInEveryFormat) {
         setMtime(tree + "/" + name);
     }
     const std::string cells = "\t5\t" + kDate + "\t" + kTime;
-    const Lines scan = {"scan", "--case", "lower", tree};
+    const Lines scan = {"scan", "--filter", "*.JPG", "--case", "lower", tree};
     auto with = [&scan](Lines extra) {
         extra.insert(extra.begin(), scan.begin(), scan.end() - 1);
         extra.push_back(scan.back());
@@ -137,8 +160,9 @@ TEST_F(CliTest, ScanMarksTheRowsGoWillFailToRenameInEveryFormat) {
     };
 
     const CliRun json = run(with({"--format", "json"}));
-    const std::string tail =
-        "\",\"size\":5,\"date\":\"" + kDate + "\",\"time\":\"" + kTime + "\",\"path\":\"" + tree;
+    const std::string tail = "\",\"size\":5,\"date\":\"" + kDate + "\",\"time\":\"" + kTime +
+                             "\",\"modified\":\"" + kModified + "\",\"type\":\"file\",\"path\":\"" +
+                             tree;
     // A folder's rows come once its listing is over, so after those of the folders inside it.
     EXPECT_EQ(json.out, "{\"current\":\"A.JPG\",\"new\":\"a.jpg" + tail + "/Sub/A.JPG\"}\n" +
                             "{\"current\":\"A.JPG\",\"new\":\"a.jpg" + tail +
@@ -156,6 +180,18 @@ TEST_F(CliTest, ScanMarksTheRowsGoWillFailToRenameInEveryFormat) {
     EXPECT_TRUE(table[0].ends_with("  " + kTime)) << table[0];
     EXPECT_TRUE(table[1].ends_with("  " + kTime + "  name taken")) << table[1];
     EXPECT_EQ(table[3], "current name  new name  filesize  filedate  filetime  will fail");
+
+    // --show-path adds the folder last, after the reason when there is one.
+    EXPECT_EQ(sortedLines(run(with({"--format", "tsv", "--show-conflicts", "--show-path"})).out),
+              (Lines{"A.JPG\ta.jpg" + cells + "\t\t" + tree + "/Sub",
+                     "A.JPG\ta.jpg" + cells + "\tname taken\t" + tree}));
+    const Lines withPath = sortedLines(run(with({"--format", "table", "--show-path"})).out);
+    ASSERT_EQ(withPath.size(), 4u);
+    EXPECT_TRUE(withPath[0].ends_with("  " + kTime + "              " + tree + "/Sub"))
+        << withPath[0];
+    EXPECT_TRUE(withPath[1].ends_with("  " + kTime + "  name taken  " + tree)) << withPath[1];
+    EXPECT_EQ(withPath[3],
+              "current name  new name  filesize  filedate  filetime  will fail   folder");
 }
 
 TEST_F(CliTest, GoAndUndoThroughAJournalRestoreTheTreeByteForByte) {
@@ -188,6 +224,87 @@ TEST_F(CliTest, GoAndUndoThroughAJournalRestoreTheTreeByteForByte) {
     EXPECT_EQ(listNames(work), Lines{});  // no failure log left behind
 }
 
+// Without --journal, go keeps its undo data in the state folder, one journal per run, and undo
+// reverses the newest run not undone yet; the window's journals there are none of its business.
+TEST_F(CliTest, GoAlwaysKeepsUndoDataAndUndoTakesTheNewestRun) {
+    const std::string runs = temp / "state/zentarel-renamer/runs";
+    const auto inState = [&](Lines args) {
+        ProcessOptions options;
+        options.cwd = work;
+        options.env = {"XDG_STATE_HOME=" + temp / "state"};
+        return runCli(args, std::move(options));
+    };
+    writeFile(tree + "/A.JPG");
+    writeFile(tree + "/B.JPG");
+    writeFile(temp / "state/zentarel-renamer/undo.journal", "a window's");
+    EXPECT_EQ(inState({"go", "--filter", "*.JPG", "--case", "lower", tree}).status, 0);
+    EXPECT_EQ(inState({"go", "--filter", "*.JPG", "--prefix", "p_", tree}).status, 0);
+    // Nothing renamed, nothing kept; a batch run's undo data is its undo script.
+    EXPECT_EQ(inState({"go", "--filter", "*.none", "--prefix", "p_", tree}).status, 0);
+    EXPECT_EQ(inState({"go", "--filter", "*.JPG", "--prefix", "p_", "--batch", tree}).status, 0);
+    EXPECT_EQ(listNames(tree), (Lines{"p_a.jpg", "p_b.jpg"}));
+    ASSERT_EQ(listNames(runs).size(), 2u);
+
+    const CliRun list = inState({"undo", "--list"});
+    EXPECT_EQ(list.status, 0);
+    const Lines listed = sortedLines(list.out);
+    ASSERT_EQ(listed.size(), 2u) << list.out;
+    for (const std::string& line : listed)
+        EXPECT_NE(line.find("  2 rename(s) to undo in '" + tree + "'  " + runs + "/go-"),
+                  std::string::npos)
+            << line;
+    const std::string newestRun = runs + "/" + listNames(runs).back();
+    EXPECT_NE(list.out.find(newestRun), std::string::npos);
+    EXPECT_LT(list.out.find(newestRun), list.out.find(runs + "/" + listNames(runs).front()));
+
+    const CliRun newest = inState({"undo"});
+    EXPECT_EQ(newest.status, 0) << newest.err;
+    EXPECT_EQ(newest.out, "Undo done, 2 file(s) renamed back, 0 failure(s).\n");
+    EXPECT_TRUE(newest.err.starts_with("Undoing the run of ")) << newest.err;
+    EXPECT_TRUE(
+        newest.err.ends_with(" in '" + tree + "' (2 rename(s)), kept in '" + newestRun + "'.\n"))
+        << newest.err;
+    EXPECT_EQ(listNames(tree), (Lines{"a.jpg", "b.jpg"}));
+    EXPECT_EQ(inState({"undo"}).status, 0);
+    EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG"}));
+    EXPECT_EQ(inState({"undo"}).out, "Nothing to undo: no run is kept in '" + runs + "'.\n");
+    EXPECT_EQ(readFile(temp / "state/zentarel-renamer/undo.journal"), "a window's");
+
+    // An undo that could not rename everything back keeps what is left, for another try.
+    EXPECT_EQ(inState({"go", "--filter", "*.JPG", "--case", "lower", tree}).status, 0);
+    writeFile(tree + "/A.JPG", "in the way");
+    const CliRun blocked = inState({"undo"});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_TRUE(blocked.out.starts_with(
+        "Undo done, 1 file(s) renamed back, 1 failure(s).  [see failure log]\n"))
+        << blocked.out;
+    EXPECT_NE(blocked.err.find("now holds what is left to undo"), std::string::npos) << blocked.err;
+    ASSERT_EQ(listNames(runs).size(), 1u);
+    std::filesystem::remove(tree + "/A.JPG");
+    const CliRun retried = inState({"undo"});
+    EXPECT_EQ(retried.out, "Undo done, 1 file(s) renamed back, 0 failure(s).\n") << retried.err;
+    EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG"}));
+    EXPECT_EQ(listNames(runs), Lines{});
+
+    // The newest ten are kept.
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(inState({"go", "--filter", "*.JPG", "--prefix", "p", tree}).status, 0);
+    EXPECT_EQ(listNames(runs).size(), 10u);
+
+    // Without a place for its undo data, go renames nothing.
+    const Lines before = listNames(tree);
+    writeFile(temp / "file");
+    ProcessOptions nowhere;
+    nowhere.cwd = work;
+    nowhere.env = {"XDG_STATE_HOME=" + temp / "file"};
+    const CliRun refused = runCli({"go", "--filter", "*", "--prefix", "q", tree}, nowhere);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err,
+              "zentarel-renamer-cli: cannot make the folder '" +
+                  temp / "file/zentarel-renamer/runs' for the undo data: not a directory\n");
+    EXPECT_EQ(listNames(tree), before);
+}
+
 TEST_F(CliTest, AJournalInsideTheTreeIsNotRenamedWithIt) {
     writeFile(tree + "/A.JPG");
     const CliRun go =
@@ -203,12 +320,15 @@ TEST_F(CliTest, FailedRenamesExitWithOneAndNameTheFailureLog) {
     writeFile(tree + "/A.JPG", "upper");
     writeFile(tree + "/a.jpg", "lower");  // takes the new name
     writeFile(tree + "/B.JPG", "b");
-    const CliRun go = run({"go", "--case", "lower", "--journal", "j", tree});
+    const CliRun go = run({"go", "--filter", "*.JPG", "--case", "lower", "--journal", "j", tree});
     EXPECT_EQ(go.status, 1);
     EXPECT_EQ(go.out,
               "Done, 1 file(s) renamed, 1 failure(s).  [see failure log]\n"
               "Failure log: " +
                   work + "/renamer_failures.log\n");
+    // Standard error says which renames failed and why, in scan's words.
+    EXPECT_EQ(go.err,
+              "zentarel-renamer-cli: cannot rename '" + tree + "/A.JPG' to 'a.jpg': name taken\n");
     EXPECT_EQ(readFile(tree + "/a.jpg"), "lower");  // never overwritten
     EXPECT_NE(readFile(work + "/renamer_failures.log").find(tree + "/A.JPG -> a.jpg\r\n"),
               std::string::npos);
@@ -218,13 +338,30 @@ TEST_F(CliTest, FailedRenamesExitWithOneAndNameTheFailureLog) {
     EXPECT_EQ(undo.status, 0);
     EXPECT_EQ(undo.out, "Undo done, 1 file(s) renamed back, 0 failure(s).\n");
     EXPECT_EQ(listNames(tree), (Lines{"A.JPG", "B.JPG", "a.jpg"}));
+
+    // Twenty of them at most; the log has them all.
+    for (int i = 0; i < 22; ++i) {
+        writeFile(tree + "/F" + std::to_string(i) + ".JPG");
+        writeFile(tree + "/f" + std::to_string(i) + ".jpg");
+    }
+    const CliRun many = run({"go", "--filter", "F*", "--case", "lower", tree});
+    EXPECT_EQ(many.status, 1);
+    const Lines lines = sortedLines(many.err);
+    ASSERT_EQ(lines.size(), 21u) << many.err;
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.ends_with(".jpg': name taken"); }),
+              20);
+    EXPECT_TRUE(many.err.ends_with("zentarel-renamer-cli: and 2 more, see " + work +
+                                   "/renamer_failures_1.log\n"))
+        << many.err;
 }
 
 TEST_F(CliTest, AJournalIsNeverOverwrittenAndOneThatCannotBeCreatedRenamesNothing) {
     writeFile(tree + "/A.JPG");
     writeFile(work + "/taken", "keep me");
     for (const char* journal : {"taken", "no-such-folder/j"}) {
-        const CliRun go = run({"go", "--case", "lower", "--journal", journal, tree});
+        const CliRun go =
+            run({"go", "--filter", "*.JPG", "--case", "lower", "--journal", journal, tree});
         EXPECT_EQ(go.status, 2) << journal;
         EXPECT_EQ(go.out, "");
         EXPECT_EQ(std::count(go.err.begin(), go.err.end(), '\n'), 1) << go.err;
@@ -238,9 +375,10 @@ TEST_F(CliTest, AJournalIsNeverOverwrittenAndOneThatCannotBeCreatedRenamesNothin
 TEST_F(CliTest, BatchModeWritesBothScriptsAndLeavesAnEmptyJournal) {
     writeFile(tree + "/a%1.JPG");
     const CliRun go = run({"go", "--case", "upper", "--case-range", "name", "--filter", "*.jpg",
-                           "--batch", "--journal", "j", tree});
+                           "--batch", "--script-format", "bat", "--journal", "j", tree});
     EXPECT_EQ(go.status, 0) << go.err;
-    EXPECT_EQ(go.out, "Done, 1 file(s) placed in batch file.\n");
+    EXPECT_EQ(go.out, "Done, 1 file(s) placed in batch file.\nRename script: " + work +
+                          "/renamer.bat\nUndo script: " + work + "/renamer_undo.bat\n");
     EXPECT_EQ(listNames(tree), Lines{"a%1.JPG"});
     EXPECT_EQ(listNames(work), (Lines{"j", "renamer.bat", "renamer_undo.bat"}));
     const std::string script = readFile(work + "/renamer.bat");
@@ -258,12 +396,20 @@ TEST_F(CliTest, BatchModeWritesBothScriptsAndLeavesAnEmptyJournal) {
     EXPECT_FALSE(exists(work + "/j"));
 }
 
-TEST_F(CliTest, ScriptFormatShWritesShellScriptsUnderTheirOwnFreeNames) {
+// The command line writes scripts for this system unless told otherwise, and names them.
+TEST_F(CliTest, ShellScriptsAreTheDefaultUnderTheirOwnFreeNames) {
     writeFile(tree + "/it's.JPG");
     writeFile(work + "/renamer.sh", "mine");
-    const CliRun go =
-        run({"go", "--case", "lower", "--filter", "*.jpg", "--batch", "--script-format=sh", tree});
+    const Lines batch = {"go", "--case", "lower", "--filter", "*.jpg", "--batch"};
+    auto with = [&](Lines args) {
+        args.insert(args.begin(), batch.begin(), batch.end());
+        args.push_back(tree);
+        return args;
+    };
+    const CliRun go = run(with({}));
     EXPECT_EQ(go.status, 0) << go.err;
+    EXPECT_EQ(go.out, "Done, 1 file(s) placed in batch file.\nRename script: " + work +
+                          "/renamer_1.sh\nUndo script: " + work + "/renamer_undo.sh\n");
     EXPECT_EQ(listNames(work), (Lines{"renamer.sh", "renamer_1.sh", "renamer_undo.sh"}));
     EXPECT_EQ(readFile(work + "/renamer.sh"), "mine");
     EXPECT_NE(readFile(work + "/renamer_1.sh")
@@ -273,6 +419,52 @@ TEST_F(CliTest, ScriptFormatShWritesShellScriptsUnderTheirOwnFreeNames) {
     EXPECT_EQ(access((work + "/renamer_undo.sh").c_str(), X_OK), 0);
     EXPECT_EQ(run({"go", "--script-format", "cmd", tree}).err,
               "zentarel-renamer-cli: --script-format takes bat|sh, not 'cmd'\n");
+
+    // A settings file that names the format is followed, and --script-format is followed over it.
+    writeFile(work + "/bat.rns", "[Renamer Settings]\r\nver=1005\r\nscript-format=bat\r\n");
+    EXPECT_NE(run(with({"--settings", "bat.rns"})).out.find("/renamer.bat\n"), std::string::npos);
+    EXPECT_NE(
+        run(with({"--settings", "bat.rns", "--script-format", "sh"})).out.find("/renamer_2.sh"),
+        std::string::npos);
+}
+
+// Excluded and hidden names are left out, and for folders all they hold; they still hold their
+// names, which a rename may want.
+TEST_F(CliTest, ExcludedAndHiddenNamesAreLeftOutWithWhatTheyHold) {
+    for (const char* name : {"A.JPG", ".Hidden.JPG", ".cache/B.JPG", "Skip.JPG", "Skipdir/C.JPG",
+                             "keep/D.JPG", "keep/Skip2.JPG", "_.e.JPG", ".e.jpg"})
+        writeFile(tree + "/" + name);
+    const auto firstCells = [](const std::string& rows) {
+        Lines cells;
+        for (const std::string& line : sortedLines(rows))
+            cells.push_back(line.substr(0, line.find('\t')) + "|" +
+                            line.substr(line.rfind('\t') + 1));
+        return cells;
+    };
+    const Lines options = {"--filter", "*.JPG",     "--case", "lower",      "--kill-chars",
+                           "_",        "--exclude", "Skip*",  "--no-hidden"};
+    Lines scan = {"scan", "--format", "tsv", "--show-conflicts", "--save-settings", "s.rns"};
+    scan.insert(scan.end(), options.begin(), options.end());
+    scan.push_back(tree);
+    const CliRun scanned = run(scan);
+    EXPECT_EQ(scanned.status, 0) << scanned.err;
+    EXPECT_EQ(firstCells(scanned.out), (Lines{"A.JPG|", "D.JPG|", "_.e.JPG|name taken"}));
+    // Kept in the settings file, and off unless asked for.
+    EXPECT_EQ(run({"scan", "--settings", "s.rns", "--format", "tsv", "--show-conflicts"}).out,
+              scanned.out);
+    EXPECT_EQ(firstCells(run({"scan", "--settings", "s.rns", "--format", "tsv", "--show-conflicts",
+                              "--exclude=", "--hidden"})
+                             .out)
+                  .size(),
+              8u);
+
+    Lines go = {"go"};
+    go.insert(go.end(), options.begin(), options.end());
+    go.push_back(tree);
+    EXPECT_EQ(run(go).status, 1);
+    for (const char* untouched : {".Hidden.JPG", ".cache/B.JPG", "Skip.JPG", "Skipdir/C.JPG",
+                                  "keep/Skip2.JPG", "_.e.JPG", "a.jpg", "keep/d.jpg"})
+        EXPECT_TRUE(exists(tree + "/" + untouched)) << untouched;
 }
 
 TEST_F(CliTest, SettingsSavedWithAwkwardValuesLoadBackAndSaveTheSame) {
@@ -340,26 +532,69 @@ TEST_F(CliTest, AnInvalidMaskOrAMissingStartDirectoryIsAnErrorBeforeAnythingHapp
         const CliRun missing = run({verb, "--case", "lower", temp / "missing"});
         EXPECT_EQ(missing.status, 2) << verb;
         EXPECT_EQ(missing.out, "");
-        EXPECT_EQ(missing.err, "zentarel-renamer-cli: cannot enter the start directory '" +
-                                   temp / "missing/': File not found.\n");
+        EXPECT_EQ(missing.err,
+                  "zentarel-renamer-cli: '" + temp / "missing': no such file or directory\n");
     }
-    const CliRun file = run({"scan", tree + "/A.JPG"});
-    EXPECT_EQ(file.status, 2);
-    EXPECT_NE(file.err.find("Invalid filename."), std::string::npos);
     EXPECT_EQ(listNames(work), Lines{});
 }
 
-TEST_F(CliTest, MismatchedConvertListsWarnAndTheRunGoesOn) {
+// Options that would spoil the run, or that the verb does not use, end it with one line before
+// anything is read, renamed or written.
+TEST_F(CliTest, OptionsThatCannotWorkAreRefusedBeforeAnythingHappens) {
     writeFile(tree + "/dok.jpg");
-    const CliRun go =
-        run({"go", "--convert-strings-from", "dok;x", "--convert-strings-to", "doc",
-             "--convert-chars-from", "ab", "--convert-chars-to", "a", "--prefix", "p_", tree});
-    EXPECT_EQ(go.status, 0);
-    EXPECT_EQ(go.err,
-              "zentarel-renamer-cli: warning: Count of convert string(s) not equal !\n"
-              "zentarel-renamer-cli: warning: Lengths of convert chars not equal !\n");
-    EXPECT_EQ(go.out, "Done, 1 file(s) renamed, 0 failure(s).\n");
-    EXPECT_EQ(listNames(tree), Lines{"p_dok.jpg"});
+    const std::string photo("\xff\xd8\xff\xe0\0\x10JFIF\0", 11);
+    writeFile(work + "/photo.jpg", photo);
+    struct Row {
+        Lines args;
+        std::string error;
+    };
+    const std::vector<Row> rows = {
+        {{"go", "--convert-strings-from", "dok;x", "--convert-strings-to", "doc", tree},
+         "Count of convert string(s) not equal ! 2 string(s) to replace, 1 replacement(s); "
+         "nothing was done"},
+        {{"scan", "--convert-chars-from", "ab", "--convert-chars-to", "a", tree},
+         "Lengths of convert chars not equal ! 'ab' and 'a'; nothing was done"},
+        {{"go", "--prefix", "../", tree},
+         "the prefix '../' holds a '/', which no name can hold; nothing was done"},
+        {{"scan", "--suffix", "a/b", tree},
+         "the suffix 'a/b' holds a '/', which no name can hold; nothing was done"},
+        {{"go", "--case", "upper", tree + "/dok.jpg"}, "'" + tree + "/dok.jpg': not a directory"},
+        {{"scan", "--case", "upper", "--save-settings", "photo.jpg", tree},
+         "'photo.jpg' is not a settings file; nothing was saved or done"},
+        {{"scan", "--batch", tree}, "option --batch is not for scan"},
+    };
+    for (const Row& row : rows) {
+        const CliRun refused = run(row.args);
+        EXPECT_EQ(refused.status, 2) << row.error;
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(refused.err, "zentarel-renamer-cli: " + row.error + "\n");
+    }
+    EXPECT_EQ(listNames(tree), Lines{"dok.jpg"});
+    EXPECT_EQ(listNames(work), Lines{"photo.jpg"});
+    EXPECT_EQ(readFile(work + "/photo.jpg"), photo);
+    // A prefix without a slash, and a settings file of other sections, are fine.
+    writeFile(work + "/mine.ini", "; mine\r\n\r\n[Other]\r\nkey = kept\r\n");
+    EXPECT_EQ(run({"scan", "--prefix", "p_", "--save-settings", "mine.ini", tree}).status, 0);
+}
+
+// The filter decides what is renamed, so scan and go name it when nobody chose it.
+TEST_F(CliTest, TheDefaultFilterIsNamedWhenNobodyChoseIt) {
+    writeFile(tree + "/A.JPG");
+    writeFile(work + "/filter.rns", "[Renamer Settings]\r\nver=1005\r\ned11=*.jpg;*.gif\r\n");
+    writeFile(work + "/other.rns", "[Renamer Settings]\r\nver=1005\r\nch9=0\r\n");
+    struct Row {
+        Lines args;
+        bool named;
+    };
+    for (const Row& row : {Row{{"scan", tree}, true}, Row{{"go", "--batch", tree}, true},
+                           Row{{"scan", "--settings", "other.rns", tree}, true},
+                           Row{{"scan", "--filter", "*.jpg;*.gif", tree}, false},
+                           Row{{"scan", "--settings", "filter.rns", tree}, false},
+                           Row{{"scan", "--dirs-only", tree}, false}}) {
+        const CliRun r = run(row.args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err.starts_with(kDefaultFilterNote), row.named) << r.err;
+    }
 }
 
 TEST_F(CliTest, BadUsageExitsWithTwoAndOneLineOnStandardError) {
@@ -370,7 +605,8 @@ TEST_F(CliTest, BadUsageExitsWithTwoAndOneLineOnStandardError) {
         {"scan"},  // no start directory and no settings file
         {"scan", "--case", "sideways", tree},
         {"go", "--format", "tsv", tree},
-        {"undo"},
+        {"scan", "--no-batch", tree},
+        {"undo", "--list", "--journal", "j"},
     };
     for (const Lines& args : cases) {
         std::string shown;
@@ -396,11 +632,58 @@ TEST_F(CliTest, OutputThatCannotBeWrittenIsAnError) {
         << full.err;
 }
 
+// Standard error on a terminal: a long walk draws its progress line with the control sequences
+// that take it back, unless the terminal is a dumb one. The walk is made long by a pause at
+// every folder it opens.
+TEST_F(CliTest, ADumbTerminalGetsNoControlSequences) {
+    for (const char* folder : {"a", "b", "c"})
+        writeFile(tree + "/" + folder + "/X.JPG");
+    for (const std::string term : {"xterm", "dumb"}) {
+        const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(terminal, 0);
+        ASSERT_EQ(grantpt(terminal), 0);
+        ASSERT_EQ(unlockpt(terminal), 0);
+        const std::string side = ptsname(terminal);
+        // Held open here too, so what the program wrote stays readable after it has ended.
+        const int held = open(side.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(held, 0);
+        ProcessOptions options;
+        options.cwd = work;
+        options.env = faultEnv("opendir=sleep150");
+        options.env.push_back("TERM=" + term);
+        options.env.push_back("ZR_TERMINAL=" + side);
+        ChildProcess child("/bin/sh",
+                           {"-c", "exec \"$0\" \"$@\" 2>\"$ZR_TERMINAL\"", cliProgram(), "scan",
+                            "--case", "lower", tree},
+                           options);
+        EXPECT_EQ(child.wait().status, 0);
+        fcntl(terminal, F_SETFL, O_NONBLOCK);
+        std::string shown;
+        char buffer[4096];
+        for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;)
+            shown.append(buffer, static_cast<std::size_t>(n));
+        close(held);
+        close(terminal);
+        EXPECT_NE(shown.find("Scanning done, found 3 file(s) to be renamed."), std::string::npos)
+            << term;
+        EXPECT_EQ(shown.find('\033') != std::string::npos, term == "xterm") << term << shown;
+    }
+}
+
 TEST_F(CliTest, HelpAndVersion) {
     const CliRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.starts_with("Usage: zentarel-renamer-cli scan [OPTION]... START_DIR\n"));
     EXPECT_NE(help.out.find("\n      --journal=FILE "), std::string::npos);
+    // The defaults that apply without a flag are stated (wherever the lines break).
+    std::string words;
+    std::istringstream in(help.out);
+    for (std::string word; in >> word;)
+        words += " " + word;
+    for (const char* text :
+         {"(default: '*.jpg;*.gif')", "(default: 'dok;602')", "(default: 'doc;txt')",
+          "(default: 'escrzyaieuutdESCRZYAIEUUTD')", "process subdirectories too (default: on)"})
+        EXPECT_NE(words.find(text), std::string::npos) << text;
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(run({"go", "--prefix", "x", "--help"}).status, 0);
     // The GNU form: "program (package) version" first, as help2man reads it.

@@ -36,6 +36,7 @@ std::string withoutTimes(const std::string& text) {
         end = end == std::string::npos ? text.size() : end + 1;
         std::string line = text.substr(begin, end - begin);
         for (const char* header : {"rem Renamer rename file from", "rem Renamer undo file from",
+                                   "# Renamer rename file from", "# Renamer undo file from",
                                    "; Renamer failure log from"}) {
             if (line.starts_with(header))
                 line = header;

@@ -49,6 +49,8 @@ protected:
         options.root = root;
         options.cwd = "/work";
         options.removeCwd = removeCwd;
+        // Go keeps its journals in the state folder: one inside the root.
+        options.env = {"XDG_STATE_HOME=/state"};
         ChildProcess child(program, args, std::move(options));
         return child.wait();
     }
@@ -371,7 +373,7 @@ TEST_F(SafetyTest, NamesThatCannotBeQuotedStayOutOfTheBatchScripts) {
     writeFile(tree + "/line\nbreak.JPG", "2");
     writeFile(tree + "/Plain.JPG", "3");
     const auto before = snapshotTree(tree);
-    const CliRun go = run({"go", "--batch", "--case", "lower", tree});
+    const CliRun go = run({"go", "--batch", "--script-format", "bat", "--case", "lower", tree});
     EXPECT_EQ(go.status, 1) << go.err;
     EXPECT_EQ(go.out.substr(0, go.out.find('\n')),
               "Done, 1 file(s) placed in batch file, 2 failure(s).  [see failure log]");

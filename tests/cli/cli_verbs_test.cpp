@@ -59,7 +59,12 @@ protected:
     }
 
     int run(const Lines& args) { return runCommandLine(args, {fs, clock, io.console}); }
-    int goLowerCase() { return run({"go", "--case", "lower", "--journal", journal, tree}); }
+    int goLowerCase(const Lines& more = {}) {
+        Lines args = {"go", "--filter", "*.JPG", "--case", "lower", "--journal", journal};
+        args.insert(args.end(), more.begin(), more.end());
+        args.push_back(tree);
+        return run(args);
+    }
 
     TempDir temp;
     std::string work;
@@ -142,23 +147,45 @@ protected:
     }
 
     int m_left = 0;
+    int m_renames = 0;
 };
 
-TEST_F(CtrlCTest, StopsAGoWalkAndCarriesOutWhatWasQueued) {
+TEST_F(CtrlCTest, InAGoWalkRenamesNothing) {
     EXPECT_EQ(goLowerCase(), 130);
-    const int renamed = lowerCaseFilesOnDisk();
-    EXPECT_GE(renamed, 3);  // the first directory's files, queued before the stop
-    EXPECT_LT(renamed, 15);
-    EXPECT_EQ(io.out(), "Done, " + std::to_string(renamed) + " file(s) renamed, 0 failure(s).\n");
-    EXPECT_EQ(io.err(),
-              "zentarel-renamer-cli: warning: stopped by Ctrl-C: the renames queued "
-              "until then were carried out\n");
-    EXPECT_TRUE(readFile(journal).ends_with("end " + std::to_string(renamed) + "\n"));
+    EXPECT_EQ(lowerCaseFilesOnDisk(), 0);
+    EXPECT_EQ(io.out(), "Stopped, nothing was renamed.\n");
+    EXPECT_EQ(io.err(), "");
+    EXPECT_EQ(listNames(work), Lines{});  // no journal, no failure log
     EXPECT_TRUE(interruptActionIsDefault());
 }
 
+TEST_F(CtrlCTest, AmongTheRenamesStopsAfterThoseUnderWay) {
+    fs.clear();
+    fs.onCall(Op::Rename, [this](const std::string&) {
+        if (++m_renames == 4)
+            raise(SIGINT);
+    });
+    EXPECT_EQ(goLowerCase({"--jobs", "1"}), 130);
+    EXPECT_EQ(lowerCaseFilesOnDisk(), 4);
+    EXPECT_EQ(io.out(), "Done, 4 file(s) renamed, 0 failure(s).\n");
+    EXPECT_EQ(io.err(),
+              "zentarel-renamer-cli: warning: stopped by Ctrl-C: 11 rename(s) were never "
+              "started\nThe journal '" +
+                  journal + "' can undo what was renamed.\n");
+    // The journal marks the renames never started, so undo leaves them alone.
+    const std::string kept = readFile(journal);
+    int neverDone = 0;
+    for (std::size_t at = kept.find("\nfailed "); at != std::string::npos;
+         at = kept.find("\nfailed ", at + 1))
+        ++neverDone;
+    EXPECT_EQ(neverDone, 11) << kept;
+    EXPECT_TRUE(interruptActionIsDefault());
+    EXPECT_EQ(run({"undo", "--journal", journal}), 0);
+    EXPECT_EQ(lowerCaseFilesOnDisk(), 0);
+}
+
 TEST_F(CtrlCTest, StopsAScanWithTheRowsFoundSoFar) {
-    EXPECT_EQ(run({"scan", "--case", "lower", tree}), 130);
+    EXPECT_EQ(run({"scan", "--filter", "*.JPG", "--case", "lower", tree}), 130);
     const std::string rows = io.out();
     const auto count = std::count(rows.begin(), rows.end(), '\n');
     EXPECT_GE(count, 3);

@@ -124,9 +124,12 @@ TEST(CommandLine, VerbFlagsAndTheStartDirectory) {
     EXPECT_EQ(scan.startDirectory, "-odd");
     EXPECT_FALSE(scan.showConflicts);
     EXPECT_TRUE(parsed({"scan", "--show-conflicts", "d"}).showConflicts);
+    EXPECT_TRUE(parsed({"scan", "--show-path", "d"}).showPath);
     EXPECT_EQ(parsed({"go", "dir", "--journal", "j"}).journalFile, "j");
     EXPECT_EQ(parsed({"go", "dir"}).startDirectory, "dir");
     EXPECT_EQ(parsed({"undo", "--journal", "j"}).verb, Verb::Undo);
+    EXPECT_FALSE(parsed({"undo"}).journalFile);
+    EXPECT_TRUE(parsed({"undo", "--list"}).listRuns);
     // Help is shown wherever it is asked for; "--help" as a value is a value.
     EXPECT_EQ(parsed({"go", "--prefix", "x", "--help"}).verb, Verb::Help);
     EXPECT_EQ(parsed({"go", "--prefix", "--help", "d"}).verb, Verb::Go);
@@ -136,14 +139,15 @@ TEST(CommandLine, ErrorsSayWhatIsWrong) {
     EXPECT_EQ(parseError({}), "no command given (scan, go or undo; see --help)");
     EXPECT_EQ(parseError({"rename"}), "unknown command 'rename' (scan, go or undo; see --help)");
     EXPECT_EQ(parseError({"scan", "--prefix"}), "option --prefix needs a value");
-    EXPECT_EQ(parseError({"scan", "--batch=1"}), "option --batch takes no value");
+    EXPECT_EQ(parseError({"go", "--batch=1"}), "option --batch takes no value");
     EXPECT_EQ(parseError({"scan", "--nope"}), "unknown option '--nope' (see --help)");
     EXPECT_EQ(parseError({"scan", "--journal", "j"}), "option --journal is not for scan");
     EXPECT_EQ(parseError({"go", "--format", "tsv"}), "option --format is not for go");
     EXPECT_EQ(parseError({"go", "--show-conflicts"}), "option --show-conflicts is not for go");
     EXPECT_EQ(parseError({"undo", "--prefix", "p", "--journal", "j"}),
               "option --prefix is not for undo");
-    EXPECT_EQ(parseError({"undo"}), "undo needs --journal FILE");
+    EXPECT_EQ(parseError({"undo", "--list", "--journal", "j"}),
+              "undo --list lists the runs of the state folder; it takes no --journal");
     EXPECT_EQ(parseError({"undo", "--journal", "j", "dir"}),
               "undo takes no start directory: 'dir'");
     EXPECT_EQ(parseError({"scan", "a", "b"}), "more than one start directory: 'b'");
@@ -177,8 +181,6 @@ TEST(CommandLine, EveryFlagOfTheTableIsTakenByItsVerbsAndListedInHelp) {
                 args.push_back(value);
             if (kVerbNames[v] != "undo")
                 args.push_back("dir");
-            else if (flag.name != "journal")
-                args.insert(args.end(), {"--journal", "j"});
             CommandLine commandLine;
             std::string error;
             const bool taken = (flag.verbs & (1u << v)) != 0;

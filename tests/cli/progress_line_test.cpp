@@ -53,6 +53,12 @@ TEST_F(ProgressLineTest, QuietForATenthOfASecondThenAtMostTenTimesASecond) {
     line.erase();
     EXPECT_EQ(written(), "\r\033[K");
     EXPECT_FALSE(line.shown());
+
+    // The renames after the walk: how many of how many, and how fast since they began.
+    line.updateRenames(150, 1000, t0 + 250ms, t0 + 300ms);
+    EXPECT_EQ(written(), "\r\033[K150 of 1000 renamed, 3000 per second");
+    line.updateRenames(151, 1000, t0 + 250ms, t0 + 350ms);
+    EXPECT_EQ(written(), "");
 }
 
 TEST_F(ProgressLineTest, FitsTheTerminalAndEscapesControlCharacters) {

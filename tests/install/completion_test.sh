@@ -35,7 +35,7 @@ cases=(
     "go --format|"
     "scan --format j|json "
     "go --script-format |bat sh "
-    "undo --|--help --jobs --journal "
+    "undo --|--help --jobs --journal --list "
     "go --journal t|trip.rns "
     "go --prefix p|"
     "scan --no-recursive ph|photo album photos "

@@ -270,7 +270,8 @@ manual_page() {
 manual_page zentarel-renamer FOLDER XDG_CONFIG_HOME XDG_STATE_HOME LC_TIME QT_QPA_PLATFORM \
     settings.reg undo.journal renamer.bat renamer_undo.bat renamer_failures.log
 manual_page zentarel-renamer-cli --journal=FILE 130 XDG_STATE_HOME LC_TIME renamer.sh \
-    renamer_undo.sh renamer.bat renamer_failures.log undo.journal
+    renamer_undo.sh renamer.bat renamer_failures.log undo.journal TERM 'runs/go' --list \
+    "'*.jpg;*.gif'" 'ěščřžýáíéúůťďĚŠČŘŽÝÁÍÉŮÚŤĎ' escrzyaieuutdESCRZYAIEUUTD
 
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

@@ -75,9 +75,11 @@ TEST(JournalFile, IdentitiesAndTheDetourRoundTrip) {
     journal.identify(2, {8, 3}, {7, 2});  // a mount point: another device than its folder
     journal.identify(3, {2049, 12}, {2049, 10});
     journal.setDetourPrefix(".zentarel-rename-00c0ffee-");
+    journal.setStartFolder("/pho\ttos");
     const std::string text = written(journal);
     EXPECT_EQ(text, kHeader2 +
                         "detour .zentarel-rename-00c0ffee-\n"
+                        "start /pho\\ttos\n"
                         "folder 2049:10 /photos\n"
                         "11 A.JPG*a.jpg\n"
                         "- B\\nx.JPG*b\\nx.jpg\n"
@@ -92,6 +94,7 @@ TEST(JournalFile, IdentitiesAndTheDetourRoundTrip) {
     ASSERT_EQ(back.size(), 4u);
     EXPECT_TRUE(back.identified());
     EXPECT_EQ(back.temporaryName(2), ".zentarel-rename-00c0ffee-3");
+    EXPECT_EQ(back.startFolder(), "/pho\ttos");
     for (std::size_t i = 0; i < journal.size(); ++i) {
         EXPECT_EQ(back[i].oldFullPath(), journal[i].oldFullPath());
         EXPECT_EQ(back[i].newName(), journal[i].newName());
@@ -192,6 +195,9 @@ TEST(JournalFile, RefusesTextItDidNotWrite) {
              Row{kHeader2 + "folder - /t\n3 a*c\nend 1\n",
                  "line 3: the entry's identity is not one a run writes"},
              Row{kHeader2 + "detour ../x\n", "line 2: not a detour a run writes"},
+             Row{kHeader2 + "folder - /t\nstart /t\n",
+                 "line 3: not a start directory as a run writes it"},
+             Row{kHeader2 + "start t\n", "line 2: not a start directory as a run writes it"},
              Row{kHeader2 + "folder - /t\ndetour .zentarel-rename-x-\n",
                  "line 3: not a detour a run writes"},
              Row{kHeader + "/a\\q*b\nend 1\n", "line 2: an unknown escape \\q"},

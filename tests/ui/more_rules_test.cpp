@@ -305,12 +305,34 @@ private slots:
             if (name != "Close")
                 QVERIFY2(!w->toolTip().isEmpty(), qPrintable(name));
         }
-        // "Insert field" puts the field where the cursor is.
+        // "Insert field" offers every field in its group, and puts it where the cursor is; each
+        // example is one a run takes.
         auto* replacement = qobject_cast<QLineEdit*>(control("Replacement"));
-        replacement->setText("Holiday ");
-        auto* fields = dialog()->findChild<QMenu*>("InsertFieldMenu");
-        fields->actions().at(1)->trigger();
-        QCOMPARE(settings().text(O::Replacement), "Holiday {n:3}");
+        auto* problem = dialog()->findChild<QLabel*>("Problem");
+        QStringList groups;
+        QStringList inserted;
+        for (QAction* action : dialog()->findChild<QMenu*>("InsertFieldMenu")->actions()) {
+            if (action->isSeparator()) {
+                groups << action->text();
+                continue;
+            }
+            replacement->setText("Holiday ()");
+            replacement->setCursorPosition(9);
+            action->trigger();
+            const QString field = action->text().section('\t', 0, 0);
+            QCOMPARE(QString::fromStdString(settings().text(O::Replacement)),
+                     "Holiday (" + field + ")");
+            QVERIFY2(problem->text().isEmpty(), qPrintable(problem->text()));
+            inserted << field;
+        }
+        QCOMPARE(groups, (QStringList{"Numbering", "The entry", "Photo", "Music"}));
+        QCOMPARE(inserted.size(), 16);
+        for (const char* field : {"{taken:%Y-%m-%d %H.%M.%S}", "{taken|modified:%Y%m%d}",
+                                  "{artist}", "{track:2}", "{camera}", "{year}"})
+            QVERIFY2(inserted.contains(field), field);
+        // A field the run would refuse is named where it is typed.
+        replacement->setText("{taken:%Y/%m}");
+        QCOMPARE(problem->text(), "Invalid replacement at position 10: a name cannot hold '/'");
     }
 
     void aBadPatternOrFieldIsShownWhereItIsTyped_data() {
