@@ -55,6 +55,55 @@ bool SlowCallWatch::end() {
     return m_slow;
 }
 
+InFlightTrial::Switch InFlightTrial::done() {
+    switch (m_phase) {
+        case Phase::Waiting:
+            if (--m_wait <= 0) {
+                m_phase = Phase::Measuring;
+                m_units = 0;
+                m_start = Clock::now();
+            }
+            return Switch::Stay;
+        case Phase::Measuring: {
+            // The clock is read every few units only: it costs as much as a quick call.
+            if (++m_units < kWindowUnits || m_units % 16 != 0)
+                return Switch::Stay;
+            const Clock::time_point now = Clock::now();
+            if (now - m_start < kWindowTime)
+                return Switch::Stay;
+            m_stretchUnits = m_units;
+            m_stretchTime = now - m_start;
+            m_phase = Phase::Trying;
+            m_units = 0;
+            // The trial's time counts from here: starting the calls in flight is part of its cost.
+            m_start = Clock::now();
+            return Switch::Start;
+        }
+        case Phase::Trying:
+        case Phase::InFlight: {
+            ++m_units;
+            if (m_units % 16 != 0 && m_units < m_stretchUnits)
+                return Switch::Stay;
+            const Clock::time_point now = Clock::now();
+            const bool pays = (now - m_start) * 10 < m_stretchTime * 9;
+            if (!pays) {
+                // Back to one call at a time, and measured afresh before the next trial.
+                m_phase = Phase::Waiting;
+                m_wait = m_gap * m_stretchUnits;
+                m_gap *= 2;
+                return Switch::Stop;
+            }
+            if (m_units >= m_stretchUnits) {
+                m_phase = Phase::InFlight;
+                m_units = 0;
+                m_start = now;
+            }
+            return Switch::Stay;
+        }
+    }
+    return Switch::Stay;
+}
+
 std::vector<std::thread> startThreads(int count, const std::function<void()>& work) {
     std::vector<std::thread> threads;
     try {

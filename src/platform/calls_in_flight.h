@@ -46,6 +46,44 @@ private:
     long m_sleepsAtStart = 0;
 };
 
+// Decides by trying whether calls in flight shorten a run whose calls do not sleep (a local disk
+// whose data the system holds in memory): on an idle machine with processors to spare, threads
+// that make the calls overlap the run's own work; on a busy one they only wait for processors
+// too. The run reports each unit of work done (an entry walked). After kFirstUnits units, it is
+// timed over at least kWindowUnits units and kWindowTime one call at a time; then calls go in
+// flight for as many units, and stay there only if these took at most nine tenths of that time,
+// which is checked again over every following stretch as long. A trial is cut short as soon as
+// it can no longer pay, so that it costs at most one stretch; the next one comes after a wait
+// twice as long as the last.
+class InFlightTrial {
+public:
+    enum class Switch { Stay, Start, Stop };
+    static constexpr int kFirstUnits = 256;
+    static constexpr int kWindowUnits = 512;
+    static constexpr std::chrono::milliseconds kWindowTime{4};
+    // Units a failed trial first waits for, in stretches.
+    static constexpr int kFirstGap = 16;
+
+    // After each unit of work: whether calls go in flight now (Start), go back to one at a
+    // time (Stop), or stay as they are.
+    Switch done();
+    // Whether the next unit ends the trial: the work it handed to the calls in flight is to be
+    // finished before, so that the trial is timed for all of it.
+    bool deciding() const { return m_phase == Phase::Trying && m_units + 1 >= m_stretchUnits; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    enum class Phase { Waiting, Measuring, Trying, InFlight };
+
+    Phase m_phase = Phase::Waiting;
+    long m_wait = kFirstUnits;
+    long m_gap = kFirstGap;
+    long m_units = 0;
+    long m_stretchUnits = 0;
+    Clock::duration m_stretchTime{};
+    Clock::time_point m_start;
+};
+
 // Starts up to `count` threads that run `work`; fewer, down to none, when the system refuses
 // one (its limit of processes, memory). A run then keeps fewer calls in flight, never aborts.
 std::vector<std::thread> startThreads(int count, const std::function<void()>& work);

@@ -134,8 +134,11 @@ void DirectoryWalker::WalkDirectory() {
     m_currentDir = m_state.CurrentDir;
     m_pendingRows.clear();
     m_watch.reset();
-    if (m_state.Jobs > 1)
+    m_trial.reset();
+    if (m_state.Jobs > 1) {
         m_watch.emplace(kSlowBlocks);
+        m_trial.emplace();
+    }
     m_nextPlace = UINT32_MAX;
     m_levels.clear();
     try {
@@ -170,7 +173,33 @@ void DirectoryWalker::endCall() {
     // walk from now on; the walk itself goes on in its order on this thread.
     if (m_watch && m_watch->end()) {
         m_watch.reset();
-        startReadingAhead();
+        m_trial.reset();
+        if (!m_readAhead)
+            startReadingAhead();
+    }
+}
+
+void DirectoryWalker::tryCallsInFlight() {
+    // A walk that is to stop makes no call it would not make one call at a time.
+    if (!m_trial || m_state.GoStopRequested || m_state.ScanStopRequested)
+        return;
+    if (m_trial->deciding())
+        showAllRows();
+    switch (m_trial->done()) {
+        case InFlightTrial::Switch::Stay:
+            break;
+        case InFlightTrial::Switch::Start:
+            // The walk's own calls are few while others read ahead: not watched meanwhile.
+            m_watch.reset();
+            startReadingAhead();
+            break;
+        case InFlightTrial::Switch::Stop:
+            // What was read ahead and is not shown yet is dropped; the levels read whole stay so.
+            m_readAhead->cancel();
+            showAllRows();
+            stopReadingAhead();
+            m_watch.emplace(kSlowBlocks);
+            break;
     }
 }
 
@@ -179,21 +208,23 @@ void DirectoryWalker::startReadingAhead() {
     // The levels being walked are read to their ends, and the folders left in them asked for.
     // Places count down: a deeper level's folders come earlier in the walk's order than those
     // left above it, and so does a level entered later.
+    // A level read whole before (reading ahead was on before and stopped) has the folders after
+    // its next entry asked for again.
     for (Level* level : m_levels) {
-        if (level->read)
-            continue;
-        level->entries = readWhole(*level->handle);
-        level->index = 0;
-        level->read = true;
+        if (!level->read) {
+            level->entries = readWhole(*level->handle);
+            level->index = 0;
+            level->read = true;
+        }
         level->place = WalkPlace{m_nextPlace--};
-        requestSubdirectories(*level);
+        requestSubdirectories(*level, level->index);
     }
 }
 
-void DirectoryWalker::requestSubdirectories(const Level& level) {
+void DirectoryWalker::requestSubdirectories(const Level& level, std::size_t from) {
     if (!m_settings.checked(Option::CheckBox1))
         return;
-    for (std::size_t i = 0; i < level.entries.size(); ++i) {
+    for (std::size_t i = from; i < level.entries.size(); ++i) {
         const DirEntry& e = level.entries[i];
         if (!e.isDirectory || isDotName(e.name) || leftOut(e.name))
             continue;
@@ -268,7 +299,7 @@ void DirectoryWalker::walkLevel(Level& level) {
     }
     m_levels.push_back(&level);
     if (m_readAhead && level.read)
-        requestSubdirectories(level);
+        requestSubdirectories(level, 0);
     if (m_finder)
         m_finder->openFolder(m_currentDir);
     for (;;) {
@@ -298,6 +329,7 @@ void DirectoryWalker::walkLevel(Level& level) {
         }
         if (m_readAhead)
             showRows(0);
+        tryCallsInFlight();
         m_view.setStatusText(m_currentDir);
         m_view.processPendingEvents();
         if (m_state.GoStopRequested || m_state.ScanStopRequested) {

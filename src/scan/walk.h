@@ -49,7 +49,8 @@ private:
     static constexpr std::size_t kPendingRowLimit = 256;
     // The walk watches its own calls: once they are found to wait for the file system (a
     // network share, a disk that must be read; not a busy machine), the read-ahead is on for the
-    // rest of the walk. On a fast local disk reading ahead would only cost.
+    // rest of the walk. Where they do not, reading ahead is tried (InFlightTrial) and kept only
+    // while it pays: with processors to spare it does, on a busy machine it would only cost.
     static constexpr int kSlowBlocks = 2;
 
     void walkLevel(Level& level);
@@ -65,11 +66,14 @@ private:
     // Around each call of the walk: whether calls are slow.
     void beginCall();
     void endCall();
+    // After each entry: starts or stops reading ahead as the trial says.
+    void tryCallsInFlight();
     static void throwOnReadError(const DirectoryListing& listing);
     void startReadingAhead();
     void stopReadingAhead();
-    // Asks the read-ahead for the subdirectories `level` descends into, in its order.
-    void requestSubdirectories(const Level& level);
+    // Asks the read-ahead for the subdirectories `level` descends into, in its order, from its
+    // entry `from` on.
+    void requestSubdirectories(const Level& level, std::size_t from);
     // Computes the new name of `entry` in the current directory and shows it; a rename queued
     // gets the identities of the entry and its folder.
     void handOver(DirectoryListing& listing, const DirEntry& entry, bool directoryRow);
@@ -86,6 +90,7 @@ private:
     std::optional<ReadAhead> m_ownedReadAhead;
     ReadAhead* m_readAhead = nullptr;      // null while the walk reads one call at a time
     std::optional<SlowCallWatch> m_watch;  // while one call at a time may not be enough
+    std::optional<InFlightTrial> m_trial;  // until the calls are found slow
     std::uint32_t m_nextPlace = 0;
     std::vector<Level*> m_levels;  // the levels being walked, outermost first
     std::deque<PreviewRow> m_pendingRows;

@@ -236,6 +236,67 @@ TEST_F(ScanTest, ListingsAreReadAheadOnlyWhereCallsAreSlow) {
     }
 }
 
+// Where no call sleeps, reading ahead is tried once a walk is well under way, and kept only
+// where it pays. Here reading sizes and times takes the walk's own thread half a millisecond of
+// processor each, and other threads nothing (reading ahead pays: kept to the end); or the walk
+// 20 us and other threads a millisecond asleep (it does not: the walk reads them itself again,
+// and tries once more later). Either way the view sees what one call at a time shows.
+TEST_F(ScanTest, ReadingAheadIsTriedAndKeptOnlyWhereItPays) {
+    for (int folder = 0; folder < 120; ++folder) {
+        for (int file = 0; file < 100; ++file)
+            writeFile(tree + "/D" + std::to_string(folder) + "/F" + std::to_string(file) + ".JPG");
+    }
+    startAt();
+    lowerCaseWholeName();
+    const std::thread::id walker = std::this_thread::get_id();
+    const auto spin = [](std::chrono::microseconds time) {
+        const auto until = std::chrono::steady_clock::now() + time;
+        while (std::chrono::steady_clock::now() < until) {
+        }
+    };
+    Rows logs[3];
+    for (const int run : {0, 1, 2}) {
+        fs.clear();
+        // The threads that read each entry's size and time, in order: true for the walk's own.
+        std::vector<bool> byWalk;
+        fs.onCall(Op::EntryInfo, [&](const std::string&) {
+            const bool own = std::this_thread::get_id() == walker;
+            byWalk.push_back(own);
+            if (run == 1 && own)
+                spin(std::chrono::microseconds(500));
+            if (run == 2)
+                own ? spin(std::chrono::microseconds(20))
+                    : std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        renamer->flags().Jobs = run == 0 ? 1 : 16;
+        view.clearLog();
+        renamer->Button5Click();
+        logs[run] = view.logWithoutWalkStatus();
+        // Those read by other threads, in the first and in the second half.
+        std::size_t elsewhere[2] = {0, 0};
+        for (std::size_t i = 0; i < byWalk.size(); ++i)
+            elsewhere[i < byWalk.size() / 2 ? 0 : 1] += byWalk[i] ? 0 : 1;
+        ASSERT_EQ(byWalk.size(), 12000u) << run;
+        EXPECT_TRUE(byWalk.front()) << run;
+        if (run == 0) {
+            EXPECT_EQ(elsewhere[0] + elsewhere[1], 0u);
+        }
+        if (run == 1) {
+            EXPECT_GT(elsewhere[0], 4000u);
+            EXPECT_GT(elsewhere[1], 5000u);
+        }
+        if (run == 2) {
+            EXPECT_GT(elsewhere[0], 0u);
+            EXPECT_GT(elsewhere[1], 0u);
+            EXPECT_LT(elsewhere[0] + elsewhere[1], 2000u);
+            EXPECT_TRUE(byWalk.back());
+        }
+    }
+    EXPECT_EQ(view.rows.size(), 12000u);
+    EXPECT_EQ(logs[0], logs[1]);
+    EXPECT_EQ(logs[0], logs[2]);
+}
+
 // While the walk is busy with what it was handed (the front end takes its time with every
 // entry), the threads read the next folders: also once as many are read as may wait to be taken,
 // since each one taken makes room for another. So once reading ahead, the walk lists no folder

@@ -64,7 +64,10 @@ public:
             m_owner.checkCall(FaultyFileSystem::Op::ReadDirectory, m_path + "/" + entry.name);
         return m_readError == 0;
     }
-    bool info(const std::string& name, EntryInfo& out) override { return m_real->info(name, out); }
+    bool info(const std::string& name, EntryInfo& out) override {
+        return m_owner.checkCall(FaultyFileSystem::Op::EntryInfo, m_path + "/" + name) == 0 &&
+               m_real->info(name, out);
+    }
     long nameLimit() override { return m_real->nameLimit(); }
     int readError() const override { return m_readError != 0 ? m_readError : m_real->readError(); }
     FileId identity() override { return m_real->identity(); }

@@ -30,6 +30,8 @@ public:
         SyncDirectory,
         LockFile,
         ReadDirectory,
+        // The size and time of an entry, by its path; a failing one reads as unknown.
+        EntryInfo,
     };
 
     explicit FaultyFileSystem(FileSystem& real) : m_real(real) {}
