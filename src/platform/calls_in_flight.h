@@ -50,7 +50,8 @@ private:
 // whose data the system holds in memory): on an idle machine with processors to spare, threads
 // that make the calls overlap the run's own work; on a busy one they only wait for processors
 // too. The run reports each unit of work done (an entry walked). After kFirstUnits units, it is
-// timed over at least kWindowUnits units and kWindowTime one call at a time; then calls go in
+// timed over at least kWindowUnits units and kWindowTime one call at a time (long enough that a
+// busy machine taking the processor away for a while does not decide it); then calls go in
 // flight for as many units, and stay there only if these took at most nine tenths of that time,
 // which is checked again over every following stretch as long. A trial is cut short as soon as
 // it can no longer pay, so that it costs at most one stretch; the next one comes after a wait
@@ -60,7 +61,7 @@ public:
     enum class Switch { Stay, Start, Stop };
     static constexpr int kFirstUnits = 256;
     static constexpr int kWindowUnits = 512;
-    static constexpr std::chrono::milliseconds kWindowTime{4};
+    static constexpr std::chrono::milliseconds kWindowTime{10};
     // Units a failed trial first waits for, in stretches.
     static constexpr int kFirstGap = 16;
 

@@ -239,7 +239,7 @@ TEST_F(ScanTest, ListingsAreReadAheadOnlyWhereCallsAreSlow) {
 // Where no call sleeps, reading ahead is tried once a walk is well under way, and kept only
 // where it pays. Here reading sizes and times takes the walk's own thread half a millisecond of
 // processor each, and other threads nothing (reading ahead pays: kept to the end); or the walk
-// 20 us and other threads a millisecond asleep (it does not: the walk reads them itself again,
+// 25 us and other threads a millisecond asleep (it does not: the walk reads them itself again,
 // and tries once more later). Either way the view sees what one call at a time shows.
 TEST_F(ScanTest, ReadingAheadIsTriedAndKeptOnlyWhereItPays) {
     for (int folder = 0; folder < 120; ++folder) {
@@ -265,7 +265,7 @@ TEST_F(ScanTest, ReadingAheadIsTriedAndKeptOnlyWhereItPays) {
             if (run == 1 && own)
                 spin(std::chrono::microseconds(500));
             if (run == 2)
-                own ? spin(std::chrono::microseconds(20))
+                own ? spin(std::chrono::microseconds(25))
                     : std::this_thread::sleep_for(std::chrono::milliseconds(1));
         });
         renamer->flags().Jobs = run == 0 ? 1 : 16;
