@@ -85,14 +85,7 @@ InFlightTrial::Switch InFlightTrial::done() {
             if (m_units % 16 != 0 && m_units < m_stretchUnits)
                 return Switch::Stay;
             const Clock::time_point now = Clock::now();
-            const Clock::duration elapsed = now - m_start;
-            // Once a quarter of the time is gone, the pace so far decides too: a trial that does
-            // not pay ends before it costs much.
-            const bool pays =
-                elapsed * 10 < m_stretchTime * 9 &&
-                (elapsed * 4 < m_stretchTime ||
-                 static_cast<double>(elapsed.count()) * 10 * static_cast<double>(m_stretchUnits) <
-                     static_cast<double>(m_stretchTime.count()) * 9 * static_cast<double>(m_units));
+            const bool pays = (now - m_start) * 10 < m_stretchTime * 9;
             if (!pays) {
                 // Back to one call at a time, and measured afresh before the next trial.
                 m_phase = Phase::Waiting;

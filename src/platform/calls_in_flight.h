@@ -54,9 +54,8 @@ private:
 // busy machine taking the processor away for a while does not decide it); then calls go in
 // flight for as many units, and stay there only if these took at most nine tenths of that time,
 // which is checked again over every following stretch as long. A trial is cut short as soon as
-// it can no longer pay, or once a quarter of that time is gone at a pace that does not pay, so
-// that it costs a fraction of a stretch; the next one comes after a wait twice as long as the
-// last.
+// it can no longer pay, so that it costs at most one stretch; the next one comes after a wait
+// twice as long as the last.
 class InFlightTrial {
 public:
     enum class Switch { Stay, Start, Stop };
