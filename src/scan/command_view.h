@@ -45,7 +45,16 @@ struct PreviewRow {
     bool known = true;
     // Why Go will fail to carry the rename out; None until the row is settled, and after.
     Conflict fails = Conflict::None;
+    // With RuleFailed (then set when the row is added): the rules' reason, "no date taken".
+    const char* ruleFailure = nullptr;
 };
+
+// What a front end shows as the reason of a row that fails: the rules' words for an entry they
+// gave no new name, else the conflict's.
+inline std::string_view failureReason(const PreviewRow& row) {
+    return row.fails == Conflict::RuleFailed && row.ruleFailure ? row.ruleFailure
+                                                                : conflictReason(row.fails);
+}
 
 // What Go will do with the entry of a preview row: the row's index (counted from the first row
 // added after clearPreview()) and why its rename will fail, or None.
@@ -117,6 +126,8 @@ public:
     // refused it for before trying (`refused` not None).
     virtual void renameFailed(std::string_view /*oldFullPath*/, std::string_view /*newName*/,
                               int /*error*/, Conflict /*refused*/) {}
+    // The rules gave an entry of a Go run no new name, for `reason` ("no date taken").
+    virtual void entryFailed(std::string_view /*oldFullPath*/, std::string_view /*reason*/) {}
 };
 
 }  // namespace zr
