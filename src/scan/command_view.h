@@ -34,8 +34,6 @@ struct PreviewRow {
     std::string currentName;
     std::string newName;
     std::int64_t size = 0;
-    // The last-write time, its seconds truncated to even, as the preview shows it.
-    std::time_t time = 0;
     // The last-write time as the file system holds it, and what the entry is, for programs.
     std::time_t modified = 0;
     EntryType type = EntryType::File;
@@ -47,6 +45,9 @@ struct PreviewRow {
     Conflict fails = Conflict::None;
     // With RuleFailed (then set when the row is added): the rules' reason, "no date taken".
     const char* ruleFailure = nullptr;
+
+    // The last-write time as the preview shows it: its seconds truncated to even.
+    std::time_t time() const { return modified - ((modified % 2) + 2) % 2; }
 };
 
 // What a front end shows as the reason of a row that fails: the rules' words for an entry they

@@ -13,18 +13,8 @@ bool isDotName(const std::string& name) {
     return name == "." || name == "..";
 }
 
-}  // namespace
-
-std::time_t previewTime(std::time_t lastWrite) {
-    const std::time_t odd = ((lastWrite % 2) + 2) % 2;
-    return lastWrite - odd;
-}
-
-namespace {
-
 void setDetails(PreviewRow& row, const EntryInfo& info) {
     row.size = info.size;
-    row.time = previewTime(info.lastWrite);
     row.modified = info.lastWrite;
     row.type = info.type;
 }

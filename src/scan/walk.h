@@ -113,7 +113,4 @@ private:
     FilterMatcher m_exclude;
 };
 
-// The time shown in the preview: the last-write time with its seconds truncated to even.
-std::time_t previewTime(std::time_t lastWrite);
-
 }  // namespace zr

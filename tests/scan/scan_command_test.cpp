@@ -67,8 +67,8 @@ TEST_F(ScanTest, ShowsEveryStateOfARunInOrder) {
     EXPECT_EQ(
         view.logWithoutWalkStatus(),
         (Rows{"caption Button5 &Stop !", "enable Button1 0", "busy on", "clear",
-              "row A.JPG|a.jpg|5|" + clock.formatDate(view.rows.at(0).time) + "|" +
-                  clock.formatTime(view.rows.at(0).time),
+              "row A.JPG|a.jpg|5|" + clock.formatDate(view.rows.at(0).time()) + "|" +
+                  clock.formatTime(view.rows.at(0).time()),
               "settle " + tree + ": 0 ok", "busy off undo=0", "enable Button1 1",
               "caption Button5 &Scan", "status Scanning done, found 1 file(s) to be renamed."}));
     // The walk shows the directory it is in after every entry, "." and ".." included.
