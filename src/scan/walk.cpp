@@ -322,7 +322,9 @@ bool DirectoryWalker::Level::next(DirEntry& entry) {
         return handle->next(entry);
     if (index >= entries.size())
         return false;
-    entry = entries[index++];
+    // Each entry is taken once: what is asked of the entries read (subdirectories to read ahead,
+    // names to settle) is asked before they are taken.
+    entry = std::move(entries[index++]);
     return true;
 }
 
@@ -361,8 +363,13 @@ void DirectoryWalker::enter(Level& parent, const std::string& name, Level& level
 }
 
 void DirectoryWalker::walkLevel(Level& level) {
-    if (m_planner.active() && level.handle && !level.read)
-        readForPlan(level);
+    if (m_planner.active() && level.handle) {
+        if (!level.read)
+            readForPlan(level);
+        planLevel(level);
+    }
+    if (level.read)
+        requestSubdirectories(level, 0);
     DirEntry entry;
     if (!level.handle || !level.next(entry)) {
         if (level.handle)
@@ -371,10 +378,6 @@ void DirectoryWalker::walkLevel(Level& level) {
         return;
     }
     m_levels.push_back(&level);
-    if (level.read)
-        requestSubdirectories(level, level.index - 1);
-    if (m_planner.active())
-        planLevel(level);
     if (m_finder)
         m_finder->openFolder(m_currentDir);
     for (;;) {
@@ -416,6 +419,12 @@ void DirectoryWalker::walkLevel(Level& level) {
             throwOnReadError(*level.handle);
             break;
         }
+    }
+    if (m_planner.active()) {
+        // Every name is handed on: what settled them is given back before the marks are worked
+        // out, which needs memory of its own in a huge folder.
+        level.plan = FolderPlan{};
+        std::vector<DirEntry>().swap(level.entries);
     }
     if (m_finder) {
         // The folder's rows are all shown before its marks come.
