@@ -233,15 +233,21 @@ TEST_F(ParallelTest, ScanReadingAheadShowsWhatOneCallAtATimeShows) {
 // message, nothing aborted, and no more renamed than the calls in flight. (That an error names
 // only what the walk itself met: WatchedFileSystemTest.)
 TEST_F(ParallelTest, ErrorsEndTheRunAsOneCallAtATimeEndsIt) {
+    // The rows of two trees made a moment apart show the same time.
+    const auto writePhoto = [](const std::string& path) {
+        writeFile(path);
+        const timespec times[2] = {{1700000000, 0}, {1700000000, 0}};
+        utimensat(AT_FDCWD, path.c_str(), times, 0);
+    };
     // Folders of a photo each, entered slowly.
-    const auto folders = [](const std::string& tree) {
+    const auto folders = [&](const std::string& tree) {
         for (int i = 0; i < 40; ++i)
-            writeFile(tree + "/X" + std::to_string(i) + "/P.JPG");
+            writePhoto(tree + "/X" + std::to_string(i) + "/P.JPG");
     };
     // One folder of photos whose renames take their time, every other one refused.
-    const auto photos = [](const std::string& tree) {
+    const auto photos = [&](const std::string& tree) {
         for (int i = 0; i < 300; ++i)
-            writeFile(tree + "/IMG_" + std::to_string(i) + (i % 2 ? "_NO.JPG" : ".JPG"));
+            writePhoto(tree + "/IMG_" + std::to_string(i) + (i % 2 ? "_NO.JPG" : ".JPG"));
     };
     const std::string lower = "--case lower --case-range all --filter *";
     struct Case {
