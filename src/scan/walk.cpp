@@ -13,18 +13,8 @@ bool isDotName(const std::string& name) {
     return name == "." || name == "..";
 }
 
-}  // namespace
-
-std::time_t previewTime(std::time_t lastWrite) {
-    const std::time_t odd = ((lastWrite % 2) + 2) % 2;
-    return lastWrite - odd;
-}
-
-namespace {
-
 void setDetails(PreviewRow& row, const EntryInfo& info) {
     row.size = info.size;
-    row.time = previewTime(info.lastWrite);
     row.modified = info.lastWrite;
     row.type = info.type;
 }
@@ -40,6 +30,7 @@ DirectoryWalker::DirectoryWalker(const RenameSettings& settings, WalkState& stat
       m_fileSystem(fileSystem),
       m_view(view),
       m_finder(finder),
+      m_planner(settings, computer, state),
       m_excluding(!settings.text(ExtendedOption::ExcludeMasks).empty()),
       m_exclude(SplitOptionList(settings.text(ExtendedOption::ExcludeMasks))) {}
 
@@ -59,12 +50,26 @@ void DirectoryWalker::changeTo(const std::string& path) {
     m_currentDir = std::move(result);
 }
 
-void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
-                             bool directoryRow) {
+void DirectoryWalker::addRow(Level& level, const std::string& name, bool directoryRow,
+                             const char* ruleFailure) {
     PreviewRow row;
     row.currentName = name;
     row.newName = m_state.NewNameResult;
     row.directory = directoryRow;
+    if (ruleFailure) {
+        row.fails = Conflict::RuleFailed;
+        row.ruleFailure = ruleFailure;
+    }
+    // Numbering by modification time read them already.
+    if (!level.plan.infos.empty()) {
+        showAllRows();
+        const std::size_t i = level.index - 1;
+        row.known = level.plan.known[i];
+        if (row.known)
+            setDetails(row, level.plan.infos[i]);
+        m_view.addPreviewRow(std::move(row));
+        return;
+    }
     if (m_readAhead) {
         // Its size and time are read by the read-ahead; the row follows once they are there,
         // after the rows before it.
@@ -77,7 +82,7 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
     // Only an entry that gets a row needs its size and time.
     EntryInfo info;
     beginCall();
-    row.known = listing.info(name, info);
+    row.known = level.handle->info(name, info);
     endCall();
     if (row.known)
         setDetails(row, info);
@@ -106,26 +111,120 @@ void DirectoryWalker::showAllRows() {
         showRows(m_pendingRows.size());
 }
 
-void DirectoryWalker::handOver(DirectoryListing& listing, const DirEntry& entry,
-                               bool directoryRow) {
+void DirectoryWalker::handOver(Level& level, const DirEntry& entry, bool directoryRow) {
     const std::string& name = entry.name;
     const std::int32_t counted = m_state.PreviewCount;
     const std::size_t queued = m_state.Journal.size();
-    m_computer.ComputeNewName(m_currentDir, name);
+    NameResult result;
+    if (m_planner.active()) {
+        // Settled with the rest of the folder: only handed on here, in the walk's order.
+        const std::size_t i = level.index - 1;
+        result.outcome = level.plan.outcome(i);
+        m_state.NewNameResult.clear();
+        if (result.outcome == NameOutcome::Renamed) {
+            m_computer.HandOver(m_currentDir, name, level.plan.newName(i));
+        } else if (result.outcome == NameOutcome::Failed) {
+            result.failureReason = level.plan.failure(i);
+        }
+    } else {
+        result = m_computer.ComputeNewName(m_currentDir, name);
+    }
+    if (result.outcome == NameOutcome::Failed) {
+        handFailure(level, name, result.failureReason ? result.failureReason : "no new name",
+                    directoryRow);
+        return;
+    }
     // A rename queued: the entry and its folder as the walk sees them, so that what is renamed
     // later is this very entry in this very folder.
     if (m_state.Journal.size() != queued) {
         FileId id;
-        if (!listing.entryId(entry, id))
+        if (!level.handle->entryId(entry, id))
             id = FileId{};
-        m_state.Journal.identify(queued, id, listing.identity());
+        m_state.Journal.identify(queued, id, level.handle->identity());
     }
     const bool row = m_state.PreviewMode && !m_state.NewNameResult.empty();
     // An entry renamed to an empty name is counted but gets no row; Go will still try it.
     if (m_finder && m_state.PreviewCount != counted)
         m_finder->renamed(m_state.NewNameResult, row);
     if (row)
-        addRow(listing, name, directoryRow);
+        addRow(level, name, directoryRow);
+}
+
+void DirectoryWalker::handFailure(Level& level, const std::string& name, const char* reason,
+                                  bool directoryRow) {
+    if (!m_state.PreviewMode) {
+        // Not renamed; Go counts and logs it with its failures.
+        m_state.RuleFailures.push_back({pathInDirectory(m_currentDir, name), reason});
+        return;
+    }
+    // Counted with the renames found, as a rename that will fail is.
+    ++m_state.PreviewCount;
+    m_state.NewNameResult.clear();
+    if (m_finder)
+        m_finder->failed(true);
+    addRow(level, name, directoryRow, reason);
+}
+
+Handing DirectoryWalker::handing(const DirEntry& entry) {
+    if (isDotName(entry.name) || leftOut(entry.name))
+        return Handing::None;
+    if (m_settings.checked(Option::CheckBox14))
+        return entry.isDirectory ? Handing::Directory : Handing::None;
+    if (entry.isDirectory && m_settings.checked(Option::CheckBox1))
+        return Handing::None;
+    return Handing::Entry;
+}
+
+void DirectoryWalker::readForPlan(Level& level) {
+    level.entries = readWhole(*level.handle);
+    level.index = 0;
+    level.read = true;
+}
+
+void DirectoryWalker::readTimes(Level& level, std::span<const Handing> hands) {
+    FolderPlan& plan = level.plan;
+    plan.infos.assign(level.entries.size(), EntryInfo{});
+    plan.known.assign(level.entries.size(), false);
+    if (m_readAhead) {
+        // The rows asked for before come first.
+        showAllRows();
+        for (std::size_t i = 0; i < hands.size(); ++i) {
+            if (hands[i] != Handing::None)
+                m_readAhead->requestInfo(level.handle, level.entries[i].name);
+        }
+        for (std::size_t i = 0; i < hands.size(); ++i) {
+            bool known = false;
+            if (hands[i] != Handing::None && m_readAhead->takeInfo(true, plan.infos[i], known))
+                plan.known[i] = known;
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < hands.size(); ++i) {
+        if (hands[i] == Handing::None)
+            continue;
+        beginCall();
+        plan.known[i] = level.handle->info(level.entries[i].name, plan.infos[i]);
+        endCall();
+    }
+}
+
+void DirectoryWalker::planLevel(Level& level) {
+    m_hands.resize(level.entries.size());
+    bool renames = false;
+    for (std::size_t i = 0; i < level.entries.size(); ++i) {
+        m_hands[i] = handing(level.entries[i]);
+        renames = renames || m_hands[i] != Handing::None;
+    }
+    level.plan.infos.clear();
+    level.plan.known.clear();
+    if (renames && m_planner.needsTimes())
+        readTimes(level, m_hands);
+    const long nameLimit =
+        renames && m_settings.checked(ExtendedOption::Unique) ? level.handle->nameLimit() : 0;
+    m_planner.plan(m_currentDir, level.entries, m_hands, nameLimit, level.plan, [this] {
+        m_view.processPendingEvents();
+        return !m_state.GoStopRequested && !m_state.ScanStopRequested;
+    });
 }
 
 void DirectoryWalker::WalkDirectory() {
@@ -198,6 +297,9 @@ void DirectoryWalker::tryCallsInFlight() {
             m_readAhead->cancel();
             showAllRows();
             stopReadingAhead();
+            // A later trial asks again for the folders left in the levels being walked.
+            for (Level* level : m_levels)
+                level->requested = false;
             m_watch.emplace(kSlowBlocks);
             break;
     }
@@ -216,14 +318,17 @@ void DirectoryWalker::startReadingAhead() {
             level->index = 0;
             level->read = true;
         }
-        level->place = WalkPlace{m_nextPlace--};
+        // The entry being walked in each level is entered already.
         requestSubdirectories(*level, level->index);
     }
 }
 
-void DirectoryWalker::requestSubdirectories(const Level& level, std::size_t from) {
-    if (!m_settings.checked(Option::CheckBox1))
+void DirectoryWalker::requestSubdirectories(Level& level, std::size_t from) {
+    if (!m_readAhead || level.requested || !m_settings.checked(Option::CheckBox1))
         return;
+    level.requested = true;
+    if (level.place.empty())
+        level.place = WalkPlace{m_nextPlace--};
     for (std::size_t i = from; i < level.entries.size(); ++i) {
         const DirEntry& e = level.entries[i];
         if (!e.isDirectory || isDotName(e.name) || leftOut(e.name))
@@ -251,7 +356,9 @@ bool DirectoryWalker::Level::next(DirEntry& entry) {
         return handle->next(entry);
     if (index >= entries.size())
         return false;
-    entry = entries[index++];
+    // Each entry is taken once: what is asked of the entries read (subdirectories to read ahead,
+    // names to settle) is asked before they are taken.
+    entry = std::move(entries[index++]);
     return true;
 }
 
@@ -265,6 +372,7 @@ void DirectoryWalker::enter(Level& parent, const std::string& name, Level& level
                 level.entries = std::move(listing->entries);
                 level.read = true;
                 level.place = std::move(place);
+                level.requested = false;
                 return;
             }
             // Met ahead: nothing read after this point is used, and the walk enters the
@@ -285,11 +393,17 @@ void DirectoryWalker::enter(Level& parent, const std::string& name, Level& level
         // lies below it is read ahead, with places of its own.
         level.entries = readWhole(*level.handle);
         level.read = true;
-        level.place = WalkPlace{m_nextPlace--};
     }
 }
 
 void DirectoryWalker::walkLevel(Level& level) {
+    if (m_planner.active() && level.handle) {
+        if (!level.read)
+            readForPlan(level);
+        planLevel(level);
+    }
+    if (level.read)
+        requestSubdirectories(level, 0);
     DirEntry entry;
     if (!level.handle || !level.next(entry)) {
         if (level.handle)
@@ -298,8 +412,6 @@ void DirectoryWalker::walkLevel(Level& level) {
         return;
     }
     m_levels.push_back(&level);
-    if (m_readAhead && level.read)
-        requestSubdirectories(level, 0);
     if (m_finder)
         m_finder->openFolder(m_currentDir);
     for (;;) {
@@ -310,7 +422,7 @@ void DirectoryWalker::walkLevel(Level& level) {
         if (handled && entry.isDirectory && m_settings.checked(Option::CheckBox14)) {
             m_state.DirectoryPass = true;
             try {
-                handOver(*level.handle, entry, true);
+                handOver(level, entry, true);
             } catch (...) {
                 m_state.DirectoryPass = false;
                 throw;
@@ -324,7 +436,7 @@ void DirectoryWalker::walkLevel(Level& level) {
                 m_currentDir = pathInDirectory(m_currentDir, entry.name);
                 walkLevel(inner);
             } else if (!m_settings.checked(Option::CheckBox14)) {
-                handOver(*level.handle, entry, false);
+                handOver(level, entry, false);
             }
         }
         if (m_readAhead)
@@ -342,6 +454,12 @@ void DirectoryWalker::walkLevel(Level& level) {
             throwOnReadError(*level.handle);
             break;
         }
+    }
+    if (m_planner.active()) {
+        // Every name is handed on: what settled them is given back before the marks are worked
+        // out, which needs memory of its own in a huge folder.
+        level.plan = FolderPlan{};
+        std::vector<DirEntry>().swap(level.entries);
     }
     if (m_finder) {
         // The folder's rows are all shown before its marks come.

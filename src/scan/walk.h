@@ -16,6 +16,7 @@
 #include "rules/rename_settings.h"
 #include "scan/command_view.h"
 #include "scan/conflict_finder.h"
+#include "scan/folder_plan.h"
 #include "scan/read_ahead.h"
 #include "scan/walk_state.h"
 
@@ -43,6 +44,10 @@ private:
         std::vector<DirEntry> entries;
         std::size_t index = 0;
         WalkPlace place;
+        // Its subdirectories are asked of the read-ahead.
+        bool requested = false;
+        // Its entries' new names, settled together when the planner is active.
+        FolderPlan plan;
         bool next(DirEntry& entry);
     };
     // Rows waiting for their size and time beyond this wait for the oldest.
@@ -59,7 +64,9 @@ private:
     bool leftOut(const std::string& name);
     // Enters the subdirectory `name` of `parent` (its entry just taken), or throws AppError.
     void enter(Level& parent, const std::string& name, Level& level);
-    void addRow(DirectoryListing& listing, const std::string& name, bool directoryRow);
+    // With `ruleFailure`, the row of an entry the rules gave no new name.
+    void addRow(Level& level, const std::string& name, bool directoryRow,
+                const char* ruleFailure = nullptr);
     // Shows the rows whose size and time are there, in order; waits for `atLeast` of them.
     void showRows(std::size_t atLeast);
     void showAllRows();
@@ -71,12 +78,21 @@ private:
     static void throwOnReadError(const DirectoryListing& listing);
     void startReadingAhead();
     void stopReadingAhead();
-    // Asks the read-ahead for the subdirectories `level` descends into, in its order, from its
-    // entry `from` on.
-    void requestSubdirectories(const Level& level, std::size_t from);
+    // Asks the read-ahead for the subdirectories `level` descends into from its entry `from`
+    // on, in its order, once.
+    void requestSubdirectories(Level& level, std::size_t from);
+    // Reads a level whole before its first entry is walked, to settle its names together.
+    void readForPlan(Level& level);
+    void planLevel(Level& level);
+    // The modification times of the entries `hands` selects, for numbering by them.
+    void readTimes(Level& level, std::span<const Handing> hands);
+    // How the walk hands `entry` over.
+    Handing handing(const DirEntry& entry);
     // Computes the new name of `entry` in the current directory and shows it; a rename queued
     // gets the identities of the entry and its folder.
-    void handOver(DirectoryListing& listing, const DirEntry& entry, bool directoryRow);
+    void handOver(Level& level, const DirEntry& entry, bool directoryRow);
+    // An entry the rules gave no new name: a row marked with `reason`, or a failure of Go's.
+    void handFailure(Level& level, const std::string& name, const char* reason, bool directoryRow);
     void changeTo(const std::string& path);
 
     const RenameSettings& m_settings;
@@ -85,6 +101,8 @@ private:
     FileSystem& m_fileSystem;
     CommandView& m_view;
     ConflictFinder* m_finder;
+    FolderPlanner m_planner;
+    std::vector<Handing> m_hands;
     // Where the walk is: the directory of its deepest active level.
     std::string m_currentDir;
     std::optional<ReadAhead> m_ownedReadAhead;
@@ -98,8 +116,5 @@ private:
     bool m_excluding = false;
     FilterMatcher m_exclude;
 };
-
-// The time shown in the preview: the last-write time with its seconds truncated to even.
-std::time_t previewTime(std::time_t lastWrite);
 
 }  // namespace zr

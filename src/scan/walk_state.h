@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "rules/rule_state.h"
 
@@ -21,6 +22,13 @@ struct WalkState : RuleState {
     // File-system calls a run keeps in flight at once (listings read ahead, renames); 1 makes
     // one after another.
     int Jobs = 16;
+    // The entries of a Go walk that the rules gave no new name: the old full path and why. They
+    // are not renamed, and count among the run's failures.
+    struct RuleFailure {
+        std::string oldFullPath;
+        std::string reason;
+    };
+    std::vector<RuleFailure> RuleFailures;
 };
 
 }  // namespace zr

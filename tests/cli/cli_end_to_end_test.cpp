@@ -670,6 +670,73 @@ TEST_F(CliTest, ADumbTerminalGetsNoControlSequences) {
     }
 }
 
+// The worked examples of the README and the manual page, run as they are written there. Each
+// file holds its first name; the tree after go reads "new name < first name".
+TEST_F(CliTest, TheWorkedExamplesOfPatternsNumbersAndUniqueNames) {
+    struct Example {
+        Lines files;  // made in this order, each a minute older than the one before
+        Lines args;
+        Lines after;
+    };
+    const Example examples[] = {
+        {{"IMG_0042.JPG", "IMG_0043.JPG", "notes.txt"},
+         {"--filter=*", "--pattern=^IMG_\\d(\\d+)$", "--replace=Holiday $1", "--case=lower",
+          "--case-range=extension"},
+         {"Holiday 042.jpg < IMG_0042.JPG", "Holiday 043.jpg < IMG_0043.JPG",
+          "notes.txt < notes.txt"}},
+        {{"2023-11-14 Party.jpg", "Beach.jpg"},
+         {"--filter=*.jpg", "--pattern=^(\\d{4}-\\d\\d-\\d\\d) (.+)$", "--replace=$2 $1"},
+         {"Beach.jpg < Beach.jpg", "Party 2023-11-14.jpg < 2023-11-14 Party.jpg"}},
+        {{"Nina Simone - Feeling Good.mp3"},
+         {"--filter=*.mp3", "--pattern=^(?<artist>.+) - (?<title>.+)$",
+          "--replace=${title} (${artist})"},
+         {"Feeling Good (Nina Simone).mp3 < Nina Simone - Feeling Good.mp3"}},
+        {{"Track 1.mp3", "Track 2.mp3", "Track 10.mp3", "Track 11.mp3", "Track 12.mp3"},
+         {"--filter=*.mp3", "--pattern=^Track \\d+$", "--replace={n:2}"},
+         {"01.mp3 < Track 1.mp3", "02.mp3 < Track 2.mp3", "03.mp3 < Track 10.mp3",
+          "04.mp3 < Track 11.mp3", "05.mp3 < Track 12.mp3"}},
+        {{"receipt.pdf", "letter.pdf", "contract.pdf"},
+         {"--filter=*.pdf", "--pattern=^.*$", "--replace=Scan {n:3}", "--number-order=modified"},
+         {"Scan 001.pdf < contract.pdf", "Scan 002.pdf < letter.pdf",
+          "Scan 003.pdf < receipt.pdf"}},
+        {{"Album A/b.mp3", "Album A/a.mp3", "Album B/c.mp3"},
+         {"--filter=*.mp3", "--prefix={n:2} - ", "--fields"},
+         {"Album A/ < ", "Album A/01 - a.mp3 < Album A/a.mp3", "Album A/02 - b.mp3 < Album A/b.mp3",
+          "Album B/ < ", "Album B/01 - c.mp3 < Album B/c.mp3"}},
+        {{"notes.TXT", "notes.txt"},
+         {"--filter=*", "--case=lower", "--case-range=extension", "--unique"},
+         {"notes (2).txt < notes.TXT", "notes.txt < notes.txt"}},
+        {{"report (2).DOC", "report (2).doc"},
+         {"--filter=*", "--case=lower", "--case-range=extension", "--unique"},
+         {"report (2).doc < report (2).doc", "report (3).doc < report (2).DOC"}},
+        // Which of the two keeps the plain name depends on the order Go renames them in.
+        {{"IMG_0042.JPG", "DSC_0042.JPG"},
+         {"--filter=*", "--pattern=^[A-Z]+_(\\d+)$", "--replace=Photo $1", "--unique"},
+         {"Photo 0042 (2).JPG", "Photo 0042.JPG"}},
+    };
+    int n = 0;
+    for (const Example& e : examples) {
+        const std::string root = temp / ("example" + std::to_string(n++));
+        std::time_t time = 1700000000;
+        for (const std::string& file : e.files) {
+            writeFile(root + "/" + file, file);
+            const timespec times[2] = {{time, 0}, {time, 0}};
+            time -= 60;
+            utimensat(AT_FDCWD, (root + "/" + file).c_str(), times, 0);
+        }
+        Lines go = {"go"};
+        go.insert(go.end(), e.args.begin(), e.args.end());
+        go.push_back(root);
+        const CliRun ran = run(go);
+        EXPECT_EQ(ran.status, 0) << e.args[1] << ran.err;
+        Lines after;
+        const bool contents = e.after.front().find(" < ") != std::string::npos;
+        for (const auto& [path, content] : snapshotTree(root))
+            after.push_back(contents ? path + " < " + content : path);
+        EXPECT_EQ(after, e.after) << e.args[1];
+    }
+}
+
 TEST_F(CliTest, HelpAndVersion) {
     const CliRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
