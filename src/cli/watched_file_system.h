@@ -34,6 +34,7 @@ public:
     void recordFailure(std::string path);
 
     std::string initialDirectory() override { return m_inner.initialDirectory(); }
+    bool processorFree() override { return m_inner.processorFree(); }
     int changeDirectory(const std::string& current, const std::string& path,
                         std::string& result) override;
     std::unique_ptr<DirectoryListing> listDirectory(const std::string& path, int& error) override;

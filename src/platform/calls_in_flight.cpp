@@ -104,6 +104,12 @@ InFlightTrial::Switch InFlightTrial::done() {
     return Switch::Stay;
 }
 
+void InFlightTrial::decline() {
+    // The gap does not grow: the machine's load, not the file system, said no.
+    m_phase = Phase::Waiting;
+    m_wait = m_gap * m_stretchUnits;
+}
+
 std::vector<std::thread> startThreads(int count, const std::function<void()>& work) {
     std::vector<std::thread> threads;
     try {

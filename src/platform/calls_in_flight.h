@@ -71,6 +71,9 @@ public:
     // Whether the next unit ends the trial: the work it handed to the calls in flight is to be
     // finished before, so that the trial is timed for all of it.
     bool deciding() const { return m_phase == Phase::Trying && m_units + 1 >= m_stretchUnits; }
+    // The trial that done() just started is not to run after all (no processor is free for
+    // it): one call at a time goes on, and a trial is due again after a gap.
+    void decline();
 
 private:
     using Clock = std::chrono::steady_clock;

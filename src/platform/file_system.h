@@ -232,6 +232,11 @@ public:
     // is a symbolic link stays one: the file it points to (through any chain of links, dangling
     // or not) is the one replaced, and keeps its permission bits. Returns 0 or the errno.
     virtual int replaceFile(const std::string& path, std::string_view content) = 0;
+
+    // Whether a processor of the machine has nothing to run at this moment. Calls in flight on
+    // threads of their own only take turns with the caller where every processor has work, so
+    // they are not even tried then.
+    virtual bool processorFree() { return true; }
 };
 
 // `directory` + "/" + `name`, without doubling a final "/" (the root stays "/name").

@@ -288,6 +288,12 @@ void DirectoryWalker::tryCallsInFlight() {
         case InFlightTrial::Switch::Stay:
             break;
         case InFlightTrial::Switch::Start:
+            // Where every processor has work, threads that read ahead would only take turns
+            // with the walk: the trial would cost and could not pay.
+            if (!m_fileSystem.processorFree()) {
+                m_trial->decline();
+                break;
+            }
             // The walk's own calls are few while others read ahead: not watched meanwhile.
             m_watch.reset();
             startReadingAhead();

@@ -57,6 +57,10 @@ public:
     void sortListings(int order) { m_listingOrder = order; }
     int listingOrder() const { return m_listingOrder; }
 
+    // What processorFree() reports (not the machine's load: tests must not depend on it).
+    void setProcessorFree(bool free) { m_processorFree = free; }
+    bool processorFree() override { return m_processorFree; }
+
     // What initialDirectory() reports; the real one's when empty.
     void setInitialDirectory(std::string path) { m_initialDirectory = std::move(path); }
 
@@ -110,6 +114,7 @@ private:
     int m_writeError = 0;
     std::string m_initialDirectory;
     int m_listingOrder = 0;
+    bool m_processorFree = true;
 };
 
 }  // namespace zr::test
