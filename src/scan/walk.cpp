@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "scan/walk.h"
 
+#include <algorithm>
+
 #include "rules/app_error.h"
 #include "rules/option_lists.h"
 #include "rules/text.h"
@@ -31,17 +33,134 @@ void setDetails(PreviewRow& row, const EntryInfo& info) {
 
 }  // namespace
 
+// The fields of the entry being handed over that come from the disk, read when the rules first
+// ask for one: an entry the filters leave out, or whose rules never come to a field, is never
+// looked at. Read ahead, they are what a thread read for it.
+class DirectoryWalker::EntryDisk final : public FieldValues {
+public:
+    EntryDisk(DirectoryWalker& walker, DirectoryListing& listing, const std::string& name,
+              ReadAhead::Ticket ticket, std::shared_ptr<DiskRead> ahead)
+        : m_walker(walker),
+          m_listing(listing),
+          m_name(name),
+          m_ticket(ticket),
+          m_ahead(std::move(ahead)) {}
+
+    bool append(Field field, const FieldFormat& format, std::u32string& out) const override {
+        const DiskRead& disk = read();
+        return EntryFieldValues(disk.modified, disk.fieldsRead ? &disk.fields : nullptr)
+            .append(field, format, out);
+    }
+    // What was read; null when the rules asked for no field.
+    const DiskRead* done() const { return m_done; }
+
+private:
+    const DiskRead& read() const {
+        if (m_done)
+            return *m_done;
+        if (m_ahead) {
+            m_walker.m_readAhead->awaitWork(m_ticket);
+            m_done = m_ahead.get();
+        } else {
+            m_walker.beginCall();
+            m_walker.readDisk(m_listing, m_name, m_own);
+            m_walker.endCall();
+            m_done = &m_own;
+        }
+        return *m_done;
+    }
+
+    DirectoryWalker& m_walker;
+    DirectoryListing& m_listing;
+    const std::string& m_name;
+    ReadAhead::Ticket m_ticket;
+    std::shared_ptr<DiskRead> m_ahead;
+    mutable DiskRead m_own;
+    mutable const DiskRead* m_done = nullptr;
+};
+
 DirectoryWalker::DirectoryWalker(const RenameSettings& settings, WalkState& state,
                                  NewNameComputer& computer, FileSystem& fileSystem,
-                                 CommandView& view, ConflictFinder* finder)
+                                 CommandView& view, ConflictFinder* finder, KeptFields* kept)
     : m_settings(settings),
       m_state(state),
       m_computer(computer),
       m_fileSystem(fileSystem),
       m_view(view),
       m_finder(finder),
+      m_kept(kept),
+      m_takeKept(kept && !state.PreviewMode),
       m_excluding(!settings.text(ExtendedOption::ExcludeMasks).empty()),
-      m_exclude(SplitOptionList(settings.text(ExtendedOption::ExcludeMasks))) {}
+      m_exclude(SplitOptionList(settings.text(ExtendedOption::ExcludeMasks))) {
+    const FieldSet fields = fieldsInUse(settings);
+    m_needsTime = needsModifiedTime(fields);
+    if (const FileFieldSet files = fileFieldsOf(fields); !files.empty())
+        m_reader.emplace(files);
+}
+
+void DirectoryWalker::readDisk(DirectoryListing& listing, const std::string& name,
+                               DiskRead& out) const {
+    if (m_needsTime) {
+        EntryInfo info;
+        if (listing.info(name, info))
+            out.modified = info.lastWrite;
+    }
+    if (!m_reader)
+        return;
+    out.fieldsRead = true;
+    // A Go after a Scan takes what the Scan read from a file that has not changed since.
+    if (m_takeKept) {
+        FileStamp stamp;
+        if (listing.stampFile(name, stamp) == 0) {
+            if (const FileFields* kept = m_kept->find(stamp, m_reader->wanted())) {
+                out.fields = *kept;
+                return;
+            }
+        }
+    }
+    ReadOnlyFile file;
+    if (const int error = listing.openFile(name, file)) {
+        out.fields.error = error;
+        return;
+    }
+    out.fields = m_reader->read(file);
+    out.stamp = file.stamp();
+}
+
+bool DirectoryWalker::passesFilters(const std::string& name) {
+    // A mask that cannot be used is reported when the walk reaches the entry, in its order.
+    try {
+        return m_computer.passesFilters(name);
+    } catch (...) {
+        return false;
+    }
+}
+
+void DirectoryWalker::readDiskAhead(Level& level) {
+    level.diskNext = std::max(level.diskNext, level.index - 1);
+    while (level.disk.size() < kDiskAhead && level.diskNext < level.entries.size()) {
+        const std::size_t at = level.diskNext++;
+        const DirEntry& entry = level.entries[at];
+        // Only files are handed over with their fields read ahead; a folder's (its time, when
+        // one is handed over) is read when it is.
+        if (entry.isDirectory || m_settings.checked(Option::CheckBox14) || isDotName(entry.name) ||
+            leftOut(entry.name) || !passesFilters(entry.name))
+            continue;
+        auto disk = std::make_shared<DiskRead>();
+        const ReadAhead::Ticket ticket =
+            m_readAhead->requestWork([this, listing = level.handle, name = entry.name, disk] {
+                try {
+                    readDisk(*listing, name, *disk);
+                } catch (...) {
+                    // Out of memory: an entry without the fields, as one that cannot be read.
+                    disk->fieldsRead = true;
+                    disk->fields = FileFields{};
+                    disk->fields.error = ENOMEM;
+                }
+            });
+        level.disk.emplace_back(at, ticket, std::move(disk));
+    }
+}
 
 bool DirectoryWalker::leftOut(const std::string& name) {
     if (m_settings.checked(ExtendedOption::SkipHidden) && name.starts_with('.'))
@@ -106,12 +225,31 @@ void DirectoryWalker::showAllRows() {
         showRows(m_pendingRows.size());
 }
 
-void DirectoryWalker::handOver(DirectoryListing& listing, const DirEntry& entry,
-                               bool directoryRow) {
+void DirectoryWalker::handOver(Level& level, const DirEntry& entry, bool directoryRow) {
+    DirectoryListing& listing = *level.handle;
     const std::string& name = entry.name;
     const std::int32_t counted = m_state.PreviewCount;
     const std::size_t queued = m_state.Journal.size();
-    m_computer.ComputeNewName(m_currentDir, name);
+    std::optional<EntryDisk> disk;
+    if (m_reader || m_needsTime) {
+        ReadAhead::Ticket ticket = 0;
+        std::shared_ptr<DiskRead> ahead;
+        if (level.read && m_readAhead) {
+            const std::size_t at = level.index - 1;
+            while (!level.disk.empty() && std::get<0>(level.disk.front()) < at)
+                level.disk.pop_front();
+            if (!level.disk.empty() && std::get<0>(level.disk.front()) == at) {
+                ticket = std::get<1>(level.disk.front());
+                ahead = std::move(std::get<2>(level.disk.front()));
+                level.disk.pop_front();
+            }
+        }
+        disk.emplace(*this, listing, name, ticket, std::move(ahead));
+    }
+    m_computer.ComputeNewName(m_currentDir, name, disk ? &*disk : nullptr);
+    // What a Scan read from a file is kept for the Go after it.
+    if (m_kept && m_state.PreviewMode && disk && disk->done() && disk->done()->stamp)
+        m_kept->keep(*disk->done()->stamp, m_reader->wanted(), disk->done()->fields);
     // A rename queued: the entry and its folder as the walk sees them, so that what is renamed
     // later is this very entry in this very folder.
     if (m_state.Journal.size() != queued) {
@@ -272,6 +410,8 @@ void DirectoryWalker::walkLevel(Level& level) {
     if (m_finder)
         m_finder->openFolder(m_currentDir);
     for (;;) {
+        if (m_readAhead && level.read && (m_reader || m_needsTime))
+            readDiskAhead(level);
         // An entry left out still holds its name, which another rename may want.
         if (m_finder)
             m_finder->listed(entry.name);
@@ -279,7 +419,7 @@ void DirectoryWalker::walkLevel(Level& level) {
         if (handled && entry.isDirectory && m_settings.checked(Option::CheckBox14)) {
             m_state.DirectoryPass = true;
             try {
-                handOver(*level.handle, entry, true);
+                handOver(level, entry, true);
             } catch (...) {
                 m_state.DirectoryPass = false;
                 throw;
@@ -293,7 +433,7 @@ void DirectoryWalker::walkLevel(Level& level) {
                 m_currentDir = pathInDirectory(m_currentDir, entry.name);
                 walkLevel(inner);
             } else if (!m_settings.checked(Option::CheckBox14)) {
-                handOver(*level.handle, entry, false);
+                handOver(level, entry, false);
             }
         }
         if (m_readAhead)

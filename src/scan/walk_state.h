@@ -5,6 +5,7 @@
 #include <string>
 
 #include "rules/rule_state.h"
+#include "scan/kept_fields.h"
 
 namespace zr {
 
@@ -21,6 +22,8 @@ struct WalkState : RuleState {
     // File-system calls a run keeps in flight at once (listings read ahead, renames); 1 makes
     // one after another.
     int Jobs = 16;
+    // What the latest Scan read from files, for the Go after it.
+    KeptFields FieldsRead;
 };
 
 }  // namespace zr
