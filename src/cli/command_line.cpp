@@ -662,7 +662,7 @@ std::string fieldsHelpText() {
     out += "\nExamples:\n";
     out += "  " + program +
            " scan --pattern='.+' --replace='{taken}' --unique Photos\n"
-           "      IMG_0042.jpg to 2026-07-14 09.31.02.jpg, and the next photo of that\n"
+           "      IMG_0042.jpg to 2026-07-14 09.31.02.jpg, and another photo of that\n"
            "      second to 2026-07-14 09.31.02 (2).jpg\n"
            "  " +
            program +
