@@ -137,7 +137,8 @@ bool DirectoryWalker::passesFilters(const std::string& name) {
 }
 
 void DirectoryWalker::readDiskAhead(Level& level) {
-    level.diskNext = std::max(level.diskNext, level.index - 1);
+    // From the entry after the one in hand, which the walk has taken (and reads itself).
+    level.diskNext = std::max(level.diskNext, level.index);
     while (level.disk.size() < kDiskAhead && level.diskNext < level.entries.size()) {
         const std::size_t at = level.diskNext++;
         const DirEntry& entry = level.entries[at];
