@@ -16,6 +16,8 @@
 //   command line's scan, go and undo with the default --jobs / the same with --jobs 1, over the
 //   tree and the folder, with the raw walk in the same rounds                goal <= 1.1
 //   peak memory of a Go run over 1,000,000 renames / journal text goal <= 2.0
+//   scans with pattern replace and numbers / raw walk                      goal <= 1.2, <= 1.3
+//   memory per row of a folder's Scan numbered by time / without numbers   goal <= 1.0
 // ZR_BENCH_FILES, ZR_BENCH_FLAT_FILES and ZR_BENCH_MEMORY_FILES change the sizes (0 skips the
 // folder or the memory run), ZR_BENCH_GO=0 skips the Go and Undo runs, ZR_BENCH_BUSY_ROUNDS the
 // rounds on the busy machine (0 skips them); ZR_BENCH_DIR chooses where the trees go.
@@ -147,7 +149,7 @@ void benchScan(const std::string& root, const char* what, std::size_t files, int
                const char* goal) {
     // The photos lower-cased; every file lower-cased; every digit removed, so that most files
     // of a folder want one of a few names.
-    const std::function<void(RenameSettings&)> rules[] = {
+    std::vector<std::function<void(RenameSettings&)>> rules = {
         [&](RenameSettings& s) { lowerCaseEverything(s, root, "*.JPG"); },
         [&](RenameSettings& s) { lowerCaseEverything(s, root, "*"); },
         [&](RenameSettings& s) {
@@ -157,11 +159,32 @@ void benchScan(const std::string& root, const char* what, std::size_t files, int
             s.setText(Option::Edit8, "0123456789");
         },
     };
-    const char* names[] = {"scan *.JPG lower (rows, marks)", "scan * lower (every file)",
-                           "scan * without digits (clashes)"};
-    constexpr std::size_t kScans = std::size(rules);
+    // The new rules: a camera's photos renamed and numbered; every file numbered by name and by
+    // modification time, which settles each folder's names together.
+    const auto numbered = [&](RenameSettings& s, NumberOrder order) {
+        lowerCaseEverything(s, root, "*");
+        s.setChecked(Option::CheckBox4, false);
+        s.setChecked(Option::CheckBox2, true);
+        s.setText(Option::Edit2, "{n:3} ");
+        s.setChecked(ExtendedOption::Fields, true);
+        s.setValue(ExtendedOption::NumberOrder, static_cast<int>(order));
+    };
+    rules.insert(rules.end(), {[&](RenameSettings& s) {
+                                   lowerCaseEverything(s, root, "*");
+                                   s.setChecked(Option::CheckBox4, false);
+                                   s.setChecked(ExtendedOption::PatternReplace, true);
+                                   s.setText(ExtendedOption::Pattern, "^IMG_(\\d+)");
+                                   s.setText(ExtendedOption::Replacement, "Holiday $1 {n:3}");
+                               },
+                               [&](RenameSettings& s) { numbered(s, NumberOrder::Name); },
+                               [&](RenameSettings& s) { numbered(s, NumberOrder::Modified); }});
+    const char* names[] = {"scan *.JPG lower (rows, marks)",  "scan * lower (every file)",
+                           "scan * without digits (clashes)", "scan pattern IMG_ + {n:3}",
+                           "scan * numbered by name",         "scan * numbered by modified"};
+    const char* goals[] = {goal, goal, goal, "<= 1.2", "<= 1.3", "<= 1.3"};
+    const std::size_t kScans = rules.size();
     double bestRaw = 1e9;
-    double bestScan[kScans] = {1e9, 1e9, 1e9};
+    std::vector<double> bestScan(kScans, 1e9);
     double bestCli = 1e9;
     for (int round = 0; round < rounds; ++round) {
         std::size_t entries = 0;
@@ -181,7 +204,7 @@ void benchScan(const std::string& root, const char* what, std::size_t files, int
     }
     for (std::size_t i = 0; i < kScans; ++i) {
         printRatio((std::string(what) + " " + names[i]).c_str(), bestScan[i], bestRaw,
-                   "raw walk (readdir+lstat)", goal);
+                   "raw walk (readdir+lstat)", goals[i]);
     }
     printRatio((std::string(what) + " cli scan * (process)").c_str(), bestCli, bestRaw,
                "raw walk (readdir+lstat)", "<= 1.5");
@@ -445,9 +468,19 @@ int memoryChild(const std::string& mode, const std::string& root) {
     auto clock = makeSystemClock();
     RenameSettings settings;
     lowerCaseEverything(settings, root, "*");
+    if (mode == "scan-numbered") {
+        settings.setChecked(Option::CheckBox2, true);
+        settings.setText(Option::Edit2, "{n:3} ");
+        settings.setChecked(ExtendedOption::Fields, true);
+        settings.setValue(ExtendedOption::NumberOrder, static_cast<int>(NumberOrder::Modified));
+    }
     CollectorView view;
     Renamer renamer(settings, *fs, *clock, view);
     std::size_t bytes = 0;
+    if (mode.starts_with("scan")) {
+        renamer.Button5Click();
+        bytes = view.rows.size();  // rows, for a scan
+    }
     if (mode == "go") {
         renamer.Button1Click();
         const UndoJournal& journal = renamer.flags().Journal;
@@ -478,6 +511,24 @@ void benchMemory(std::size_t files) {
     bench::removeTree(folder);
 }
 
+// The memory per row of a Scan of one folder: lower case alone, and lower case with every entry
+// numbered by modification time, which reads the folder whole and settles it before its rows.
+void benchFolderMemory(const std::string& folder) {
+    std::size_t ignored = 0;
+    const long baseline = peakKilobytes("baseline", folder, ignored);
+    std::size_t rows[2] = {0, 0};
+    double perRow[2] = {0, 0};
+    const char* modes[] = {"scan", "scan-numbered"};
+    for (int i = 0; i < 2; ++i) {
+        const long peak = peakKilobytes(modes[i], folder, rows[i]);
+        perRow[i] =
+            (peak - baseline) * 1024.0 / static_cast<double>(std::max<std::size_t>(rows[i], 1));
+    }
+    std::printf("%-34s %8.0f B/row vs %-28s %8.0f B/row ratio %5.2f  (goal <= 1.0; %zu rows)\n",
+                "folder scan numbered: peak memory", perRow[1], "scan lower case alone", perRow[0],
+                perRow[1] / perRow[0], rows[1]);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -504,6 +555,7 @@ int main(int argc, char* argv[]) {
         std::fflush(stdout);
         bench::buildFlatFolder(flat, flatFiles);
         benchScan(flat, "folder", flatFiles, 5, "<= 1.1");
+        benchFolderMemory(flat);
         if (busyRounds > 0)
             benchBusy(flat, "folder", busyRounds);
     }

@@ -95,6 +95,12 @@ void CliView::renameFailed(std::string_view oldFullPath, std::string_view newNam
     m_failures.push_back({std::string(oldFullPath), std::string(newName), std::move(reason)});
 }
 
+void CliView::entryFailed(std::string_view oldFullPath, std::string_view reason) {
+    if (++m_failureCount > kFailuresKept)
+        return;
+    m_failures.push_back({std::string(oldFullPath), std::string(), std::string(reason)});
+}
+
 void CliView::clearPreview() {
     if (m_printer)
         m_printer->clear();

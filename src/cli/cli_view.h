@@ -74,6 +74,7 @@ public:
     void renamesProgress(std::size_t done, std::size_t total) override;
     void renameFailed(std::string_view oldFullPath, std::string_view newName, int error,
                       Conflict refused) override;
+    void entryFailed(std::string_view oldFullPath, std::string_view reason) override;
 
 private:
     // Ends the command when Ctrl-C has been pressed and nothing has answered it yet.

@@ -65,14 +65,46 @@ const std::array kFlags = {
             .box = Option::CheckBox12,
             .help = "filters ignore case in the extension only (default: on)"},
     CliFlag{.name = "no-ignore-case-ext", .box = Option::CheckBox12, .boxState = false},
+    CliFlag{.name = "pattern",
+            .takes = Takes::Text,
+            .extended = ExtendedOption::Pattern,
+            .turnsOn = ExtendedOption::PatternReplace,
+            .argument = "REGEX",
+            .help = "pattern replace, first of the rules: a regular expression; the part of a "
+                    "name it matches is replaced by --replace, an entry it does not match is "
+                    "left to the other rules",
+            .section = "Renaming rules (scan, go), applied in this order, each off until switched "
+                       "on"},
+    CliFlag{.name = "no-pattern", .boxState = false, .extended = ExtendedOption::PatternReplace},
+    CliFlag{.name = "replace",
+            .takes = Takes::Text,
+            .extended = ExtendedOption::Replacement,
+            .argument = "TEXT",
+            .help = "what a match becomes: $1..$9 and ${name} the pattern's groups, $0 the whole "
+                    "match, $$ a dollar, {n} {n:3} the number, {parent} {ext} and the fields of "
+                    "files; {{ and }} a brace (default: empty)"},
+    CliFlag{.name = "pattern-range",
+            .takes = Takes::Choice,
+            .extended = ExtendedOption::PatternRange,
+            .argument = "RANGE",
+            .help = "what the pattern sees: name (without the extension), all, or extension "
+                    "(default: name)"},
+    CliFlag{.name = "pattern-ignore-case",
+            .extended = ExtendedOption::PatternIgnoreCase,
+            .help = "the pattern matches regardless of case"},
+    CliFlag{.name = "no-pattern-ignore-case",
+            .boxState = false,
+            .extended = ExtendedOption::PatternIgnoreCase},
+    CliFlag{.name = "pattern-all",
+            .extended = ExtendedOption::PatternAll,
+            .help = "replace every match, not only the first"},
+    CliFlag{.name = "no-pattern-all", .boxState = false, .extended = ExtendedOption::PatternAll},
     CliFlag{.name = "kill-strings",
             .takes = Takes::Text,
             .box = Option::CheckBox5,
             .field = Option::Edit5,
             .argument = "LIST",
-            .help = "remove these strings ('a;b'; ';;' for a ';' in one)",
-            .section = "Renaming rules (scan, go), applied in this order, each off until switched "
-                       "on"},
+            .help = "remove these strings ('a;b'; ';;' for a ';' in one)"},
     CliFlag{.name = "no-kill-strings", .box = Option::CheckBox5, .boxState = false},
     CliFlag{.name = "kill-chars",
             .takes = Takes::Text,
@@ -148,6 +180,41 @@ const std::array kFlags = {
             .box = Option::CheckBox8,
             .help = "put the suffix after the extension instead"},
     CliFlag{.name = "no-suffix-after-extension", .box = Option::CheckBox8, .boxState = false},
+    CliFlag{.name = "fields",
+            .extended = ExtendedOption::Fields,
+            .help = "expand fields such as {n:3} and {parent} in the prefix and the suffix "
+                    "(default: they are written as they stand)",
+            .section = "Numbers and unique names (scan, go)"},
+    CliFlag{.name = "no-fields", .boxState = false, .extended = ExtendedOption::Fields},
+    CliFlag{.name = "number-start",
+            .takes = Takes::Number,
+            .extended = ExtendedOption::NumberStart,
+            .argument = "N",
+            .help = "the first number {n} writes (default: 1)"},
+    CliFlag{.name = "number-step",
+            .takes = Takes::Number,
+            .extended = ExtendedOption::NumberStep,
+            .argument = "N",
+            .help = "what each number adds to the one before (default: 1)"},
+    CliFlag{.name = "number-order",
+            .takes = Takes::Choice,
+            .extended = ExtendedOption::NumberOrder,
+            .argument = "ORDER",
+            .help = "the order entries are numbered in: name (natural order, IMG_2 before "
+                    "IMG_10), modified (oldest first, then by name), walk (as listed) or taken "
+                    "(by the date a photo was taken, then by name; those without one last) "
+                    "(default: name); only the entries renamed take numbers"},
+    CliFlag{.name = "number-scope",
+            .takes = Takes::Choice,
+            .extended = ExtendedOption::NumberScope,
+            .argument = "SCOPE",
+            .help = "folder (the numbers start again in each folder) or run (they go on across "
+                    "the folders) (default: folder)"},
+    CliFlag{.name = "unique",
+            .extended = ExtendedOption::Unique,
+            .help = "give an entry whose new name is taken the first free name with a counter "
+                    "before the extension: \"x.jpg\", \"x (2).jpg\", \"x (3).jpg\""},
+    CliFlag{.name = "no-unique", .boxState = false, .extended = ExtendedOption::Unique},
     CliFlag{.name = "batch",
             .box = Option::CheckBox13,
             .verbs = kForGo,
@@ -400,8 +467,17 @@ bool parseCommandLine(std::span<const std::string> args, CommandLine& commandLin
                 int number = 0;
                 const auto [end, ec] =
                     std::from_chars(value.data(), value.data() + value.size(), number);
-                if (ec != std::errc{} || end != value.data() + value.size() || number < 1 ||
-                    number > 256) {
+                const bool whole = ec == std::errc{} && end == value.data() + value.size();
+                if (flag->extended) {
+                    if (!whole || !isValidExtendedValue(*flag->extended, number)) {
+                        error = "--" + name + " takes " + extendedValueRange(*flag->extended) +
+                                ", not '" + value + "'";
+                        return false;
+                    }
+                    commandLine.ruleFlags.push_back({flag, {}, number});
+                    break;
+                }
+                if (!whole || number < 1 || number > 256) {
                     error = "--" + name + " takes a number from 1 to 256, not '" + value + "'";
                     return false;
                 }
@@ -433,9 +509,15 @@ void applyRuleFlags(std::span<const FlagUse> flags, RenameSettings& settings) {
         }
         if (flag.box)
             settings.setChecked(*flag.box, flag.boxState);
-        if (flag.extended && flag.takes == Takes::Text)
+        if (flag.turnsOn)
+            settings.setChecked(*flag.turnsOn, true);
+        if (!flag.extended)
+            continue;
+        if (flag.takes == Takes::Text)
             settings.setText(*flag.extended, use.text);
-        else if (flag.extended)
+        else if (flag.takes == Takes::Number || flag.takes == Takes::Choice)
+            settings.setValue(*flag.extended, use.index);
+        else
             settings.setChecked(*flag.extended, flag.boxState);
     }
 }
@@ -467,6 +549,8 @@ std::span<const std::string_view> flagChoices(const CliFlag& flag) {
             return kFormats;
         case Takes::ScriptFormat:
             return kScriptFormats;
+        case Takes::Choice:
+            return extendedInfo(*flag.extended).choices;
         default:
             return {};
     }

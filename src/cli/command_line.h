@@ -27,7 +27,19 @@ enum VerbMask : unsigned { kForScan = 1, kForGo = 2, kForUndo = 4, kForScanAndGo
 // One flag of the command line. The parser, --help (and so the manual page) and the shell
 // completions all read the same table, so none of them can list a flag the others do not know.
 struct CliFlag {
-    enum class Takes { Nothing, Text, Number, File, CaseMode, CaseRange, Format, ScriptFormat };
+    // Number: --jobs, or the value of a Number option beyond the window's 28 (`extended`);
+    // Choice: one of the choices of such an option.
+    enum class Takes {
+        Nothing,
+        Text,
+        Number,
+        File,
+        CaseMode,
+        CaseRange,
+        Format,
+        ScriptFormat,
+        Choice
+    };
 
     std::string_view name{};  // without the leading "--"
     Takes takes = Takes::Nothing;
@@ -39,6 +51,8 @@ struct CliFlag {
     // An option beyond the window's 28: the text a text flag gives it, or the switch a flag
     // without a value sets to `boxState`.
     std::optional<ExtendedOption> extended{};
+    // A switch that giving the flag also turns on (--pattern turns pattern replace on).
+    std::optional<ExtendedOption> turnsOn{};
     unsigned verbs = kForScanAndGo;
     // What --help calls the value ("FILE"); empty when the flag takes none.
     std::string_view argument{};
@@ -58,7 +72,8 @@ std::span<const std::string_view> flagChoices(const CliFlag& flag);
 // The verbs, in the order --help lists them.
 constexpr std::array<std::string_view, 3> kVerbNames = {"scan", "go", "undo"};
 
-// One option flag as given: the flag and its value (text, or the index of a case mode or range).
+// One option flag as given: the flag and its value (text, or the index of a case mode or range,
+// of a choice, or a number).
 struct FlagUse {
     const CliFlag* flag = nullptr;
     std::string text;

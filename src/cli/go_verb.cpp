@@ -39,8 +39,10 @@ int probeJournal(FileSystem& fileSystem, const std::string& path) {
 // The renames that failed, as many as were kept, and where the others are.
 void listFailures(const Console& console, const CliView& view, const std::string& logPath) {
     for (const CliView::Failure& failure : view.failures()) {
-        console.error("cannot rename " + quoted(failure.oldFullPath) + " to " +
-                      quoted(failure.newName) + ": " + failure.reason);
+        // An entry the rules gave no new name has none to show.
+        console.error("cannot rename " + quoted(failure.oldFullPath) +
+                      (failure.newName.empty() ? "" : " to " + quoted(failure.newName)) + ": " +
+                      failure.reason);
     }
     if (view.failureCount() > view.failures().size()) {
         console.error("and " + std::to_string(view.failureCount() - view.failures().size()) +

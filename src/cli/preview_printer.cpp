@@ -128,7 +128,7 @@ void PreviewPrinter::writeRow(const PreviewRow& row, std::string_view folder) {
         }
         if (m_extra.conflicts) {
             m_line += '\t';
-            m_line += conflictReason(row.fails);
+            m_line += escapeTsv(failureReason(row));
         }
         if (m_extra.folder) {
             m_line += '\t';
@@ -164,7 +164,7 @@ void PreviewPrinter::writeRow(const PreviewRow& row, std::string_view folder) {
         appendJsonString(m_line, "path", pathInDirectory(std::string(folder), row.currentName));
         if (row.fails != Conflict::None) {
             m_line += ',';
-            appendJsonString(m_line, "fails", std::string(conflictReason(row.fails)));
+            appendJsonString(m_line, "fails", std::string(failureReason(row)));
         }
         m_line += '}';
     }
@@ -209,7 +209,7 @@ void PreviewPrinter::writeTable() {
         if (m_extra.folder && m_tableFolder[r] < m_folders.size())
             folder = escapeTsv(m_folders[m_tableFolder[r]]);
         rows.push_back({five[0], five[1], five[2], five[3], five[4],
-                        std::string(conflictReason(row.fails)), std::move(folder)});
+                        std::string(failureReason(row)), std::move(folder)});
     }
     // The cells of each shown column, in the order they are shown.
     const auto cell = [&](const Row& row, std::size_t c) -> const std::string& {

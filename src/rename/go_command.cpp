@@ -54,6 +54,7 @@ void GoCommand::Button1Click() {
     m_flags.FilterMatchCount = 0;
     m_flags.JournalCreated = true;
     m_flags.Journal.clear();
+    m_flags.RuleFailures.clear();
     if (m_keeper)
         m_keeper->discard();
 

@@ -128,6 +128,7 @@ void RenameExecutor::writeScripts(const std::string& date, const std::string& ti
             writeHeader(*undoScript, "undo", date, time, scriptable);
         }
         log.emplace(m_fileSystem, home, date, time);
+        logRuleFailures(*log);
         for (std::size_t i = journal.size(); i-- > 0;) {
             const JournalEntry entry = journal[i];
             if (inScript(entry)) {
@@ -190,6 +191,7 @@ void RenameExecutor::carryOut(const std::string& date, const std::string& time) 
     m_renamingStarted = true;
     bool kept = false;
     try {
+        logRuleFailures(log);
         renameAll(log);
         if (m_keeper)
             m_keeper->finish(journal);
@@ -204,6 +206,14 @@ void RenameExecutor::carryOut(const std::string& date, const std::string& time) 
                                              m_flags.FailureCount),
                                 m_files);
         throw;
+    }
+}
+
+void RenameExecutor::logRuleFailures(FailureLog& log) {
+    for (const WalkState::RuleFailure& failure : m_flags.RuleFailures) {
+        ++m_flags.FailureCount;
+        m_view.entryFailed(failure.oldFullPath, failure.reason);
+        log.add(ruleFailureLine(failure.oldFullPath, failure.reason));
     }
 }
 

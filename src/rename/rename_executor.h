@@ -46,6 +46,8 @@ private:
     void writeScripts(const std::string& date, const std::string& time);
     void carryOut(const std::string& date, const std::string& time);
     void renameAll(FailureLog& log);
+    // The entries the walk's rules gave no new name: failures of the run, in the log first.
+    void logRuleFailures(FailureLog& log);
 
     const RenameSettings& m_settings;
     RunFlags& m_flags;

@@ -173,4 +173,13 @@ std::string failureLine(std::string_view from, std::string_view to, std::string_
     return line;
 }
 
+std::string ruleFailureLine(std::string_view from, std::string_view reason) {
+    std::string line;
+    appendEscaped(line, from);
+    line += " (not renamed: ";
+    line += reason;
+    line += ")";
+    return line;
+}
+
 }  // namespace zr

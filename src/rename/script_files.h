@@ -87,5 +87,8 @@ bool liesInside(std::string_view path, std::string_view directory);
 // and backslashes are escaped as in tab-separated output, so no name can begin a line of its own.
 std::string failureLine(std::string_view from, std::string_view to, std::string_view strandedAt,
                         int error = 0);
+// The failure-log line of an entry the rules gave no new name: `from` and " (not renamed: ",
+// `reason`, ")".
+std::string ruleFailureLine(std::string_view from, std::string_view reason);
 
 }  // namespace zr

@@ -419,8 +419,24 @@ bool NewNameComputer::passesFilters(std::string_view name) {
                                    m_settings.checked(Option::CheckBox12));
 }
 
+NameResult NewNameComputer::PlanNewName(std::string_view directory, std::string_view name,
+                                        const EntryContext& entry) {
+    return compute(directory, name, entry.number, entry.disk, false);
+}
+
+void NewNameComputer::HandOver(std::string_view directory, std::string_view name,
+                               std::string_view newName) {
+    if (m_state.PreviewMode) {
+        m_state.NewNameResult = newName;
+        ++m_state.PreviewCount;
+    } else {
+        m_state.Journal.append(directory, name, newName);
+        ++m_state.JournalCount;
+    }
+}
+
 NameResult NewNameComputer::compute(std::string_view directory, std::string_view name,
-                                    std::int64_t number, const FieldValues* disk) {
+                                    std::int64_t number, const FieldValues* disk, bool handOn) {
     m_state.NewNameResult.clear();
     // A name with combining marks goes through the rules as characters; one without stays on
     // the code-point path unless a rule brings marks in.
@@ -551,13 +567,8 @@ NameResult NewNameComputer::compute(std::string_view directory, std::string_view
     // Other characters can encode to the same bytes (stray bytes put together again).
     if (m_bytes == name)
         return unchanged;
-    if (m_state.PreviewMode) {
-        m_state.NewNameResult = m_bytes;
-        ++m_state.PreviewCount;
-    } else {
-        m_state.Journal.append(directory, name, m_bytes);
-        ++m_state.JournalCount;
-    }
+    if (handOn)
+        HandOver(directory, name, m_bytes);
     return NameResult{NameOutcome::Renamed, numberUsed, nullptr};
 }
 

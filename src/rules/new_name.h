@@ -83,6 +83,14 @@ public:
     // Whether the filters let the entry `name` through (outside the directory pass), as
     // ComputeNewName() tests it.
     bool passesFilters(std::string_view name);
+    // The same without handing the name on, for a walk that settles a folder's names together
+    // (numbers in an order of its own, names made unique) before it hands them on in its order:
+    // with Renamed, plannedName() holds the new name until the next call.
+    NameResult PlanNewName(std::string_view directory, std::string_view name,
+                           const EntryContext& entry);
+    const std::string& plannedName() const { return m_bytes; }
+    // Hands on the rename of `name` in `directory` to `newName`, as ComputeNewName does.
+    void HandOver(std::string_view directory, std::string_view name, std::string_view newName);
 
 private:
     // The fields of the entry being computed.
@@ -98,7 +106,7 @@ private:
     };
 
     NameResult compute(std::string_view directory, std::string_view name, std::int64_t number,
-                       const FieldValues* disk);
+                       const FieldValues* disk, bool handOn = true);
     void refreshFields();
     void refreshTemplates();
     // Pattern replace on m_work or m_characters; false, with `reason`, when the entry fails.

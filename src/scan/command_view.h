@@ -34,8 +34,6 @@ struct PreviewRow {
     std::string currentName;
     std::string newName;
     std::int64_t size = 0;
-    // The last-write time, its seconds truncated to even, as the preview shows it.
-    std::time_t time = 0;
     // The last-write time as the file system holds it, and what the entry is, for programs.
     std::time_t modified = 0;
     EntryType type = EntryType::File;
@@ -45,7 +43,19 @@ struct PreviewRow {
     bool known = true;
     // Why Go will fail to carry the rename out; None until the row is settled, and after.
     Conflict fails = Conflict::None;
+    // With RuleFailed (then set when the row is added): the rules' reason, "no date taken".
+    const char* ruleFailure = nullptr;
+
+    // The last-write time as the preview shows it: its seconds truncated to even.
+    std::time_t time() const { return modified - ((modified % 2) + 2) % 2; }
 };
+
+// What a front end shows as the reason of a row that fails: the rules' words for an entry they
+// gave no new name, else the conflict's.
+inline std::string_view failureReason(const PreviewRow& row) {
+    return row.fails == Conflict::RuleFailed && row.ruleFailure ? row.ruleFailure
+                                                                : conflictReason(row.fails);
+}
 
 // What Go will do with the entry of a preview row: the row's index (counted from the first row
 // added after clearPreview()) and why its rename will fail, or None.
@@ -117,6 +127,8 @@ public:
     // refused it for before trying (`refused` not None).
     virtual void renameFailed(std::string_view /*oldFullPath*/, std::string_view /*newName*/,
                               int /*error*/, Conflict /*refused*/) {}
+    // The rules gave an entry of a Go run no new name, for `reason` ("no date taken").
+    virtual void entryFailed(std::string_view /*oldFullPath*/, std::string_view /*reason*/) {}
 };
 
 }  // namespace zr

@@ -66,6 +66,11 @@ void ConflictFinder::renamed(std::string_view newName, bool hasRow) {
     folder.text += newName;
 }
 
+void ConflictFinder::failed(bool hasRow) {
+    Folder& folder = m_folders[m_depth - 1];
+    folder.plans.push_back(Plan{0, 0, 0, kRuleFailed, hasRow ? m_rows++ : -1});
+}
+
 void ConflictFinder::closeFolder(DirectoryListing& listing) {
     Folder& folder = m_folders[m_depth - 1];
     // Only a folder with renames needs its file system's name limit.
@@ -149,15 +154,20 @@ void ConflictFinder::settle(Folder& folder, long nameLimit) {
     // Where each rename's names lie in the table, old then new.
     m_places.resize(2 * count);
     m_hashes.resize(count);
+    // An entry the rules failed has no new name, and keeps its old one among the names listed.
+    const auto ruleFailed = [](const Plan& p) { return p.newSize == kRuleFailed; };
     for (std::size_t j = 0; j < count; ++j) {
         const Plan& p = folder.plans[j];
+        if (ruleFailed(p))
+            continue;
         m_hashes[j] = hashName(m_text.substr(p.newAt, p.newSize));
         longestNew = std::max<std::size_t>(longestNew, p.newSize);
     }
     for (std::size_t j = 0; j < count; ++j) {
-        if (j + kAhead < count)
+        if (j + kAhead < count && !ruleFailed(folder.plans[j + kAhead]))
             prefetch(m_hashes[j + kAhead]);
-        m_places[2 * j + 1] = slot(newName(folder.plans[j]), m_hashes[j]);
+        m_places[2 * j + 1] =
+            ruleFailed(folder.plans[j]) ? kNowhere : slot(newName(folder.plans[j]), m_hashes[j]);
     }
     for (std::size_t j = 0; j < count; ++j) {
         const Plan& p = folder.plans[j];
@@ -166,6 +176,10 @@ void ConflictFinder::settle(Folder& folder, long nameLimit) {
     for (std::size_t j = 0; j < count; ++j) {
         if (j + kAhead < count)
             prefetch(m_hashes[j + kAhead]);
+        if (ruleFailed(folder.plans[j])) {
+            m_places[2 * j] = kNowhere;
+            continue;
+        }
         Slot* s = find(oldName(folder.plans[j]), m_hashes[j]);
         m_places[2 * j] = s ? static_cast<std::uint32_t>(s - m_table.data()) : kNowhere;
         if (s) {
@@ -198,11 +212,18 @@ void ConflictFinder::settle(Folder& folder, long nameLimit) {
         const std::size_t j = renamedAt(step, count);
         if (step + kAhead < count) {
             const std::size_t ahead = renamedAt(step + kAhead, count);
-            __builtin_prefetch(&m_table[m_places[2 * ahead + 1]]);
+            if (m_places[2 * ahead + 1] != kNowhere)
+                __builtin_prefetch(&m_table[m_places[2 * ahead + 1]]);
             if (m_places[2 * ahead] != kNowhere)
                 __builtin_prefetch(&m_table[m_places[2 * ahead]]);
         }
         const Plan& plan = folder.plans[j];
+        if (ruleFailed(plan)) {
+            ++m_failures;
+            if (plan.row >= 0)
+                m_outcomes.push_back({static_cast<std::size_t>(plan.row), Conflict::RuleFailed});
+            continue;
+        }
         const std::string_view name = m_text.substr(plan.oldAt, plan.oldSize);
         const std::string_view target = m_text.substr(plan.newAt, plan.newSize);
         m_oldPath.clear();

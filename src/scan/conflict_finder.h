@@ -34,6 +34,9 @@ public:
     void listed(std::string_view name);
     // `hasRow`: the entry got a preview row (its new name is not empty).
     void renamed(std::string_view newName, bool hasRow);
+    // Right after listed(), for an entry the rules gave no new name: it keeps its name and its
+    // row is settled as failing (Conflict::RuleFailed) in its place among the folder's rows.
+    void failed(bool hasRow);
     // `listing` tells the longest name its file system takes.
     void closeFolder(DirectoryListing& listing);
     // Settles the folders still open, innermost first, from what was listed of them: for a walk
@@ -51,6 +54,8 @@ private:
         std::uint32_t newSize;
         std::int64_t row;  // -1 without a row
     };
+    // The newSize of a Plan for an entry the rules failed.
+    static constexpr std::uint32_t kRuleFailed = ~std::uint32_t{0};
     struct Span {
         std::uint32_t at;
         std::uint32_t size;

@@ -9,11 +9,11 @@ std::string PreviewText::size(const PreviewRow& row) {
 
 const PreviewText::Texts& PreviewText::format(const PreviewRow& row) {
     // The times shown are even seconds.
-    Texts& texts = m_kept[(static_cast<std::uint64_t>(row.time) >> 1) % kKept];
-    if (!texts.made || texts.time != row.time) {
-        texts.date = m_clock.formatDate(row.time);
-        texts.timeOfDay = m_clock.formatTime(row.time);
-        texts.time = row.time;
+    Texts& texts = m_kept[(static_cast<std::uint64_t>(row.time()) >> 1) % kKept];
+    if (!texts.made || texts.time != row.time()) {
+        texts.date = m_clock.formatDate(row.time());
+        texts.timeOfDay = m_clock.formatTime(row.time());
+        texts.time = row.time();
         texts.made = true;
     }
     return texts;

@@ -19,6 +19,8 @@ std::string_view conflictReason(Conflict conflict) {
             return "name freed too late";
         case Conflict::SameNewName:
             return "same new name";
+        case Conflict::RuleFailed:
+            return "no new name";
     }
     return {};
 }
@@ -42,6 +44,8 @@ std::string_view conflictExplanation(Conflict conflict) {
             return "the entry that has the new name is renamed only after this one.";
         case Conflict::SameNewName:
             return "another entry of this folder is renamed to the same name first.";
+        case Conflict::RuleFailed:
+            return "the rules give this entry no new name.";
     }
     return {};
 }

@@ -25,6 +25,9 @@ enum class Conflict : std::uint8_t {
     FreedTooLate,
     // Another entry of the folder is renamed to the same name first.
     SameNewName,
+    // The rules give the entry no new name (a field without a value, a pattern that ran away);
+    // the row or the failure says why in the rules' own words.
+    RuleFailed,
 };
 
 // A few words for a table cell or a field of a script's output, e.g. "name taken".

@@ -15,18 +15,8 @@ bool isDotName(const std::string& name) {
     return name == "." || name == "..";
 }
 
-}  // namespace
-
-std::time_t previewTime(std::time_t lastWrite) {
-    const std::time_t odd = ((lastWrite % 2) + 2) % 2;
-    return lastWrite - odd;
-}
-
-namespace {
-
 void setDetails(PreviewRow& row, const EntryInfo& info) {
     row.size = info.size;
-    row.time = previewTime(info.lastWrite);
     row.modified = info.lastWrite;
     row.type = info.type;
 }
@@ -39,12 +29,15 @@ void setDetails(PreviewRow& row, const EntryInfo& info) {
 class DirectoryWalker::EntryDisk final : public FieldValues {
 public:
     EntryDisk(DirectoryWalker& walker, DirectoryListing& listing, const std::string& name,
-              ReadAhead::Ticket ticket, std::shared_ptr<DiskRead> ahead)
+              PendingDisk pending)
         : m_walker(walker),
           m_listing(listing),
           m_name(name),
-          m_ticket(ticket),
-          m_ahead(std::move(ahead)) {}
+          m_ticket(pending.ticket),
+          m_ahead(std::move(pending.read)) {
+        if (m_ahead && m_ticket == 0)
+            m_done = m_ahead.get();
+    }
 
     bool append(Field field, const FieldFormat& format, std::u32string& out) const override {
         const DiskRead& disk = read();
@@ -90,6 +83,7 @@ DirectoryWalker::DirectoryWalker(const RenameSettings& settings, WalkState& stat
       m_finder(finder),
       m_kept(kept),
       m_takeKept(kept && !state.PreviewMode),
+      m_planner(settings, computer, state),
       m_excluding(!settings.text(ExtendedOption::ExcludeMasks).empty()),
       m_exclude(SplitOptionList(settings.text(ExtendedOption::ExcludeMasks))) {
     const FieldSet fields = fieldsInUse(settings);
@@ -136,31 +130,80 @@ bool DirectoryWalker::passesFilters(const std::string& name) {
     }
 }
 
+bool DirectoryWalker::wantsDisk(const DirEntry& entry) {
+    // A folder's disk (its time, when one is handed over) is read when it is.
+    return !entry.isDirectory && !m_settings.checked(Option::CheckBox14) &&
+           !isDotName(entry.name) && !leftOut(entry.name) && passesFilters(entry.name);
+}
+
 void DirectoryWalker::readDiskAhead(Level& level) {
     // From the entry after the one in hand, which the walk has taken (and reads itself).
     level.diskNext = std::max(level.diskNext, level.index);
     while (level.disk.size() < kDiskAhead && level.diskNext < level.entries.size()) {
         const std::size_t at = level.diskNext++;
         const DirEntry& entry = level.entries[at];
-        // Only files are handed over with their fields read ahead; a folder's (its time, when
-        // one is handed over) is read when it is.
-        if (entry.isDirectory || m_settings.checked(Option::CheckBox14) || isDotName(entry.name) ||
-            leftOut(entry.name) || !passesFilters(entry.name))
+        if (!wantsDisk(entry))
             continue;
         auto disk = std::make_shared<DiskRead>();
-        const ReadAhead::Ticket ticket =
-            m_readAhead->requestWork([this, listing = level.handle, name = entry.name, disk] {
-                try {
-                    readDisk(*listing, name, *disk);
-                } catch (...) {
-                    // Out of memory: an entry without the fields, as one that cannot be read.
-                    disk->fieldsRead = true;
-                    disk->fields = FileFields{};
-                    disk->fields.error = ENOMEM;
-                }
-            });
-        level.disk.emplace_back(at, ticket, std::move(disk));
+        const ReadAhead::Ticket ticket = requestDisk(level, entry.name, disk);
+        level.disk.emplace_back(at, PendingDisk{ticket, std::move(disk)});
     }
+}
+
+ReadAhead::Ticket DirectoryWalker::requestDisk(const Level& level, const std::string& name,
+                                               std::shared_ptr<DiskRead> disk) {
+    return m_readAhead->requestWork([this, listing = level.handle, name, disk = std::move(disk)] {
+        try {
+            readDisk(*listing, name, *disk);
+        } catch (...) {
+            // Out of memory: an entry without the fields, as one that cannot be read.
+            disk->fieldsRead = true;
+            disk->fields = FileFields{};
+            disk->fields.error = ENOMEM;
+        }
+    });
+}
+
+DirectoryWalker::PendingDisk DirectoryWalker::takeDiskReadAhead(Level& level) {
+    if (!level.read || !m_readAhead)
+        return {};
+    const std::size_t at = level.index - 1;
+    while (!level.disk.empty() && level.disk.front().first < at)
+        level.disk.pop_front();
+    if (level.disk.empty() || level.disk.front().first != at)
+        return {};
+    PendingDisk pending = std::move(level.disk.front().second);
+    level.disk.pop_front();
+    return pending;
+}
+
+void DirectoryWalker::readDiskOfFolder(Level& level, std::span<const Handing> hands) {
+    m_planDisk.assign(level.entries.size(), nullptr);
+    std::deque<ReadAhead::Ticket> inFlight;
+    for (std::size_t i = 0; i < level.entries.size(); ++i) {
+        if (hands[i] != Handing::Entry || !wantsDisk(level.entries[i]))
+            continue;
+        auto disk = std::make_shared<DiskRead>();
+        m_planDisk[i] = disk;
+        if (!m_readAhead) {
+            beginCall();
+            readDisk(*level.handle, level.entries[i].name, *disk);
+            endCall();
+            continue;
+        }
+        if (inFlight.size() >= kDiskAhead) {
+            m_readAhead->awaitWork(inFlight.front());
+            inFlight.pop_front();
+        }
+        inFlight.push_back(requestDisk(level, level.entries[i].name, disk));
+    }
+    for (const ReadAhead::Ticket ticket : inFlight)
+        m_readAhead->awaitWork(ticket);
+}
+
+void DirectoryWalker::keepRead(const DiskRead* read) {
+    if (m_kept && m_state.PreviewMode && read && read->stamp)
+        m_kept->keep(*read->stamp, m_reader->wanted(), read->fields);
 }
 
 bool DirectoryWalker::leftOut(const std::string& name) {
@@ -179,12 +222,26 @@ void DirectoryWalker::changeTo(const std::string& path) {
     m_currentDir = std::move(result);
 }
 
-void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
-                             bool directoryRow) {
+void DirectoryWalker::addRow(Level& level, const std::string& name, bool directoryRow,
+                             const char* ruleFailure) {
     PreviewRow row;
     row.currentName = name;
     row.newName = m_state.NewNameResult;
     row.directory = directoryRow;
+    if (ruleFailure) {
+        row.fails = Conflict::RuleFailed;
+        row.ruleFailure = ruleFailure;
+    }
+    // Numbering by modification time read them already.
+    if (!level.plan.infos.empty()) {
+        showAllRows();
+        const std::size_t i = level.index - 1;
+        row.known = level.plan.known[i];
+        if (row.known)
+            setDetails(row, level.plan.infos[i]);
+        m_view.addPreviewRow(std::move(row));
+        return;
+    }
     if (m_readAhead) {
         // Its size and time are read by the read-ahead; the row follows once they are there,
         // after the rows before it.
@@ -197,7 +254,7 @@ void DirectoryWalker::addRow(DirectoryListing& listing, const std::string& name,
     // Only an entry that gets a row needs its size and time.
     EntryInfo info;
     beginCall();
-    row.known = listing.info(name, info);
+    row.known = level.handle->info(name, info);
     endCall();
     if (row.known)
         setDetails(row, info);
@@ -227,44 +284,150 @@ void DirectoryWalker::showAllRows() {
 }
 
 void DirectoryWalker::handOver(Level& level, const DirEntry& entry, bool directoryRow) {
-    DirectoryListing& listing = *level.handle;
     const std::string& name = entry.name;
     const std::int32_t counted = m_state.PreviewCount;
     const std::size_t queued = m_state.Journal.size();
-    std::optional<EntryDisk> disk;
-    if (m_reader || m_needsTime) {
-        ReadAhead::Ticket ticket = 0;
-        std::shared_ptr<DiskRead> ahead;
-        if (level.read && m_readAhead) {
-            const std::size_t at = level.index - 1;
-            while (!level.disk.empty() && std::get<0>(level.disk.front()) < at)
-                level.disk.pop_front();
-            if (!level.disk.empty() && std::get<0>(level.disk.front()) == at) {
-                ticket = std::get<1>(level.disk.front());
-                ahead = std::move(std::get<2>(level.disk.front()));
-                level.disk.pop_front();
-            }
+    NameResult result;
+    if (m_planner.active()) {
+        // Settled with the rest of the folder: only handed on here, in the walk's order.
+        const std::size_t i = level.index - 1;
+        result.outcome = level.plan.outcome(i);
+        m_state.NewNameResult.clear();
+        if (result.outcome == NameOutcome::Renamed) {
+            m_computer.HandOver(m_currentDir, name, level.plan.newName(i));
+        } else if (result.outcome == NameOutcome::Failed) {
+            result.failureReason = level.plan.failure(i);
         }
-        disk.emplace(*this, listing, name, ticket, std::move(ahead));
+    } else {
+        std::optional<EntryDisk> disk;
+        if (m_reader || m_needsTime)
+            disk.emplace(*this, *level.handle, name, takeDiskReadAhead(level));
+        result = m_computer.ComputeNewName(m_currentDir, name, disk ? &*disk : nullptr);
+        if (disk)
+            keepRead(disk->done());
     }
-    m_computer.ComputeNewName(m_currentDir, name, disk ? &*disk : nullptr);
-    // What a Scan read from a file is kept for the Go after it.
-    if (m_kept && m_state.PreviewMode && disk && disk->done() && disk->done()->stamp)
-        m_kept->keep(*disk->done()->stamp, m_reader->wanted(), disk->done()->fields);
+    if (result.outcome == NameOutcome::Failed) {
+        handFailure(level, name, result.failureReason ? result.failureReason : "no new name",
+                    directoryRow);
+        return;
+    }
     // A rename queued: the entry and its folder as the walk sees them, so that what is renamed
     // later is this very entry in this very folder.
     if (m_state.Journal.size() != queued) {
         FileId id;
-        if (!listing.entryId(entry, id))
+        if (!level.handle->entryId(entry, id))
             id = FileId{};
-        m_state.Journal.identify(queued, id, listing.identity());
+        m_state.Journal.identify(queued, id, level.handle->identity());
     }
     const bool row = m_state.PreviewMode && !m_state.NewNameResult.empty();
     // An entry renamed to an empty name is counted but gets no row; Go will still try it.
     if (m_finder && m_state.PreviewCount != counted)
         m_finder->renamed(m_state.NewNameResult, row);
     if (row)
-        addRow(listing, name, directoryRow);
+        addRow(level, name, directoryRow);
+}
+
+void DirectoryWalker::handFailure(Level& level, const std::string& name, const char* reason,
+                                  bool directoryRow) {
+    if (!m_state.PreviewMode) {
+        // Not renamed; Go counts and logs it with its failures.
+        m_state.RuleFailures.push_back({pathInDirectory(m_currentDir, name), reason});
+        return;
+    }
+    // Counted with the renames found, as a rename that will fail is.
+    ++m_state.PreviewCount;
+    m_state.NewNameResult.clear();
+    if (m_finder)
+        m_finder->failed(true);
+    addRow(level, name, directoryRow, reason);
+}
+
+Handing DirectoryWalker::handing(const DirEntry& entry) {
+    if (isDotName(entry.name) || leftOut(entry.name))
+        return Handing::None;
+    if (m_settings.checked(Option::CheckBox14))
+        return entry.isDirectory ? Handing::Directory : Handing::None;
+    if (entry.isDirectory && m_settings.checked(Option::CheckBox1))
+        return Handing::None;
+    return Handing::Entry;
+}
+
+void DirectoryWalker::readForPlan(Level& level) {
+    level.entries = readWhole(*level.handle);
+    level.index = 0;
+    level.read = true;
+}
+
+void DirectoryWalker::readTimes(Level& level, std::span<const Handing> hands) {
+    FolderPlan& plan = level.plan;
+    plan.infos.assign(level.entries.size(), EntryInfo{});
+    plan.known.assign(level.entries.size(), false);
+    if (m_readAhead) {
+        // The rows asked for before come first.
+        showAllRows();
+        for (std::size_t i = 0; i < hands.size(); ++i) {
+            if (hands[i] != Handing::None)
+                m_readAhead->requestInfo(level.handle, level.entries[i].name);
+        }
+        for (std::size_t i = 0; i < hands.size(); ++i) {
+            bool known = false;
+            if (hands[i] != Handing::None && m_readAhead->takeInfo(true, plan.infos[i], known))
+                plan.known[i] = known;
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < hands.size(); ++i) {
+        if (hands[i] == Handing::None)
+            continue;
+        beginCall();
+        plan.known[i] = level.handle->info(level.entries[i].name, plan.infos[i]);
+        endCall();
+    }
+}
+
+void DirectoryWalker::planLevel(Level& level) {
+    m_hands.resize(level.entries.size());
+    bool renames = false;
+    for (std::size_t i = 0; i < level.entries.size(); ++i) {
+        m_hands[i] = handing(level.entries[i]);
+        renames = renames || m_hands[i] != Handing::None;
+    }
+    level.plan.infos.clear();
+    level.plan.known.clear();
+    level.plan.taken.clear();
+    if (renames && m_planner.needsTimes())
+        readTimes(level, m_hands);
+    const bool disk = renames && (m_reader || m_needsTime);
+    m_planDisk.clear();
+    if (disk)
+        readDiskOfFolder(level, m_hands);
+    if (disk && m_planner.needsDatesTaken()) {
+        level.plan.taken.resize(level.entries.size());
+        for (std::size_t i = 0; i < m_planDisk.size(); ++i) {
+            if (const FieldDate* date =
+                    m_planDisk[i] ? m_planDisk[i]->fields.date(FileField::taken) : nullptr)
+                level.plan.taken[i] = *date;
+        }
+    }
+    const long nameLimit =
+        renames && m_settings.checked(ExtendedOption::Unique) ? level.handle->nameLimit() : 0;
+    // The planner computes one entry at a time: one entry's disk at hand at a time.
+    std::optional<EntryDisk> entryDisk;
+    const auto diskOf = [&](std::size_t i) -> const FieldValues* {
+        if (!disk)
+            return nullptr;
+        entryDisk.reset();
+        entryDisk.emplace(*this, *level.handle, level.entries[i].name,
+                          PendingDisk{0, m_planDisk[i]});
+        return &*entryDisk;
+    };
+    m_planner.plan(m_currentDir, level.entries, m_hands, nameLimit, level.plan, diskOf, [this] {
+        m_view.processPendingEvents();
+        return !m_state.GoStopRequested && !m_state.ScanStopRequested;
+    });
+    for (const std::shared_ptr<DiskRead>& read : m_planDisk)
+        keepRead(read.get());
+    m_planDisk.clear();
 }
 
 void DirectoryWalker::WalkDirectory() {
@@ -319,20 +482,23 @@ void DirectoryWalker::startReadingAhead() {
     // Places count down: a deeper level's folders come earlier in the walk's order than those
     // left above it, and so does a level entered later.
     for (Level* level : m_levels) {
-        if (level->read)
-            continue;
-        level->entries = readWhole(*level->handle);
-        level->index = 0;
-        level->read = true;
-        level->place = WalkPlace{m_nextPlace--};
-        requestSubdirectories(*level);
+        if (!level->read) {
+            level->entries = readWhole(*level->handle);
+            level->index = 0;
+            level->read = true;
+        }
+        // The entry being walked in each level is entered already.
+        requestSubdirectories(*level, level->index);
     }
 }
 
-void DirectoryWalker::requestSubdirectories(const Level& level) {
-    if (!m_settings.checked(Option::CheckBox1))
+void DirectoryWalker::requestSubdirectories(Level& level, std::size_t from) {
+    if (!m_readAhead || level.requested || !m_settings.checked(Option::CheckBox1))
         return;
-    for (std::size_t i = 0; i < level.entries.size(); ++i) {
+    level.requested = true;
+    if (level.place.empty())
+        level.place = WalkPlace{m_nextPlace--};
+    for (std::size_t i = from; i < level.entries.size(); ++i) {
         const DirEntry& e = level.entries[i];
         if (!e.isDirectory || isDotName(e.name) || leftOut(e.name))
             continue;
@@ -359,7 +525,9 @@ bool DirectoryWalker::Level::next(DirEntry& entry) {
         return handle->next(entry);
     if (index >= entries.size())
         return false;
-    entry = entries[index++];
+    // Each entry is taken once: what is asked of the entries read (subdirectories to read ahead,
+    // names to settle) is asked before they are taken.
+    entry = std::move(entries[index++]);
     return true;
 }
 
@@ -373,6 +541,7 @@ void DirectoryWalker::enter(Level& parent, const std::string& name, Level& level
                 level.entries = std::move(listing->entries);
                 level.read = true;
                 level.place = std::move(place);
+                level.requested = false;
                 return;
             }
             // Met ahead: nothing read after this point is used, and the walk enters the
@@ -393,11 +562,17 @@ void DirectoryWalker::enter(Level& parent, const std::string& name, Level& level
         // lies below it is read ahead, with places of its own.
         level.entries = readWhole(*level.handle);
         level.read = true;
-        level.place = WalkPlace{m_nextPlace--};
     }
 }
 
 void DirectoryWalker::walkLevel(Level& level) {
+    if (m_planner.active() && level.handle) {
+        if (!level.read)
+            readForPlan(level);
+        planLevel(level);
+    }
+    if (level.read)
+        requestSubdirectories(level, 0);
     DirEntry entry;
     if (!level.handle || !level.next(entry)) {
         if (level.handle)
@@ -406,12 +581,10 @@ void DirectoryWalker::walkLevel(Level& level) {
         return;
     }
     m_levels.push_back(&level);
-    if (m_readAhead && level.read)
-        requestSubdirectories(level);
     if (m_finder)
         m_finder->openFolder(m_currentDir);
     for (;;) {
-        if (m_readAhead && level.read && (m_reader || m_needsTime))
+        if (m_readAhead && level.read && (m_reader || m_needsTime) && !m_planner.active())
             readDiskAhead(level);
         // An entry left out still holds its name, which another rename may want.
         if (m_finder)
@@ -451,6 +624,12 @@ void DirectoryWalker::walkLevel(Level& level) {
             throwOnReadError(*level.handle);
             break;
         }
+    }
+    if (m_planner.active()) {
+        // Every name is handed on: what settled them is given back before the marks are worked
+        // out, which needs memory of its own in a huge folder.
+        level.plan = FolderPlan{};
+        std::vector<DirEntry>().swap(level.entries);
     }
     if (m_finder) {
         // The folder's rows are all shown before its marks come.

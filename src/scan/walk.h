@@ -8,8 +8,8 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "metadata/field_reader.h"
@@ -20,6 +20,7 @@
 #include "scan/command_view.h"
 #include "scan/conflict_finder.h"
 #include "scan/entry_fields.h"
+#include "scan/folder_plan.h"
 #include "scan/kept_fields.h"
 #include "scan/read_ahead.h"
 #include "scan/walk_state.h"
@@ -54,6 +55,12 @@ private:
         FileFields fields;
         std::optional<FileStamp> stamp;  // of the file read, when it was opened
     };
+    // An entry's disk as the walk has it when the entry's name is computed: read ahead (a
+    // ticket to wait for, or read already), or to be read when a rule first asks (neither).
+    struct PendingDisk {
+        ReadAhead::Ticket ticket = 0;
+        std::shared_ptr<DiskRead> read;
+    };
     class EntryDisk;
     // One directory being walked: its handle, and, when read ahead, its entries read whole,
     // with the disk read ahead for the next of them (by their index).
@@ -64,7 +71,11 @@ private:
         std::size_t index = 0;
         WalkPlace place;
         std::size_t diskNext = 0;
-        std::deque<std::tuple<std::size_t, ReadAhead::Ticket, std::shared_ptr<DiskRead>>> disk;
+        std::deque<std::pair<std::size_t, PendingDisk>> disk;
+        // Its subdirectories are asked of the read-ahead.
+        bool requested = false;
+        // Its entries' new names, settled together when the planner is active.
+        FolderPlan plan;
         bool next(DirEntry& entry);
     };
     // Entries of one level whose disk is read ahead of the walk, at most.
@@ -82,7 +93,9 @@ private:
     bool leftOut(const std::string& name);
     // Enters the subdirectory `name` of `parent` (its entry just taken), or throws AppError.
     void enter(Level& parent, const std::string& name, Level& level);
-    void addRow(DirectoryListing& listing, const std::string& name, bool directoryRow);
+    // With `ruleFailure`, the row of an entry the rules gave no new name.
+    void addRow(Level& level, const std::string& name, bool directoryRow,
+                const char* ruleFailure = nullptr);
     // Shows the rows whose size and time are there, in order; waits for `atLeast` of them.
     void showRows(std::size_t atLeast);
     void showAllRows();
@@ -92,11 +105,21 @@ private:
     static void throwOnReadError(const DirectoryListing& listing);
     void startReadingAhead();
     void stopReadingAhead();
-    // Asks the read-ahead for the subdirectories `level` descends into, in its order.
-    void requestSubdirectories(const Level& level);
+    // Asks the read-ahead for the subdirectories `level` descends into from its entry `from`
+    // on, in its order, once.
+    void requestSubdirectories(Level& level, std::size_t from);
+    // Reads a level whole before its first entry is walked, to settle its names together.
+    void readForPlan(Level& level);
+    void planLevel(Level& level);
+    // The modification times of the entries `hands` selects, for numbering by them.
+    void readTimes(Level& level, std::span<const Handing> hands);
+    // How the walk hands `entry` over.
+    Handing handing(const DirEntry& entry);
     // Computes the new name of `entry` in the current directory and shows it; a rename queued
     // gets the identities of the entry and its folder.
     void handOver(Level& level, const DirEntry& entry, bool directoryRow);
+    // An entry the rules gave no new name: a row marked with `reason`, or a failure of Go's.
+    void handFailure(Level& level, const std::string& name, const char* reason, bool directoryRow);
     void changeTo(const std::string& path);
     // Reads what the run uses of the entry `name` of `listing` (from any thread).
     void readDisk(DirectoryListing& listing, const std::string& name, DiskRead& out) const;
@@ -104,6 +127,19 @@ private:
     // over and the filters let through.
     void readDiskAhead(Level& level);
     bool passesFilters(const std::string& name);
+    // Whether `entry`, handed over as a file, may need its disk read: the filters let it
+    // through.
+    bool wantsDisk(const DirEntry& entry);
+    // Asks the read-ahead to read the disk of `name` in `level` into `disk`.
+    ReadAhead::Ticket requestDisk(const Level& level, const std::string& name,
+                                  std::shared_ptr<DiskRead> disk);
+    // What was read ahead for the entry `level` is at (a ticket, or nothing).
+    PendingDisk takeDiskReadAhead(Level& level);
+    // Reads the disk of a folder's entries the planner will ask for, before planning: on the
+    // read-ahead's threads, a window of them at a time, when it is on.
+    void readDiskOfFolder(Level& level, std::span<const Handing> hands);
+    // A Scan keeps what it read from a file for the Go after it.
+    void keepRead(const DiskRead* read);
 
     const RenameSettings& m_settings;
     WalkState& m_state;
@@ -117,6 +153,10 @@ private:
     bool m_needsTime = false;
     KeptFields* m_kept;
     const bool m_takeKept;  // a Go: it takes what the Scan before it read
+    FolderPlanner m_planner;
+    std::vector<Handing> m_hands;
+    // The disk of the entries of the folder being planned, by index (null: not read ahead).
+    std::vector<std::shared_ptr<DiskRead>> m_planDisk;
     // Where the walk is: the directory of its deepest active level.
     std::string m_currentDir;
     std::optional<ReadAhead> m_ownedReadAhead;
@@ -129,8 +169,5 @@ private:
     bool m_excluding = false;
     FilterMatcher m_exclude;
 };
-
-// The time shown in the preview: the last-write time with its seconds truncated to even.
-std::time_t previewTime(std::time_t lastWrite);
 
 }  // namespace zr

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "rules/rule_state.h"
 #include "scan/kept_fields.h"
@@ -24,6 +25,13 @@ struct WalkState : RuleState {
     int Jobs = 16;
     // What the latest Scan read from files, for the Go after it.
     KeptFields FieldsRead;
+    // The entries of a Go walk that the rules gave no new name: the old full path and why. They
+    // are not renamed, and count among the run's failures.
+    struct RuleFailure {
+        std::string oldFullPath;
+        std::string reason;
+    };
+    std::vector<RuleFailure> RuleFailures;
 };
 
 }  // namespace zr

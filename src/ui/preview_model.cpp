@@ -20,8 +20,12 @@ constexpr Column kColumns[PreviewModel::kColumnCount] = {
     {"filedate", Qt::AlignRight},    {"filetime", Qt::AlignRight},
 };
 
-QString failureText(Conflict fails) {
-    return QStringLiteral("This rename will fail: ") + fromBytes(conflictExplanation(fails));
+QString failureText(const PreviewRow& row) {
+    // The rules' own words for an entry they gave no new name: "no date taken".
+    if (row.fails == Conflict::RuleFailed)
+        return QStringLiteral("This entry will not be renamed: ") + fromBytes(failureReason(row)) +
+               ".";
+    return QStringLiteral("This rename will fail: ") + fromBytes(conflictExplanation(row.fails));
 }
 
 }  // namespace
@@ -117,7 +121,7 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const {
         return m_warning;
     }
     if (role == Qt::AccessibleDescriptionRole)
-        return failureText(fails);
+        return failureText(row(index.row()));
     return {};
 }
 
@@ -131,7 +135,7 @@ QString PreviewModel::toolTip(int index) const {
         tip += "<br>folder: " + fromBytes(m_folders[folder - 1]).toHtmlEscaped();
     tip += "</p>";
     if (r.fails != Conflict::None)
-        tip += "<p>" + failureText(r.fails).toHtmlEscaped() + "</p>";
+        tip += "<p>" + failureText(r).toHtmlEscaped() + "</p>";
     return tip;
 }
 

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "cli_process.h"
+#include "support/sample_files.h"
 #include "support/temp_dir.h"
 
 namespace zr::test {
@@ -667,6 +668,122 @@ TEST_F(CliTest, ADumbTerminalGetsNoControlSequences) {
         EXPECT_NE(shown.find("Scanning done, found 3 file(s) to be renamed."), std::string::npos)
             << term;
         EXPECT_EQ(shown.find('\033') != std::string::npos, term == "xterm") << term << shown;
+    }
+}
+
+// The worked examples of the README and the manual page, run as they are written there. Each
+// file holds its first name; the tree after go reads "new name < first name".
+TEST_F(CliTest, TheWorkedExamplesOfPatternsNumbersAndUniqueNames) {
+    struct Example {
+        Lines files;  // made in this order, each a minute older than the one before
+        Lines args;
+        Lines after;
+    };
+    const Example examples[] = {
+        {{"IMG_0042.JPG", "IMG_0043.JPG", "notes.txt"},
+         {"--filter=*", "--pattern=^IMG_\\d(\\d+)$", "--replace=Holiday $1", "--case=lower",
+          "--case-range=extension"},
+         {"Holiday 042.jpg < IMG_0042.JPG", "Holiday 043.jpg < IMG_0043.JPG",
+          "notes.txt < notes.txt"}},
+        {{"2023-11-14 Party.jpg", "Beach.jpg"},
+         {"--filter=*.jpg", "--pattern=^(\\d{4}-\\d\\d-\\d\\d) (.+)$", "--replace=$2 $1"},
+         {"Beach.jpg < Beach.jpg", "Party 2023-11-14.jpg < 2023-11-14 Party.jpg"}},
+        {{"Nina Simone - Feeling Good.mp3"},
+         {"--filter=*.mp3", "--pattern=^(?<artist>.+) - (?<title>.+)$",
+          "--replace=${title} (${artist})"},
+         {"Feeling Good (Nina Simone).mp3 < Nina Simone - Feeling Good.mp3"}},
+        {{"Track 1.mp3", "Track 2.mp3", "Track 10.mp3", "Track 11.mp3", "Track 12.mp3"},
+         {"--filter=*.mp3", "--pattern=^Track \\d+$", "--replace={n:2}"},
+         {"01.mp3 < Track 1.mp3", "02.mp3 < Track 2.mp3", "03.mp3 < Track 10.mp3",
+          "04.mp3 < Track 11.mp3", "05.mp3 < Track 12.mp3"}},
+        {{"receipt.pdf", "letter.pdf", "contract.pdf"},
+         {"--filter=*.pdf", "--pattern=^.*$", "--replace=Scan {n:3}", "--number-order=modified"},
+         {"Scan 001.pdf < contract.pdf", "Scan 002.pdf < letter.pdf",
+          "Scan 003.pdf < receipt.pdf"}},
+        {{"Album A/b.mp3", "Album A/a.mp3", "Album B/c.mp3"},
+         {"--filter=*.mp3", "--prefix={n:2} - ", "--fields"},
+         {"Album A/ < ", "Album A/01 - a.mp3 < Album A/a.mp3", "Album A/02 - b.mp3 < Album A/b.mp3",
+          "Album B/ < ", "Album B/01 - c.mp3 < Album B/c.mp3"}},
+        {{"notes.TXT", "notes.txt"},
+         {"--filter=*", "--case=lower", "--case-range=extension", "--unique"},
+         {"notes (2).txt < notes.TXT", "notes.txt < notes.txt"}},
+        {{"report (2).DOC", "report (2).doc"},
+         {"--filter=*", "--case=lower", "--case-range=extension", "--unique"},
+         {"report (2).doc < report (2).doc", "report (3).doc < report (2).DOC"}},
+        // Which of the two keeps the plain name depends on the order Go renames them in.
+        {{"IMG_0042.JPG", "DSC_0042.JPG"},
+         {"--filter=*", "--pattern=^[A-Z]+_(\\d+)$", "--replace=Photo $1", "--unique"},
+         {"Photo 0042 (2).JPG", "Photo 0042.JPG"}},
+    };
+    int n = 0;
+    for (const Example& e : examples) {
+        const std::string root = temp / ("example" + std::to_string(n++));
+        std::time_t time = 1700000000;
+        for (const std::string& file : e.files) {
+            writeFile(root + "/" + file, file);
+            const timespec times[2] = {{time, 0}, {time, 0}};
+            time -= 60;
+            utimensat(AT_FDCWD, (root + "/" + file).c_str(), times, 0);
+        }
+        Lines go = {"go"};
+        go.insert(go.end(), e.args.begin(), e.args.end());
+        go.push_back(root);
+        const CliRun ran = run(go);
+        EXPECT_EQ(ran.status, 0) << e.args[1] << ran.err;
+        Lines after;
+        const bool contents = e.after.front().find(" < ") != std::string::npos;
+        for (const auto& [path, content] : snapshotTree(root))
+            after.push_back(contents ? path + " < " + content : path);
+        EXPECT_EQ(after, e.after) << e.args[1];
+    }
+}
+
+// The worked examples of names from what the files hold, as the README gives them.
+TEST_F(CliTest, TheWorkedExamplesOfNamesFromWhatTheFilesHold) {
+    struct Example {
+        std::vector<std::pair<std::string, std::string>> files;  // name, contents
+        Lines args;
+        Lines after;
+        std::string firstHolds = {};  // what the first name after go holds, when given
+    };
+    const std::string same = jpegWithExif("2026:07:14 09:31:02", "Camera");
+    const std::string later = jpegWithExif("2026:07:14 09:35:40", "Camera");
+    const std::string earlier = jpegWithExif("2026:07:13 18:00:00", "Camera");
+    const Example examples[] = {
+        {{{"IMG_0041.jpg", same}, {"IMG_0042.jpg", same}, {"IMG_0043.jpg", later}},
+         {"--filter=*.jpg", "--pattern=.+", "--replace={taken}", "--unique"},
+         {"2026-07-14 09.31.02 (2).jpg", "2026-07-14 09.31.02.jpg", "2026-07-14 09.35.40.jpg"}},
+        {{{"track1.mp3", mp3WithTags({"Nina Simone", "Pastel Blues", "Mood Indigo", "1/9"})},
+          {"track7.mp3", mp3WithTags({"Nina Simone", "Pastel Blues", "Sinnerman", "7/9"})}},
+         {"--filter=*.mp3", "--pattern=.+", "--replace={artist} - {album} - {track:2} {title}"},
+         {"Nina Simone - Pastel Blues - 01 Mood Indigo.mp3",
+          "Nina Simone - Pastel Blues - 07 Sinnerman.mp3"}},
+        {{{"a.jpg", later}, {"b.jpg", earlier}, {"c.jpg", same}, {"d.txt", "x"}},
+         {"--filter=*", "--pattern=.+", "--replace=Holiday {n:3}", "--number-order=taken"},
+         {"Holiday 001.jpg", "Holiday 002.jpg", "Holiday 003.jpg", "Holiday 004.txt"},
+         earlier},
+        {{{"scan1.jpg", later}, {"notes.mp3", mp3WithTags({"A", "B", "C", "1"})}},
+         {"--filter=*", "--fields", "--prefix={taken|modified:%Y%m%d} "},
+         {"20260301 notes.mp3", "20260714 scan1.jpg"}},
+    };
+    int n = 0;
+    for (const Example& e : examples) {
+        const std::string root = temp / ("fields" + std::to_string(n++));
+        for (const auto& [name, contents] : e.files) {
+            writeFile(root + "/" + name, contents);
+            // Noon of 2026-03-01 in universal time: that day in any zone of the tests.
+            const timespec times[2] = {{1772366400, 0}, {1772366400, 0}};
+            utimensat(AT_FDCWD, (root + "/" + name).c_str(), times, 0);
+        }
+        Lines go = {"go"};
+        go.insert(go.end(), e.args.begin(), e.args.end());
+        go.push_back(root);
+        const CliRun ran = run(go);
+        EXPECT_EQ(ran.status, 0) << e.args[2] << ran.err;
+        EXPECT_EQ(listNames(root), e.after) << e.args[2];
+        if (!e.firstHolds.empty()) {
+            EXPECT_EQ(readFile(root + "/" + e.after.front()), e.firstHolds) << e.args[2];
+        }
     }
 }
 

@@ -5,8 +5,10 @@
 // failure log, the scripts and the final tree, and the same exit status; also with a rename
 // failing in one of the workers. Scan reads ahead and still shows what it shows reading one
 // call at a time.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
@@ -59,33 +61,64 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 
 // A tree whose renames collide and chain: "x" and "p_x" under a prefix "p_" work in one order
 // and not in the other; "A.JPG" beside "a.jpg" cannot be lower-cased; folders hold folders.
+// Modification times follow from the paths, a few of them equal, the same in every copy.
 void buildTree(const std::string& root, std::mt19937& rng) {
+    const auto setTime = [&root](const std::string& path) {
+        const std::time_t time =
+            1700000000 + std::hash<std::string>{}(path.substr(root.size())) % 7 * 60;
+        const timespec times[2] = {{time, 0}, {time, 0}};
+        utimensat(AT_FDCWD, path.c_str(), times, 0);
+    };
     const char* const names[] = {"x",     "p_x",        "p_p_x", "A.JPG", "a.jpg",
                                  "B.JPG", "Tab\tC.JPG", "P_Y",   "y"};
     std::function<void(const std::string&, int)> fill = [&](const std::string& folder, int depth) {
         makeDirectory(folder);
         for (const char* name : names) {
-            if (rng() % 3 != 0)
-                writeFile(folder + "/" + name, folder + "/" + name);
+            if (rng() % 3 == 0)
+                continue;
+            writeFile(folder + "/" + name, folder + "/" + name);
+            setTime(folder + "/" + name);
         }
         const int folders = depth < 3 ? static_cast<int>(rng() % 4) : 0;
         for (int i = 0; i < folders; ++i)
             fill(folder + "/" + (rng() % 2 ? "Dir" : "p_Dir") + std::to_string(i), depth + 1);
+        setTime(folder);
     };
     fill(root, 0);
 }
 
 Lines rulesFor(std::mt19937& rng) {
+    Lines rules;
     switch (rng() % 4) {
         case 0:
-            return {"--filter", "*", "--prefix", "p_"};
+            rules = {"--filter", "*", "--prefix", "p_"};
+            break;
         case 1:
-            return {"--filter", "*", "--case", "lower", "--case-range", "all"};
+            rules = {"--filter", "*", "--case", "lower", "--case-range", "all"};
+            break;
         case 2:
-            return {"--dirs-only", "--prefix", "p_"};
+            rules = {"--dirs-only", "--prefix", "p_"};
+            break;
         default:
-            return {"--filter", "*", "--case", "upper", "--case-range", "all", "--batch"};
+            rules = {"--filter", "*", "--case", "upper", "--case-range", "all", "--batch"};
     }
+    // Numbers and unique names, which settle a folder's names together.
+    switch (rng() % 4) {
+        case 1:
+            rules.push_back("--unique");
+            break;
+        case 2:
+            rules.insert(rules.end(), {"--pattern=^", "--replace={n:2}-", "--number-order=modified",
+                                       "--unique"});
+            break;
+        case 3:
+            rules.insert(rules.end(), {"--pattern=^", "--replace={n}_", "--number-scope=run",
+                                       "--number-order=walk"});
+            break;
+        default:
+            break;
+    }
+    return rules;
 }
 
 struct Outcome {
@@ -105,10 +138,13 @@ protected:
         options.cwd = base + "/work";
         options.env = faultEnv(faults);
         const CliRun result = runCli(args, options);
-        Outcome outcome{result.status,
-                        replaced(result.out, base, "<base>"),
-                        replaced(result.err, base, "<base>"),
-                        {}};
+        // A run kept in the state folder is named by the time it started.
+        static const std::regex keptRun("go-[0-9T.]+Z\\.journal");
+        Outcome outcome{
+            result.status,
+            replaced(result.out, base, "<base>"),
+            std::regex_replace(replaced(result.err, base, "<base>"), keptRun, "go-TIME.journal"),
+            {}};
         for (const auto& [path, content] : snapshotTree(base))
             outcome.files[path] = withoutTimes(replaced(content, base, "<base>"));
         return outcome;
@@ -197,15 +233,21 @@ TEST_F(ParallelTest, ScanReadingAheadShowsWhatOneCallAtATimeShows) {
 // message, nothing aborted, and no more renamed than the calls in flight. (That an error names
 // only what the walk itself met: WatchedFileSystemTest.)
 TEST_F(ParallelTest, ErrorsEndTheRunAsOneCallAtATimeEndsIt) {
+    // The rows of two trees made a moment apart show the same time.
+    const auto writePhoto = [](const std::string& path) {
+        writeFile(path);
+        const timespec times[2] = {{1700000000, 0}, {1700000000, 0}};
+        utimensat(AT_FDCWD, path.c_str(), times, 0);
+    };
     // Folders of a photo each, entered slowly.
-    const auto folders = [](const std::string& tree) {
+    const auto folders = [&](const std::string& tree) {
         for (int i = 0; i < 40; ++i)
-            writeFile(tree + "/X" + std::to_string(i) + "/P.JPG");
+            writePhoto(tree + "/X" + std::to_string(i) + "/P.JPG");
     };
     // One folder of photos whose renames take their time, every other one refused.
-    const auto photos = [](const std::string& tree) {
+    const auto photos = [&](const std::string& tree) {
         for (int i = 0; i < 300; ++i)
-            writeFile(tree + "/IMG_" + std::to_string(i) + (i % 2 ? "_NO.JPG" : ".JPG"));
+            writePhoto(tree + "/IMG_" + std::to_string(i) + (i % 2 ? "_NO.JPG" : ".JPG"));
     };
     const std::string lower = "--case lower --case-range all --filter *";
     struct Case {

@@ -155,6 +155,47 @@ TEST(CommandLine, ErrorsSayWhatIsWrong) {
     EXPECT_EQ(parseError({"go", "--journal="}), "option --journal needs a file name");
     EXPECT_EQ(parseError({"scan", "--case-range", "ext"}),
               "--case-range takes name|all|extension, not 'ext'");
+    EXPECT_EQ(parseError({"scan", "--number-order=date", "d"}),
+              "--number-order takes name|modified|walk|taken, not 'date'");
+    EXPECT_EQ(parseError({"scan", "--number-step=0", "d"}).substr(0, 19), "--number-step takes");
+    EXPECT_EQ(parseError({"scan", "--number-start=1x", "d"}).substr(0, 20), "--number-start takes");
+    EXPECT_EQ(parseError({"scan", "--unique=1", "d"}), "option --unique takes no value");
+}
+
+// Each new rule's flags, applied in order: the last one given wins, a --no- form switches off.
+TEST(CommandLine, PatternNumberingAndUniqueFlags) {
+    using E = ExtendedOption;
+    struct Row {
+        Args args;
+        E option;
+        std::int32_t value;  // a switch's 0 or 1, a number, a choice's index
+    };
+    for (const Row& r : {
+             Row{{"--pattern", "^IMG_(\\d+)"}, E::PatternReplace, 1},
+             Row{{"--pattern=x", "--no-pattern"}, E::PatternReplace, 0},
+             Row{{"--replace=Holiday $1"}, E::PatternReplace, 0},
+             Row{{"--pattern-range=extension"}, E::PatternRange, 2},
+             Row{{"--pattern-ignore-case"}, E::PatternIgnoreCase, 1},
+             Row{{"--pattern-ignore-case", "--no-pattern-ignore-case"}, E::PatternIgnoreCase, 0},
+             Row{{"--pattern-all"}, E::PatternAll, 1},
+             Row{{"--fields"}, E::Fields, 1},
+             Row{{"--fields", "--no-fields"}, E::Fields, 0},
+             Row{{"--number-start=0"}, E::NumberStart, 0},
+             Row{{"--number-start", "99"}, E::NumberStart, 99},
+             Row{{"--number-step=10"}, E::NumberStep, 10},
+             Row{{"--number-order=modified"}, E::NumberOrder, 1},
+             Row{{"--number-order=walk"}, E::NumberOrder, 2},
+             Row{{"--number-scope=run"}, E::NumberScope, 1},
+             Row{{"--unique"}, E::Unique, 1},
+             Row{{"--unique", "--no-unique"}, E::Unique, 0},
+         }) {
+        Args args = r.args;
+        args.push_back("d");
+        EXPECT_EQ(applied(args).value(r.option), r.value) << r.args.front();
+    }
+    const RenameSettings texts = applied({"--pattern=^IMG_(\\d+)", "--replace", "Holiday $1", "d"});
+    EXPECT_EQ(texts.text(ExtendedOption::Pattern), "^IMG_(\\d+)");
+    EXPECT_EQ(texts.text(ExtendedOption::Replacement), "Holiday $1");
 }
 
 }  // namespace

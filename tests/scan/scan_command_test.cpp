@@ -67,8 +67,8 @@ TEST_F(ScanTest, ShowsEveryStateOfARunInOrder) {
     EXPECT_EQ(
         view.logWithoutWalkStatus(),
         (Rows{"caption Button5 &Stop !", "enable Button1 0", "busy on", "clear",
-              "row A.JPG|a.jpg|5|" + clock.formatDate(view.rows.at(0).time) + "|" +
-                  clock.formatTime(view.rows.at(0).time),
+              "row A.JPG|a.jpg|5|" + clock.formatDate(view.rows.at(0).time()) + "|" +
+                  clock.formatTime(view.rows.at(0).time()),
               "settle " + tree + ": 0 ok", "busy off undo=0", "enable Button1 1",
               "caption Button5 &Scan", "status Scanning done, found 1 file(s) to be renamed."}));
     // The walk shows the directory it is in after every entry, "." and ".." included.
@@ -205,6 +205,32 @@ TEST_F(ScanTest, AStopFromInsideTheEventProcessingEndsADeepWalkPromptly) {
     EXPECT_FALSE(renamer->flags().ScanStopRequested);
     EXPECT_FALSE(renamer->flags().ScanRunning);
     EXPECT_EQ(view.captions[Control::Button5], "&Scan");
+}
+
+// A pattern that runs away is stopped by its time limit on every name it meets; a folder of such
+// names, settled together for their numbers, still asks for events after each, so a stop ends
+// the scan after one name, not after the whole folder.
+TEST_F(ScanTest, AStopEndsAFolderOfRunawayPatternsAfterOneName) {
+    for (int i = 0; i < 12; ++i)
+        writeFile(tree + "/" + std::string(30 + i, 'a') + "b");
+    startAt("tree", "*");
+    settings.setChecked(ExtendedOption::PatternReplace, true);
+    settings.setText(ExtendedOption::Pattern, "(a+)+$");
+    settings.setText(ExtendedOption::Replacement, "{n}");
+    view.onPendingEvents = [&] {
+        if (!renamer->flags().ScanStopRequested)
+            renamer->Button5Click();
+    };
+    renamer->Button5Click();
+    EXPECT_EQ(renamer->flags().FilterMatchCount, 1);
+    // Its row shows when it is also the first the walk lists.
+    ASSERT_LE(view.rows.size(), 1u);
+    const std::string found = std::to_string(view.rows.size());
+    EXPECT_EQ(view.status, "Scanning done, found " + found + " file(s) to be renamed" +
+                               (view.rows.empty() ? "." : ", 1 will fail."));
+    if (!view.rows.empty()) {
+        EXPECT_EQ(failureReason(view.rows[0]), "pattern took too long");
+    }
 }
 
 // Reading ahead is for slow file systems: on a fast one every listing is read by the walk

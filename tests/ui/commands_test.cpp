@@ -373,6 +373,26 @@ private slots:
                                  (f->dir / "renamer_failures.log")));
     }
 
+    // An entry the rules give no new name is marked with their reason and counted, and Go logs
+    // it among the failures.
+    void rowsTheRulesFailSayWhy() {
+        RenameSettings& settings = f->window->settings();
+        settings.setChecked(Option::CheckBox2, true);
+        settings.setText(Option::Edit2, "{taken} ");
+        settings.setChecked(ExtendedOption::Fields, true);
+        click(f->button("Button5"));
+        QCOMPARE(f->status(), "Scanning done, found 2 file(s) to be renamed, 2 will fail.");
+        const QAbstractItemModel* model = f->find<QTableView>("ListView1")->model();
+        const QModelIndex cell = model->index(0, 1);
+        QVERIFY(!model->data(cell, Qt::DecorationRole).value<QIcon>().isNull());
+        QCOMPARE(model->data(cell, Qt::AccessibleDescriptionRole).toString(),
+                 "This entry will not be renamed: no date taken.");
+        click(f->button("Button1"));
+        QCOMPARE(f->status(), qs("Done, 0 file(s) renamed, 2 failure(s).  [see failure log] " +
+                                 (f->dir / "renamer_failures.log")));
+        QCOMPARE(listTree(tree), (std::vector<std::string>{"A.JPG", "b.txt", "sub/", "sub/C.JPG"}));
+    }
+
     void marksReachRowsAlreadyShownAndRowsShownLater() {
         PreviewModel model(f->clock, nullptr);
         PreviewRow row;
