@@ -99,6 +99,16 @@ FileStamp stampOfStat(const struct stat& st) {
                      ns(st.st_mtim), ns(st.st_ctim)};
 }
 
+// The entry `name` of the folder, without following a link: 0 for a regular file, ELOOP for a
+// link, kErrorNotRegularFile for anything else, or the errno of the look.
+int lookAtRegularFile(int folderFd, const std::string& name, struct stat& st) {
+    if (fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    if (S_ISLNK(st.st_mode))
+        return ELOOP;
+    return S_ISREG(st.st_mode) ? 0 : kErrorNotRegularFile;
+}
+
 }  // namespace
 
 FileMapping::FileMapping(const std::byte* data, std::size_t size, int slot)
@@ -141,12 +151,8 @@ int ReadOnlyFile::open(int folderFd, const std::string& name, ReadOnlyFile& file
     // Looked at before it is opened: opening a device can do things (rewind a tape, raise a
     // modem's lines), and a link is never followed.
     struct stat before;
-    if (fstatat(folderFd, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno;
-    if (S_ISLNK(before.st_mode))
-        return ELOOP;
-    if (!S_ISREG(before.st_mode))
-        return kErrorNotRegularFile;
+    if (const int error = lookAtRegularFile(folderFd, name, before))
+        return error;
     // O_NONBLOCK: should the entry have become a pipe meanwhile, the open does not wait for a
     // writer.
     constexpr int flags = O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK;
@@ -173,12 +179,8 @@ int ReadOnlyFile::open(int folderFd, const std::string& name, ReadOnlyFile& file
 
 int ReadOnlyFile::stampOf(int folderFd, const std::string& name, FileStamp& stamp) {
     struct stat st;
-    if (fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno;
-    if (S_ISLNK(st.st_mode))
-        return ELOOP;
-    if (!S_ISREG(st.st_mode))
-        return kErrorNotRegularFile;
+    if (const int error = lookAtRegularFile(folderFd, name, st))
+        return error;
     stamp = stampOfStat(st);
     return 0;
 }

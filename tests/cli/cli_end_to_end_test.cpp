@@ -671,6 +671,21 @@ TEST_F(CliTest, ADumbTerminalGetsNoControlSequences) {
     }
 }
 
+// A file with this modification time.
+void writeDatedFile(const std::string& path, std::string_view contents, std::time_t time) {
+    writeFile(path, contents);
+    const timespec times[2] = {{time, 0}, {time, 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// go with `args` over `root`.
+Lines goArgs(const Lines& args, const std::string& root) {
+    Lines go = {"go"};
+    go.insert(go.end(), args.begin(), args.end());
+    go.push_back(root);
+    return go;
+}
+
 // The worked examples of the README and the manual page, run as they are written there. Each
 // file holds its first name; the tree after go reads "new name < first name".
 TEST_F(CliTest, TheWorkedExamplesOfPatternsNumbersAndUniqueNames) {
@@ -720,15 +735,10 @@ TEST_F(CliTest, TheWorkedExamplesOfPatternsNumbersAndUniqueNames) {
         const std::string root = temp / ("example" + std::to_string(n++));
         std::time_t time = 1700000000;
         for (const std::string& file : e.files) {
-            writeFile(root + "/" + file, file);
-            const timespec times[2] = {{time, 0}, {time, 0}};
+            writeDatedFile(root + "/" + file, file, time);
             time -= 60;
-            utimensat(AT_FDCWD, (root + "/" + file).c_str(), times, 0);
         }
-        Lines go = {"go"};
-        go.insert(go.end(), e.args.begin(), e.args.end());
-        go.push_back(root);
-        const CliRun ran = run(go);
+        const CliRun ran = run(goArgs(e.args, root));
         EXPECT_EQ(ran.status, 0) << e.args[1] << ran.err;
         Lines after;
         const bool contents = e.after.front().find(" < ") != std::string::npos;
@@ -769,16 +779,10 @@ TEST_F(CliTest, TheWorkedExamplesOfNamesFromWhatTheFilesHold) {
     int n = 0;
     for (const Example& e : examples) {
         const std::string root = temp / ("fields" + std::to_string(n++));
-        for (const auto& [name, contents] : e.files) {
-            writeFile(root + "/" + name, contents);
-            // Noon of 2026-03-01 in universal time: that day in any zone of the tests.
-            const timespec times[2] = {{1772366400, 0}, {1772366400, 0}};
-            utimensat(AT_FDCWD, (root + "/" + name).c_str(), times, 0);
-        }
-        Lines go = {"go"};
-        go.insert(go.end(), e.args.begin(), e.args.end());
-        go.push_back(root);
-        const CliRun ran = run(go);
+        // Noon of 2026-03-01 in universal time: that day in any zone of the tests.
+        for (const auto& [name, contents] : e.files)
+            writeDatedFile(root + "/" + name, contents, 1772366400);
+        const CliRun ran = run(goArgs(e.args, root));
         EXPECT_EQ(ran.status, 0) << e.args[2] << ran.err;
         EXPECT_EQ(listNames(root), e.after) << e.args[2];
         if (!e.firstHolds.empty()) {
