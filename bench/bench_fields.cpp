@@ -4,6 +4,8 @@
 //   exiftool -DateTimeOriginal -d FMT over the same files / field reader    goal >= 20
 //   field reader / a loop that opens each file and reads its first 64 KiB   goal <= 2.0
 //   the field reader on 4 threads / on one                                   for scale
+//   exiftool / a Scan with {taken} in the prefix (the whole walk, rows and all) goal >= 20
+//   that Scan with one call at a time (--jobs 1) / with the default            for scale
 // The files are read from the page cache (each timing is the best of three, after one read of
 // everything). The photos are three pictures made once with ImageMagick, copied with an EXIF
 // block of their own (a different date and camera each) written here.
@@ -25,13 +27,17 @@
 #include <thread>
 #include <vector>
 
+#include "collector_view.h"
 #include "metadata/field_reader.h"
+#include "platform/clock.h"
+#include "rename/renamer.h"
+#include "support/sample_files.h"
 #include "tree_builder.h"
 
 namespace {
 
 using namespace zr;
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 std::size_t envSize(const char* name, std::size_t fallback) {
     const char* value = std::getenv(name);
@@ -41,9 +47,9 @@ std::size_t envSize(const char* name, std::size_t fallback) {
 double bestOfThree(const std::function<void()>& work) {
     double best = 1e300;
     for (int i = 0; i < 3; ++i) {
-        const auto start = Clock::now();
+        const auto start = SteadyClock::now();
         work();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+        best = std::min(best, std::chrono::duration<double>(SteadyClock::now() - start).count());
     }
     return best;
 }
@@ -85,53 +91,6 @@ void writeWhole(const std::string& path, const std::string& bytes) {
     close(fd);
 }
 
-void put16(std::string& out, unsigned v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>(v >> 8);
-}
-
-void put32(std::string& out, unsigned v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
-void putEntry(std::string& out, unsigned tag, unsigned type, unsigned count, unsigned value) {
-    put16(out, tag);
-    put16(out, type);
-    put32(out, count);
-    put32(out, value);
-}
-
-// An APP1 segment with a little-endian TIFF block: IFD0 with the camera's model and a pointer to
-// the Exif IFD, which holds DateTimeOriginal.
-std::string exifSegment(const std::string& date, const std::string& model) {
-    constexpr unsigned kAscii = 2;
-    constexpr unsigned kLong = 4;
-    const unsigned ifd0 = 8;
-    const unsigned exifIfd = ifd0 + 2 + 2 * 12 + 4;
-    const unsigned modelAt = exifIfd + 2 + 12 + 4;
-    const unsigned dateAt = modelAt + static_cast<unsigned>(model.size()) + 1;
-    std::string tiff = "II*";
-    tiff += '\0';
-    put32(tiff, ifd0);
-    put16(tiff, 2);
-    putEntry(tiff, 0x0110, kAscii, static_cast<unsigned>(model.size()) + 1, modelAt);
-    putEntry(tiff, 0x8769, kLong, 1, exifIfd);
-    put32(tiff, 0);
-    put16(tiff, 1);
-    putEntry(tiff, 0x9003, kAscii, 20, dateAt);
-    put32(tiff, 0);
-    tiff += model;
-    tiff += '\0';
-    tiff += date;
-    tiff += '\0';
-    const std::string body = std::string("Exif\0\0", 6) + tiff;
-    const std::size_t length = body.size() + 2;
-    return std::string{'\xFF', '\xE1', static_cast<char>(length >> 8),
-                       static_cast<char>(length & 0xFF)} +
-           body;
-}
-
 std::vector<std::string> makePhotos(const std::string& folder, std::size_t count) {
     // Three pictures of different sizes: small, a phone's, a camera's.
     const char* const sizes[] = {"640x480", "1600x1200", "3000x2000"};
@@ -154,9 +113,9 @@ std::vector<std::string> makePhotos(const std::string& folder, std::size_t count
         std::snprintf(date, sizeof date, "20%02zu:%02zu:%02zu %02zu:%02zu:%02zu", 10 + i % 15,
                       1 + i % 12, 1 + i % 28, i % 24, i % 60, (i / 60) % 60);
         const std::string name = "IMG_" + std::to_string(10000 + i) + ".jpg";
-        writeWhole(folder + "/" + name, base.substr(0, 2) +
-                                            exifSegment(date, "Camera " + std::to_string(i % 7)) +
-                                            base.substr(2));
+        writeWhole(folder + "/" + name,
+                   base.substr(0, 2) + test::exifSegment(date, "Camera " + std::to_string(i % 7)) +
+                       base.substr(2));
         names.push_back(name);
     }
     return names;
@@ -193,6 +152,24 @@ std::size_t rawLoop(int folder, const std::vector<std::string>& names) {
     return bytes;
 }
 
+// A Scan of the photos with their date taken in the prefix, as the window or the command line
+// makes it; the rows that got a date.
+std::size_t scanWithTaken(const std::string& folder, int jobs) {
+    static const auto fs = makePosixFileSystem();
+    static const auto clock = makeSystemClock();
+    RenameSettings settings;
+    settings.setText(Option::Edit1, folder + "/");
+    settings.setText(Option::Edit3, "*.jpg");
+    settings.setChecked(Option::CheckBox2, true);
+    settings.setText(Option::Edit2, "{taken:%Y-%m-%d %H.%M.%S} ");
+    settings.setChecked(ExtendedOption::Fields, true);
+    bench::CollectorView view;
+    Renamer renamer(settings, *fs, *clock, view);
+    renamer.flags().Jobs = jobs;
+    renamer.Button5Click();
+    return view.rows.size();
+}
+
 }  // namespace
 
 int main() {
@@ -208,15 +185,22 @@ int main() {
     const double reader = bestOfThree([&] { dated = readWithReader(dir, names, 1); });
     const double threaded = bestOfThree([&] { readWithReader(dir, names, 4); });
     const double raw = bestOfThree([&] { rawLoop(dir, names); });
+    std::size_t scanned = 0;
+    const double scan = bestOfThree([&] { scanned = scanWithTaken(folder, 16); });
+    const double scanOne = bestOfThree([&] { scanWithTaken(folder, 1); });
+    if (scanned != names.size()) {
+        std::fprintf(stderr, "the scan showed %zu rows of %zu\n", scanned, names.size());
+        return 1;
+    }
     std::printf("%zu of %zu photos with a date taken\n", dated, names.size());
     if (dated != names.size())
         return 1;
-    const auto start = Clock::now();
+    const auto start = SteadyClock::now();
     if (!run({"exiftool", "-q", "-q", "-DateTimeOriginal", "-d", "%Y-%m-%d %H.%M.%S", folder})) {
         std::fprintf(stderr, "exiftool (libimage-exiftool-perl) is needed for the comparison\n");
         return 1;
     }
-    const double exiftool = std::chrono::duration<double>(Clock::now() - start).count();
+    const double exiftool = std::chrono::duration<double>(SteadyClock::now() - start).count();
 
     std::printf("%-34s %8.3f s  vs %-28s %8.3f s  ratio %5.1f  (goal >= 20)\n",
                 "exiftool -DateTimeOriginal -d", exiftool, "field reader", reader,
@@ -226,6 +210,11 @@ int main() {
     std::printf("%-34s %8.3f s  vs %-28s %8.3f s  ratio %5.2f  (for scale)\n",
                 "field reader, 4 threads", threaded, "field reader, 1 thread", reader,
                 threaded / reader);
+    std::printf("%-34s %8.3f s  vs %-28s %8.3f s  ratio %5.1f  (goal >= 20)\n",
+                "exiftool -DateTimeOriginal -d", exiftool, "scan with {taken}", scan,
+                exiftool / scan);
+    std::printf("%-34s %8.3f s  vs %-28s %8.3f s  ratio %5.2f  (for scale)\n",
+                "scan with {taken}, --jobs 1", scanOne, "scan with {taken}", scan, scanOne / scan);
     close(dir);
     bench::removeTree(folder);
     return 0;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A slow file system for benchmarks: a FUSE passthrough to a folder that waits a set time in
-// every lookup, listing and rename, as a network share does while the server answers. Calls run
+// every lookup, listing, rename, open and read, as a network share does while the server answers. Calls run
 // on several threads, so calls made at once wait at once.
 // Usage: zr_slow_fs FOLDER MOUNTPOINT DELAY_MICROSECONDS [fuse options...]
 #define FUSE_USE_VERSION 31
@@ -119,6 +119,7 @@ int onLink(const char* from, const char* to) {
 }
 
 int onOpen(const char* path, fuse_file_info* info) {
+    wait();
     const int fd = openat(g_root, relative(path), info->flags | O_CLOEXEC);
     if (fd < 0)
         return -errno;
@@ -135,6 +136,7 @@ int onCreate(const char* path, mode_t mode, fuse_file_info* info) {
 }
 
 int onRead(const char*, char* buffer, size_t size, off_t offset, fuse_file_info* info) {
+    wait();
     return result(static_cast<int>(pread(static_cast<int>(info->fh), buffer, size, offset)));
 }
 

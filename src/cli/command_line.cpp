@@ -201,7 +201,8 @@ const std::array kFlags = {
             .extended = ExtendedOption::NumberOrder,
             .argument = "ORDER",
             .help = "the order entries are numbered in: name (natural order, IMG_2 before "
-                    "IMG_10), modified (oldest first, then by name) or walk (as listed) "
+                    "IMG_10), modified (oldest first, then by name), walk (as listed) or taken "
+                    "(by the date a photo was taken, then by name; those without one last) "
                     "(default: name); only the entries renamed take numbers"},
     CliFlag{.name = "number-scope",
             .takes = Takes::Choice,
@@ -327,8 +328,17 @@ bool parseCommandLine(std::span<const std::string> args, CommandLine& commandLin
         return false;
     }
     const std::string& verb = args[0];
-    if (verb == "--help" || verb == "-h") {
+    if (verb == "--help" || verb == "-h" || verb.starts_with("--help=")) {
         commandLine.verb = Verb::Help;
+        std::string topic = verb.starts_with("--help=") ? verb.substr(7) : "";
+        if (topic.empty() && args.size() > 1)
+            topic = args[1];
+        if (topic == "fields") {
+            commandLine.helpTopic = HelpTopic::Fields;
+        } else if (!topic.empty() || args.size() > 2) {
+            error = "unknown help topic '" + topic + "' (fields)";
+            return false;
+        }
         return true;
     }
     if (verb == "--version") {
@@ -632,6 +642,7 @@ std::string helpText() {
     out +=
         "\nOther options:\n"
         "  -h, --help                 display this help and exit\n"
+        "      --help fields          list the fields a name can hold, with examples\n"
         "      --version              output version information and exit\n\n"
         "Exit status:\n"
         " 0    everything was done\n"
@@ -644,6 +655,106 @@ std::string helpText() {
         " 130  stopped by Ctrl-C (go: in its walk with nothing renamed, among its renames\n"
         "      after those under way)\n\n";
     out += "Zentarel Renamer home page: <" ZR_HOMEPAGE ">\n";
+    return out;
+}
+
+namespace {
+
+struct FieldHelp {
+    std::string_view field;
+    std::string_view help;
+};
+
+const FieldHelp kEntryFields[] = {
+    {"{n}", "the entry's number, in the order --number-order gives: {n:3} gives 007"},
+    {"{parent}", "the name of the folder it lies in: Holiday"},
+    {"{ext}", "the extension of its name as it was, dot included: .jpg"},
+    {"{modified}",
+     "its last modification, in this computer's time zone: {modified:%Y%m%d} gives 20260714"},
+};
+const FieldHelp kPhotoFields[] = {
+    {"{taken}",
+     "when the photo was taken (EXIF DateTimeOriginal, else CreateDate), or the movie recorded "
+     "(MP4, QuickTime): {taken:%Y-%m-%d %H.%M.%S} gives 2026-07-14 09.31.02"},
+    {"{camera}", "the camera's model: Canon EOS 80D"},
+    {"{width}", "the picture's width in pixels, as stored: 4000"},
+    {"{height}", "its height: 3000"},
+};
+const FieldHelp kMusicFields[] = {
+    {"{artist}", "Nina Simone"},
+    {"{album}", "Pastel Blues"},
+    {"{title}", "Sinnerman"},
+    {"{track}", "the track's number on its disc: {track:2} gives 03 (of a tag 3/12)"},
+    {"{disc}", "the disc's number in its set: 1"},
+    {"{year}", "the year of the recording: 1965"},
+    {"{genre}", "Jazz"},
+};
+
+void appendFields(std::string& out, std::string_view title, std::span<const FieldHelp> fields) {
+    out += "\n" + std::string(title) + ":\n";
+    for (const FieldHelp& f : fields) {
+        std::string column = "  " + std::string(f.field);
+        column.resize(16, ' ');
+        appendWrapped(out, column, f.help, 16);
+    }
+}
+
+}  // namespace
+
+std::string fieldsHelpText() {
+    const std::string program = kProgramName;
+    std::string out = "Usage: " + program + " --help fields\n\n";
+    appendWrapped(out, "",
+                  "Fields put what an entry, or the file it is, holds into its new name. They "
+                  "are written in braces in the replacement of --pattern (--replace), and in "
+                  "--prefix and --suffix when --fields is on.",
+                  0);
+    appendFields(out, "Fields of every entry", kEntryFields);
+    appendFields(out, "Fields of a photo (JPEG, TIFF, PNG, WebP, HEIC, camera raw) or a movie",
+                 kPhotoFields);
+    appendFields(out, "Fields of a piece of music (MP3, FLAC, Ogg, Opus, M4A, WAV, ...)",
+                 kMusicFields);
+    out += "\nFormats:\n";
+    for (const std::string_view line : {
+             "A number takes a width from 1 to 20: zeros in front, a wider number written whole.",
+             "A date takes a format; without one it is %Y-%m-%d %H.%M.%S. Conversions: %Y the "
+             "year, %y its last two digits, %m the month, %d the day, %j the day of the year, %H "
+             "the hour (00-23), %I the hour (01-12), %p AM or PM, %M the minute, %S the second, "
+             "%a Sat, %A Saturday, %b Jun, %B June, %u the day of the week (Monday 1), %z the UTC "
+             "offset (nothing when the file does not tell it), %F %Y-%m-%d, %% a %. Any other "
+             "character stands for itself; a / or a control character is refused.",
+             "{{ and }} are a literal { and }.",
+         }) {
+        appendWrapped(out, "  ", line, 2);
+    }
+    out += "\nFallbacks and missing values:\n";
+    appendWrapped(out, "  ",
+                  "{taken|modified:%Y%m%d} takes the date taken, or the modification time of "
+                  "an entry that has none. An entry with a value for none of the fields of a "
+                  "chain is not renamed: its row says why (no date taken, no artist), and go "
+                  "leaves it as it is. So is a file that cannot be read (a link, which is never "
+                  "followed, a pipe, a device, a file cut short).",
+                  2);
+    out += "\nTexts from tags:\n";
+    appendWrapped(out, "  ",
+                  "A text is used as the file holds it, made fit for a name: a / becomes -, "
+                  "control and invisible characters are dropped, blanks and dots are trimmed at "
+                  "both ends, and it is kept valid UTF-8 (a byte that is not UTF-8 is read as "
+                  "Windows-1252). The rules after the pattern (remove, replace, case) then apply "
+                  "to it as to any name.",
+                  2);
+    out += "\nExamples:\n";
+    out += "  " + program +
+           " scan --pattern='.+' --replace='{taken}' --unique Photos\n"
+           "      IMG_0042.jpg to 2026-07-14 09.31.02.jpg, and another photo of that\n"
+           "      second to 2026-07-14 09.31.02 (2).jpg\n"
+           "  " +
+           program +
+           " go --pattern='.+' \\\n"
+           "      --replace='{artist} - {album} - {track:2} {title}' Music\n"
+           "      track03.mp3 to Nina Simone - Pastel Blues - 03 Sinnerman.mp3\n"
+           "  " +
+           program + " scan --fields --prefix='{taken|modified:%Y%m%d} ' Scans\n";
     return out;
 }
 

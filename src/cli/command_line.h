@@ -80,8 +80,12 @@ struct FlagUse {
     int index = 0;
 };
 
+// What --help prints: the options, or a topic of its own.
+enum class HelpTopic { Options, Fields };
+
 struct CommandLine {
     Verb verb = Verb::Help;
+    HelpTopic helpTopic = HelpTopic::Options;
     std::optional<std::string> settingsFile;
     std::optional<std::string> saveSettingsFile;
     std::optional<std::string> journalFile;
@@ -115,6 +119,9 @@ void keepExclusivePairs(RenameSettings& settings);
 
 // What --help prints, in the usual GNU form.
 std::string helpText();
+// What --help fields prints: every field a name can hold, with an example each, their formats
+// and fallbacks, and how texts from tags are made fit for a name.
+std::string fieldsHelpText();
 // What --version prints, in the usual GNU form: "NAME (Zentarel Renamer) VERSION" first.
 std::string versionText(std::string_view programName);
 

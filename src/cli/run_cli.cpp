@@ -14,7 +14,9 @@ int runCommandLine(std::span<const std::string> args, const CliContext& context)
     }
     switch (commandLine.verb) {
         case Verb::Help:
-            std::fputs(helpText().c_str(), context.console.out);
+            std::fputs((commandLine.helpTopic == HelpTopic::Fields ? fieldsHelpText() : helpText())
+                           .c_str(),
+                       context.console.out);
             return kExitDone;
         case Verb::Version:
             std::fputs(versionText(kProgramName).c_str(), context.console.out);

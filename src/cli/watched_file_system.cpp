@@ -23,6 +23,12 @@ public:
     long nameLimit() override { return m_inner->nameLimit(); }
     FileId identity() override { return m_inner->identity(); }
     bool entryId(const DirEntry& entry, FileId& id) override { return m_inner->entryId(entry, id); }
+    int openFile(const std::string& name, ReadOnlyFile& file) override {
+        return m_inner->openFile(name, file);
+    }
+    int stampFile(const std::string& name, FileStamp& stamp) override {
+        return m_inner->stampFile(name, stamp);
+    }
     int enterSubdirectory(const std::string& name,
                           std::unique_ptr<DirectoryListing>& listing) override {
         std::unique_ptr<DirectoryListing> inner;

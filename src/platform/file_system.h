@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/file_id.h"
+#include "platform/read_only_file.h"
 
 namespace zr {
 
@@ -57,6 +58,12 @@ public:
     virtual bool entryId(const DirEntry& entry, FileId& id) = 0;
     // The longest name, in bytes, the directory's file system takes; 0 when it cannot be told.
     virtual long nameLimit() = 0;
+    // Opens the entry `name` of this directory to read what it holds, as ReadOnlyFile::open
+    // does: never through a link, and nothing but a regular file. 0 or the errno. From any
+    // thread.
+    virtual int openFile(const std::string& name, ReadOnlyFile& file) = 0;
+    // The stamp of the regular file `name`, as ReadOnlyFile::stampOf gives it. From any thread.
+    virtual int stampFile(const std::string& name, FileStamp& stamp) = 0;
 };
 
 // A text file created for writing; nothing is written through to the disk after an error.

@@ -205,6 +205,13 @@ public:
 
     int readError() const override { return m_readError; }
 
+    int openFile(const std::string& name, ReadOnlyFile& file) override {
+        return ReadOnlyFile::open(dirfd(m_dir), name, file);
+    }
+    int stampFile(const std::string& name, FileStamp& stamp) override {
+        return ReadOnlyFile::stampOf(dirfd(m_dir), name, stamp);
+    }
+
     long nameLimit() override {
         const long limit = fpathconf(dirfd(m_dir), _PC_NAME_MAX);
         return limit > 0 ? limit : 0;

@@ -91,6 +91,24 @@ int claimSlot(const std::byte* data, std::size_t size) {
     return -1;
 }
 
+FileStamp stampOfStat(const struct stat& st) {
+    auto ns = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
+    return FileStamp{FileId{static_cast<std::uint64_t>(st.st_dev), st.st_ino}, st.st_size,
+                     ns(st.st_mtim), ns(st.st_ctim)};
+}
+
+// The entry `name` of the folder, without following a link: 0 for a regular file, ELOOP for a
+// link, kErrorNotRegularFile for anything else, or the errno of the look.
+int lookAtRegularFile(int folderFd, const std::string& name, struct stat& st) {
+    if (fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    if (S_ISLNK(st.st_mode))
+        return ELOOP;
+    return S_ISREG(st.st_mode) ? 0 : kErrorNotRegularFile;
+}
+
 }  // namespace
 
 FileMapping::FileMapping(const std::byte* data, std::size_t size, int slot)
@@ -112,7 +130,7 @@ ReadOnlyFile::~ReadOnlyFile() {
 }
 
 ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
-    : m_fd(other.m_fd), m_size(other.m_size), m_readError(other.m_readError) {
+    : m_fd(other.m_fd), m_stamp(other.m_stamp), m_readError(other.m_readError) {
     other.m_fd = -1;
 }
 
@@ -121,7 +139,7 @@ ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = other.m_fd;
-        m_size = other.m_size;
+        m_stamp = other.m_stamp;
         m_readError = other.m_readError;
         other.m_fd = -1;
     }
@@ -133,12 +151,8 @@ int ReadOnlyFile::open(int folderFd, const std::string& name, ReadOnlyFile& file
     // Looked at before it is opened: opening a device can do things (rewind a tape, raise a
     // modem's lines), and a link is never followed.
     struct stat before;
-    if (fstatat(folderFd, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno;
-    if (S_ISLNK(before.st_mode))
-        return ELOOP;
-    if (!S_ISREG(before.st_mode))
-        return kErrorNotRegularFile;
+    if (const int error = lookAtRegularFile(folderFd, name, before))
+        return error;
     // O_NONBLOCK: should the entry have become a pipe meanwhile, the open does not wait for a
     // writer.
     constexpr int flags = O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK;
@@ -159,7 +173,15 @@ int ReadOnlyFile::open(int folderFd, const std::string& name, ReadOnlyFile& file
         return error;
     }
     file.m_fd = fd;
-    file.m_size = st.st_size;
+    file.m_stamp = stampOfStat(st);
+    return 0;
+}
+
+int ReadOnlyFile::stampOf(int folderFd, const std::string& name, FileStamp& stamp) {
+    struct stat st;
+    if (const int error = lookAtRegularFile(folderFd, name, st))
+        return error;
+    stamp = stampOfStat(st);
     return 0;
 }
 
@@ -171,7 +193,7 @@ int ReadOnlyFile::adopt(int fd, ReadOnlyFile& file) {
     if (!S_ISREG(st.st_mode))
         return kErrorNotRegularFile;
     file.m_fd = fd;
-    file.m_size = st.st_size;
+    file.m_stamp = stampOfStat(st);
     return 0;
 }
 
@@ -195,12 +217,12 @@ ssize_t ReadOnlyFile::readAt(std::int64_t offset, void* buffer, std::size_t coun
 }
 
 std::unique_ptr<FileMapping> ReadOnlyFile::map() const {
-    if (m_fd < 0 || m_size <= 0) {
+    if (m_fd < 0 || m_stamp.size <= 0) {
         errno = m_fd < 0 ? EBADF : EINVAL;
         return nullptr;
     }
     std::call_once(g_guardInstalled, installGuard);
-    const auto size = static_cast<std::size_t>(m_size);
+    const auto size = static_cast<std::size_t>(m_stamp.size);
     void* data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, m_fd, 0);
     if (data == MAP_FAILED)
         return nullptr;

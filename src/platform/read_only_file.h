@@ -11,7 +11,20 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_id.h"
+
 namespace zr {
+
+// What tells whether a regular file is still the one read before: its identity, size and the
+// times of its last change of contents and of its inode, to the nanosecond. Writing to a file, or
+// setting its times back, changes its inode's change time, which nobody can set.
+struct FileStamp {
+    FileId id;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::int64_t changedNs = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
 
 // A whole file mapped into memory for reading. The pages are read only when touched. When the
 // file shrinks (or its disk fails) while it is mapped, a page that went away reads as zeros
@@ -52,10 +65,15 @@ public:
     static int open(int folderFd, const std::string& name, ReadOnlyFile& file);
     // Takes over an open descriptor of a regular file (closed with the object).
     static int adopt(int fd, ReadOnlyFile& file);
+    // The stamp of the entry `name` of the folder `folderFd`, looked at without opening it or
+    // following a link. 0, or the errno; ELOOP and kErrorNotRegularFile as open() gives them.
+    static int stampOf(int folderFd, const std::string& name, FileStamp& stamp);
 
     bool isOpen() const { return m_fd >= 0; }
     // The size when the file was opened.
-    std::int64_t size() const { return m_size; }
+    std::int64_t size() const { return m_stamp.size; }
+    // The file as it was when it was opened.
+    const FileStamp& stamp() const { return m_stamp; }
     // Reads up to `count` bytes at `offset`, fewer only at the end of the file. The number read,
     // or -1 with errno set.
     ssize_t readAt(std::int64_t offset, void* buffer, std::size_t count) const;
@@ -67,7 +85,7 @@ public:
 
 private:
     int m_fd = -1;
-    std::int64_t m_size = 0;
+    FileStamp m_stamp;
     mutable int m_readError = 0;
 };
 

@@ -104,8 +104,16 @@ void GoCommand::run() {
     RenameExecutor executor(options, m_flags, m_fileSystem, m_clock, m_view, m_keeper);
     try {
         NewNameComputer computer(options, m_lists, m_flags);
-        DirectoryWalker walker(options, m_flags, computer, m_fileSystem, m_view);
-        walker.WalkDirectory();
+        DirectoryWalker walker(options, m_flags, computer, m_fileSystem, m_view, nullptr,
+                               &m_flags.FieldsRead);
+        try {
+            walker.WalkDirectory();
+        } catch (...) {
+            m_flags.FieldsRead.clear();
+            throw;
+        }
+        // Renamed files are read again by the next run: what the Scan read has served.
+        m_flags.FieldsRead.clear();
         // Past the walk a press can stop nothing: the button says what is under way instead.
         m_view.setCaption(Control::Button1, batch ? "Writing scripts" : "Renaming");
         m_view.setEnabled(Control::Button1, false);

@@ -11,7 +11,7 @@ using K = ExtendedKind;
 using O = ExtendedOption;
 
 constexpr std::array<std::string_view, 3> kPatternRanges = {"name", "all", "extension"};
-constexpr std::array<std::string_view, 3> kNumberOrders = {"name", "modified", "walk"};
+constexpr std::array<std::string_view, 4> kNumberOrders = {"name", "modified", "walk", "taken"};
 constexpr std::array<std::string_view, 2> kNumberScopes = {"folder", "run"};
 constexpr std::array<std::string_view, 2> kScriptFormats = {"bat", "sh"};
 

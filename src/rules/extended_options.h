@@ -38,7 +38,7 @@ constexpr std::size_t kExtendedOptionCount = 15;
 // is the choice's name.
 enum class PatternRange : std::int32_t { Name, All, Extension };
 // `Walk` keeps the order the walk meets the entries in; the walk may add orders after these.
-enum class NumberOrder : std::int32_t { Name, Modified, Walk };
+enum class NumberOrder : std::int32_t { Name, Modified, Walk, Taken };
 enum class NumberScope : std::int32_t { Folder, Run };
 // The window's .bat files, or POSIX shell scripts.
 enum class ScriptFormat : std::int32_t { Bat, Sh };

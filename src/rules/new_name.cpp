@@ -397,11 +397,12 @@ void NewNameComputer::convertCharsInCharacters() {
     }
 }
 
-NameResult NewNameComputer::ComputeNewName(std::string_view directory, std::string_view name) {
+NameResult NewNameComputer::ComputeNewName(std::string_view directory, std::string_view name,
+                                           const FieldValues* disk) {
     const std::int64_t number =
         m_settings.value(ExtendedOption::NumberStart) +
         m_numbersTaken * static_cast<std::int64_t>(m_settings.value(ExtendedOption::NumberStep));
-    const NameResult result = compute(directory, name, number, nullptr);
+    const NameResult result = compute(directory, name, number, disk);
     if (result.numberUsed)
         ++m_numbersTaken;
     return result;
@@ -410,6 +411,12 @@ NameResult NewNameComputer::ComputeNewName(std::string_view directory, std::stri
 NameResult NewNameComputer::ComputeNewName(std::string_view directory, std::string_view name,
                                            const EntryContext& entry) {
     return compute(directory, name, entry.number, entry.disk);
+}
+
+bool NewNameComputer::passesFilters(std::string_view name) {
+    const bool characters = decodeUtf8(name, m_filterName) && hasCombiningMark(m_filterName);
+    return m_filters.PassesFilters(m_filterName, characters, m_settings.checked(Option::CheckBox11),
+                                   m_settings.checked(Option::CheckBox12));
 }
 
 NameResult NewNameComputer::PlanNewName(std::string_view directory, std::string_view name,

@@ -71,13 +71,18 @@ public:
     NewNameComputer(const RenameSettings& settings, const ParsedLists& lists, RuleState& state);
 
     // Decides whether `name`, lying in `directory`, is renamed and to what, numbering the
-    // entries itself. Throws AppError for an invalid filter mask, and for a pattern or template
-    // that does not compile (which checkRuleTexts() refuses before a run).
-    NameResult ComputeNewName(std::string_view directory, std::string_view name);
+    // entries itself; `disk`: the entry's fields from the disk, read when a rule first asks for
+    // one. Throws AppError for an invalid filter mask, and for a pattern or template that does
+    // not compile (which checkRuleTexts() refuses before a run).
+    NameResult ComputeNewName(std::string_view directory, std::string_view name,
+                              const FieldValues* disk = nullptr);
     // The same with the number the walk gives the entry.
     NameResult ComputeNewName(std::string_view directory, std::string_view name,
                               const EntryContext& entry);
 
+    // Whether the filters let the entry `name` through (outside the directory pass), as
+    // ComputeNewName() tests it.
+    bool passesFilters(std::string_view name);
     // The same without handing the name on, for a walk that settles a folder's names together
     // (numbers in an order of its own, names made unique) before it hands them on in its order:
     // with Renamed, plannedName() holds the new name until the next call.
@@ -173,6 +178,7 @@ private:
     std::u32string m_pieceText;
 
     std::u32string m_name;
+    std::u32string m_filterName;
     std::u32string m_work;
     std::u32string m_scratch;
     std::string m_bytes;

@@ -277,7 +277,13 @@ std::optional<std::string> checkRuleTexts(const RenameSettings& settings) {
 
 FieldSet fieldsInUse(const RenameSettings& settings) {
     FieldSet fields;
-    return compileRuleTexts(settings, fields) ? FieldSet{} : fields;
+    if (compileRuleTexts(settings, fields))
+        return {};
+    // Numbers given in the order of the dates taken need every numbered entry's date.
+    if (fields.contains(Field::Number) &&
+        settings.choice<NumberOrder>(ExtendedOption::NumberOrder) == NumberOrder::Taken)
+        fields.add(Field::Taken);
+    return fields;
 }
 
 }  // namespace zr

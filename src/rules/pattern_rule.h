@@ -73,8 +73,9 @@ std::optional<std::string> checkRuleTexts(const RenameSettings& settings);
 
 // The fields a run with these options may expand: those of pattern replace's replacement, and
 // of the prefix and the suffix when "fields" is on and their rule is; none when a text does not
-// compile (checkRuleTexts() refuses the run). Worked out once, before the walk, so that the
-// walk reads from the disk only what the rules use.
+// compile (checkRuleTexts() refuses the run); {taken} too when numbers follow the dates taken.
+// Worked out once, before the walk, so that the walk reads from the disk only what the rules
+// use.
 FieldSet fieldsInUse(const RenameSettings& settings);
 
 }  // namespace zr

@@ -30,9 +30,8 @@ inline bool needsModifiedTime(FieldSet fields) {
 // reader made them (fit for a name). Holds a pointer to the reader's result: both live while the
 // entry's name is computed.
 //
-// The time must be the one Scan shows and Go uses: a Scan takes it from the look-up its row
-// makes anyway; Go, which shows no rows and so looks nothing up, looks each entry up for it
-// when, and only when, the run uses {modified}. Both read the entry itself, never what a link
+// The time must be the one Scan shows and Go uses: both look the entry up for it, the same way,
+// when, and only when, the run uses {modified}, and read the entry itself, never what a link
 // points to.
 class EntryFieldValues final : public FieldValues {
 public:

@@ -64,7 +64,7 @@ NaturalKey naturalKey(std::string_view name) {
 }
 
 struct SortKey {
-    std::int64_t time;  // 0 unless numbered by modification time
+    std::int64_t time;  // 0 unless numbered by modification time or date taken
     NaturalKey name;
     std::uint32_t index;
 };
@@ -73,17 +73,26 @@ struct SortKey {
 
 void sortForNumbering(NumberOrder order, std::span<std::uint32_t> indices,
                       std::span<const DirEntry> entries, std::span<const EntryInfo> infos,
-                      const std::vector<bool>& known) {
+                      const std::vector<bool>& known,
+                      std::span<const std::optional<FieldDate>> taken) {
     if (order == NumberOrder::Walk)
         return;
-    const bool byTime = order == NumberOrder::Modified;
+    // A date taken as a number that sorts as the clock times do.
+    const auto dateKey = [](const FieldDate& d) {
+        return ((((std::int64_t{d.year} * 13 + d.month) * 32 + d.day) * 24 + d.hour) * 60 +
+                d.minute) *
+                   60 +
+               d.second;
+    };
     std::vector<SortKey> keys;
     keys.reserve(indices.size());
     for (const std::uint32_t i : indices) {
         // An entry whose time is unknown comes after the others.
-        const std::int64_t time = !byTime    ? 0
-                                  : known[i] ? std::int64_t{infos[i].lastWrite}
-                                             : INT64_MAX;
+        std::int64_t time = 0;
+        if (order == NumberOrder::Modified)
+            time = known[i] ? std::int64_t{infos[i].lastWrite} : INT64_MAX;
+        else if (order == NumberOrder::Taken)
+            time = i < taken.size() && taken[i] ? dateKey(*taken[i]) : INT64_MAX;
         keys.push_back(SortKey{time, naturalKey(entries[i].name), i});
     }
     std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
@@ -117,6 +126,7 @@ FolderPlanner::FolderPlanner(const RenameSettings& settings, NewNameComputer& co
 
 void FolderPlanner::plan(std::string_view directory, std::span<const DirEntry> entries,
                          std::span<const Handing> hands, long nameLimit, FolderPlan& plan,
+                         const std::function<const FieldValues*(std::size_t)>& diskOf,
                          const std::function<bool()>& keepGoing) {
     // Without the times (a plan for another order) every entry counts as one whose time is
     // unknown; they are not looked at then.
@@ -128,7 +138,7 @@ void FolderPlanner::plan(std::string_view directory, std::span<const DirEntry> e
         if (hands[i] != Handing::None)
             m_indices.push_back(static_cast<std::uint32_t>(i));
     }
-    sortForNumbering(m_order, m_indices, entries, plan.infos, plan.known);
+    sortForNumbering(m_order, m_indices, entries, plan.infos, plan.known, plan.taken);
 
     const std::int64_t start = m_settings.value(ExtendedOption::NumberStart);
     const std::int64_t step = m_settings.value(ExtendedOption::NumberStep);
@@ -138,6 +148,7 @@ void FolderPlanner::plan(std::string_view directory, std::span<const DirEntry> e
     for (const std::uint32_t i : m_indices) {
         EntryContext context;
         context.number = start + taken * step;
+        context.disk = diskOf(i);
         m_state.DirectoryPass = hands[i] == Handing::Directory;
         NameResult result;
         try {

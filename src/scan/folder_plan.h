@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "metadata/file_fields.h"
 #include "platform/file_system.h"
 #include "rules/extended_options.h"
 #include "rules/new_name.h"
@@ -28,11 +30,13 @@ enum class Handing : std::uint8_t {
 //   Name      natural order of the names ("IMG_2" before "IMG_10");
 //   Modified  by modification time (`infos`, by the same indices; `known` false for an entry
 //             whose time could not be read, which comes after the others), then by name;
-//   Walk      as the walk lists them (the indices as given).
-// An order added later (a date read from the files) needs its key here and nothing else.
+//   Walk      as the walk lists them (the indices as given);
+//   Taken     by the date taken (`taken`, by the same indices: the clock time the file gives,
+//             as a name shows it; an entry without one comes after the others), then by name.
 void sortForNumbering(NumberOrder order, std::span<std::uint32_t> indices,
                       std::span<const DirEntry> entries, std::span<const EntryInfo> infos,
-                      const std::vector<bool>& known);
+                      const std::vector<bool>& known,
+                      std::span<const std::optional<FieldDate>> taken = {});
 
 // What the planner settled for one folder's entries, by their index in the listing.
 class FolderPlan {
@@ -49,6 +53,8 @@ public:
     // Modification times read for numbering by them, kept for the rows (empty otherwise).
     std::vector<EntryInfo> infos;
     std::vector<bool> known;
+    // Dates taken read for numbering by them (empty otherwise).
+    std::vector<std::optional<FieldDate>> taken;
 
 private:
     friend class FolderPlanner;
@@ -82,13 +88,17 @@ public:
     bool active() const { return m_active; }
     // Whether planning wants the modification times of the entries handed over.
     bool needsTimes() const { return m_active && m_order == NumberOrder::Modified; }
+    // Whether it wants the dates taken of the entries handed over.
+    bool needsDatesTaken() const { return m_active && m_order == NumberOrder::Taken; }
 
     // Settles the entries of `directory`, read whole: `hands` says how each is handed over.
-    // `nameLimit` is the longest name its file system takes (0: no limit known). `keepGoing` is
-    // asked now and then, and after an entry that failed; planning stops when it says no, the
-    // rest of the entries left Skipped.
+    // `nameLimit` is the longest name its file system takes (0: no limit known). `diskOf` gives
+    // an entry's fields from the disk (valid until it is asked again; null: none). `keepGoing`
+    // is asked now and then, and after an entry that failed; planning stops when it says no,
+    // the rest of the entries left Skipped.
     void plan(std::string_view directory, std::span<const DirEntry> entries,
               std::span<const Handing> hands, long nameLimit, FolderPlan& plan,
+              const std::function<const FieldValues*(std::size_t)>& diskOf,
               const std::function<bool()>& keepGoing);
 
 private:

@@ -26,9 +26,13 @@ ReadAhead::~ReadAhead() {
         std::unique_lock<std::mutex> lock(m_mutex);
         // Details being read are waited for; those not started are not read any more.
         m_infos.erase(m_infos.begin() + static_cast<std::ptrdiff_t>(m_infosStarted), m_infos.end());
+        m_worksWaiting.clear();
         waitForThreads(lock, [&] {
             return std::all_of(m_infos.begin(), m_infos.end(),
-                               [](const InfoJob& job) { return job.done; });
+                               [](const InfoJob& job) { return job.done; }) &&
+                   std::all_of(m_works.begin(), m_works.end(), [](const auto& job) {
+                       return !job.second.started || job.second.done;
+                   });
         });
         m_stopping = true;
     }
@@ -94,12 +98,28 @@ void ReadAhead::work() {
     for (;;) {
         ++m_idle;
         m_work.wait(lock, [&] {
-            return m_stopping || m_infosStarted < m_infos.size() ||
+            return m_stopping || !m_worksWaiting.empty() || m_infosStarted < m_infos.size() ||
                    (!m_waiting.empty() && m_busy < m_limit);
         });
         --m_idle;
         if (m_stopping)
             return;
+        // The work for entries first: the walk waits for it before it can go on.
+        if (!m_worksWaiting.empty()) {
+            const auto found = m_works.find(m_worksWaiting.front());
+            m_worksWaiting.pop_front();
+            if (found == m_works.end() || found->second.started)
+                continue;
+            WorkJob& job = found->second;
+            job.started = true;
+            lock.unlock();
+            job.work();
+            lock.lock();
+            job.done = true;
+            if (m_walkWaits)
+                m_done.notify_all();
+            continue;
+        }
         // The details of rows first: the walk waits for them soonest. A share of those asked
         // for, so that every thread gets some, in one batch.
         if (m_infosStarted < m_infos.size()) {
@@ -207,6 +227,32 @@ bool ReadAhead::takeInfo(bool wait, EntryInfo& info, bool& known) {
     m_infos.pop_front();
     --m_infosStarted;
     return true;
+}
+
+ReadAhead::Ticket ReadAhead::requestWork(std::function<void()> work) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const Ticket ticket = m_nextTicket++;
+    m_works[ticket].work = std::move(work);
+    m_worksWaiting.push_back(ticket);
+    wakeOne();
+    return ticket;
+}
+
+void ReadAhead::awaitWork(Ticket ticket) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const auto found = m_works.find(ticket);
+    if (found == m_works.end())
+        return;
+    WorkJob& job = found->second;
+    if (!job.started) {
+        job.started = true;
+        lock.unlock();
+        job.work();
+        lock.lock();
+    } else {
+        waitForThreads(lock, [&] { return job.done; });
+    }
+    m_works.erase(ticket);
 }
 
 void ReadAhead::cancel() {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -65,6 +66,14 @@ public:
     // and `info`; false when none is asked for, or, without `wait`, when it is not there yet.
     bool takeInfo(bool wait, EntryInfo& info, bool& known);
 
+    // Work for one entry that the walk needs before it can compute the entry's name (reading
+    // what its file holds), done on a thread ahead of the walk. The work must be safe to run on
+    // any thread; it runs once, before awaitWork() returns for its ticket.
+    using Ticket = std::uint64_t;
+    Ticket requestWork(std::function<void()> work);
+    // Waits until the work of `ticket` is done; work no thread has started is done here.
+    void awaitWork(Ticket ticket);
+
     // Drops the listings not started and waits for those under way (the walk was stopped or
     // met an error); no listing is read ahead after it. Details asked for are still answered.
     void cancel();
@@ -82,6 +91,11 @@ private:
         bool done = false;
         bool known = false;
         EntryInfo info;
+    };
+    struct WorkJob {
+        std::function<void()> work;
+        bool started = false;
+        bool done = false;
     };
     // Details a thread takes at once, at most.
     static constexpr std::size_t kInfoBatch = 32;
@@ -111,6 +125,11 @@ private:
     // others are added at the back and taken from the front, and only done ones are taken.
     std::deque<InfoJob> m_infos;
     std::size_t m_infosStarted = 0;
+    // The work for entries, by ticket; the tickets no thread has started, oldest first (a ticket
+    // the walk took over itself is passed over).
+    std::map<Ticket, WorkJob> m_works;
+    std::deque<Ticket> m_worksWaiting;
+    Ticket m_nextTicket = 1;
     std::size_t m_idle = 0;    // threads waiting for work
     bool m_walkWaits = false;  // the walk waits on m_done
     bool m_cancelled = false;

@@ -20,7 +20,9 @@ void ScanCommand::walk(ConflictFinder& finder) {
     // The scan works on the options as they are now, whatever happens to the window meanwhile.
     const RenameSettings options = m_settings;
     NewNameComputer computer(options, m_lists, m_state);
-    DirectoryWalker walker(options, m_state, computer, m_fileSystem, m_view, &finder);
+    m_state.FieldsRead.clear();
+    DirectoryWalker walker(options, m_state, computer, m_fileSystem, m_view, &finder,
+                           &m_state.FieldsRead);
     try {
         walker.WalkDirectory();
     } catch (...) {

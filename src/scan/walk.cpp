@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "scan/walk.h"
 
+#include <algorithm>
+
 #include "rules/app_error.h"
 #include "rules/option_lists.h"
 #include "rules/text.h"
@@ -21,18 +23,188 @@ void setDetails(PreviewRow& row, const EntryInfo& info) {
 
 }  // namespace
 
+// The fields of the entry being handed over that come from the disk, read when the rules first
+// ask for one: an entry the filters leave out, or whose rules never come to a field, is never
+// looked at. Read ahead, they are what a thread read for it.
+class DirectoryWalker::EntryDisk final : public FieldValues {
+public:
+    EntryDisk(DirectoryWalker& walker, DirectoryListing& listing, const std::string& name,
+              PendingDisk pending)
+        : m_walker(walker),
+          m_listing(listing),
+          m_name(name),
+          m_ticket(pending.ticket),
+          m_ahead(std::move(pending.read)) {
+        if (m_ahead && m_ticket == 0)
+            m_done = m_ahead.get();
+    }
+
+    bool append(Field field, const FieldFormat& format, std::u32string& out) const override {
+        const DiskRead& disk = read();
+        return EntryFieldValues(disk.modified, disk.fieldsRead ? &disk.fields : nullptr)
+            .append(field, format, out);
+    }
+    // What was read; null when the rules asked for no field.
+    const DiskRead* done() const { return m_done; }
+
+private:
+    const DiskRead& read() const {
+        if (m_done)
+            return *m_done;
+        if (m_ahead) {
+            m_walker.m_readAhead->awaitWork(m_ticket);
+            m_done = m_ahead.get();
+        } else {
+            m_walker.beginCall();
+            m_walker.readDisk(m_listing, m_name, m_own);
+            m_walker.endCall();
+            m_done = &m_own;
+        }
+        return *m_done;
+    }
+
+    DirectoryWalker& m_walker;
+    DirectoryListing& m_listing;
+    const std::string& m_name;
+    ReadAhead::Ticket m_ticket;
+    std::shared_ptr<DiskRead> m_ahead;
+    mutable DiskRead m_own;
+    mutable const DiskRead* m_done = nullptr;
+};
+
 DirectoryWalker::DirectoryWalker(const RenameSettings& settings, WalkState& state,
                                  NewNameComputer& computer, FileSystem& fileSystem,
-                                 CommandView& view, ConflictFinder* finder)
+                                 CommandView& view, ConflictFinder* finder, KeptFields* kept)
     : m_settings(settings),
       m_state(state),
       m_computer(computer),
       m_fileSystem(fileSystem),
       m_view(view),
       m_finder(finder),
+      m_kept(kept),
+      m_takeKept(kept && !state.PreviewMode),
       m_planner(settings, computer, state),
       m_excluding(!settings.text(ExtendedOption::ExcludeMasks).empty()),
-      m_exclude(SplitOptionList(settings.text(ExtendedOption::ExcludeMasks))) {}
+      m_exclude(SplitOptionList(settings.text(ExtendedOption::ExcludeMasks))) {
+    const FieldSet fields = fieldsInUse(settings);
+    m_needsTime = needsModifiedTime(fields);
+    if (const FileFieldSet files = fileFieldsOf(fields); !files.empty())
+        m_reader.emplace(files);
+}
+
+void DirectoryWalker::readDisk(DirectoryListing& listing, const std::string& name,
+                               DiskRead& out) const {
+    if (m_needsTime) {
+        EntryInfo info;
+        if (listing.info(name, info))
+            out.modified = info.lastWrite;
+    }
+    if (!m_reader)
+        return;
+    out.fieldsRead = true;
+    // A Go after a Scan takes what the Scan read from a file that has not changed since.
+    if (m_takeKept) {
+        FileStamp stamp;
+        if (listing.stampFile(name, stamp) == 0) {
+            if (const FileFields* kept = m_kept->find(stamp, m_reader->wanted())) {
+                out.fields = *kept;
+                return;
+            }
+        }
+    }
+    ReadOnlyFile file;
+    if (const int error = listing.openFile(name, file)) {
+        out.fields.error = error;
+        return;
+    }
+    out.fields = m_reader->read(file);
+    out.stamp = file.stamp();
+}
+
+bool DirectoryWalker::passesFilters(const std::string& name) {
+    // A mask that cannot be used is reported when the walk reaches the entry, in its order.
+    try {
+        return m_computer.passesFilters(name);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool DirectoryWalker::wantsDisk(const DirEntry& entry) {
+    // A folder's disk (its time, when one is handed over) is read when it is.
+    return !entry.isDirectory && !m_settings.checked(Option::CheckBox14) &&
+           !isDotName(entry.name) && !leftOut(entry.name) && passesFilters(entry.name);
+}
+
+void DirectoryWalker::readDiskAhead(Level& level) {
+    // From the entry after the one in hand, which the walk has taken (and reads itself).
+    level.diskNext = std::max(level.diskNext, level.index);
+    while (level.disk.size() < kDiskAhead && level.diskNext < level.entries.size()) {
+        const std::size_t at = level.diskNext++;
+        const DirEntry& entry = level.entries[at];
+        if (!wantsDisk(entry))
+            continue;
+        auto disk = std::make_shared<DiskRead>();
+        const ReadAhead::Ticket ticket = requestDisk(level, entry.name, disk);
+        level.disk.emplace_back(at, PendingDisk{ticket, std::move(disk)});
+    }
+}
+
+ReadAhead::Ticket DirectoryWalker::requestDisk(const Level& level, const std::string& name,
+                                               std::shared_ptr<DiskRead> disk) {
+    return m_readAhead->requestWork([this, listing = level.handle, name, disk = std::move(disk)] {
+        try {
+            readDisk(*listing, name, *disk);
+        } catch (...) {
+            // Out of memory: an entry without the fields, as one that cannot be read.
+            disk->fieldsRead = true;
+            disk->fields = FileFields{};
+            disk->fields.error = ENOMEM;
+        }
+    });
+}
+
+DirectoryWalker::PendingDisk DirectoryWalker::takeDiskReadAhead(Level& level) {
+    if (!level.read || !m_readAhead)
+        return {};
+    const std::size_t at = level.index - 1;
+    while (!level.disk.empty() && level.disk.front().first < at)
+        level.disk.pop_front();
+    if (level.disk.empty() || level.disk.front().first != at)
+        return {};
+    PendingDisk pending = std::move(level.disk.front().second);
+    level.disk.pop_front();
+    return pending;
+}
+
+void DirectoryWalker::readDiskOfFolder(Level& level, std::span<const Handing> hands) {
+    m_planDisk.assign(level.entries.size(), nullptr);
+    std::deque<ReadAhead::Ticket> inFlight;
+    for (std::size_t i = 0; i < level.entries.size(); ++i) {
+        if (hands[i] != Handing::Entry || !wantsDisk(level.entries[i]))
+            continue;
+        auto disk = std::make_shared<DiskRead>();
+        m_planDisk[i] = disk;
+        if (!m_readAhead) {
+            beginCall();
+            readDisk(*level.handle, level.entries[i].name, *disk);
+            endCall();
+            continue;
+        }
+        if (inFlight.size() >= kDiskAhead) {
+            m_readAhead->awaitWork(inFlight.front());
+            inFlight.pop_front();
+        }
+        inFlight.push_back(requestDisk(level, level.entries[i].name, disk));
+    }
+    for (const ReadAhead::Ticket ticket : inFlight)
+        m_readAhead->awaitWork(ticket);
+}
+
+void DirectoryWalker::keepRead(const DiskRead* read) {
+    if (m_kept && m_state.PreviewMode && read && read->stamp)
+        m_kept->keep(*read->stamp, m_reader->wanted(), read->fields);
+}
 
 bool DirectoryWalker::leftOut(const std::string& name) {
     if (m_settings.checked(ExtendedOption::SkipHidden) && name.starts_with('.'))
@@ -127,7 +299,12 @@ void DirectoryWalker::handOver(Level& level, const DirEntry& entry, bool directo
             result.failureReason = level.plan.failure(i);
         }
     } else {
-        result = m_computer.ComputeNewName(m_currentDir, name);
+        std::optional<EntryDisk> disk;
+        if (m_reader || m_needsTime)
+            disk.emplace(*this, *level.handle, name, takeDiskReadAhead(level));
+        result = m_computer.ComputeNewName(m_currentDir, name, disk ? &*disk : nullptr);
+        if (disk)
+            keepRead(disk->done());
     }
     if (result.outcome == NameOutcome::Failed) {
         handFailure(level, name, result.failureReason ? result.failureReason : "no new name",
@@ -217,14 +394,40 @@ void DirectoryWalker::planLevel(Level& level) {
     }
     level.plan.infos.clear();
     level.plan.known.clear();
+    level.plan.taken.clear();
     if (renames && m_planner.needsTimes())
         readTimes(level, m_hands);
+    const bool disk = renames && (m_reader || m_needsTime);
+    m_planDisk.clear();
+    if (disk)
+        readDiskOfFolder(level, m_hands);
+    if (disk && m_planner.needsDatesTaken()) {
+        level.plan.taken.resize(level.entries.size());
+        for (std::size_t i = 0; i < m_planDisk.size(); ++i) {
+            if (const FieldDate* date =
+                    m_planDisk[i] ? m_planDisk[i]->fields.date(FileField::taken) : nullptr)
+                level.plan.taken[i] = *date;
+        }
+    }
     const long nameLimit =
         renames && m_settings.checked(ExtendedOption::Unique) ? level.handle->nameLimit() : 0;
-    m_planner.plan(m_currentDir, level.entries, m_hands, nameLimit, level.plan, [this] {
+    // The planner computes one entry at a time: one entry's disk at hand at a time.
+    std::optional<EntryDisk> entryDisk;
+    const auto diskOf = [&](std::size_t i) -> const FieldValues* {
+        if (!disk)
+            return nullptr;
+        entryDisk.reset();
+        entryDisk.emplace(*this, *level.handle, level.entries[i].name,
+                          PendingDisk{0, m_planDisk[i]});
+        return &*entryDisk;
+    };
+    m_planner.plan(m_currentDir, level.entries, m_hands, nameLimit, level.plan, diskOf, [this] {
         m_view.processPendingEvents();
         return !m_state.GoStopRequested && !m_state.ScanStopRequested;
     });
+    for (const std::shared_ptr<DiskRead>& read : m_planDisk)
+        keepRead(read.get());
+    m_planDisk.clear();
 }
 
 void DirectoryWalker::WalkDirectory() {
@@ -421,6 +624,8 @@ void DirectoryWalker::walkLevel(Level& level) {
     if (m_finder)
         m_finder->openFolder(m_currentDir);
     for (;;) {
+        if (m_readAhead && level.read && (m_reader || m_needsTime) && !m_planner.active())
+            readDiskAhead(level);
         // An entry left out still holds its name, which another rename may want.
         if (m_finder)
             m_finder->listed(entry.name);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "rules/rule_state.h"
+#include "scan/kept_fields.h"
 
 namespace zr {
 
@@ -22,6 +23,8 @@ struct WalkState : RuleState {
     // File-system calls a run keeps in flight at once (listings read ahead, renames); 1 makes
     // one after another.
     int Jobs = 16;
+    // What the latest Scan read from files, for the Go after it.
+    KeptFields FieldsRead;
     // The entries of a Go walk that the rules gave no new name: the old full path and why. They
     // are not renamed, and count among the run's failures.
     struct RuleFailure {

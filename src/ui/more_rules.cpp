@@ -70,7 +70,8 @@ const FieldGroup kFieldGroups[] = {
 };
 
 // What the choices of a Choice option are called in the dialog, in the option's order.
-const char* const kNumberOrders[] = {"by name", "by date modified", "in walk order"};
+const char* const kNumberOrders[] = {"by name", "by date modified", "in walk order",
+                                     "by date taken"};
 const char* const kNumberScopes[] = {"per folder", "across the run"};
 const char* const kScriptFormats[] = {".bat files", "shell scripts"};
 

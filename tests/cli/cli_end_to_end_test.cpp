@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "cli_process.h"
+#include "support/sample_files.h"
 #include "support/temp_dir.h"
 
 namespace zr::test {
@@ -670,6 +671,21 @@ TEST_F(CliTest, ADumbTerminalGetsNoControlSequences) {
     }
 }
 
+// A file with this modification time.
+void writeDatedFile(const std::string& path, std::string_view contents, std::time_t time) {
+    writeFile(path, contents);
+    const timespec times[2] = {{time, 0}, {time, 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// go with `args` over `root`.
+Lines goArgs(const Lines& args, const std::string& root) {
+    Lines go = {"go"};
+    go.insert(go.end(), args.begin(), args.end());
+    go.push_back(root);
+    return go;
+}
+
 // The worked examples of the README and the manual page, run as they are written there. Each
 // file holds its first name; the tree after go reads "new name < first name".
 TEST_F(CliTest, TheWorkedExamplesOfPatternsNumbersAndUniqueNames) {
@@ -719,21 +735,59 @@ TEST_F(CliTest, TheWorkedExamplesOfPatternsNumbersAndUniqueNames) {
         const std::string root = temp / ("example" + std::to_string(n++));
         std::time_t time = 1700000000;
         for (const std::string& file : e.files) {
-            writeFile(root + "/" + file, file);
-            const timespec times[2] = {{time, 0}, {time, 0}};
+            writeDatedFile(root + "/" + file, file, time);
             time -= 60;
-            utimensat(AT_FDCWD, (root + "/" + file).c_str(), times, 0);
         }
-        Lines go = {"go"};
-        go.insert(go.end(), e.args.begin(), e.args.end());
-        go.push_back(root);
-        const CliRun ran = run(go);
+        const CliRun ran = run(goArgs(e.args, root));
         EXPECT_EQ(ran.status, 0) << e.args[1] << ran.err;
         Lines after;
         const bool contents = e.after.front().find(" < ") != std::string::npos;
         for (const auto& [path, content] : snapshotTree(root))
             after.push_back(contents ? path + " < " + content : path);
         EXPECT_EQ(after, e.after) << e.args[1];
+    }
+}
+
+// The worked examples of names from what the files hold, as the README gives them.
+TEST_F(CliTest, TheWorkedExamplesOfNamesFromWhatTheFilesHold) {
+    struct Example {
+        std::vector<std::pair<std::string, std::string>> files;  // name, contents
+        Lines args;
+        Lines after;
+        std::string firstHolds = {};  // what the first name after go holds, when given
+    };
+    const std::string same = jpegWithExif("2026:07:14 09:31:02", "Camera");
+    const std::string later = jpegWithExif("2026:07:14 09:35:40", "Camera");
+    const std::string earlier = jpegWithExif("2026:07:13 18:00:00", "Camera");
+    const Example examples[] = {
+        {{{"IMG_0041.jpg", same}, {"IMG_0042.jpg", same}, {"IMG_0043.jpg", later}},
+         {"--filter=*.jpg", "--pattern=.+", "--replace={taken}", "--unique"},
+         {"2026-07-14 09.31.02 (2).jpg", "2026-07-14 09.31.02.jpg", "2026-07-14 09.35.40.jpg"}},
+        {{{"track1.mp3", mp3WithTags({"Nina Simone", "Pastel Blues", "Mood Indigo", "1/9"})},
+          {"track7.mp3", mp3WithTags({"Nina Simone", "Pastel Blues", "Sinnerman", "7/9"})}},
+         {"--filter=*.mp3", "--pattern=.+", "--replace={artist} - {album} - {track:2} {title}"},
+         {"Nina Simone - Pastel Blues - 01 Mood Indigo.mp3",
+          "Nina Simone - Pastel Blues - 07 Sinnerman.mp3"}},
+        {{{"a.jpg", later}, {"b.jpg", earlier}, {"c.jpg", same}, {"d.txt", "x"}},
+         {"--filter=*", "--pattern=.+", "--replace=Holiday {n:3}", "--number-order=taken"},
+         {"Holiday 001.jpg", "Holiday 002.jpg", "Holiday 003.jpg", "Holiday 004.txt"},
+         earlier},
+        {{{"scan1.jpg", later}, {"notes.mp3", mp3WithTags({"A", "B", "C", "1"})}},
+         {"--filter=*", "--fields", "--prefix={taken|modified:%Y%m%d} "},
+         {"20260301 notes.mp3", "20260714 scan1.jpg"}},
+    };
+    int n = 0;
+    for (const Example& e : examples) {
+        const std::string root = temp / ("fields" + std::to_string(n++));
+        // Noon of 2026-03-01 in universal time: that day in any zone of the tests.
+        for (const auto& [name, contents] : e.files)
+            writeDatedFile(root + "/" + name, contents, 1772366400);
+        const CliRun ran = run(goArgs(e.args, root));
+        EXPECT_EQ(ran.status, 0) << e.args[2] << ran.err;
+        EXPECT_EQ(listNames(root), e.after) << e.args[2];
+        if (!e.firstHolds.empty()) {
+            EXPECT_EQ(readFile(root + "/" + e.after.front()), e.firstHolds) << e.args[2];
+        }
     }
 }
 

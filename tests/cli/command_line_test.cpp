@@ -156,7 +156,7 @@ TEST(CommandLine, ErrorsSayWhatIsWrong) {
     EXPECT_EQ(parseError({"scan", "--case-range", "ext"}),
               "--case-range takes name|all|extension, not 'ext'");
     EXPECT_EQ(parseError({"scan", "--number-order=date", "d"}),
-              "--number-order takes name|modified|walk, not 'date'");
+              "--number-order takes name|modified|walk|taken, not 'date'");
     EXPECT_EQ(parseError({"scan", "--number-step=0", "d"}).substr(0, 19), "--number-step takes");
     EXPECT_EQ(parseError({"scan", "--number-start=1x", "d"}).substr(0, 20), "--number-start takes");
     EXPECT_EQ(parseError({"scan", "--unique=1", "d"}), "option --unique takes no value");

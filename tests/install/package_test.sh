@@ -54,7 +54,7 @@ else
 fi
 
 depends=$(dpkg-deb --field "$deb" Depends)
-for library in libc6 libicu libqt6core6 libqt6gui6 libqt6widgets6 libstdc++6; do
+for library in libc6 libexiv2 libicu libqt6core6 libqt6gui6 libqt6widgets6 libstdc++6 libtag; do
     case "$depends" in
         *"$library"*) ok "depends on $library" ;;
         *) fail "Depends lacks $library: $depends" ;;
@@ -271,7 +271,8 @@ manual_page zentarel-renamer FOLDER XDG_CONFIG_HOME XDG_STATE_HOME LC_TIME QT_QP
     settings.reg undo.journal renamer.bat renamer_undo.bat renamer_failures.log
 manual_page zentarel-renamer-cli --journal=FILE 130 XDG_STATE_HOME LC_TIME renamer.sh \
     renamer_undo.sh renamer.bat renamer_failures.log undo.journal TERM 'runs/go' --list \
-    "'*.jpg;*.gif'" 'ěščřžýáíéúůťďĚŠČŘŽÝÁÍÉŮÚŤĎ' escrzyaieuutdESCRZYAIEUUTD
+    "'*.jpg;*.gif'" 'ěščřžýáíéúůťďĚŠČŘŽÝÁÍÉŮÚŤĎ' escrzyaieuutdESCRZYAIEUUTD FIELDS \
+    '{taken:%Y-%m-%d %H.%M.%S}' '{track:2}' '{taken|modified:%Y%m%d}'
 
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

@@ -252,6 +252,13 @@ TEST(NameTemplate, SaysWhichFieldsARunReads) {
     expected = {};
     expected.add(Field::Artist);
     EXPECT_EQ(fieldsInUse(settings), expected);
+    // Numbers in the order of the dates taken read the dates, but only when there are numbers.
+    settings.setValue(ExtendedOption::NumberOrder, static_cast<int>(NumberOrder::Taken));
+    EXPECT_EQ(fieldsInUse(settings), expected);
+    settings.setText(ExtendedOption::Replacement, "{artist} {n}");
+    for (Field f : {Field::Number, Field::Taken})
+        expected.add(f);
+    EXPECT_EQ(fieldsInUse(settings), expected);
     settings.setChecked(ExtendedOption::PatternReplace, false);
     EXPECT_TRUE(fieldsInUse(settings).empty());
     // Texts that do not compile read nothing: the run is refused.

@@ -206,7 +206,7 @@ TEST(RenameSettings, ExtendedValuesOutsideTheirRangeAreRefused) {
     const Row rows[] = {
         {ExtendedOption::NumberStep, 0, false},       {ExtendedOption::NumberStep, -999999, true},
         {ExtendedOption::NumberStep, 1000000, false}, {ExtendedOption::NumberStart, -1, false},
-        {ExtendedOption::NumberStart, 0, true},       {ExtendedOption::NumberOrder, 3, false},
+        {ExtendedOption::NumberStart, 0, true},       {ExtendedOption::NumberOrder, 4, false},
         {ExtendedOption::NumberOrder, -1, false},     {ExtendedOption::Unique, 2, false},
         {ExtendedOption::PatternRange, 2, true},
     };
@@ -221,7 +221,7 @@ TEST(RenameSettings, ExtendedValuesOutsideTheirRangeAreRefused) {
     }
     EXPECT_EQ(extendedValueRange(ExtendedOption::NumberStep),
               "a number from -999999 to 999999 other than 0");
-    EXPECT_EQ(extendedValueRange(ExtendedOption::NumberOrder), "name, modified or walk");
+    EXPECT_EQ(extendedValueRange(ExtendedOption::NumberOrder), "name, modified, walk or taken");
 }
 
 }  // namespace

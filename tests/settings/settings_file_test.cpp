@@ -161,7 +161,7 @@ TEST(SettingsText, ExtendedValuesAreCheckedBeforeAnyOptionChanges) {
         {"number-step=abc", "'abc' is not a number from -999999 to 999999 other than 0"},
         {"number-start=-1", "'-1' is not a number from 0 to 999999999"},
         {"number-start=1000000000", "'1000000000' is not a number from 0 to 999999999"},
-        {"NUMBER-ORDER=date", "'date' is not name, modified or walk"},
+        {"NUMBER-ORDER=date", "'date' is not name, modified, walk or taken"},
         {"pattern-range=", "'' is not name, all or extension"},
         {"unique=2", "'2' is not 0 or 1"},
         {"script-format=cmd", "'cmd' is not bat or sh"},

@@ -72,6 +72,15 @@ public:
     int readError() const override { return m_readError != 0 ? m_readError : m_real->readError(); }
     FileId identity() override { return m_real->identity(); }
     bool entryId(const DirEntry& entry, FileId& id) override { return m_real->entryId(entry, id); }
+    int openFile(const std::string& name, ReadOnlyFile& file) override {
+        if (const int error =
+                m_owner.checkCall(FaultyFileSystem::Op::OpenFile, m_path + "/" + name))
+            return error;
+        return m_real->openFile(name, file);
+    }
+    int stampFile(const std::string& name, FileStamp& stamp) override {
+        return m_real->stampFile(name, stamp);
+    }
 
     int enterSubdirectory(const std::string& name,
                           std::unique_ptr<DirectoryListing>& listing) override {

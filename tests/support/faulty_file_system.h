@@ -32,6 +32,7 @@ public:
         ReadDirectory,
         // The size and time of an entry, by its path; a failing one reads as unknown.
         EntryInfo,
+        OpenFile,
     };
 
     explicit FaultyFileSystem(FileSystem& real) : m_real(real) {}
@@ -40,7 +41,8 @@ public:
     // one the call names: for ChangeDirectory the current directory, "/" and the path asked
     // for (so "/locked" or "/deep/.."), for Rename the source, for Write the file's path. For
     // ReadDirectory it is the path of the entry a listing reads next: the listing breaks off
-    // there with the error, that entry and the rest lost.
+    // there with the error, that entry and the rest lost. OpenFile is a listing's opening of an
+    // entry to read what it holds, by the entry's path.
     void fail(Op op, std::string pathEnd, int error);
     // From now on writes fail with `error` once `bytes` bytes have been written in all; the
     // write that crosses the limit puts down the part that fits. Counts replaceFile too.
