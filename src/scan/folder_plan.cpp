@@ -2,6 +2,7 @@
 #include "scan/folder_plan.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <unordered_set>
@@ -18,22 +19,21 @@ namespace {
 // The first bytes of a key whose byte order never contradicts compareNatural(): a byte that is
 // not a digit stands for itself; a run of digits for a byte '0' + the count of its digits
 // without leading zeros, then those digits, since a longer number is the larger. A run of nine
-// digits or more ends the key, as does its sixteenth byte; names whose keys are equal are
-// compared whole. The keys spare the sort most of its visits to the names, which in a huge
-// folder lie all over memory.
+// digits or more counts its digits in a '9' and a byte of their count (a run of 255 or more
+// ends the key there, with 255). The key ends with its 32nd byte; names whose keys are equal are
+// compared whole. Long enough for most names to differ within it, the keys spare the sort most of
+// its visits to the names, which in a huge folder lie all over memory.
 struct NaturalKey {
-    std::uint64_t high = 0;
-    std::uint64_t low = 0;
-    auto operator<=>(const NaturalKey&) const = default;
+    std::array<std::uint64_t, 4> words{};
 };
 
 NaturalKey naturalKey(std::string_view name) {
+    constexpr int kBytes = 8 * std::tuple_size_v<decltype(NaturalKey::words)>;
     NaturalKey key;
     int bytes = 0;
     const auto put = [&](unsigned char c) {
-        std::uint64_t& word = bytes < 8 ? key.high : key.low;
-        word |= std::uint64_t{c} << (8 * (7 - bytes % 8));
-        return ++bytes < 16;
+        key.words[bytes / 8] |= std::uint64_t{c} << (8 * (7 - bytes % 8));
+        return ++bytes < kBytes;
     };
     const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
     for (std::size_t i = 0; i < name.size();) {
@@ -49,11 +49,12 @@ NaturalKey naturalKey(std::string_view name) {
             ++i;
         const std::size_t length = i - value;
         if (length >= 9) {
-            put('9');
+            if (!put('9') || !put(static_cast<unsigned char>(std::min<std::size_t>(length, 255))) ||
+                length >= 255)
+                break;
+        } else if (!put(static_cast<unsigned char>('0' + length))) {
             break;
         }
-        if (!put(static_cast<unsigned char>('0' + length)))
-            break;
         bool room = true;
         for (std::size_t d = value; d < i && room; ++d)
             room = put(static_cast<unsigned char>(name[d]));
@@ -98,8 +99,10 @@ void sortForNumbering(NumberOrder order, std::span<std::uint32_t> indices,
     std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
         if (a.time != b.time)
             return a.time < b.time;
-        if (a.name != b.name)
-            return a.name < b.name;
+        for (std::size_t w = 0; w < a.name.words.size(); ++w) {
+            if (a.name.words[w] != b.name.words[w])
+                return a.name.words[w] < b.name.words[w];
+        }
         return compareNatural(entries[a.index].name, entries[b.index].name) < 0;
     });
     for (std::size_t k = 0; k < keys.size(); ++k)
