@@ -50,6 +50,10 @@ bool FilterMatcher::PassesFilters(std::u32string_view name, bool nameHasMarks, b
             throw AppError(TMask::errorText(c.tested, c.errorPosition));
         if (passed)
             continue;  // the later masks are still compiled, so an invalid one is reported
+        if (c.mask.matchesEverything()) {
+            passed = true;
+            continue;
+        }
         if (!nameReady) {
             m_name.assign(name);
             if (nameHasMarks) {

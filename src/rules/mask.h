@@ -30,6 +30,8 @@ public:
     // The same for a name known to hold no combining mark, and for a name split into characters.
     bool matchesWithoutMarks(std::u32string_view name) const;
     bool matches(const CharacterText& name) const;
+    // Whether every name matches: the mask is stars alone ("*"), so a name need not be looked at.
+    bool matchesEverything() const { return m_states.size() == 1 && m_states.front().skip; }
 
     // "'<mask>' is an invalid mask at (<position>)".
     static std::string errorText(std::u32string_view mask, int position);
