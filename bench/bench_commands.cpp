@@ -46,6 +46,7 @@
 #include "platform/file_system.h"
 #include "rename/journal_keeper.h"
 #include "rename/renamer.h"
+#include "run_program.h"
 #include "tree_builder.h"
 
 namespace {
@@ -84,26 +85,11 @@ std::size_t rawWalk(int parent, const char* name) {
 
 // Runs the command-line program to its end with both outputs thrown away; its wall time.
 double runCli(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(ZR_CLI_PATH));
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<std::string> command{ZR_CLI_PATH};
+    command.insert(command.end(), args.begin(), args.end());
     int status = 0;
-    const double elapsed = seconds([&] {
-        pid_t child = 0;
-        if (posix_spawn(&child, ZR_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0) {
-            std::perror(ZR_CLI_PATH);
-            std::exit(1);
-        }
-        waitpid(child, &status, 0);
-    });
-    posix_spawn_file_actions_destroy(&actions);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    const double elapsed = seconds([&] { status = bench::runProgram(command, true); });
+    if (status != 0) {
         std::fprintf(stderr, "zentarel-renamer-cli %s ... failed\n", args.at(0).c_str());
         std::exit(1);
     }

@@ -31,6 +31,7 @@
 #include "metadata/field_reader.h"
 #include "platform/clock.h"
 #include "rename/renamer.h"
+#include "run_program.h"
 #include "support/sample_files.h"
 #include "tree_builder.h"
 
@@ -56,19 +57,7 @@ double bestOfThree(const std::function<void()>& work) {
 
 // Runs a program to its end with its output thrown away; false when it failed.
 bool run(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t child = 0;
-    int status = -1;
-    if (posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0)
-        waitpid(child, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return bench::runProgram(args, false) == 0;
 }
 
 std::string readWhole(const std::string& path) {
