@@ -3,6 +3,8 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <charconv>
 #include <new>
 #include <system_error>
 
@@ -108,6 +110,25 @@ void InFlightTrial::decline() {
     // The gap does not grow: the machine's load, not the file system, said no.
     m_phase = Phase::Waiting;
     m_wait = m_gap * m_stretchUnits;
+}
+
+bool processorFreeIn(std::string_view procStat, long processors) {
+    constexpr std::string_view key = "procs_running ";
+    for (std::size_t at = 0; at < procStat.size();) {
+        const std::size_t end = std::min(procStat.find('\n', at), procStat.size());
+        const std::string_view line = procStat.substr(at, end - at);
+        at = end + 1;
+        if (!line.starts_with(key))
+            continue;
+        long running = 0;
+        const std::string_view digits = line.substr(key.size());
+        const auto [rest, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), running);
+        if (error != std::errc() || rest == digits.data() || processors < 1)
+            return true;
+        return running < processors;
+    }
+    return true;
 }
 
 std::vector<std::thread> startThreads(int count, const std::function<void()>& work) {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -87,6 +88,11 @@ private:
     Clock::duration m_stretchTime{};
     Clock::time_point m_start;
 };
+
+// Whether a processor has nothing to run, from the text of /proc/stat (its "procs_running": the
+// threads ready to run at this moment, the asking one among them) and the processors online.
+// True where the text does not say: a trial of calls in flight then tells whether they pay.
+bool processorFreeIn(std::string_view procStat, long processors);
 
 // Starts up to `count` threads that run `work`; fewer, down to none, when the system refuses
 // one (its limit of processes, memory). A run then keeps fewer calls in flight, never aborts.

@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/calls_in_flight.h"
 #include "platform/file_system.h"
 
 namespace zr {
@@ -759,21 +760,10 @@ private:
 class PosixFileSystem : public FileSystem {
 public:
     bool processorFree() override {
-        // The kernel's count of threads ready to run at this moment, the caller's among them.
-        const long processors = sysconf(_SC_NPROCESSORS_ONLN);
-        std::FILE* const stat = std::fopen("/proc/stat", "re");
-        if (!stat || processors < 1) {
-            if (stat)
-                std::fclose(stat);
+        std::string stat;
+        if (readFile("/proc/stat", stat) != 0)
             return true;  // not known: the trial itself tells whether calls in flight pay
-        }
-        long running = -1;
-        char line[256];
-        while (running < 0 && std::fgets(line, sizeof line, stat))
-            if (std::sscanf(line, "procs_running %ld", &running) != 1)
-                running = -1;
-        std::fclose(stat);
-        return running < 0 || running < processors;
+        return processorFreeIn(stat, sysconf(_SC_NPROCESSORS_ONLN));
     }
 
     std::string initialDirectory() override {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <thread>
 
+#include "platform/calls_in_flight.h"
 #include "platform/file_system.h"
 #include "support/child_process.h"
 #include "support/shim_rules.h"
@@ -40,6 +41,31 @@ int renameIn(RenameSession& session, const std::string& from, const std::string&
     request.from = from;
     request.to = to;
     return session.rename(request, strandedAt);
+}
+
+// Reading ahead is not even tried where every processor has work: read from the kernel's count
+// of threads ready to run, the asking one among them. What cannot be read says "free", so that
+// the trial decides.
+TEST(ProcessorFree, ReadFromTheThreadsReadyToRun) {
+    const std::string head = "cpu  1 2 3 4\nctxt 99\n";
+    const struct {
+        std::string stat;
+        long processors;
+        bool free;
+    } cases[] = {
+        {head + "procs_running 1\nprocs_blocked 0\n", 2, true},
+        {head + "procs_running 2\nprocs_blocked 0\n", 2, false},
+        {head + "procs_running 5\n", 4, false},
+        {head + "procs_running 3\n", 4, true},
+        {head + "procs_running 3", 2, false},  // the last line, without its end
+        {head + "procs_blocked 7\n", 1, true},
+        {head + "procs_running many\n", 1, true},
+        {head + "xprocs_running 9\n", 1, true},
+        {head + "procs_running 9\n", 0, true},
+        {"", 2, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(processorFreeIn(c.stat, c.processors), c.free) << c.stat << " / " << c.processors;
 }
 
 TEST_F(PosixFileSystemTest, ChangeDirectoryResolvesLikeTheShell) {
