@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <memory>
 #include <random>
 #include <thread>
 
@@ -62,15 +63,17 @@ protected:
         fs.fail(Op::OpenFile, "/unreadable.jpg", EIO);
         const int before = fs.calls(Op::OpenFile);
         const std::thread::id walker = std::this_thread::get_id();
-        std::atomic<int> others = 0;
-        fs.onCall(Op::OpenFile, [&](const std::string&) {
-            others += std::this_thread::get_id() != walker ? 1 : 0;
+        // The hook stays for a Go after the scan (as the failing open does): it holds what it
+        // counts itself.
+        const auto others = std::make_shared<std::atomic<int>>(0);
+        fs.onCall(Op::OpenFile, [others, walker](const std::string&) {
+            *others += std::this_thread::get_id() != walker ? 1 : 0;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         });
         renamer->flags().Jobs = jobs;
         renamer->Button5Click();
         opened = fs.calls(Op::OpenFile) - before;
-        elsewhere = others;
+        elsewhere = *others;
         return rows();
     }
 };
